@@ -1,0 +1,49 @@
+#pragma once
+// The one object through which the program writes to its database. exec returns -13 on success,
+// otherwise the engine's native error number; one transaction at a time, never nested.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "db/database.h"
+
+namespace kyt::db {
+
+class DataConnector {
+public:
+    static constexpr int32_t kSuccess = -13;
+
+    DataConnector() = default;
+    ~DataConnector();  // rolls back an open transaction, then closes
+    DataConnector(const DataConnector&) = delete;
+    DataConnector& operator=(const DataConnector&) = delete;
+
+    std::string UserName;
+    std::string ErrDesc;
+    int32_t ErrNo = 0;
+
+    bool GetConnectStatus() const;
+    void CloseConnection();
+    int16_t ConnectToDataBase(const std::string& User, const std::string& Password,
+                              const std::string& Server = {});
+    std::string getCurrentConnectString() const;
+    void BeginTransaction();
+    void EndTransaction();
+    void RollBackTransaction();
+    Database* GetCurrentConnection();
+    int32_t exec(std::string_view s);
+    std::string GetSource() const;
+
+private:
+    void cn_ConnectComplete(bool statusOk);
+
+    std::string SourcePath;
+    bool IsConnected = false;
+    std::string ConnectString;
+    bool InTransaction = false;
+    std::unique_ptr<Database> cn;
+};
+
+}  // namespace kyt::db

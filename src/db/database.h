@@ -1,0 +1,74 @@
+#pragma once
+// The database engine: one SQLite file reached by two roads. The connector road takes the SQL the
+// writers send (LIKE wildcards % and _); the query road takes the SQL of query runs, saving and merging
+// (LIKE wildcards *, ?, #, [list], [!list]). Both accept the Jet SQL forms the program sends unchanged.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "db/recordset.h"
+
+struct sqlite3;
+
+namespace kyt::db {
+
+enum class Road { Connector, Query };
+
+// Native error numbers, as the engine we stand in for reports them (negative, as Jet's are).
+inline constexpr int32_t kErrDuplicateKey = -105121349;
+inline constexpr int32_t kErrConversion = -539888598;
+inline constexpr int32_t kErrRequiredBlank = -541396598;
+inline constexpr int32_t kErrFieldTooLong = -68551703;
+inline constexpr int32_t kErrInconsistent = -33;
+inline constexpr int32_t kErrOther = -1;
+
+struct Failure {
+    int32_t number = 0;       // native error number; 0 when there was no failure
+    std::string description;  // what went wrong, in words an administrator can act on
+};
+
+class Database {
+public:
+    // Opens an existing database file made by `kyt-cli init-db`; never creates one.
+    // Returns null and fills `failure` (its description names the path) when that is not possible.
+    static std::unique_ptr<Database> open(const std::string& path, Road road, Failure& failure);
+
+    // Makes a new database file from the schema; refuses to replace an existing file.
+    static bool create(const std::string& path, Failure& failure);
+
+    ~Database();
+    Database(const Database&) = delete;
+    Database& operator=(const Database&) = delete;
+
+    // Runs exactly one statement; a result set, if any, is discarded.
+    bool exec(std::string_view sql, Failure& failure);
+
+    // Runs one SELECT and reads its whole result.
+    bool openRecordset(std::string_view sql, Recordset& out, Failure& failure);
+
+    // Replaces the SQL of a saved query (FreePercent, MergeQuery, ser). The engine checks the SQL:
+    // when it rejects it, the old query stays and `failure` carries the engine's description.
+    bool setSavedQuery(const std::string& name, std::string_view sql, Failure& failure);
+    bool savedQuery(const std::string& name, std::string& sql, Failure& failure);
+
+    // Write transactions (BEGIN IMMEDIATE, so a lock shows before any row is written).
+    bool begin(Failure& failure);
+    bool commit(Failure& failure);
+    bool rollback(Failure& failure);
+    bool inTransaction() const;
+
+    Road road() const { return road_; }
+    const std::string& path() const { return path_; }
+    sqlite3* handle() const { return db_; }
+
+private:
+    Database(sqlite3* db, std::string path, Road road);
+    sqlite3* db_;
+    std::string path_;
+    Road road_;
+};
+
+}  // namespace kyt::db

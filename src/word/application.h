@@ -1,0 +1,41 @@
+#pragma once
+// Stands in for the word processor's application object during an extraction run: opens .docx
+// natively and reaches legacy formats (.doc, .rtf, .odt) through LibreOffice, converting a whole
+// batch in one LibreOffice start with a private profile and a time limit.
+
+#include <chrono>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "word/document.h"
+
+namespace kyt::word {
+
+class Application {
+public:
+    // Fails (null, reason in `error`) when the application cannot be started, for example when its
+    // working folder cannot be made.
+    static std::unique_ptr<Application> start(std::string& error);
+    ~Application();  // removes every temporary file
+
+    static bool isLegacyFormat(const std::string& path);  // .doc, .rtf, .odt in any letter case
+    static bool libreOfficeAvailable();
+
+    // Converts the legacy files among `paths` ahead of time, in one LibreOffice call.
+    void prepare(const std::vector<std::string>& paths);
+
+    // Opens one document (converting a legacy one now if it was not prepared).
+    std::unique_ptr<Document> open(const std::string& path, std::string& error);
+
+    std::chrono::seconds conversionTimeLimit{600};
+
+private:
+    Application() = default;
+    std::string workDir_;
+    std::unordered_map<std::string, std::string> converted_;  // source path -> converted .docx
+    std::unordered_map<std::string, std::string> failed_;     // source path -> reason
+};
+
+}  // namespace kyt::word

@@ -1,0 +1,44 @@
+#pragma once
+// A word-processing document read the way the word processor shows its tables: top-level body tables
+// in order, a row as the list of its cells, each cell's text with its paragraphs separated by a
+// carriage return (13) and ending with 13 and 7.
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace kyt::word {
+
+struct ReadLimits {
+    size_t maxFileBytes = 10u << 20;
+    size_t maxEntries = 1000;
+    size_t maxPartBytes = 16u << 20;
+    int maxDepth = 64;
+};
+
+class Document {
+public:
+    // Opens a .docx file. Returns null with a reason in `error` for anything it cannot read
+    // (not a zip, encrypted, not XML, over a limit, ...). Never throws, never crashes.
+    static std::unique_ptr<Document> open(const std::string& path, std::string& error,
+                                          const ReadLimits& limits = {});
+    // The same from bytes already in memory (tests, fuzzing).
+    static std::unique_ptr<Document> openBytes(const std::string& bytes, std::string& error,
+                                               const ReadLimits& limits = {});
+
+    struct Table {
+        std::vector<std::vector<std::string>> rows;  // rows of cells, raw cell text (ends with "\r\a")
+    };
+
+    int tableCount() const { return static_cast<int>(tables_.size()); }
+    // Tables, rows and cells are counted from 1. Null when there is no such table or row.
+    const Table* table(int index) const;
+    const std::vector<std::string>* row(int tableIndex, int rowIndex) const;
+
+    explicit Document(std::vector<Table> tables) : tables_(std::move(tables)) {}
+
+private:
+    std::vector<Table> tables_;
+};
+
+}  // namespace kyt::word

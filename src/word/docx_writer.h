@@ -1,0 +1,24 @@
+#pragma once
+// Writes a new .docx from paragraphs, tables and page breaks.
+
+#include <string>
+#include <vector>
+
+namespace kyt::word {
+
+enum class Align { Left, Centre };
+
+class DocxWriter {
+public:
+    void addParagraph(const std::string& text, Align align = Align::Left, bool bold = false);
+    // The first row is the heading row and is set in bold when `boldHeading`.
+    void addTable(const std::vector<std::vector<std::string>>& rows, bool boldHeading = true);
+    void addPageBreak();
+    bool save(const std::string& path, std::string& error) const;
+    std::string bodyXml() const { return body_; }
+
+private:
+    std::string body_;
+};
+
+}  // namespace kyt::word

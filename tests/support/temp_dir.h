@@ -1,0 +1,35 @@
+#pragma once
+// A fresh folder for one test, removed with everything in it at the end.
+
+#include <filesystem>
+#include <string>
+
+namespace kyt::test {
+
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    const std::filesystem::path& path() const { return path_; }
+    std::string file(const std::string& name) const { return (path_ / name).string(); }
+
+private:
+    std::filesystem::path path_;
+};
+
+// Runs kyt-cli with `args` (shell-quoted here); returns its exit status and fills `output` with
+// what it printed on standard output and standard error.
+int runCli(const std::string& args, std::string* output = nullptr);
+
+// Makes a database with `kyt-cli init-db`, seeding Branch from "CODE,Name" lines when given.
+// Fails the current test when that does not work.
+std::string makeDatabase(const TempDir& dir, const std::string& branchLines = "CS,Computer Science\nEC,Electronics\nMCA,Master of Computer Applications\n",
+                         const std::string& name = "kyt.db");
+
+void writeFile(const std::string& path, const std::string& bytes);
+std::string readFile(const std::string& path);
+
+}  // namespace kyt::test
