@@ -141,6 +141,29 @@ TEST_F(Connector, ACommitThatCannotHappenIsRolledBackAndReported)
     EXPECT_EQ(count("Personal"), 0);
 }
 
+TEST_F(Connector, WritesAfterABeginThatFoundTheDatabaseLockedDoNotRunOutsideATransaction)
+{
+    auto holder = openDb();
+    db::Failure failure;
+    ASSERT_TRUE(holder->begin(failure));
+
+    connector->GetCurrentConnection()->setBusyTimeout(100);
+    connector->BeginTransaction();
+    EXPECT_NE(connector->ErrDesc.find("locked"), std::string::npos) << connector->ErrDesc;
+    ASSERT_TRUE(holder->commit(failure));  // the lock goes away between two writes of one student
+
+    EXPECT_NE(connector->exec(personalInsert({.usn = "1QP22CS001"})), -13);
+    EXPECT_NE(connector->ErrDesc.find("locked"), std::string::npos) << connector->ErrDesc;
+    connector->RollBackTransaction();
+    EXPECT_EQ(count("Personal"), 0);
+
+    connector->BeginTransaction();
+    EXPECT_EQ(connector->exec(personalInsert({.usn = "1QP22CS001"})), -13) << connector->ErrDesc;
+    connector->EndTransaction();
+    EXPECT_FALSE(connector->CommitFailed());
+    EXPECT_EQ(count("Personal"), 1);
+}
+
 TEST_F(Connector, ReadersShareTheConnection)
 {
     ASSERT_EQ(connector->exec(personalInsert({.usn = "1QP22CS001", .name = "Asha Rao"})), -13);
