@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "seed.h"
+#include "support/db_faults.h"
 
 namespace kyt::test {
 namespace {
@@ -126,10 +127,8 @@ TEST_F(Connector, ACommitThatCannotHappenIsRolledBackAndReported)
     ASSERT_EQ(connector->exec(personalInsert({.usn = "1QP22CS001"})), -13);
 
     // A reader in the middle of a read keeps its shared lock; the commit cannot take the file.
-    auto reader = openDb();
-    db::Failure failure;
-    ASSERT_TRUE(reader->exec("BEGIN", failure));
-    ASSERT_TRUE(reader->exec("SELECT count(*) FROM Branch", failure));
+    DatabaseLock reader(path, DatabaseLock::Kind::Read);
+    ASSERT_TRUE(reader.held());
 
     connector->EndTransaction();
     EXPECT_TRUE(connector->CommitFailed());
@@ -137,20 +136,19 @@ TEST_F(Connector, ACommitThatCannotHappenIsRolledBackAndReported)
     EXPECT_NE(connector->ErrDesc.find("locked"), std::string::npos) << connector->ErrDesc;
     EXPECT_FALSE(connector->GetCurrentConnection()->inTransaction());
 
-    ASSERT_TRUE(reader->exec("COMMIT", failure));
+    reader.release();
     EXPECT_EQ(count("Personal"), 0);
 }
 
 TEST_F(Connector, WritesAfterABeginThatFoundTheDatabaseLockedDoNotRunOutsideATransaction)
 {
-    auto holder = openDb();
-    db::Failure failure;
-    ASSERT_TRUE(holder->begin(failure));
+    DatabaseLock holder(path);
+    ASSERT_TRUE(holder.held());
 
     connector->GetCurrentConnection()->setBusyTimeout(100);
     connector->BeginTransaction();
     EXPECT_NE(connector->ErrDesc.find("locked"), std::string::npos) << connector->ErrDesc;
-    ASSERT_TRUE(holder->commit(failure));  // the lock goes away between two writes of one student
+    holder.release();  // the lock goes away between two writes of one student
 
     EXPECT_NE(connector->exec(personalInsert({.usn = "1QP22CS001"})), -13);
     EXPECT_NE(connector->ErrDesc.find("locked"), std::string::npos) << connector->ErrDesc;

@@ -12,6 +12,7 @@
 #include <functional>
 
 #include "seed.h"
+#include "support/db_faults.h"
 
 namespace kyt::test {
 namespace {
@@ -213,21 +214,40 @@ TEST_F(DatabaseTest, ClosingWithAnOpenTransactionDoesNotCommitIt)
 
 TEST_F(DatabaseTest, ALockHeldElsewhereFailsClearlyInsteadOfHanging)
 {
-    auto holder = openDb();
-    Failure failure;
-    ASSERT_TRUE(holder->begin(failure));
-    run(*holder, personalInsert({.usn = "1QP22CS001"}));
+    DatabaseLock other(path);
+    ASSERT_TRUE(other.held());
 
     auto waiter = openDb();
     waiter->setBusyTimeout(100);
+    Failure failure;
     EXPECT_FALSE(waiter->begin(failure));
     EXPECT_NE(failure.description.find("locked"), std::string::npos) << failure.description;
     EXPECT_NE(failure.description.find(path), std::string::npos) << failure.description;
     EXPECT_FALSE(waiter->exec(personalInsert({.usn = "1QP22CS002"}), failure));
     EXPECT_FALSE(waiter->inTransaction());
 
-    ASSERT_TRUE(holder->commit(failure));
+    other.release();
     EXPECT_TRUE(waiter->exec(personalInsert({.usn = "1QP22CS002"}), failure)) << failure.description;
+}
+
+TEST_F(DatabaseTest, AFullDiskFailsTheWriteAndRollsBackTheTransaction)
+{
+    auto db = openDb();
+    Failure failure;
+    ASSERT_TRUE(db->begin(failure));
+    run(*db, personalInsert({.usn = "1QP22CS000"}));
+    ASSERT_TRUE(fillDisk(*db));
+    bool failed = false;
+    for (int i = 1; i <= 200 && !failed; ++i) {
+        char usn[16];
+        std::snprintf(usn, sizeof usn, "1QP22CS%03d", i);
+        failed = !db->exec(personalInsert({.usn = usn, .hobbies = std::string(240, 'h'), .eca = std::string(240, 'e')}),
+                           failure);
+    }
+    ASSERT_TRUE(failed);
+    EXPECT_NE(failure.description.find("full"), std::string::npos) << failure.description;
+    EXPECT_FALSE(db->inTransaction());
+    EXPECT_EQ(select(*openDb(), "SELECT * FROM Personal").RecordCount(), 0);
 }
 
 TEST_F(DatabaseTest, AProcessKilledMidTransactionLeavesTheLastCommittedState)
