@@ -1,6 +1,7 @@
 #include "word/resume_form.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <set>
 #include <sstream>
@@ -315,13 +316,35 @@ const std::vector<std::string>& fieldKeys()
     return keys;
 }
 
+namespace {
+
+// The batch year moved on by `cycles`, so that numbering past the last roll number stays distinct.
+std::string laterYear(const std::string& year, int cycles)
+{
+    if (cycles == 0 || year.size() != 2 || !std::isdigit(static_cast<unsigned char>(year[0])) ||
+        !std::isdigit(static_cast<unsigned char>(year[1])))
+        return year;
+    char text[4];
+    std::snprintf(text, sizeof text, "%02d", (std::stoi(year) + cycles) % 100);
+    return text;
+}
+
+}  // namespace
+
 std::string batchUsn(int serial, const std::string& college, const std::string& year)
 {
     static const char* branches[] = {"CS", "EC", "ME", "CV", "EE", "IS"};
-    const int branch = (serial / 999) % 6;
+    const int block = serial / 999;
     char roll[8];
     std::snprintf(roll, sizeof roll, "%03d", serial % 999 + 1);
-    return college + year + branches[branch] + roll;
+    return college + laterYear(year, block / 6) + branches[block % 6] + roll;
+}
+
+std::string batchMcaUsn(int serial, const std::string& college, const std::string& year)
+{
+    char roll[8];
+    std::snprintf(roll, sizeof roll, "%02d", serial % 99 + 1);
+    return college + laterYear(year, serial / 99) + "MCA" + roll;
 }
 
 Resume sampleResume(int serial, const std::string& usn, Course course)
