@@ -55,6 +55,11 @@ struct Expected {
     std::vector<std::vector<std::string>> firstRows;
 };
 
+void PrintTo(const Expected& e, std::ostream* os)
+{
+    *os << e.file;
+}
+
 class RealDocument : public testing::TestWithParam<Expected> {};
 
 std::vector<std::string> allCorpusFiles()

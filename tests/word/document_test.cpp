@@ -78,6 +78,11 @@ struct CellCase {
     std::string expected;
 };
 
+void PrintTo(const CellCase& c, std::ostream* os)
+{
+    *os << c.what;
+}
+
 class CellText : public testing::TestWithParam<CellCase> {};
 
 TEST_P(CellText, ReadsAsTheWordProcessorShowsIt)

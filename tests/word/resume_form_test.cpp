@@ -190,6 +190,11 @@ struct FaultCase {
     std::string expected;
 };
 
+void PrintTo(const FaultCase& c, std::ostream* os)
+{
+    *os << c.fault;
+}
+
 class Faults : public testing::TestWithParam<FaultCase> {};
 
 TEST_P(Faults, LandInTheirCell)
