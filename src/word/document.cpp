@@ -30,26 +30,35 @@ bool endsWith(std::string_view text, std::string_view tail)
     return text.size() >= tail.size() && text.substr(text.size() - tail.size()) == tail;
 }
 
+constexpr std::string_view kOleSignature("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8);
+// An encrypted .docx is an OLE container holding the stream "EncryptionInfo" (a UTF-16 name).
+constexpr std::string_view kEncryptionInfo("E\0n\0c\0r\0y\0p\0t\0i\0o\0n\0I\0n\0f\0o\0", 28);
+// An OpenDocument package starts with its stored "mimetype" entry (name at byte 30, value after it).
+constexpr std::string_view kOdtMimetype = "mimetypeapplication/vnd.oasis.opendocument.text";
+
 // Recognises what people save under a .docx name by mistake, so the reason names the real trouble.
 bool describeForeignFile(const std::string& bytes, std::string& error)
 {
-    static const char ole[] = "\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1";
     if (bytes.empty()) {
         error = "The file is empty.";
         return true;
     }
-    if (bytes.compare(0, 8, ole, 8) == 0) {
-        // An encrypted .docx is an OLE container holding the stream "EncryptionInfo" (UTF-16 name).
-        static const char marker[] = "E\0n\0c\0r\0y\0p\0t\0i\0o\0n\0I\0n\0f\0o\0";
-        if (std::string_view(bytes).find(std::string_view(marker, sizeof marker - 1)) != std::string_view::npos)
-            error = "The document is protected with a password. Remove the password in the word processor and save it again as .docx.";
-        else
-            error = "The file is an older Word document (.doc format) under a .docx name. Save it as .docx in the word processor.";
+    switch (Document::sniff(bytes)) {
+    case Document::Content::EncryptedDocx:
+        error = "The document is protected with a password. Remove the password in the word processor and save it again as .docx.";
         return true;
-    }
-    if (startsWith(bytes, "{\\rtf")) {
+    case Document::Content::WordBinary:
+        error = "The file is an older Word document (.doc format) under a .docx name. Save it as .docx in the word processor.";
+        return true;
+    case Document::Content::Rtf:
         error = "The file is a Rich Text (.rtf) document under a .docx name. Save it as .docx in the word processor.";
         return true;
+    case Document::Content::OpenDocument:
+        error = "The file is an OpenDocument (.odt) document under a .docx name. Save it as .docx in the word processor.";
+        return true;
+    case Document::Content::Docx:
+    case Document::Content::Other:
+        break;
     }
     return false;
 }
@@ -497,6 +506,39 @@ std::unique_ptr<Document> Document::openBytes(const std::string& bytes, std::str
         return nullptr;
     }
     return std::make_unique<Document>(std::move(tables));
+}
+
+Document::Content Document::sniff(const std::string& bytes)
+{
+    const std::string_view head(bytes);
+    if (startsWith(head, kOleSignature))
+        return head.find(kEncryptionInfo) != std::string_view::npos ? Content::EncryptedDocx : Content::WordBinary;
+    if (startsWith(head, "{\\rtf"))
+        return Content::Rtf;
+    if (startsWith(head, "PK\x03\x04"))
+        return head.substr(30, kOdtMimetype.size()) == kOdtMimetype ? Content::OpenDocument : Content::Docx;
+    return Content::Other;
+}
+
+Document::Content Document::sniffFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::string head(128, '\0');
+    in.read(head.data(), static_cast<std::streamsize>(head.size()));
+    head.resize(static_cast<size_t>(in.gcount()));
+    Content content = sniff(head);
+    if (content == Content::WordBinary) {
+        // Only the whole container tells an encrypted .docx from an older Word document.
+        std::ifstream whole(path, std::ios::binary | std::ios::ate);
+        const std::streamoff size = whole.tellg();
+        if (size > 0 && static_cast<uint64_t>(size) <= ReadLimits{}.maxFileBytes) {
+            std::string bytes(static_cast<size_t>(size), '\0');
+            whole.seekg(0);
+            whole.read(bytes.data(), size);
+            content = sniff(bytes);
+        }
+    }
+    return content;
 }
 
 std::unique_ptr<Document> Document::open(const std::string& path, std::string& error, const ReadLimits& limits)
