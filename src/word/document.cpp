@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <fstream>
+#include <new>
 #include <string_view>
 
 #include "word/zip_reader.h"
@@ -442,10 +443,9 @@ bool wordPrefix(pugi::xml_node root, std::string& prefix)
     return false;
 }
 
-}  // namespace
-
-std::unique_ptr<Document> Document::openBytes(const std::string& bytes, std::string& error, const ReadLimits& limits)
+std::unique_ptr<Document> readPackage(const std::string& bytes, std::string& error, const ReadLimits& limits)
 {
+    using Table = Document::Table;
     error.clear();
     if (bytes.size() > limits.maxFileBytes) {
         error = "The file is larger than " + std::to_string(limits.maxFileBytes >> 20) + " MiB; no résumé is that large.";
@@ -506,6 +506,19 @@ std::unique_ptr<Document> Document::openBytes(const std::string& bytes, std::str
         return nullptr;
     }
     return std::make_unique<Document>(std::move(tables));
+}
+
+}  // namespace
+
+std::unique_ptr<Document> Document::openBytes(const std::string& bytes, std::string& error, const ReadLimits& limits)
+{
+    // Memory is bounded by the limits; should it still run out, that is this document's failure.
+    try {
+        return readPackage(bytes, error, limits);
+    } catch (const std::bad_alloc&) {
+        error = "The document is too large to read.";
+        return nullptr;
+    }
 }
 
 Document::Content Document::sniff(const std::string& bytes)
