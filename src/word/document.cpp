@@ -529,7 +529,9 @@ Document::Content Document::sniff(const std::string& bytes)
     if (startsWith(head, "{\\rtf"))
         return Content::Rtf;
     if (startsWith(head, "PK\x03\x04"))
-        return head.substr(30, kOdtMimetype.size()) == kOdtMimetype ? Content::OpenDocument : Content::Docx;
+        return head.size() >= 30 + kOdtMimetype.size() && head.substr(30, kOdtMimetype.size()) == kOdtMimetype
+                   ? Content::OpenDocument
+                   : Content::Docx;
     return Content::Other;
 }
 
