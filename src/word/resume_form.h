@@ -119,7 +119,7 @@ std::string batchMcaUsn(int serial, const std::string& college = "1QP", const st
 
 // Applies one named fault ("bad-usn", "missing-max=5", ...; see faultHelp()). False with a reason when
 // the name or its value is not understood.
-bool applyFault(Resume& resume, const std::string& spec, std::string& error);
+bool applyFault(Resume& resume, const std::string& fault, std::string& error);
 const char* faultHelp();
 
 // Parses "key=value" lines into a résumé (see dataHelp()); several résumés are separated by a line "---".
