@@ -203,20 +203,24 @@ private:
         return {};
     }
 
+    // The w:val attribute of a property; empty when it has none.
+    static const char* val(pugi::xml_node property)
+    {
+        for (pugi::xml_attribute attr = property.first_attribute(); attr; attr = attr.next_attribute()) {
+            const char* colon = std::strchr(attr.name(), ':');
+            if (std::strcmp(colon ? colon + 1 : attr.name(), "val") == 0)
+                return attr.value();
+        }
+        return "";
+    }
+
     // "On" unless w:val says otherwise, as every on/off property of the format.
-    bool onOff(pugi::xml_node property)
+    static bool onOff(pugi::xml_node property)
     {
         if (!property)
             return false;
-        for (pugi::xml_attribute attr = property.first_attribute(); attr; attr = attr.next_attribute()) {
-            const char* name = attr.name();
-            const char* colon = std::strchr(name, ':');
-            if (std::strcmp(colon ? colon + 1 : name, "val") == 0) {
-                std::string_view v = attr.value();
-                return !(v == "0" || v == "false" || v == "off");
-            }
-        }
-        return true;
+        const std::string_view v = val(property);
+        return !(v == "0" || v == "false" || v == "off");
     }
 
     // A table at the top level (into `table`) or nested in a cell (its text appended to `text`).
@@ -281,19 +285,14 @@ private:
         if (pugi::xml_node tcPr = wchild(tc, "tcPr")) {
             if (wchild(tcPr, "cellDel"))
                 return false;
+            // The older horizontal merge: the cells after the first are part of it, not cells.
+            if (pugi::xml_node hMerge = wchild(tcPr, "hMerge"); hMerge && std::strcmp(val(hMerge), "restart") != 0)
+                return false;
             // A cell continuing a vertical merge shows nothing of its own: it reads empty so that the
             // columns of a form keep their places.
-            if (pugi::xml_node vMerge = wchild(tcPr, "vMerge")) {
-                const char* val = nullptr;
-                for (pugi::xml_attribute attr = vMerge.first_attribute(); attr; attr = attr.next_attribute()) {
-                    const char* colon = std::strchr(attr.name(), ':');
-                    if (std::strcmp(colon ? colon + 1 : attr.name(), "val") == 0)
-                        val = attr.value();
-                }
-                if (!val || std::strcmp(val, "restart") != 0) {
-                    out.append(kCellEnd);
-                    return true;
-                }
+            if (pugi::xml_node vMerge = wchild(tcPr, "vMerge"); vMerge && std::strcmp(val(vMerge), "restart") != 0) {
+                out.append(kCellEnd);
+                return true;
             }
         }
         // Fields do not cross cells; a field left open in a broken cell must not hide the next ones.

@@ -202,6 +202,14 @@ TEST(Document, HorizontallyMergedCellIsOneCell)
     EXPECT_EQ(cells, (std::vector<std::string>{"wide\r\a", "next\r\a"}));
 }
 
+TEST(Document, OlderHorizontalMergeIsOneCell)
+{
+    auto cells = firstRow("<w:tbl><w:tr>" + tcWith(para("wide"), "<w:hMerge w:val=\"restart\"/>") +
+                          tcWith("<w:p/>", "<w:hMerge/>") + tcWith("<w:p/>", "<w:hMerge w:val=\"continue\"/>") +
+                          cell("next") + "</w:tr></w:tbl>");
+    EXPECT_EQ(cells, (std::vector<std::string>{"wide\r\a", "next\r\a"}));
+}
+
 TEST(Document, CellContinuingVerticalMergeReadsEmptyAndKeepsItsPlace)
 {
     auto doc = openBody("<w:tbl><w:tr>" + tcWith(para("tall"), "<w:vMerge w:val=\"restart\"/>") + cell("b1") +
