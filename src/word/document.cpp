@@ -3,6 +3,7 @@
 #include <pugixml.hpp>
 
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <new>
 #include <string_view>
@@ -536,6 +537,9 @@ Document::Content Document::sniff(const std::string& bytes)
 
 Document::Content Document::sniffFile(const std::string& path)
 {
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(path, ec))
+        return Content::Other;
     std::ifstream in(path, std::ios::binary);
     std::string head(128, '\0');
     in.read(head.data(), static_cast<std::streamsize>(head.size()));
@@ -558,6 +562,12 @@ Document::Content Document::sniffFile(const std::string& path)
 std::unique_ptr<Document> Document::open(const std::string& path, std::string& error, const ReadLimits& limits)
 {
     error.clear();
+    // Only plain files: a folder has no content, and reading a pipe or a device could wait forever.
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(path, ec)) {
+        error = std::filesystem::exists(path, ec) ? "It is not a document file." : "The file cannot be opened.";
+        return nullptr;
+    }
     std::ifstream in(path, std::ios::binary | std::ios::ate);
     if (!in) {
         error = "The file cannot be opened.";

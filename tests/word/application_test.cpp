@@ -237,6 +237,22 @@ TEST(Application, AnEncryptedDocxIsNotSentToLibreOffice)
     EXPECT_EQ(starts(dir), 0);
 }
 
+TEST(Application, APipeNamedLikeADocumentIsNotRead)
+{
+    TempDir dir;
+    SofficeOverride none("");
+    ASSERT_EQ(mkfifo(dir.file("pipe.docx").c_str(), 0600), 0);
+    ASSERT_EQ(mkfifo(dir.file("pipe.doc").c_str(), 0600), 0);
+    std::string error;
+    auto app = Application::start(error);
+    ASSERT_TRUE(app);
+    app->prepare({dir.file("pipe.docx"), dir.file("pipe.doc")});  // would wait forever if it read them
+    EXPECT_EQ(app->open(dir.file("pipe.docx"), error), nullptr);
+    EXPECT_EQ(error, "It is not a document file.");
+    EXPECT_EQ(app->open(dir.file("pipe.doc"), error), nullptr);
+    EXPECT_FALSE(error.empty());
+}
+
 TEST(Application, RemovesItsTemporaryFilesWhenItEnds)
 {
     TempDir dir;

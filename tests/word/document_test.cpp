@@ -286,5 +286,14 @@ TEST(Document, OpensFromAFileAndReportsAMissingOne)
 {
     std::string error;
     EXPECT_EQ(Document::open("/nonexistent/folder/resume.docx", error), nullptr);
-    EXPECT_FALSE(error.empty());
+    EXPECT_EQ(error, "The file cannot be opened.");
+}
+
+TEST(Document, RefusesFoldersAndDevicesWithoutReadingThem)
+{
+    std::string error;
+    EXPECT_EQ(Document::open("/", error), nullptr);
+    EXPECT_EQ(error, "It is not a document file.");
+    EXPECT_EQ(Document::open("/dev/zero", error), nullptr);  // endless: must not be read
+    EXPECT_EQ(error, "It is not a document file.");
 }
