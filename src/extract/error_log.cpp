@@ -51,8 +51,10 @@ bool ErrorLogFile::write(std::string_view text)
         return true;
     fail("Cannot write to the error log " + path_ + ": " + file_->errorString().toStdString());
     // Cut off whatever part of the record reached the disk; the next record starts clean.
-    file_->resize(before);
-    file_->seek(before);
+    if (!file_->isSequential()) {
+        file_->resize(before);
+        file_->seek(before);
+    }
     return false;
 }
 
