@@ -35,8 +35,7 @@ protected:
 
 TEST_F(Configuration, SetupFileIsUsableAndItsStatisticsComeBackAsZero)
 {
-    SetupValues values{"1qp", "Placement@College.EDU", database, dir.path().string(), dir.path().string(),
-                       dir.file("kyt")};
+    SetupValues values{"1qp", "Placement@College.EDU", database, dir.path().string(), dir.file("kyt")};
     std::string error;
     ASSERT_TRUE(WriteSetupFile(control.ConfigPath, values, error)) << error;
     std::vector<std::string> written = crlfLines(readFile(control.ConfigPath));
@@ -225,6 +224,15 @@ TEST_F(Configuration, RelativeDatabasePathIsReadBesideTheFileAndWrittenBackAsItW
     EXPECT_EQ(crlfLines(readFile(control.ConfigPath))[2], "../data/kyt.db");
 }
 
+TEST_F(Configuration, ADotNamesTheConfigurationsOwnFolder)
+{
+    writeFile(control.ConfigPath, configText({"1QP", "a@b.c", "./kyt.db", ".", "formats/"}));
+    ASSERT_EQ(LoadConfiguration(control), ConfigProblem::None);
+    EXPECT_EQ(control.DatabasePath, database);
+    EXPECT_EQ(control.LastResumeFolder, dir.path().string());
+    EXPECT_EQ(control.LastFormatFolder, dir.file("formats"));
+}
+
 TEST_F(Configuration, RelativeDatabasePathIsNotReadAgainstTheWorkingFolder)
 {
     std::string text = configText({"1QP", "a@b.c", "kyt.db"});
@@ -285,6 +293,30 @@ INSTANTIATE_TEST_SUITE_P(FileExists, FileExistsCases,
                                            FileExistsCase{"QuestionMarkWildcard", "ky?.db", true},
                                            FileExistsCase{"WildcardMatchingOnlyAHiddenFile", ".h*", false}),
                          [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace kyt
+
+namespace kyt {
+namespace {
+
+TEST(SampleConfiguration, NamesTheDemoDatabaseAndSurvivesARunUnchanged)
+{
+    test::TempDir dir;
+    std::filesystem::create_directories(dir.path() / "samples");
+    std::filesystem::create_directories(dir.path() / "demo");
+    writeFile(dir.file("demo/kyt.db"), "x");
+    std::string sample = readFile(std::string(KYT_SOURCE_DIR) + "/samples/Kyt.ini");
+    ASSERT_FALSE(sample.empty());
+    Control control;
+    control.ConfigPath = dir.file("samples/Kyt.ini");
+    writeFile(control.ConfigPath, sample);
+    ASSERT_EQ(LoadConfiguration(control), ConfigProblem::None);
+    EXPECT_EQ(control.DatabasePath, dir.file("demo/kyt.db"));
+    std::string error;
+    ASSERT_TRUE(WriteConfiguration(control, error)) << error;
+    EXPECT_EQ(readFile(control.ConfigPath), sample);
+}
 
 }  // namespace
 }  // namespace kyt

@@ -38,7 +38,8 @@ INSTANTIATE_TEST_SUITE_P(
         EmailCase{"@college.edu", "ERR"},       // starts with the at-sign
         EmailCase{"officer.college.edu", "ERR"},
         EmailCase{"officer@.edu", "ERR"},       // the dot follows the at-sign directly: it does not count
-        EmailCase{"   ", "ERR"}));
+        EmailCase{"   ", "ERR"}),
+    [](const auto& info) { return "Case" + std::to_string(info.index); });
 
 }  // namespace
 }  // namespace kyt

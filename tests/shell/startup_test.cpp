@@ -54,7 +54,11 @@ INSTANTIATE_TEST_SUITE_P(
                       ErrorCase{1, 1, &kOther}, ErrorCase{-1, 1, &kOther},
                       ErrorCase{0, 0, &kOther}, ErrorCase{-19, 19, &kOther},
                       ErrorCase{std::numeric_limits<int32_t>::max(), std::numeric_limits<int32_t>::max(), &kOther},
-                      ErrorCase{std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::min(), &kOther}));
+                      ErrorCase{std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::min(), &kOther}),
+    [](const auto& info) {
+        int32_t n = info.param.given;
+        return (n < 0 ? "Minus" : "Plus") + std::to_string(n < 0 ? -static_cast<int64_t>(n) : n);
+    });
 
 TEST(DbErrorText, TheEnginesOwnNumbersMeetTheirTexts)
 {
@@ -91,7 +95,7 @@ TEST_F(StartUpProcedure, ConnectsLoadsTrimmedBranchCodesAndFillsTheErrorTable)
         db::Failure failure;
         auto database = db::Database::open(control.DatabasePath, db::Road::Connector, failure);
         ASSERT_TRUE(database) << failure.description;
-        ASSERT_TRUE(database->exec("INSERT INTO Branch (BranchCode, BranchName) VALUES ('ME  ', 'Mechanical')",
+        ASSERT_TRUE(database->exec("INSERT INTO Branch (BranchCode, Branch) VALUES ('ME  ', 'Mechanical')",
                                    failure))
             << failure.description;
     }
@@ -153,15 +157,17 @@ TEST_P(BranchLimit, FortyLoadFortyOneDoNot)
     bool loaded = GetParam().result == StartUpResult::Ready;
     EXPECT_EQ(!control.BranchCodes[0].empty(), loaded);
     EXPECT_EQ(control.DbErrorCount, loaded ? 6 : 0);
-    if (!loaded)
+    if (!loaded) {
         EXPECT_EQ(messages.last().title, "Critical Error");
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(StartUp, BranchLimit,
                          ::testing::Values(BranchLimitCase{1, StartUpResult::Ready, 0},
                                            BranchLimitCase{40, StartUpResult::Ready, 0},
                                            BranchLimitCase{41, StartUpResult::TooManyBranches, 1},
-                                           BranchLimitCase{60, StartUpResult::TooManyBranches, 1}));
+                                           BranchLimitCase{60, StartUpResult::TooManyBranches, 1}),
+                         [](const auto& info) { return "Branches" + std::to_string(info.param.branches); });
 
 }  // namespace
 }  // namespace kyt
