@@ -29,6 +29,8 @@ int main(int argc, char** argv)
     if (!configPath.isEmpty())
         configPath = QFileInfo(configPath).absoluteFilePath();
     kyt::Program program(messages, configPath.toStdString());
+    // The main menu's buttons come alive as their windows are plugged in here, for example
+    //   program.setOpener("OKButton", [&] { kyt::showWindow(program.control(), "Form1", ...); });
     QTimer::singleShot(0, &program, &kyt::Program::start);
     return app.exec();
 }

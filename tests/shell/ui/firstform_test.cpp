@@ -108,3 +108,36 @@ TEST_F(MainMenu, AnOpenerCanBeWithdrawn)
 
 }  // namespace
 }  // namespace kyt
+
+#include "shell/ui/window_registration.h"
+
+namespace kyt {
+namespace {
+
+TEST_F(MainMenu, AnOpenerShowsItsWindowOnceAndTheMainMenuClosesIt)
+{
+    state.ConfigPath = dir.file("Kyt.ini");
+    FirstForm menu(state);
+    int made = 0;
+    menu.setOpener("OKButton", [&] {
+        showWindow(state, "Form1", [&] {
+            ++made;
+            return new QWidget;
+        });
+    });
+    click(&menu, "OKButton");
+    click(&menu, "OKButton");
+    EXPECT_EQ(made, 1);
+    QWidget* form1 = findWindow("Form1");
+    ASSERT_TRUE(form1);
+    EXPECT_TRUE(form1->isVisible());
+    EXPECT_TRUE(state.Windows.contains("Form1"));
+
+    menu.close();
+    EXPECT_FALSE(form1->isVisible());
+    state.Windows.destroyAll();
+    EXPECT_FALSE(findWindow("Form1"));
+}
+
+}  // namespace
+}  // namespace kyt
