@@ -157,6 +157,7 @@ bool FileExists(const std::string& Path)
 
 ConfigProblem LoadConfiguration(Control& control)
 {
+    control.ConfigRelativePaths = {};
     std::ifstream in(control.ConfigPath, std::ios::binary);
     if (!in)
         return ConfigProblem::CannotOpen;
