@@ -1,7 +1,34 @@
+// kyt: the windows. `kyt --config FILE` reads and writes FILE instead of Kyt.ini beside the program.
+
 #include <QApplication>
+#include <QCommandLineParser>
+#include <QFileInfo>
+#include <QTimer>
+
+#include "shell/product.h"
+#include "shell/ui/program.h"
+#include "shell/ui/qt_message_service.h"
 
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
-    return 0;
+    QApplication::setApplicationName(QString::fromUtf8(kyt::kProductName.data(), kyt::kProductName.size()));
+    QApplication::setApplicationVersion("2.8");
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription("Résumé database for a college placement office.");
+    parser.addHelpOption();
+    parser.addVersionOption();
+    QCommandLineOption config("config", "Use FILE as the configuration instead of Kyt.ini beside the program.",
+                              "FILE");
+    parser.addOption(config);
+    parser.process(app);
+
+    kyt::QtMessageService messages;
+    QString configPath = parser.value(config);
+    if (!configPath.isEmpty())
+        configPath = QFileInfo(configPath).absoluteFilePath();
+    kyt::Program program(messages, configPath.toStdString());
+    QTimer::singleShot(0, &program, &kyt::Program::start);
+    return app.exec();
 }

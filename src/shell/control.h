@@ -11,6 +11,7 @@
 
 #include "db/data_connector.h"
 #include "shell/message_service.h"
+#include "shell/window_registry.h"
 #include "word/application.h"
 
 namespace kyt {
@@ -62,6 +63,10 @@ struct Control {
     LogSink* ErrorLog = nullptr;                    // open only during an extraction run
     std::function<void(int16_t)> ResumeProgress;    // shows the current document's progress
     std::string ConfigPath;                         // Kyt.ini in use (beside the executable by default)
+    // Lines 3 to 5 as Kyt.ini holds them when they are relative to its folder (empty otherwise): the
+    // variables hold the resolved paths, and a path still unchanged at the end is written back as it was.
+    std::array<std::string, 3> ConfigRelativePaths;
+    WindowRegistry Windows;                         // the task windows loaded so far, closed with the main menu
 };
 
 }  // namespace kyt

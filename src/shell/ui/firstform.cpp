@@ -1,0 +1,97 @@
+#include "shell/ui/firstform.h"
+
+#include <QCloseEvent>
+#include <QPushButton>
+#include <QtGlobal>
+
+#include "shell/configuration.h"
+#include "shell/startup.h"
+#include "ui_firstform.h"
+
+namespace kyt {
+
+FirstForm::FirstForm(Control& control, QWidget* parent)
+    : QWidget(parent), ui(std::make_unique<Ui::FirstForm>()), control(control)
+{
+    ui->setupUi(this);
+    for (QPushButton* button : {ui->OKButton, ui->CancelButton, ui->Command2, ui->Command3})
+        button->setEnabled(false);
+    connect(ui->OKButton, &QPushButton::clicked, this, &FirstForm::OKButton_Click);
+    connect(ui->CancelButton, &QPushButton::clicked, this, &FirstForm::CancelButton_Click);
+    connect(ui->Command2, &QPushButton::clicked, this, &FirstForm::Command2_Click);
+    connect(ui->Command3, &QPushButton::clicked, this, &FirstForm::Command3_Click);
+    connect(ui->Command1, &QPushButton::clicked, this, &FirstForm::Command1_Click);
+    Form_Load();
+}
+
+FirstForm::~FirstForm() = default;
+
+void FirstForm::Form_Load()
+{
+    setWindowTitle(QString::fromStdString(control.AppTitle + " - Select Option."));
+}
+
+void FirstForm::setOpener(const QString& buttonName, std::function<void()> opener)
+{
+    auto* button = findChild<QPushButton*>(buttonName);
+    if (!button || button == ui->Command1)
+        return;
+    button->setEnabled(static_cast<bool>(opener));
+    openers[buttonName] = std::move(opener);
+}
+
+void FirstForm::open(const QString& buttonName)
+{
+    auto it = openers.find(buttonName);
+    if (it != openers.end() && it->second)
+        it->second();
+}
+
+void FirstForm::OKButton_Click()
+{
+    open("OKButton");
+}
+
+void FirstForm::CancelButton_Click()
+{
+    open("CancelButton");
+}
+
+void FirstForm::Command2_Click()
+{
+    // Generation after a query must cover every student, not the last selection.
+    control.QueryCondition.clear();
+    open("Command2");
+}
+
+void FirstForm::Command3_Click()
+{
+    open("Command3");
+}
+
+void FirstForm::Command1_Click()
+{
+    close();
+    control.Windows.closeAll();
+}
+
+void FirstForm::closeEvent(QCloseEvent* event)
+{
+    if (!unloaded) {
+        unloaded = true;
+        Form_Unload();
+    }
+    event->accept();
+}
+
+void FirstForm::Form_Unload()
+{
+    control.Windows.closeAll();
+    CloseDown(control);
+    std::string error;
+    // Nothing is left for the officer to do about it at this point, and the previous file is intact.
+    if (!WriteConfiguration(control, error))
+        qWarning("Kyt.ini was not rewritten: %s", error.c_str());
+}
+
+}  // namespace kyt

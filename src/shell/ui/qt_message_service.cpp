@@ -1,0 +1,78 @@
+#include "shell/ui/qt_message_service.h"
+
+#include <QApplication>
+#include <QMessageBox>
+
+#include "shell/product.h"
+
+namespace kyt {
+namespace {
+
+QMessageBox::Icon toQt(MsgIcon icon)
+{
+    switch (icon) {
+    case MsgIcon::Critical:
+        return QMessageBox::Critical;
+    case MsgIcon::Question:
+        return QMessageBox::Question;
+    case MsgIcon::Exclamation:
+        return QMessageBox::Warning;
+    case MsgIcon::Information:
+        return QMessageBox::Information;
+    case MsgIcon::None:
+        break;
+    }
+    return QMessageBox::NoIcon;
+}
+
+}  // namespace
+
+MsgAnswer QtMessageService::show(const std::string& text, const std::string& title, MsgIcon icon,
+                                 MsgButtons buttons)
+{
+    QMessageBox box(QApplication::activeWindow());
+    box.setWindowTitle(QString::fromStdString(title.empty() ? std::string(kProductName) : title));
+    // Texts carry runs of spaces and document contents; neither may be read as markup.
+    box.setTextFormat(Qt::PlainText);
+    box.setText(QString::fromStdString(text));
+    box.setIcon(toQt(icon));
+
+    QMessageBox::StandardButton first = QMessageBox::Ok;
+    switch (buttons) {
+    case MsgButtons::OK:
+        box.setStandardButtons(QMessageBox::Ok);
+        break;
+    case MsgButtons::OKCancel:
+        box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
+        break;
+    case MsgButtons::YesNo:
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        first = QMessageBox::Yes;
+        break;
+    case MsgButtons::YesNoCancel:
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+        first = QMessageBox::Yes;
+        break;
+    }
+    box.setDefaultButton(first);
+
+    switch (box.exec()) {
+    case QMessageBox::Yes:
+        return MsgAnswer::Yes;
+    case QMessageBox::No:
+        return MsgAnswer::No;
+    case QMessageBox::Cancel:
+        return MsgAnswer::Cancel;
+    default:
+        break;
+    }
+    // Closing a box that has a Cancel or No button by its title bar answers that button; an OK box has
+    // only one answer.
+    if (buttons == MsgButtons::YesNo)
+        return MsgAnswer::No;
+    if (buttons == MsgButtons::OKCancel || buttons == MsgButtons::YesNoCancel)
+        return MsgAnswer::Cancel;
+    return MsgAnswer::OK;
+}
+
+}  // namespace kyt

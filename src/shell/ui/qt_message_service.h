@@ -1,0 +1,14 @@
+#pragma once
+// The window program's message service: every message and question is a QMessageBox.
+
+#include "shell/message_service.h"
+
+namespace kyt {
+
+class QtMessageService : public MessageService {
+public:
+    // A message with an empty title carries the product name, "Kyt".
+    MsgAnswer show(const std::string& text, const std::string& title, MsgIcon icon, MsgButtons buttons) override;
+};
+
+}  // namespace kyt

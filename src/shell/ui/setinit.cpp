@@ -1,0 +1,116 @@
+#include "shell/ui/setinit.h"
+
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QPushButton>
+
+#include "shell/configuration.h"
+#include "shell/email.h"
+#include "shell/ui/window_registration.h"
+#include "ui_setinit.h"
+
+namespace kyt {
+namespace {
+
+#ifdef Q_OS_WIN
+constexpr const char* kExamplePath = "c:\\Sresumes\\all\\resumes.db";
+#else
+constexpr const char* kExamplePath = "/home/Sresumes/all/resumes.db";
+#endif
+
+}  // namespace
+
+setinit::setinit(Control& control, QWidget* parent)
+    : QWidget(parent), ui(std::make_unique<Ui::setinit>()), control(control)
+{
+    ui->setupUi(this);
+    connect(ui->Command1, &QPushButton::clicked, this, &setinit::Command1_Click);
+    connect(ui->Command2, &QPushButton::clicked, this, &setinit::Command2_Click);
+    connect(ui->Command3, &QPushButton::clicked, this, &setinit::Command3_Click);
+    connect(ui->Command4, &QPushButton::clicked, this, &setinit::Command4_Click);
+    registerWindow(control, "setinit", this);
+    Form_Load();
+}
+
+setinit::~setinit() = default;
+
+void setinit::Form_Load()
+{
+    setWindowTitle(QString::fromStdString(control.AppTitle + " - Setup init file"));
+}
+
+void setinit::tell(const std::string& text, const std::string& title, MsgIcon icon)
+{
+    if (control.Messages)
+        control.Messages->show(text, title, icon, MsgButtons::OK);
+}
+
+void setinit::Command1_Click()
+{
+    if (!FileExists(ui->Text3->text().toStdString())) {
+        tell("Database file not found.", "", MsgIcon::Critical);
+        ui->Text3->setFocus();
+        return;
+    }
+    if (ui->Text1->text().size() < 3) {
+        tell(" Invalid region and College code ", "Error", MsgIcon::Critical);
+        ui->Text1->setFocus();
+        return;
+    }
+    std::string email = ui->Text2->text().toStdString();
+    if (ValidateEmail(email) == "ERR") {
+        tell(" Invalid Email ID ", "Error", MsgIcon::Critical);
+        ui->Text2->setFocus();
+        return;
+    }
+
+    SetupValues values;
+    values.RegionCollegeCode = ui->Text1->text().toStdString();
+    values.PlacementEmail = email;
+    // Stored absolute: a relative path in Kyt.ini is read against the file's own folder, not against
+    // the folder the program happened to start in.
+    values.DatabasePath = QFileInfo(ui->Text3->text()).absoluteFilePath().toStdString();
+    values.ProgramFolder = ProgramFolder();
+    values.ProgramFile = ProgramFile();
+    std::string path = control.ConfigPath.empty() ? DefaultConfigPath() : control.ConfigPath;
+    std::string error;
+    if (!WriteSetupFile(path, values, error)) {
+        // Saying "created" over a file that was never written would send the officer into a restart loop.
+        tell("Kyt.ini could not be written.\n" + error, "Error", MsgIcon::Critical);
+        return;
+    }
+    tell("Init file created.\n Please Restart Kyt.", "Success", MsgIcon::Information);
+    close();
+}
+
+void setinit::Command2_Click()
+{
+    close();
+}
+
+void setinit::Command3_Click()
+{
+    tell(std::string("Email ID is used in case a student's Email is invalid \n\n The .DB file. The entries may look like ") +
+             kExamplePath,
+         "Help", MsgIcon::Information);
+}
+
+void setinit::Command4_Click()
+{
+    QString chosen = chooseDatabaseFile ? chooseDatabaseFile() : showFileDialog();
+    if (chosen.isEmpty()) {
+        tell("Please select a file", "", MsgIcon::None);
+        return;
+    }
+    ui->Text3->setText(QDir::toNativeSeparators(chosen));
+}
+
+QString setinit::showFileDialog()
+{
+    QString start = QFileInfo(ui->Text3->text()).absolutePath();
+    // getOpenFileName accepts only a file that exists.
+    return QFileDialog::getOpenFileName(this, "Locate Kyt Database file", start, "SQLite Files Files (*.db)");
+}
+
+}  // namespace kyt
