@@ -11,9 +11,18 @@ namespace kyt {
 
 inline constexpr int16_t kBranchMBA = -2346;
 inline constexpr int16_t kBranchUnknown = -2347;
+// The Branch table could not be read (no connection, a database failure); ValidateUSN refuses the
+// USN with the database's reason.
+inline constexpr int16_t kBranchLookupFailed = -2348;
 
+// The normal form or "ERR". Every refusal is reported with AddError kind 2; a USN holding anything
+// but ASCII letters and digits (an apostrophe, a space, a hyphen) is refused before the branch lookup.
 std::string ValidateUSN(Control& control, std::string& USN);  // the normal form or "ERR"
 int16_t LookupBranch(Control& control, std::string& USN);     // 2, 3, kBranchMBA or kBranchUnknown
 std::string CourseType(const std::string& USN);                // "MBA", "MCA" or "BE"
+
+// LookupBranch that also gives the database's reason when it returns kBranchLookupFailed.
+// A code holding anything but letters and digits is never looked up: kBranchUnknown.
+int16_t LookupBranch(Control& control, std::string& USN, std::string& failure);
 
 }  // namespace kyt
