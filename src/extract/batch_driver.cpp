@@ -5,10 +5,10 @@
 #include <chrono>
 #include <cmath>
 #include <filesystem>
-#include <fstream>
 #include <memory>
 #include <system_error>
 
+#include "extract/error_log.h"
 #include "extract/extract_resume.h"
 #include "extract/validation.h"
 
@@ -35,31 +35,6 @@ bool IsResumeName(const std::string& name)
     return extension == "docx" || extension == "doc" || extension == "rtf" || extension == "odt";
 }
 
-// The run's error log, created anew (replacing an old one) when the run starts.
-class ErrorLogFile : public LogSink {
-public:
-    static std::unique_ptr<ErrorLogFile> create(const std::string& path, std::string& error)
-    {
-        std::unique_ptr<ErrorLogFile> log(new ErrorLogFile);
-        log->out_.open(path, std::ios::binary | std::ios::trunc);
-        if (!log->out_) {
-            error = std::error_code(errno, std::generic_category()).message();
-            return nullptr;
-        }
-        return log;
-    }
-    bool write(std::string_view text) override
-    {
-        out_.write(text.data(), static_cast<std::streamsize>(text.size()));
-        out_.flush();
-        return static_cast<bool>(out_);
-    }
-
-private:
-    ErrorLogFile() = default;
-    std::ofstream out_;
-};
-
 double SteadySeconds()
 {
     using namespace std::chrono;
@@ -74,8 +49,6 @@ int WholePercent(int scanned, int total)
     const double percent = std::nearbyint(static_cast<double>(scanned) / total * 100);  // half to even
     return static_cast<int>(std::min(100.0, percent));
 }
-
-void Flush(Control& control, std::string message, int16_t kind) { AddError(control, message, kind); }
 
 // Copies `source` into `folder` under its own name, replacing a file of that name.
 bool CopyInto(const fs::path& source, const fs::path& folder)
@@ -195,9 +168,9 @@ RunResult RunExtraction(Control& control, ExtractionView& view, const RunOptions
     const int total = static_cast<int>(files.size());
 
     const std::string logPath = (folder / kErrorLogName).string();
-    std::unique_ptr<ErrorLogFile> log = ErrorLogFile::create(logPath, error);
-    if (!log) {
-        ask("Kyt could not create the error log " + logPath + ", so no résumé was touched.\n\n" + error +
+    auto log = std::make_unique<ErrorLogFile>();
+    if (!log->open(logPath)) {
+        ask("Kyt could not create the error log " + logPath + ", so no résumé was touched.\n\n" + log->lastError() +
                 "\n\nPlease make sure the folder is not read-only and try again.",
             "Error.", MsgIcon::Critical, MsgButtons::OK);
         control.WordApp.reset();
@@ -218,10 +191,10 @@ RunResult RunExtraction(Control& control, ExtractionView& view, const RunOptions
         paths.push_back((folder / name).string());
     control.WordApp->prepare(paths);
 
-    Flush(control, "Errors occured during the extraction of the folder : " + std::string(kCrLf), 4);
-    Flush(control, options.folder + kCrLf + kCrLf, 4);
-    Flush(control, "Filename\t\t\t\t\t Problem", 4);
-    Flush(control, kRule, 4);
+    AddError(control, "Errors occured during the extraction of the folder : " + std::string(kCrLf), 4);
+    AddError(control, options.folder + kCrLf + kCrLf, 4);
+    AddError(control, "Filename\t\t\t\t\t Problem", 4);
+    AddError(control, kRule, 4);
 
     result.outcome = RunOutcome::Completed;
     for (size_t index = 0; index < files.size(); ++index) {
@@ -231,7 +204,7 @@ RunResult RunExtraction(Control& control, ExtractionView& view, const RunOptions
         view.startDocument(name);
 
         control.DocumentErrors = 0;
-        Flush(control, kCrLf + name + "\t\t", 1);
+        AddError(control, kCrLf + name + "\t\t", 1);
 
         const double started = clock();
         const int16_t extracted = ExtractResume(control, paths[index]);
@@ -261,19 +234,24 @@ RunResult RunExtraction(Control& control, ExtractionView& view, const RunOptions
             if (!goOn) {
                 view.setWholeProgress(100);
                 view.setCaption("100 % " + caption);
-                Flush(control, name + "-", 4);
+                AddError(control, name + "-", 4);
                 result.outcome = RunOutcome::Stopped;
                 break;
             }
-            Flush(control, "=-=", 4);
+            AddError(control, "=-=", 4);
         } else {
-            Flush(control, "=-=", 5);
+            AddError(control, "=-=", 5);
         }
         view.showScannedText(" Documents scanned till now: " + std::to_string(scanned));
         view.processEvents();
     }
 
     control.ErrorLog = nullptr;
+    // A log that could not be written (a full disk) must not pass for a complete account of the run.
+    if (!log->close() || log->failed())
+        ask("Some lines of the error log " + logPath + " could not be written:\n\n" + log->lastError() +
+                "\n\nThe students were stored as shown; the rejected documents may be missing from the log.",
+            "Error.", MsgIcon::Critical, MsgButtons::OK);
     log.reset();
 
     control.TotalDocumentsScanned += scanned;

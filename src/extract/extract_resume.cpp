@@ -9,11 +9,10 @@
 
 #include "extract/usn.h"
 #include "extract/validation.h"
+#include "shell/email.h"
+#include "shell/startup.h"
 
 namespace kyt {
-
-std::string DbErrorText(Control& control, int32_t& ErrorNumber);
-std::string ValidateEmail(std::string& Email);
 
 namespace {
 
@@ -167,9 +166,6 @@ ResumeReader::Step ResumeReader::readPersonal()
     usn_ = ValidateUSN(control_, usnCell);
     if (usn_ == "ERR")
         return Step::Reject;
-    // A database failure during the branch lookup surfaces here as an unusable branch.
-    if (control_.BranchCodeLen != 2 && control_.BranchCodeLen != 3)
-        return Step::Fail;
     std::string name = cells[1];
     name = FirstChars(ProperCase(name), 65);
     if (name.empty()) {

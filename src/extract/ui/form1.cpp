@@ -1,5 +1,6 @@
 #include "extract/ui/form1.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
 #include <QFileInfo>
@@ -8,6 +9,7 @@
 
 #include "extract/batch_driver.h"
 #include "extract/ui/form2.h"
+#include "shell/ui/window_registration.h"
 #include "ui_form1.h"
 
 namespace kyt {
@@ -55,14 +57,21 @@ Form1::Form1(Control& control, QWidget* parent)
 
 Form1::~Form1() = default;
 
-Form1* Form1::openNew(Control& control, std::function<void(QWidget*)> registerWindow)
+Form1* Form1::open(Control& control)
 {
-    auto* window = new Form1(control);
-    window->registerWindow = registerWindow;
-    window->openExtractionWindow = [&control, registerWindow] { openNew(control, registerWindow); };
-    if (registerWindow)
-        registerWindow(window);
+    Form1* window = nullptr;
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        auto* loaded = qobject_cast<Form1*>(widget);
+        if (loaded && !loaded->closed_)
+            window = loaded;
+    }
+    if (!window) {
+        window = new Form1(control);
+        registerWindow(control, "Form1", window, true);
+    }
     window->show();
+    window->raise();
+    window->activateWindow();
     return window;
 }
 
@@ -128,9 +137,9 @@ void Form1::Command1_Click()
         if (self)
             self->close();
     };
-    status->openExtractionWindow = openExtractionWindow;
-    if (registerWindow)
-        registerWindow(status);
+    Control* control = &control_;
+    status->openExtractionWindow = [control] { open(*control); };
+    registerWindow(control_, "Form2", status, true);
 
     hide();
     status->setRunning(true);
@@ -150,6 +159,7 @@ void Form1::Command2_Click() { close(); }
 void Form1::closeEvent(QCloseEvent* event)
 {
     control_.WordApp.reset();  // there may be no reader running
+    closed_ = true;
     event->accept();
 }
 

@@ -4,7 +4,6 @@
 
 #include <QPointer>
 #include <QWidget>
-#include <functional>
 #include <memory>
 
 #include "shell/control.h"
@@ -26,17 +25,12 @@ public:
     explicit Form1(Control& control, QWidget* parent = nullptr);
     ~Form1() override;
 
-    // Makes and shows a new extraction window whose status window's "<< Back" opens another one the same
-    // way. `registerWindow` (may be empty) hands each new window to whoever closes windows at exit.
-    static Form1* openNew(Control& control, std::function<void(QWidget*)> registerWindow = {});
+    // Shows the extraction window, making one when none is loaded. It and the status windows it makes
+    // join the program's window registry, so that closing the main menu closes them.
+    static Form1* open(Control& control);
 
     QString folder() const;
     Form2* statusWindow() const { return status_; }
-
-    // Handed to the status window: how "<< Back" gets a fresh extraction window.
-    std::function<void()> openExtractionWindow;
-    // Handed every status window this window makes, so that the main menu can close it at exit.
-    std::function<void(QWidget*)> registerWindow;
 
     void Drive1_Change(int index);
     void Dir1_Change();
@@ -55,6 +49,7 @@ private:
     QFileSystemModel* folders_;
     QString drive_;
     QPointer<Form2> status_;
+    bool closed_ = false;  // closed, waiting to be deleted: a later open() makes a fresh window
 };
 
 }  // namespace kyt
