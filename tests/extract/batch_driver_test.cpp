@@ -4,7 +4,7 @@
 
 #include <filesystem>
 
-#include "extract_resume_fixture.h"
+#include "support/extraction_fixture.h"
 
 namespace kyt {
 namespace {

@@ -5,7 +5,7 @@
 #include <cmath>
 
 #include "extract/validation.h"
-#include "extract_resume_fixture.h"
+#include "support/extraction_fixture.h"
 #include "word/application.h"
 #include "word/docx_writer.h"
 

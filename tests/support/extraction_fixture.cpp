@@ -1,4 +1,4 @@
-#include "extract_resume_fixture.h"
+#include "support/extraction_fixture.h"
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
