@@ -30,7 +30,10 @@ public:
                               const std::string& Server = {});
     std::string getCurrentConnectString() const;
     void BeginTransaction();
+    // A commit that fails is rolled back (never left pending to ride along with later work); ErrNo and
+    // ErrDesc then tell why and CommitFailed() is true until the next EndTransaction.
     void EndTransaction();
+    bool CommitFailed() const { return commitFailed; }
     void RollBackTransaction();
     Database* GetCurrentConnection();
     int32_t exec(std::string_view s);
@@ -44,6 +47,7 @@ private:
     std::string ConnectString;
     bool InTransaction = false;
     std::unique_ptr<Database> cn;
+    bool commitFailed = false;
 };
 
 }  // namespace kyt::db

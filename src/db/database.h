@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "db/recordset.h"
@@ -38,6 +39,11 @@ public:
 
     // Makes a new database file from the schema; refuses to replace an existing file.
     static bool create(const std::string& path, Failure& failure);
+    // The same, with the Branch table seeded from (code, full name) pairs. Nothing is left behind on failure.
+    static bool create(const std::string& path, const std::vector<std::pair<std::string, std::string>>& branches,
+                       Failure& failure);
+
+    static constexpr int kDefaultBusyTimeoutMs = 5000;
 
     ~Database();
     Database(const Database&) = delete;
@@ -46,8 +52,10 @@ public:
     // Runs exactly one statement; a result set, if any, is discarded.
     bool exec(std::string_view sql, Failure& failure);
 
-    // Runs one SELECT and reads its whole result.
+    // Runs one SELECT and reads its whole result. A statement that would write is refused.
     bool openRecordset(std::string_view sql, Recordset& out, Failure& failure);
+    // Runs exactly one statement of any kind; `out` receives its rows (none for a statement that writes).
+    bool query(std::string_view sql, Recordset& out, Failure& failure);
 
     // Replaces the SQL of a saved query (FreePercent, MergeQuery, ser). The engine checks the SQL:
     // when it rejects it, the old query stays and `failure` carries the engine's description.
@@ -59,6 +67,9 @@ public:
     bool commit(Failure& failure);
     bool rollback(Failure& failure);
     bool inTransaction() const;
+
+    // How long a statement waits for another program's lock before it fails.
+    void setBusyTimeout(int milliseconds);
 
     Road road() const { return road_; }
     const std::string& path() const { return path_; }

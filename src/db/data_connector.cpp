@@ -1,0 +1,133 @@
+#include "db/data_connector.h"
+
+namespace kyt::db {
+
+namespace {
+constexpr const char* kProvider = "Kyt.SQLite";
+}
+
+DataConnector::~DataConnector()
+{
+    if (IsConnected) {
+        if (InTransaction)
+            RollBackTransaction();
+        CloseConnection();
+    }
+}
+
+bool DataConnector::GetConnectStatus() const
+{
+    return IsConnected;
+}
+
+void DataConnector::CloseConnection()
+{
+    if (!IsConnected)
+        return;
+    cn.reset();  // an open transaction is rolled back, never committed
+    IsConnected = false;
+    InTransaction = false;
+}
+
+int16_t DataConnector::ConnectToDataBase(const std::string& User, const std::string& /*Password*/,
+                                         const std::string& Server)
+{
+    SourcePath = Server;
+    const std::string connectString = std::string("Provider=") + kProvider + ";" + "Data Source=" + SourcePath;
+    Failure failure;
+    std::unique_ptr<Database> opened = Database::open(SourcePath, Road::Connector, failure);
+    if (!opened) {
+        ErrNo = failure.number;
+        ErrDesc = failure.description;
+        return 0;
+    }
+    cn = std::move(opened);
+    InTransaction = false;
+    cn_ConnectComplete(true);
+    if (!IsConnected)
+        return 0;
+    ConnectString = connectString;
+    UserName = User;
+    return 2;
+}
+
+std::string DataConnector::getCurrentConnectString() const
+{
+    return ConnectString;
+}
+
+void DataConnector::BeginTransaction()
+{
+    if (InTransaction || !cn)
+        return;
+    Failure failure;
+    if (cn->begin(failure)) {
+        InTransaction = true;
+    } else {
+        // The writes that follow run outside a transaction and fail on the same lock; they report it.
+        ErrNo = failure.number;
+        ErrDesc = failure.description;
+    }
+}
+
+void DataConnector::EndTransaction()
+{
+    commitFailed = false;
+    if (InTransaction && cn) {
+        Failure failure;
+        if (!cn->inTransaction()) {
+            // The engine already rolled back after a lock, full disk or I/O failure.
+            commitFailed = true;
+            ErrNo = kErrOther;
+            ErrDesc = "The transaction was rolled back after an earlier failure; nothing was saved.";
+        } else if (!cn->commit(failure)) {
+            commitFailed = true;
+            ErrNo = failure.number;
+            ErrDesc = failure.description;
+        }
+    }
+    InTransaction = false;
+}
+
+void DataConnector::RollBackTransaction()
+{
+    Failure failure;
+    if (InTransaction && cn) {
+        if (cn->rollback(failure))
+            InTransaction = false;
+    }
+    ErrNo = failure.number;
+    ErrDesc = failure.description;
+}
+
+Database* DataConnector::GetCurrentConnection()
+{
+    return cn.get();
+}
+
+int32_t DataConnector::exec(std::string_view s)
+{
+    if (!cn) {
+        ErrNo = kErrOther;
+        ErrDesc = "The database is not connected.";
+        return ErrNo;
+    }
+    Failure failure;
+    if (cn->exec(s, failure))
+        return kSuccess;
+    ErrNo = failure.number;
+    ErrDesc = failure.description;
+    return ErrNo;
+}
+
+std::string DataConnector::GetSource() const
+{
+    return SourcePath;
+}
+
+void DataConnector::cn_ConnectComplete(bool statusOk)
+{
+    IsConnected = statusOk;
+}
+
+}  // namespace kyt::db

@@ -1,0 +1,538 @@
+#include "db/database.h"
+
+#include <fcntl.h>
+#include <sqlite3.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <filesystem>
+#include <set>
+
+#include "db/functions.h"
+#include "db/jet_sql.h"
+#include "db/native_error.h"
+#include "db/schema.h"
+
+namespace kyt::db {
+
+namespace {
+
+struct FinalizeStatement {
+    void operator()(sqlite3_stmt* s) const { sqlite3_finalize(s); }
+};
+using Statement = std::unique_ptr<sqlite3_stmt, FinalizeStatement>;
+
+struct CloseConnection {
+    void operator()(sqlite3* db) const { sqlite3_close_v2(db); }
+};
+using Connection = std::unique_ptr<sqlite3, CloseConnection>;
+
+constexpr int kApplicationId = 1266250785;  // 'Kyt!', set by the schema
+
+Failure failureOf(sqlite3* db, const std::string& path)
+{
+    return nativeFailure(sqlite3_extended_errcode(db), sqlite3_errmsg(db), path);
+}
+
+// True when nothing but blanks, semicolons and comments is left: a second statement may not ride
+// along with the first.
+bool onlyTrailingNoise(const char* tail)
+{
+    std::string_view s = tail ? tail : "";
+    size_t i = 0;
+    while (i < s.size()) {
+        if (std::isspace(static_cast<unsigned char>(s[i])) || s[i] == ';') {
+            ++i;
+        } else if (s.substr(i, 2) == "--") {
+            size_t end = s.find('\n', i);
+            i = end == std::string_view::npos ? s.size() : end + 1;
+        } else if (s.substr(i, 2) == "/*") {
+            size_t end = s.find("*/", i + 2);
+            i = end == std::string_view::npos ? s.size() : end + 2;
+        } else {
+            return false;
+        }
+    }
+    return true;
+}
+
+std::string quoteIdentifier(const std::string& name)
+{
+    std::string out = "\"";
+    for (char c : name) {
+        out += c;
+        if (c == '"')
+            out += '"';
+    }
+    return out + "\"";
+}
+
+// Runs trusted text of our own (pragmas, the schema, savepoints), possibly several statements.
+bool runScript(sqlite3* db, const char* sql, const std::string& path, Failure& failure)
+{
+    char* message = nullptr;
+    int rc = sqlite3_exec(db, sql, nullptr, nullptr, &message);
+    if (rc == SQLITE_OK)
+        return true;
+    std::string text = message ? message : sqlite3_errstr(rc);
+    sqlite3_free(message);
+    failure = nativeFailure(sqlite3_extended_errcode(db), text, path);
+    return false;
+}
+
+bool isSevere(int code)
+{
+    const int primary = code & 0xFF;
+    return primary == SQLITE_BUSY || primary == SQLITE_LOCKED || primary == SQLITE_FULL || primary == SQLITE_IOERR ||
+           primary == SQLITE_CORRUPT || primary == SQLITE_NOTADB;
+}
+
+bool configureConnection(sqlite3* db, Road road, int busyTimeoutMs, const std::string& path, Failure& failure)
+{
+    sqlite3_extended_result_codes(db, 1);
+    sqlite3_busy_timeout(db, busyTimeoutMs);
+    if (int rc = registerFunctions(db, road)) {
+        failure = {kErrOther, "Cannot prepare the database " + path + " (" + sqlite3_errstr(rc) + ")."};
+        return false;
+    }
+    // Offices keep the database on shared drives, where a write-ahead log does not work; the rollback
+    // journal with full sync survives a program killed mid-transaction.
+    return runScript(db, "PRAGMA journal_mode=DELETE; PRAGMA synchronous=FULL;", path, failure);
+}
+
+// Makes the view of one saved query from its SQL and checks that the engine can run it.
+bool makeView(sqlite3* db, const std::string& name, std::string_view jetSql, const std::string& path, Failure& failure)
+{
+    const std::string view = quoteIdentifier(name);
+    const std::string create = "CREATE VIEW " + view + " AS " + jet::toSqlite(jetSql);
+    if (!runScript(db, ("DROP VIEW IF EXISTS " + view).c_str(), path, failure) ||
+        !runScript(db, create.c_str(), path, failure))
+        return false;
+    // SQLite accepts a view over tables or columns that do not exist; preparing a use of it does not.
+    sqlite3_stmt* raw = nullptr;
+    int rc = sqlite3_prepare_v2(db, ("SELECT * FROM " + view).c_str(), -1, &raw, nullptr);
+    Statement check(raw);
+    if (rc != SQLITE_OK) {
+        failure = failureOf(db, path);
+        return false;
+    }
+    return true;
+}
+
+std::string trimQuerySql(std::string_view sql)
+{
+    while (!sql.empty() && (std::isspace(static_cast<unsigned char>(sql.back())) || sql.back() == ';'))
+        sql.remove_suffix(1);
+    while (!sql.empty() && std::isspace(static_cast<unsigned char>(sql.front())))
+        sql.remove_prefix(1);
+    return std::string(sql);
+}
+
+}  // namespace
+
+Database::Database(sqlite3* db, std::string path, Road road) : db_(db), path_(std::move(path)), road_(road) {}
+
+Database::~Database()
+{
+    // A transaction still open here was never committed: it must not be.
+    if (db_ && !sqlite3_get_autocommit(db_))
+        sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_close_v2(db_);
+}
+
+std::unique_ptr<Database> Database::open(const std::string& path, Road road, Failure& failure)
+{
+    failure = {};
+    if (path.empty()) {
+        failure = {kErrOther, "No database file was given."};
+        return nullptr;
+    }
+    std::error_code ec;
+    const auto status = std::filesystem::status(path, ec);
+    if (!std::filesystem::exists(status)) {
+        failure = {kErrOther, "The database file " + path + " does not exist."};
+        return nullptr;
+    }
+    if (std::filesystem::is_directory(status)) {
+        failure = {kErrOther, path + " is a folder, not a database file."};
+        return nullptr;
+    }
+
+    sqlite3* raw = nullptr;
+    int rc = sqlite3_open_v2(path.c_str(), &raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
+    Connection db(raw);
+    if (rc != SQLITE_OK) {
+        failure = db ? failureOf(db.get(), path) : Failure{kErrOther, "Cannot open the database " + path + "."};
+        return nullptr;
+    }
+    if (sqlite3_db_readonly(db.get(), "main") == 1) {
+        failure = {kErrOther, "The database " + path + " is read-only; Kyt needs to write to it."};
+        return nullptr;
+    }
+    sqlite3_extended_result_codes(db.get(), 1);
+    sqlite3_busy_timeout(db.get(), kDefaultBusyTimeoutMs);
+
+    sqlite3_stmt* rawStmt = nullptr;
+    rc = sqlite3_prepare_v2(db.get(), "PRAGMA application_id", -1, &rawStmt, nullptr);
+    Statement stmt(rawStmt);
+    if (rc == SQLITE_OK)
+        rc = sqlite3_step(stmt.get());
+    if (rc != SQLITE_ROW) {
+        failure = failureOf(db.get(), path);
+        if ((sqlite3_extended_errcode(db.get()) & 0xFF) == SQLITE_NOTADB)
+            failure.description = "The file " + path + " is not a Kyt database (" + sqlite3_errmsg(db.get()) + ").";
+        return nullptr;
+    }
+    if (sqlite3_column_int(stmt.get(), 0) != kApplicationId) {
+        failure = {kErrOther, "The file " + path + " is a database, but not a Kyt database."};
+        return nullptr;
+    }
+    stmt.reset();
+    if (!configureConnection(db.get(), road, kDefaultBusyTimeoutMs, path, failure))
+        return nullptr;
+    return std::unique_ptr<Database>(new Database(db.release(), path, road));
+}
+
+bool Database::create(const std::string& path, Failure& failure)
+{
+    return create(path, {}, failure);
+}
+
+bool Database::create(const std::string& path, const std::vector<std::pair<std::string, std::string>>& branches,
+                      Failure& failure)
+{
+    failure = {};
+    if (path.empty()) {
+        failure = {kErrOther, "No database file was given."};
+        return false;
+    }
+    // O_EXCL: an existing file, even one appearing at this moment, is never replaced.
+    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        std::error_code ec;
+        failure = {kErrOther, std::filesystem::exists(std::filesystem::symlink_status(path, ec))
+                                  ? "The file " + path + " already exists; Kyt does not replace it."
+                                  : "Cannot create the database file " + path + "."};
+        return false;
+    }
+    ::close(fd);
+
+    bool ok = false;
+    {
+        sqlite3* raw = nullptr;
+        int rc = sqlite3_open_v2(path.c_str(), &raw, SQLITE_OPEN_READWRITE, nullptr);
+        Connection db(raw);
+        if (rc != SQLITE_OK) {
+            failure = db ? failureOf(db.get(), path) : Failure{kErrOther, "Cannot open the database " + path + "."};
+        } else if (configureConnection(db.get(), Road::Query, kDefaultBusyTimeoutMs, path, failure) &&
+                   runScript(db.get(), "BEGIN IMMEDIATE", path, failure) &&
+                   runScript(db.get(), kSchemaSql, path, failure)) {
+            ok = true;
+            // Views from the saved queries' SQL, read back from the table the schema filled.
+            std::vector<std::pair<std::string, std::string>> saved;
+            sqlite3_stmt* rawStmt = nullptr;
+            sqlite3_prepare_v2(db.get(), "SELECT Name, SQL FROM SavedQuery ORDER BY rowid", -1, &rawStmt, nullptr);
+            Statement stmt(rawStmt);
+            while (stmt && sqlite3_step(stmt.get()) == SQLITE_ROW)
+                saved.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(stmt.get(), 0)),
+                                   reinterpret_cast<const char*>(sqlite3_column_text(stmt.get(), 1)));
+            stmt.reset();
+            for (const auto& [name, sql] : saved)
+                ok = ok && makeView(db.get(), name, sql, path, failure);
+
+            sqlite3_stmt* rawInsert = nullptr;
+            sqlite3_prepare_v2(db.get(), "INSERT INTO Branch (BranchCode, Branch) VALUES (?, ?)", -1, &rawInsert,
+                               nullptr);
+            Statement insert(rawInsert);
+            for (const auto& [code, name] : branches) {
+                if (!ok)
+                    break;
+                sqlite3_reset(insert.get());
+                sqlite3_bind_text(insert.get(), 1, code.c_str(), static_cast<int>(code.size()), SQLITE_TRANSIENT);
+                sqlite3_bind_text(insert.get(), 2, name.c_str(), static_cast<int>(name.size()), SQLITE_TRANSIENT);
+                if (sqlite3_step(insert.get()) != SQLITE_DONE) {
+                    failure = failureOf(db.get(), path);
+                    failure.description = "Branch " + code + ": " + failure.description;
+                    ok = false;
+                }
+            }
+            insert.reset();
+            ok = ok && runScript(db.get(), "COMMIT", path, failure);
+        }
+    }
+    if (!ok) {
+        std::error_code ec;
+        std::filesystem::remove(path, ec);
+        std::filesystem::remove(path + "-journal", ec);
+    }
+    return ok;
+}
+
+bool Database::exec(std::string_view sql, Failure& failure)
+{
+    failure = {};
+    const std::string translated = jet::toSqlite(sql);
+    sqlite3_stmt* raw = nullptr;
+    const char* tail = nullptr;
+    int rc = sqlite3_prepare_v2(db_, translated.c_str(), static_cast<int>(translated.size()), &raw, &tail);
+    Statement stmt(raw);
+    if (rc != SQLITE_OK) {
+        failure = failureOf(db_, path_);
+        return false;
+    }
+    if (!stmt) {
+        failure = {kErrOther, "The statement is empty."};
+        return false;
+    }
+    if (!onlyTrailingNoise(tail)) {
+        failure = {kErrOther, "Only one statement can be run at a time."};
+        return false;
+    }
+    do
+        rc = sqlite3_step(stmt.get());
+    while (rc == SQLITE_ROW);
+    if (rc == SQLITE_DONE)
+        return true;
+    const int code = sqlite3_extended_errcode(db_);
+    failure = failureOf(db_, path_);
+    stmt.reset();
+    if (isSevere(code) && !sqlite3_get_autocommit(db_))
+        sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+    return false;
+}
+
+bool Database::openRecordset(std::string_view sql, Recordset& out, Failure& failure)
+{
+    failure = {};
+    const std::string translated = jet::toSqlite(sql);
+    sqlite3_stmt* raw = nullptr;
+    int rc = sqlite3_prepare_v2(db_, translated.c_str(), static_cast<int>(translated.size()), &raw, nullptr);
+    Statement stmt(raw);
+    if (rc == SQLITE_OK && stmt && !sqlite3_stmt_readonly(stmt.get())) {
+        failure = {kErrOther, "Only a SELECT can be opened as a recordset."};
+        return false;
+    }
+    stmt.reset();
+    return query(sql, out, failure);
+}
+
+bool Database::query(std::string_view sql, Recordset& out, Failure& failure)
+{
+    failure = {};
+    const std::string translated = jet::toSqlite(sql);
+    sqlite3_stmt* raw = nullptr;
+    const char* tail = nullptr;
+    int rc = sqlite3_prepare_v2(db_, translated.c_str(), static_cast<int>(translated.size()), &raw, &tail);
+    Statement stmt(raw);
+    if (rc != SQLITE_OK) {
+        failure = failureOf(db_, path_);
+        return false;
+    }
+    if (!stmt) {
+        failure = {kErrOther, "The statement is empty."};
+        return false;
+    }
+    if (!onlyTrailingNoise(tail)) {
+        failure = {kErrOther, "Only one statement can be run at a time."};
+        return false;
+    }
+
+    // A percentage made by format(..., '0.00') is a number (it must compare and rank as one) that shows
+    // with two decimals. The number loses any mark of that on its way through views and grouping, so
+    // the columns are known by the names the statement and the saved queries give them.
+    std::set<std::string> twoDecimalNames;
+    auto addAliases = [&](std::string_view text) {
+        for (std::string name : jet::twoDecimalAliases(text)) {
+            std::transform(name.begin(), name.end(), name.begin(), [](unsigned char c) { return std::tolower(c); });
+            twoDecimalNames.insert(name);
+        }
+    };
+    addAliases(sql);
+    {
+        sqlite3_stmt* rawSaved = nullptr;
+        if (sqlite3_prepare_v2(db_, "SELECT SQL FROM SavedQuery", -1, &rawSaved, nullptr) == SQLITE_OK) {
+            Statement saved(rawSaved);
+            while (sqlite3_step(saved.get()) == SQLITE_ROW)
+                if (const unsigned char* text = sqlite3_column_text(saved.get(), 0))
+                    addAliases(reinterpret_cast<const char*>(text));
+        }
+    }
+
+    const int columns = sqlite3_column_count(stmt.get());
+    std::vector<std::string> names;
+    std::vector<bool> twoDecimals;
+    for (int c = 0; c < columns; ++c) {
+        const char* name = sqlite3_column_name(stmt.get(), c);
+        names.push_back(jet::columnName(name ? name : ""));
+        std::string lower = names.back();
+        std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char ch) { return std::tolower(ch); });
+        twoDecimals.push_back(twoDecimalNames.count(lower) > 0);
+    }
+
+    std::vector<std::vector<Value>> rows;
+    while ((rc = sqlite3_step(stmt.get())) == SQLITE_ROW) {
+        std::vector<Value> row;
+        row.reserve(columns);
+        for (int c = 0; c < columns; ++c) {
+            switch (sqlite3_column_type(stmt.get(), c)) {
+            case SQLITE_INTEGER:
+                row.push_back(twoDecimals[c] ? Value::real(static_cast<double>(sqlite3_column_int64(stmt.get(), c)), true)
+                                             : Value::integer(sqlite3_column_int64(stmt.get(), c)));
+                break;
+            case SQLITE_FLOAT:
+                row.push_back(Value::real(sqlite3_column_double(stmt.get(), c), twoDecimals[c]));
+                break;
+            case SQLITE_NULL:
+                row.emplace_back();
+                break;
+            default: {
+                const unsigned char* text = sqlite3_column_text(stmt.get(), c);
+                const int bytes = sqlite3_column_bytes(stmt.get(), c);
+                row.push_back(Value::text(std::string(reinterpret_cast<const char*>(text), text ? bytes : 0)));
+            }
+            }
+        }
+        rows.push_back(std::move(row));
+    }
+    if (rc != SQLITE_DONE) {
+        const int code = sqlite3_extended_errcode(db_);
+        failure = failureOf(db_, path_);
+        stmt.reset();
+        if (isSevere(code) && !sqlite3_get_autocommit(db_))
+            sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+        return false;
+    }
+    out = Recordset(std::move(names), std::move(rows));
+    return true;
+}
+
+bool Database::setSavedQuery(const std::string& name, std::string_view sql, Failure& failure)
+{
+    failure = {};
+    std::string storedName;
+    {
+        sqlite3_stmt* raw = nullptr;
+        sqlite3_prepare_v2(db_, "SELECT Name FROM SavedQuery WHERE Name = ?", -1, &raw, nullptr);
+        Statement find(raw);
+        if (!find) {
+            failure = failureOf(db_, path_);
+            return false;
+        }
+        sqlite3_bind_text(find.get(), 1, name.c_str(), static_cast<int>(name.size()), SQLITE_TRANSIENT);
+        if (sqlite3_step(find.get()) == SQLITE_ROW)
+            storedName = reinterpret_cast<const char*>(sqlite3_column_text(find.get(), 0));
+    }
+    if (storedName.empty()) {
+        failure = {kErrOther, "There is no saved query named " + name + " in the database " + path_ + "."};
+        return false;
+    }
+
+    const std::string text = trimQuerySql(sql);
+    {
+        // The SQL must be one SELECT; views would accept nothing else either, but say so plainly.
+        const std::string translated = jet::toSqlite(text);
+        sqlite3_stmt* raw = nullptr;
+        const char* tail = nullptr;
+        int rc = sqlite3_prepare_v2(db_, translated.c_str(), -1, &raw, &tail);
+        Statement check(raw);
+        if (rc != SQLITE_OK) {
+            failure = failureOf(db_, path_);
+            return false;
+        }
+        if (!check || !onlyTrailingNoise(tail) || !sqlite3_stmt_readonly(check.get()) ||
+            sqlite3_column_count(check.get()) == 0) {
+            failure = {kErrOther, "A saved query must be one SELECT statement."};
+            return false;
+        }
+    }
+
+    if (!runScript(db_, "SAVEPOINT kyt_saved_query", path_, failure))
+        return false;
+    bool ok = makeView(db_, storedName, text, path_, failure);
+    if (ok) {
+        sqlite3_stmt* raw = nullptr;
+        sqlite3_prepare_v2(db_, "UPDATE SavedQuery SET SQL = ? WHERE Name = ?", -1, &raw, nullptr);
+        Statement update(raw);
+        sqlite3_bind_text(update.get(), 1, text.c_str(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
+        sqlite3_bind_text(update.get(), 2, storedName.c_str(), static_cast<int>(storedName.size()), SQLITE_TRANSIENT);
+        if (sqlite3_step(update.get()) != SQLITE_DONE) {
+            failure = failureOf(db_, path_);
+            ok = false;
+        }
+    }
+    if (ok)
+        ok = runScript(db_, "RELEASE kyt_saved_query", path_, failure);
+    if (!ok) {
+        // The old view and its SQL come back.
+        sqlite3_exec(db_, "ROLLBACK TO kyt_saved_query; RELEASE kyt_saved_query", nullptr, nullptr, nullptr);
+    }
+    return ok;
+}
+
+bool Database::savedQuery(const std::string& name, std::string& sql, Failure& failure)
+{
+    failure = {};
+    sqlite3_stmt* raw = nullptr;
+    if (sqlite3_prepare_v2(db_, "SELECT SQL FROM SavedQuery WHERE Name = ?", -1, &raw, nullptr) != SQLITE_OK) {
+        failure = failureOf(db_, path_);
+        return false;
+    }
+    Statement find(raw);
+    sqlite3_bind_text(find.get(), 1, name.c_str(), static_cast<int>(name.size()), SQLITE_TRANSIENT);
+    int rc = sqlite3_step(find.get());
+    if (rc == SQLITE_ROW) {
+        sql = reinterpret_cast<const char*>(sqlite3_column_text(find.get(), 0));
+        return true;
+    }
+    if (rc == SQLITE_DONE)
+        failure = {kErrOther, "There is no saved query named " + name + " in the database " + path_ + "."};
+    else
+        failure = failureOf(db_, path_);
+    return false;
+}
+
+bool Database::begin(Failure& failure)
+{
+    failure = {};
+    if (!sqlite3_get_autocommit(db_)) {
+        failure = {kErrOther, "A transaction is already open."};
+        return false;
+    }
+    // IMMEDIATE takes the write lock now, so a database locked by someone else shows before any row
+    // is written.
+    return runScript(db_, "BEGIN IMMEDIATE", path_, failure);
+}
+
+bool Database::commit(Failure& failure)
+{
+    failure = {};
+    if (sqlite3_get_autocommit(db_))
+        return true;
+    if (runScript(db_, "COMMIT", path_, failure))
+        return true;
+    // A commit that did not happen must not stay pending, to be committed later with other work.
+    if (!sqlite3_get_autocommit(db_))
+        sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+    return false;
+}
+
+bool Database::rollback(Failure& failure)
+{
+    failure = {};
+    if (sqlite3_get_autocommit(db_))
+        return true;
+    return runScript(db_, "ROLLBACK", path_, failure);
+}
+
+bool Database::inTransaction() const
+{
+    return !sqlite3_get_autocommit(db_);
+}
+
+void Database::setBusyTimeout(int milliseconds)
+{
+    sqlite3_busy_timeout(db_, milliseconds);
+}
+
+}  // namespace kyt::db

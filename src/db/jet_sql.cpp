@@ -1,0 +1,346 @@
+#include "db/jet_sql.h"
+
+#include <algorithm>
+#include <cctype>
+#include <regex>
+
+namespace kyt::db::jet {
+
+namespace {
+
+// Length of the literal, quoted identifier or comment starting at `i`, or 0 when none starts there.
+size_t quotedLength(std::string_view sql, size_t i)
+{
+    const char c = sql[i];
+    auto until = [&](char close) -> size_t {
+        size_t j = i + 1;
+        while (j < sql.size()) {
+            if (sql[j] == close) {
+                // A doubled quote is the quote itself, not the end.
+                if (close != ']' && j + 1 < sql.size() && sql[j + 1] == close) {
+                    j += 2;
+                    continue;
+                }
+                return j + 1 - i;
+            }
+            ++j;
+        }
+        return sql.size() - i;
+    };
+    switch (c) {
+    case '\'':
+    case '"':
+    case '`':
+        return until(c);
+    case '[':
+        return until(']');
+    case '-':
+        if (i + 1 < sql.size() && sql[i + 1] == '-') {
+            size_t end = sql.find('\n', i);
+            return (end == std::string_view::npos ? sql.size() : end + 1) - i;
+        }
+        return 0;
+    case '/':
+        if (i + 1 < sql.size() && sql[i + 1] == '*') {
+            size_t end = sql.find("*/", i + 2);
+            return (end == std::string_view::npos ? sql.size() : end + 2) - i;
+        }
+        return 0;
+    default:
+        return 0;
+    }
+}
+
+bool isWordChar(char c)
+{
+    return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || static_cast<unsigned char>(c) >= 0x80;
+}
+
+std::string_view trim(std::string_view s)
+{
+    while (!s.empty() && std::isspace(static_cast<unsigned char>(s.front())))
+        s.remove_prefix(1);
+    while (!s.empty() && std::isspace(static_cast<unsigned char>(s.back())))
+        s.remove_suffix(1);
+    return s;
+}
+
+bool equalsNoCase(std::string_view a, std::string_view b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
+            return false;
+    return true;
+}
+
+// Identifier at `i` (bare or quoted), unquoted; `i` moves past it.
+std::string readIdentifier(std::string_view sql, size_t& i)
+{
+    if (i >= sql.size())
+        return {};
+    const char c = sql[i];
+    if (c == '[' || c == '"' || c == '`') {
+        size_t len = quotedLength(sql, i);
+        std::string name(sql.substr(i + 1, len >= 2 ? len - 2 : 0));
+        i += len;
+        return name;
+    }
+    size_t start = i;
+    while (i < sql.size() && isWordChar(sql[i]))
+        ++i;
+    return std::string(sql.substr(start, i - start));
+}
+
+void skipSpace(std::string_view sql, size_t& i)
+{
+    while (i < sql.size() && std::isspace(static_cast<unsigned char>(sql[i])))
+        ++i;
+}
+
+}  // namespace
+
+std::string toSqlite(std::string_view sql)
+{
+    static const std::regex deleteTarget(R"(^(\s*)DELETE\s+(?:\*|\[[^\]]*\]|\w+)(?:\.\*)?\s+FROM\b)",
+                                         std::regex::icase);
+    std::string out;
+    out.reserve(sql.size() + 16);
+    for (size_t i = 0; i < sql.size();) {
+        if (size_t len = quotedLength(sql, i)) {
+            out.append(sql.substr(i, len));
+            i += len;
+            continue;
+        }
+        if (sql[i] == '/')
+            out += "*1.0/";
+        else
+            out += sql[i];
+        ++i;
+    }
+    return std::regex_replace(out, deleteTarget, "$1DELETE FROM", std::regex_constants::format_first_only);
+}
+
+std::string columnName(std::string_view sqliteName)
+{
+    constexpr std::string_view inserted = "*1.0/";
+    std::string out;
+    out.reserve(sqliteName.size());
+    for (size_t i = 0; i < sqliteName.size();) {
+        if (sqliteName.substr(i, inserted.size()) == inserted) {
+            out += '/';
+            i += inserted.size();
+        } else {
+            out += sqliteName[i++];
+        }
+    }
+    return out;
+}
+
+std::vector<std::string> twoDecimalAliases(std::string_view sql)
+{
+    std::vector<std::string> names;
+    for (size_t i = 0; i < sql.size();) {
+        if (size_t len = quotedLength(sql, i)) {
+            i += len;
+            continue;
+        }
+        const bool wordStart = isWordChar(sql[i]) && (i == 0 || !isWordChar(sql[i - 1]));
+        if (!wordStart) {
+            ++i;
+            continue;
+        }
+        size_t wordEnd = i;
+        while (wordEnd < sql.size() && isWordChar(sql[wordEnd]))
+            ++wordEnd;
+        std::string_view word = sql.substr(i, wordEnd - i);
+        size_t j = wordEnd;
+        skipSpace(sql, j);
+        if (!equalsNoCase(word, "format") || j >= sql.size() || sql[j] != '(') {
+            i = wordEnd;
+            continue;
+        }
+        // Find the closing parenthesis and the last top-level comma.
+        size_t open = j, depth = 0, lastComma = std::string_view::npos, close = std::string_view::npos;
+        for (size_t k = open; k < sql.size();) {
+            if (size_t len = quotedLength(sql, k)) {
+                k += len;
+                continue;
+            }
+            if (sql[k] == '(')
+                ++depth;
+            else if (sql[k] == ')' && --depth == 0) {
+                close = k;
+                break;
+            } else if (sql[k] == ',' && depth == 1)
+                lastComma = k;
+            ++k;
+        }
+        if (close == std::string_view::npos) {
+            i = wordEnd;
+            continue;
+        }
+        i = close + 1;
+        if (lastComma == std::string_view::npos || trim(sql.substr(lastComma + 1, close - lastComma - 1)) != "'0.00'")
+            continue;
+        size_t k = close + 1;
+        skipSpace(sql, k);
+        if (k + 2 <= sql.size() && equalsNoCase(sql.substr(k, 2), "as") &&
+            (k + 2 == sql.size() || !isWordChar(sql[k + 2]))) {
+            k += 2;
+            skipSpace(sql, k);
+            std::string name = readIdentifier(sql, k);
+            if (!name.empty())
+                names.push_back(std::move(name));
+            i = k;
+        }
+    }
+    return names;
+}
+
+namespace {
+
+char32_t decodeOne(std::string_view s, size_t& i)
+{
+    const unsigned char c = static_cast<unsigned char>(s[i]);
+    const int extra = c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : c >= 0xC0 ? 1 : 0;
+    bool wellFormed = extra > 0 && i + extra < s.size();
+    for (int k = 1; wellFormed && k <= extra; ++k)
+        wellFormed = (static_cast<unsigned char>(s[i + k]) & 0xC0) == 0x80;
+    if (!wellFormed) {
+        // A stray byte stands for itself rather than failing the match.
+        ++i;
+        return c;
+    }
+    char32_t cp = extra == 1 ? (c & 0x1F) : extra == 2 ? (c & 0x0F) : (c & 0x07);
+    for (int k = 1; k <= extra; ++k)
+        cp = (cp << 6) | (static_cast<unsigned char>(s[i + k]) & 0x3F);
+    i += 1 + extra;
+    return cp;
+}
+
+std::u32string decode(std::string_view s)
+{
+    std::u32string out;
+    out.reserve(s.size());
+    for (size_t i = 0; i < s.size();)
+        out.push_back(decodeOne(s, i));
+    return out;
+}
+
+// Letter case folded for ASCII and the Latin-1 letters, the ones a name or title here can hold.
+char32_t fold(char32_t c)
+{
+    if (c >= 'A' && c <= 'Z')
+        return c + 32;
+    if (c >= 0xC0 && c <= 0xDE && c != 0xD7)
+        return c + 32;
+    return c;
+}
+
+struct Token {
+    enum Kind { Any, One, Digit, Set, Literal };
+    Token(Kind k, char32_t c = 0) : kind(k), ch(c) {}
+
+    Kind kind;
+    char32_t ch = 0;
+    bool negate = false;
+    std::vector<std::pair<char32_t, char32_t>> ranges;
+
+    bool matches(char32_t c) const
+    {
+        switch (kind) {
+        case One:
+            return true;
+        case Digit:
+            return c >= '0' && c <= '9';
+        case Literal:
+            return fold(c) == fold(ch);
+        case Set: {
+            bool in = false;
+            for (auto [lo, hi] : ranges)
+                if ((c >= lo && c <= hi) || (fold(c) >= fold(lo) && fold(c) <= fold(hi)))
+                    in = true;
+            return in != negate;
+        }
+        case Any:
+            break;
+        }
+        return false;
+    }
+};
+
+std::vector<Token> parsePattern(const std::u32string& p, char32_t escape)
+{
+    std::vector<Token> tokens;
+    for (size_t i = 0; i < p.size(); ++i) {
+        const char32_t c = p[i];
+        if (escape && c == escape && i + 1 < p.size()) {
+            tokens.emplace_back(Token::Literal, p[++i]);
+        } else if (c == '*') {
+            if (tokens.empty() || tokens.back().kind != Token::Any)
+                tokens.emplace_back(Token::Any);
+        } else if (c == '?') {
+            tokens.emplace_back(Token::One);
+        } else if (c == '#') {
+            tokens.emplace_back(Token::Digit);
+        } else if (c == '[') {
+            size_t close = p.find(']', i + 1);
+            if (close == std::u32string::npos) {
+                tokens.emplace_back(Token::Literal, c);  // an unclosed bracket stands for itself
+                continue;
+            }
+            Token set(Token::Set);
+            size_t k = i + 1;
+            if (k < close && p[k] == '!') {
+                set.negate = true;
+                ++k;
+            }
+            for (; k < close; ++k) {
+                if (k + 2 < close && p[k + 1] == '-') {
+                    set.ranges.push_back({std::min(p[k], p[k + 2]), std::max(p[k], p[k + 2])});
+                    k += 2;
+                } else {
+                    set.ranges.push_back({p[k], p[k]});
+                }
+            }
+            i = close;
+            if (!set.ranges.empty() || set.negate)
+                tokens.push_back(std::move(set));  // [] matches the empty text: no token
+        } else {
+            tokens.emplace_back(Token::Literal, c);
+        }
+    }
+    return tokens;
+}
+
+}  // namespace
+
+bool likeMatches(std::string_view pattern, std::string_view text, char32_t escape)
+{
+    const std::vector<Token> tokens = parsePattern(decode(pattern), escape);
+    const std::u32string s = decode(text);
+    // Greedy match with backtracking to the last `*`: every other token takes exactly one character.
+    size_t t = 0, c = 0;
+    size_t starToken = std::string::npos, starText = 0;
+    while (c < s.size()) {
+        if (t < tokens.size() && tokens[t].kind == Token::Any) {
+            starToken = t++;
+            starText = c;
+        } else if (t < tokens.size() && tokens[t].matches(s[c])) {
+            ++t;
+            ++c;
+        } else if (starToken != std::string::npos) {
+            t = starToken + 1;
+            c = ++starText;
+        } else {
+            return false;
+        }
+    }
+    while (t < tokens.size() && tokens[t].kind == Token::Any)
+        ++t;
+    return t == tokens.size();
+}
+
+}  // namespace kyt::db::jet

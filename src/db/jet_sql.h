@@ -1,0 +1,30 @@
+#pragma once
+// The program writes its SQL in the dialect of the engine it was first written for. These helpers
+// bridge the few places where SQLite reads the same text differently.
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kyt::db::jet {
+
+// The statement as SQLite must read it:
+//  - every `/` outside literals becomes `*1.0/`: SQLite divides two integers as integers (7/2 = 3), the
+//    program expects 3.5. `*` and `/` share precedence and associate left, so the left operand of the
+//    division becomes real and nothing else changes;
+//  - `DELETE <table> FROM <table> ...` and `DELETE * FROM ...` become `DELETE FROM ...`.
+std::string toSqlite(std::string_view sql);
+
+// A result column name as the program wrote it, undoing the division rewrite in names that SQLite
+// takes from the expression text.
+std::string columnName(std::string_view sqliteName);
+
+// Names given with AS to `format(..., '0.00')` expressions in `sql`, in order of appearance.
+std::vector<std::string> twoDecimalAliases(std::string_view sql);
+
+// The LIKE of the query road: * any run of characters, ? one character, # one digit, [list] one
+// character of the list (ranges a-z allowed), [!list] one character not in it; letter case ignored.
+// `escape`, when not 0, makes the character after it literal.
+bool likeMatches(std::string_view pattern, std::string_view text, char32_t escape = 0);
+
+}  // namespace kyt::db::jet

@@ -1,0 +1,80 @@
+#include "db/native_error.h"
+
+#include <sqlite3.h>
+
+namespace kyt::db {
+
+namespace {
+
+bool startsWith(std::string_view s, std::string_view prefix)
+{
+    return s.substr(0, prefix.size()) == prefix;
+}
+
+bool endsWith(std::string_view s, std::string_view suffix)
+{
+    return s.size() >= suffix.size() && s.substr(s.size() - suffix.size()) == suffix;
+}
+
+// The schema names its CHECK constraints for what they guard: "<Table>.<Column> holds at most N
+// characters", "<Table>.<Column> is required", "<Table>.<Column> must be ...".
+Failure checkFailure(std::string_view message)
+{
+    constexpr std::string_view prefix = "CHECK constraint failed: ";
+    std::string_view name = startsWith(message, prefix) ? message.substr(prefix.size()) : message;
+    const std::string rule(name);
+    if (name.find(" holds at most ") != std::string_view::npos)
+        return {kErrFieldTooLong, "A value is longer than its field allows: " + rule + "."};
+    if (endsWith(name, " is required"))
+        return {kErrRequiredBlank, "A required field is blank: " + rule + "."};
+    if (name.find(" must be ") != std::string_view::npos)
+        return {kErrConversion, "A value does not fit its field: " + rule + "."};
+    return {kErrOther, "A value breaks a rule of the database (" + rule + ")."};
+}
+
+}  // namespace
+
+Failure nativeFailure(int extendedCode, std::string_view message, const std::string& path)
+{
+    const std::string text(message);
+    switch (extendedCode) {
+    case SQLITE_CONSTRAINT_PRIMARYKEY:
+    case SQLITE_CONSTRAINT_UNIQUE:
+        return {kErrDuplicateKey, "The change would create a duplicate value in a key field (" + text + ")."};
+    case SQLITE_CONSTRAINT_NOTNULL:
+        return {kErrRequiredBlank, "A required field is blank (" + text + ")."};
+    case SQLITE_CONSTRAINT_CHECK:
+        return checkFailure(message);
+    case SQLITE_CONSTRAINT_DATATYPE:
+        return {kErrConversion, "Data type mismatch: " + text + "."};
+    default:
+        break;
+    }
+    switch (extendedCode & 0xFF) {
+    case SQLITE_CORRUPT:
+    case SQLITE_NOTADB:
+        return {kErrInconsistent, "The database " + path + " is damaged or is not a database (" + text + ")."};
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+        return {kErrOther, "The database " + path +
+                               " is locked by another user or program. Try again when it is free (" + text + ")."};
+    case SQLITE_FULL:
+        return {kErrOther, "The disk holding the database " + path + " is full (" + text + ")."};
+    case SQLITE_IOERR:
+        return {kErrOther, "The database " + path + " could not be read or written (" + text + ")."};
+    case SQLITE_READONLY:
+    case SQLITE_PERM:
+        return {kErrOther, "The database " + path + " cannot be written to (" + text + ")."};
+    case SQLITE_CANTOPEN:
+        return {kErrOther, "The database " + path + " cannot be opened (" + text + ")."};
+    case SQLITE_CONSTRAINT:
+        return {kErrOther, "A value breaks a rule of the database (" + text + ")."};
+    default:
+        break;
+    }
+    if (startsWith(message, kTypeMismatchMessage))
+        return {kErrConversion, text};
+    return {kErrOther, text.empty() ? std::string("The database engine reported an unknown failure.") : text};
+}
+
+}  // namespace kyt::db
