@@ -144,8 +144,9 @@ int16_t ResumeReader::run()
 
     progress(98);
     control_.Connector->EndTransaction();
-    // A commit that did not happen (disk full, lost lock) must not be counted as a stored student.
-    if (inTransaction()) {
+    // A commit that did not happen (disk full, lost lock) must not be counted as a stored student; the
+    // connector has rolled it back.
+    if (control_.Connector->CommitFailed()) {
         reportPersonalFailure(control_.Connector->ErrNo != 0 ? control_.Connector->ErrNo : db::kErrOther);
         return reject();
     }
