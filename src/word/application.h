@@ -21,6 +21,8 @@ public:
     ~Application();  // removes every temporary file
 
     static bool isLegacyFormat(const std::string& path);  // .doc, .rtf, .odt in any letter case
+    // LibreOffice is looked for as soffice or libreoffice on the PATH; the environment variable
+    // KYT_SOFFICE, when set, names the program instead (empty: behave as if none were installed).
     static bool libreOfficeAvailable();
 
     // Converts the legacy files among `paths` ahead of time, in one LibreOffice call.
@@ -34,6 +36,7 @@ public:
 private:
     Application() = default;
     std::string workDir_;
+    int batches_ = 0;
     std::unordered_map<std::string, std::string> converted_;  // source path -> converted .docx
     std::unordered_map<std::string, std::string> failed_;     // source path -> reason
 };

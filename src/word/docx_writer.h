@@ -17,8 +17,13 @@ public:
     bool save(const std::string& path, std::string& error) const;
     std::string bodyXml() const { return body_; }
 
+    // Pages turned sideways, for tables of many columns.
+    bool landscape = false;
+    std::string title;  // the document's title property
+
 private:
     std::string body_;
+    bool endsWithTable_ = false;
 };
 
 }  // namespace kyt::word

@@ -1,0 +1,275 @@
+#include "word/application.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <filesystem>
+#include <thread>
+
+namespace kyt::word {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string lowerExtension(const std::string& path)
+{
+    std::string ext = fs::path(path).extension().string();
+    std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
+    return ext;
+}
+
+bool executable(const fs::path& file)
+{
+    std::error_code ec;
+    return fs::is_regular_file(file, ec) && access(file.c_str(), X_OK) == 0;
+}
+
+// The LibreOffice program: KYT_SOFFICE when set (empty means "none"), else soffice or libreoffice on
+// the PATH.
+std::string findLibreOffice()
+{
+    if (const char* forced = std::getenv("KYT_SOFFICE"))
+        return *forced && executable(forced) ? std::string(forced) : std::string();
+    const char* path = std::getenv("PATH");
+    std::string dirs = path ? path : "/usr/local/bin:/usr/bin:/bin";
+    size_t start = 0;
+    while (start <= dirs.size()) {
+        size_t end = dirs.find(':', start);
+        if (end == std::string::npos)
+            end = dirs.size();
+        const fs::path dir = dirs.substr(start, end - start);
+        for (const char* name : {"soffice", "libreoffice"})
+            if (!dir.empty() && executable(dir / name))
+                return (dir / name).string();
+        start = end + 1;
+    }
+    return {};
+}
+
+enum class RunResult { Finished, Crashed, TimedOut, NotStarted };
+
+// Runs a program in its own process group, so that on a timeout the whole group (LibreOffice starts
+// helper processes) can be ended, and nothing of it is left behind.
+RunResult runWithTimeLimit(const std::vector<std::string>& argv, std::chrono::seconds limit, const std::string& logPath)
+{
+    std::vector<char*> cargv;
+    for (const std::string& a : argv)
+        cargv.push_back(const_cast<char*>(a.c_str()));
+    cargv.push_back(nullptr);
+
+    const pid_t pid = fork();
+    if (pid < 0)
+        return RunResult::NotStarted;
+    if (pid == 0) {
+        setpgid(0, 0);
+        const int devnull = ::open("/dev/null", O_RDONLY);
+        const int log = ::open(logPath.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600);
+        if (devnull >= 0)
+            dup2(devnull, 0);
+        if (log >= 0) {
+            dup2(log, 1);
+            dup2(log, 2);
+        }
+        execv(cargv[0], cargv.data());
+        _exit(127);
+    }
+    setpgid(pid, pid);  // also here, so the group exists whichever process runs first
+
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    int status = 0;
+    for (;;) {
+        const pid_t done = waitpid(pid, &status, WNOHANG);
+        if (done == pid)
+            break;
+        if (done < 0 && errno != EINTR)
+            return RunResult::Crashed;
+        if (std::chrono::steady_clock::now() >= deadline) {
+            kill(-pid, SIGKILL);
+            waitpid(pid, &status, 0);
+            return RunResult::TimedOut;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    kill(-pid, SIGKILL);  // helpers that outlived the main process, if any
+    if (WIFEXITED(status) && WEXITSTATUS(status) == 127)
+        return RunResult::NotStarted;
+    return WIFEXITED(status) ? RunResult::Finished : RunResult::Crashed;
+}
+
+}  // namespace
+
+std::unique_ptr<Application> Application::start(std::string& error)
+{
+    std::error_code ec;
+    fs::path temp = fs::temp_directory_path(ec);
+    if (ec)
+        temp = "/tmp";
+    std::string pattern = (temp / "kyt-word-XXXXXX").string();
+    if (!mkdtemp(pattern.data())) {
+        error = "Cannot make a working folder in " + temp.string() + ".";
+        return nullptr;
+    }
+    std::unique_ptr<Application> app(new Application());
+    app->workDir_ = pattern;
+    return app;
+}
+
+Application::~Application()
+{
+    std::error_code ec;
+    if (!workDir_.empty())
+        fs::remove_all(workDir_, ec);
+}
+
+bool Application::isLegacyFormat(const std::string& path)
+{
+    const std::string ext = lowerExtension(path);
+    return ext == ".doc" || ext == ".rtf" || ext == ".odt";
+}
+
+bool Application::libreOfficeAvailable()
+{
+    return !findLibreOffice().empty();
+}
+
+void Application::prepare(const std::vector<std::string>& paths)
+{
+    std::vector<std::string> pending;
+    for (const std::string& path : paths) {
+        if (!isLegacyFormat(path) || converted_.count(path) || failed_.count(path) ||
+            std::find(pending.begin(), pending.end(), path) != pending.end())
+            continue;
+        std::error_code ec;
+        if (!fs::is_regular_file(path, ec)) {
+            failed_[path] = "The file cannot be opened.";
+            continue;
+        }
+        pending.push_back(path);
+    }
+    if (pending.empty())
+        return;
+
+    const std::string soffice = findLibreOffice();
+    if (soffice.empty()) {
+        for (const std::string& path : pending)
+            failed_[path] = "This is a " + lowerExtension(path) +
+                            " document, which Kyt reads only through LibreOffice, and LibreOffice is not installed. "
+                            "Open it in the word processor and save it as .docx, or install LibreOffice.";
+        return;
+    }
+
+    // The files are linked under short numbered names: two files of one name in different folders
+    // cannot then overwrite each other's output, and odd names never reach LibreOffice's command line.
+    const fs::path batchDir = fs::path(workDir_) / ("batch" + std::to_string(batches_++));
+    const fs::path inDir = batchDir / "in";
+    const fs::path outDir = batchDir / "out";
+    std::error_code ec;
+    fs::create_directories(inDir, ec);
+    fs::create_directories(outDir, ec);
+    struct Item {
+        std::string source;
+        fs::path link;
+        fs::path output;
+    };
+    std::vector<Item> items;
+    for (size_t k = 0; k < pending.size(); ++k) {
+        const std::string stem = std::to_string(k + 1);
+        const fs::path link = inDir / (stem + lowerExtension(pending[k]));
+        std::error_code linkError;
+        fs::create_symlink(fs::absolute(pending[k], linkError), link, linkError);
+        if (linkError) {
+            linkError.clear();
+            fs::copy_file(pending[k], link, linkError);
+        }
+        if (linkError) {
+            failed_[pending[k]] = "The file cannot be opened.";
+            continue;
+        }
+        items.push_back({pending[k], link, outDir / (stem + ".docx")});
+    }
+
+    // One LibreOffice start for the whole batch. When LibreOffice dies on one file, that file fails and
+    // the files after it are tried again in a new start.
+    size_t next = 0;
+    while (next < items.size()) {
+        std::vector<std::string> argv = {soffice,
+                                         "-env:UserInstallation=file://" + (fs::path(workDir_) / "profile").string(),
+                                         "--headless", "--invisible", "--nologo", "--norestore", "--nolockcheck",
+                                         "--convert-to", "docx:MS Word 2007 XML", "--outdir", outDir.string()};
+        for (size_t k = next; k < items.size(); ++k)
+            if (!converted_.count(items[k].source))
+                argv.push_back(items[k].link.string());
+        const RunResult result = runWithTimeLimit(argv, conversionTimeLimit, (batchDir / "libreoffice.log").string());
+
+        size_t firstMissing = items.size();
+        for (size_t k = next; k < items.size(); ++k) {
+            std::error_code sizeError;
+            if (fs::file_size(items[k].output, sizeError) > 0 && !sizeError) {
+                converted_[items[k].source] = items[k].output.string();
+            } else if (firstMissing == items.size()) {
+                firstMissing = k;
+            }
+        }
+        if (firstMissing == items.size())
+            break;
+
+        std::string reason;
+        switch (result) {
+        case RunResult::TimedOut:
+            reason = "LibreOffice did not finish converting the document within " +
+                     std::to_string(conversionTimeLimit.count()) + " seconds. Save it as .docx in the word processor.";
+            break;
+        case RunResult::NotStarted:
+            reason = "LibreOffice could not be started to convert the document. Save it as .docx in the word processor.";
+            break;
+        case RunResult::Finished:
+        case RunResult::Crashed:
+            reason = "LibreOffice could not convert the document (it may be damaged or protected by a password). "
+                     "Open it in the word processor and save it as .docx.";
+            break;
+        }
+        if (result != RunResult::Crashed) {
+            for (size_t k = next; k < items.size(); ++k)
+                if (!converted_.count(items[k].source))
+                    failed_[items[k].source] = reason;
+            break;
+        }
+        for (size_t k = next; k <= firstMissing; ++k)
+            if (!converted_.count(items[k].source))
+                failed_[items[k].source] = reason;
+        // Outputs written after the file that failed belong to files converted already; retry the rest.
+        next = firstMissing + 1;
+        while (next < items.size() && converted_.count(items[next].source))
+            ++next;
+    }
+    for (const Item& item : items)
+        fs::remove(item.link, ec);
+}
+
+std::unique_ptr<Document> Application::open(const std::string& path, std::string& error)
+{
+    error.clear();
+    if (!isLegacyFormat(path))
+        return Document::open(path, error);
+    if (!converted_.count(path) && !failed_.count(path))
+        prepare({path});
+    if (auto failed = failed_.find(path); failed != failed_.end()) {
+        error = failed->second;
+        return nullptr;
+    }
+    auto converted = converted_.find(path);
+    if (converted == converted_.end()) {
+        error = "The document could not be converted.";
+        return nullptr;
+    }
+    return Document::open(converted->second, error);
+}
+
+}  // namespace kyt::word
