@@ -44,6 +44,10 @@ struct ChildRun {
 ChildRun runChild(const std::vector<std::string>& argv, const std::string& output = "/dev/null")
 {
     ChildRun run;
+    std::fflush(stdout);  // or the child would print it again
+    // Files written just before (the generated résumés) would otherwise be flushed by the first fsync
+    // of whatever runs next, and charged to it.
+    sync();
     const auto started = Clock::now();
     const pid_t pid = fork();
     if (pid == 0) {
@@ -236,6 +240,7 @@ int main(int argc, char** argv)
         if (std::sscanf(readAll(pythonOut.string()).c_str(), "%d %lf", &files, &elapsed) == 2 && elapsed > 0)
             pythonRate = files / elapsed;
     }
+    sync();
     const double durableRate = durableTransactionsPerSecond(work, count);
 
     std::printf("\n%-52s %10s\n", "", "docs/s");
@@ -257,7 +262,9 @@ int main(int argc, char** argv)
         std::printf("%-10d %12.1f %10.0f\n", size, run.maxRssKb / 1024.0, size / run.seconds);
     }
 
-    if (legacy > 0 && kyt::word::Application::libreOfficeAvailable()) {
+    if (legacy <= 0) {
+        std::printf("\nlegacy .doc: not asked for\n");
+    } else if (kyt::word::Application::libreOfficeAvailable()) {
         const fs::path source = work / "legacy-source";
         const fs::path folder = work / "legacy";
         subset(all, source, legacy);
