@@ -1,4 +1,5 @@
-// The window tests need one QApplication for the whole executable.
+// The window tests need one QApplication for the whole executable, on the offscreen platform also when
+// the tests are only being listed (no display there).
 
 #include <gtest/gtest.h>
 
@@ -6,6 +7,8 @@
 
 int main(int argc, char** argv)
 {
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

@@ -9,7 +9,6 @@
 #include <QListWidget>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QTest>
 #include <filesystem>
 
 #include "extract/ui/form2.h"
@@ -82,7 +81,7 @@ TEST_F(Form1Test, StartRunsTheFolderAndTheStatusWindowLeadsOn)
     Form1* window = Form1::open(setup.control);
     control<QCheckBox>(window, "Check1")->setChecked(true);
 
-    QTest::mouseClick(control<QPushButton>(window, "Command1"), Qt::LeftButton);
+    control<QPushButton>(window, "Command1")->click();
 
     EXPECT_FALSE(window->isVisible());
     Form2* status = window->statusWindow();
@@ -104,7 +103,7 @@ TEST_F(Form1Test, StartRunsTheFolderAndTheStatusWindowLeadsOn)
     EXPECT_EQ(setup.count("SELECT count(*) FROM Personal"), 2);
 
     QPointer<Form1> extraction(window);
-    QTest::mouseClick(control<QPushButton>(status, "Command2"), Qt::LeftButton);
+    control<QPushButton>(status, "Command2")->click();
     ASSERT_EQ(setup.messages.messages().size(), 1u);
     EXPECT_NE(setup.messages.last().text.find("NOTE: Resumes with errors were copied"), std::string::npos);
     QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
@@ -115,11 +114,11 @@ TEST_F(Form1Test, BackReturnsToAFreshExtractionWindow)
 {
     ResumeForm::be("1QP01CS001").save((folder / "a.docx").string());
     Form1* window = Form1::open(setup.control);
-    QTest::mouseClick(control<QPushButton>(window, "Command1"), Qt::LeftButton);
+    control<QPushButton>(window, "Command1")->click();
     Form2* status = window->statusWindow();
     ASSERT_NE(status, nullptr);
 
-    QTest::mouseClick(control<QPushButton>(status, "Command1"), Qt::LeftButton);
+    control<QPushButton>(status, "Command1")->click();
     QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     ASSERT_EQ(setup.messages.messages().size(), 1u);
     EXPECT_EQ(setup.messages.last().text.rfind(" The resumes were extracted to ", 0), 0u);
@@ -135,7 +134,7 @@ TEST_F(Form1Test, BackReturnsToAFreshExtractionWindow)
 TEST_F(Form1Test, EmptyFolderSaysSoAndComesBack)
 {
     Form1* window = Form1::open(setup.control);
-    QTest::mouseClick(control<QPushButton>(window, "Command1"), Qt::LeftButton);
+    control<QPushButton>(window, "Command1")->click();
     ASSERT_EQ(setup.messages.messages().size(), 1u);
     EXPECT_EQ(setup.messages.last().text.rfind("Could not find any Word Document. ", 0), 0u);
     EXPECT_TRUE(window->isVisible());
@@ -147,7 +146,7 @@ TEST_F(Form1Test, CancelClosesTheWindowAndLetsTheReaderGo)
     Form1* window = Form1::open(setup.control);
     std::string error;
     setup.control.WordApp = word::Application::start(error);
-    QTest::mouseClick(control<QPushButton>(window, "Command2"), Qt::LeftButton);
+    control<QPushButton>(window, "Command2")->click();
     EXPECT_FALSE(window->isVisible());
     EXPECT_EQ(setup.control.WordApp, nullptr);
 }

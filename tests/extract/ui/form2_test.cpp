@@ -6,7 +6,6 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QTest>
 
 #include "extract/ui/form1.h"
 #include "support/extraction_fixture.h"
@@ -43,7 +42,7 @@ protected:
     }
     ~Form2Test() override { closeAllWindows(); }
 
-    void finish() { QTest::mouseClick(status->findChild<QPushButton*>("Command2"), Qt::LeftButton); }
+    void finish() { status->findChild<QPushButton*>("Command2")->click(); }
     std::string extractedTo() const { return " The resumes were extracted to " + setup.databasePath; }
 
     TempDir dir;
@@ -141,7 +140,7 @@ TEST_F(Form2Test, FinishWhenNothingWasStoredSaysSo)
 TEST_F(Form2Test, BackTellsWhereTheyWentAndOpensAFreshExtractionWindow)
 {
     setup.control.SuccessfulDocuments = 1;
-    QTest::mouseClick(status->findChild<QPushButton*>("Command1"), Qt::LeftButton);
+    status->findChild<QPushButton*>("Command1")->click();
     ASSERT_EQ(setup.messages.messages().size(), 1u);
     EXPECT_EQ(setup.messages.last().text, extractedTo());
     EXPECT_EQ(extractionWindowClosed, 1);
