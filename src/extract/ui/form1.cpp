@@ -77,6 +77,8 @@ Form1* Form1::open(Control& control)
 
 QString Form1::folder() const { return ui->Text1->text(); }
 
+Form2* Form1::statusWindow() const { return status_.data(); }
+
 void Form1::goToFolder(const QString& path)
 {
     const QModelIndex index = folders_->index(QDir::cleanPath(path));

@@ -30,7 +30,7 @@ public:
     static Form1* open(Control& control);
 
     QString folder() const;
-    Form2* statusWindow() const { return status_; }
+    Form2* statusWindow() const;  // the status window of the last run, while it is open
 
     void Drive1_Change(int index);
     void Dir1_Change();
