@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "support/extraction_fixture.h"
+#include "word/application.h"
 
 namespace kyt {
 namespace {
@@ -242,6 +243,36 @@ TEST(ResumeFiles, TakesWordProcessorFilesInNameOrderWithoutOwnerFiles)
     fs::create_directory(dir.path() / "folder.docx");
     EXPECT_EQ(ResumeFiles(dir.path().string()),
               (std::vector<std::string>{"A.docx", "a.doc", "b.DOCX", "c.Rtf", "d.odt"}));
+}
+
+}  // namespace
+}  // namespace kyt
+
+namespace kyt {
+namespace {
+
+TEST_F(BatchDriverTest, LegacyDocumentsAreConvertedOnceAndRead)
+{
+    if (!word::Application::libreOfficeAvailable())
+        GTEST_SKIP() << "LibreOffice is not installed";
+    // The .doc files are made from résumés of our own form by the same word processor that reads them back.
+    const fs::path source = dir.path() / "source";
+    fs::create_directory(source);
+    ResumeForm::be("1QP01CS001").save((source / "first.docx").string());
+    ResumeForm::mca("1QP01MCA02").save((source / "second.docx").string());
+    const std::string command = "soffice --headless --norestore '-env:UserInstallation=file://" +
+                                (dir.path() / "profile").string() + "' --convert-to doc --outdir '" + folder.string() +
+                                "' '" + (source / "first.docx").string() + "' '" + (source / "second.docx").string() +
+                                "' >/dev/null 2>&1";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    ASSERT_TRUE(fs::exists(folder / "first.doc"));
+    add("third.docx", ResumeForm::be("1QP01CS003"));
+
+    const RunResult result = run();
+    EXPECT_EQ(result.scanned, 3);
+    EXPECT_EQ(result.rejected, 0) << log();
+    EXPECT_EQ(students(), 3);
+    EXPECT_EQ(setup.count("SELECT count(*) FROM Marks WHERE usn='1QP01MCA02'"), 8);
 }
 
 }  // namespace
