@@ -27,6 +27,7 @@ void DataConnector::CloseConnection()
     cn.reset();  // an open transaction is rolled back, never committed
     IsConnected = false;
     InTransaction = false;
+    beginFailed = false;
 }
 
 int16_t DataConnector::ConnectToDataBase(const std::string& User, const std::string& /*Password*/,
@@ -43,6 +44,7 @@ int16_t DataConnector::ConnectToDataBase(const std::string& User, const std::str
     }
     cn = std::move(opened);
     InTransaction = false;
+    beginFailed = false;
     cn_ConnectComplete(true);
     if (!IsConnected)
         return 0;
@@ -63,16 +65,18 @@ void DataConnector::BeginTransaction()
     Failure failure;
     if (cn->begin(failure)) {
         InTransaction = true;
+        beginFailed = false;
     } else {
-        // The writes that follow run outside a transaction and fail on the same lock; they report it.
-        ErrNo = failure.number;
-        ErrDesc = failure.description;
+        beginFailed = true;
+        ErrNo = beginErrNo = failure.number;
+        ErrDesc = beginErrDesc = failure.description;
     }
 }
 
 void DataConnector::EndTransaction()
 {
-    commitFailed = false;
+    commitFailed = beginFailed;
+    beginFailed = false;
     if (InTransaction && cn) {
         Failure failure;
         if (!cn->inTransaction()) {
@@ -91,6 +95,7 @@ void DataConnector::EndTransaction()
 
 void DataConnector::RollBackTransaction()
 {
+    beginFailed = false;
     Failure failure;
     if (InTransaction && cn) {
         if (cn->rollback(failure))
@@ -110,6 +115,11 @@ int32_t DataConnector::exec(std::string_view s)
     if (!cn) {
         ErrNo = kErrOther;
         ErrDesc = "The database is not connected.";
+        return ErrNo;
+    }
+    if (beginFailed) {
+        ErrNo = beginErrNo;
+        ErrDesc = beginErrDesc;
         return ErrNo;
     }
     Failure failure;

@@ -48,6 +48,11 @@ private:
     bool InTransaction = false;
     std::unique_ptr<Database> cn;
     bool commitFailed = false;
+    // A begin that failed (the database locked elsewhere) keeps its failure until the caller ends or
+    // rolls back, so that the writes meant for the transaction do not run one by one outside it.
+    bool beginFailed = false;
+    int32_t beginErrNo = 0;
+    std::string beginErrDesc;
 };
 
 }  // namespace kyt::db

@@ -57,6 +57,12 @@ bool onlyTrailingNoise(const char* tail)
     return true;
 }
 
+std::string lowerCase(std::string s)
+{
+    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return s;
+}
+
 std::string quoteIdentifier(const std::string& name)
 {
     std::string out = "\"";
@@ -271,53 +277,20 @@ bool Database::create(const std::string& path, const std::vector<std::pair<std::
 
 bool Database::exec(std::string_view sql, Failure& failure)
 {
-    failure = {};
-    const std::string translated = jet::toSqlite(sql);
-    sqlite3_stmt* raw = nullptr;
-    const char* tail = nullptr;
-    int rc = sqlite3_prepare_v2(db_, translated.c_str(), static_cast<int>(translated.size()), &raw, &tail);
-    Statement stmt(raw);
-    if (rc != SQLITE_OK) {
-        failure = failureOf(db_, path_);
-        return false;
-    }
-    if (!stmt) {
-        failure = {kErrOther, "The statement is empty."};
-        return false;
-    }
-    if (!onlyTrailingNoise(tail)) {
-        failure = {kErrOther, "Only one statement can be run at a time."};
-        return false;
-    }
-    do
-        rc = sqlite3_step(stmt.get());
-    while (rc == SQLITE_ROW);
-    if (rc == SQLITE_DONE)
-        return true;
-    const int code = sqlite3_extended_errcode(db_);
-    failure = failureOf(db_, path_);
-    stmt.reset();
-    if (isSevere(code) && !sqlite3_get_autocommit(db_))
-        sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
-    return false;
+    return run(sql, nullptr, false, failure);
 }
 
 bool Database::openRecordset(std::string_view sql, Recordset& out, Failure& failure)
 {
-    failure = {};
-    const std::string translated = jet::toSqlite(sql);
-    sqlite3_stmt* raw = nullptr;
-    int rc = sqlite3_prepare_v2(db_, translated.c_str(), static_cast<int>(translated.size()), &raw, nullptr);
-    Statement stmt(raw);
-    if (rc == SQLITE_OK && stmt && !sqlite3_stmt_readonly(stmt.get())) {
-        failure = {kErrOther, "Only a SELECT can be opened as a recordset."};
-        return false;
-    }
-    stmt.reset();
-    return query(sql, out, failure);
+    return run(sql, &out, true, failure);
 }
 
 bool Database::query(std::string_view sql, Recordset& out, Failure& failure)
+{
+    return run(sql, &out, false, failure);
+}
+
+bool Database::run(std::string_view sql, Recordset* out, bool readOnly, Failure& failure)
 {
     failure = {};
     const std::string translated = jet::toSqlite(sql);
@@ -337,19 +310,24 @@ bool Database::query(std::string_view sql, Recordset& out, Failure& failure)
         failure = {kErrOther, "Only one statement can be run at a time."};
         return false;
     }
+    if (readOnly && !sqlite3_stmt_readonly(stmt.get())) {
+        failure = {kErrOther, "Only a SELECT can be opened as a recordset."};
+        return false;
+    }
 
-    // A percentage made by format(..., '0.00') is a number (it must compare and rank as one) that shows
-    // with two decimals. The number loses any mark of that on its way through views and grouping, so
-    // the columns are known by the names the statement and the saved queries give them.
-    std::set<std::string> twoDecimalNames;
-    auto addAliases = [&](std::string_view text) {
-        for (std::string name : jet::twoDecimalAliases(text)) {
-            std::transform(name.begin(), name.end(), name.begin(), [](unsigned char c) { return std::tolower(c); });
-            twoDecimalNames.insert(name);
-        }
-    };
-    addAliases(sql);
-    {
+    const int columns = out ? sqlite3_column_count(stmt.get()) : 0;
+    std::vector<std::string> names;
+    std::vector<bool> twoDecimals;
+    if (columns > 0) {
+        // A percentage made by format(..., '0.00') is a number (it must compare and rank as one) that
+        // shows with two decimals. The number loses any mark of that on its way through views and
+        // grouping, so its columns are known by the names the statement and the saved queries give them.
+        std::set<std::string> twoDecimalNames;
+        auto addAliases = [&](std::string_view text) {
+            for (std::string name : jet::twoDecimalAliases(text))
+                twoDecimalNames.insert(lowerCase(std::move(name)));
+        };
+        addAliases(sql);
         sqlite3_stmt* rawSaved = nullptr;
         if (sqlite3_prepare_v2(db_, "SELECT SQL FROM SavedQuery", -1, &rawSaved, nullptr) == SQLITE_OK) {
             Statement saved(rawSaved);
@@ -357,29 +335,26 @@ bool Database::query(std::string_view sql, Recordset& out, Failure& failure)
                 if (const unsigned char* text = sqlite3_column_text(saved.get(), 0))
                     addAliases(reinterpret_cast<const char*>(text));
         }
-    }
-
-    const int columns = sqlite3_column_count(stmt.get());
-    std::vector<std::string> names;
-    std::vector<bool> twoDecimals;
-    for (int c = 0; c < columns; ++c) {
-        const char* name = sqlite3_column_name(stmt.get(), c);
-        names.push_back(jet::columnName(name ? name : ""));
-        std::string lower = names.back();
-        std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char ch) { return std::tolower(ch); });
-        twoDecimals.push_back(twoDecimalNames.count(lower) > 0);
+        for (int c = 0; c < columns; ++c) {
+            const char* name = sqlite3_column_name(stmt.get(), c);
+            names.push_back(jet::columnName(name ? name : ""));
+            twoDecimals.push_back(twoDecimalNames.count(lowerCase(names.back())) > 0);
+        }
     }
 
     std::vector<std::vector<Value>> rows;
     while ((rc = sqlite3_step(stmt.get())) == SQLITE_ROW) {
+        if (columns == 0)
+            continue;
         std::vector<Value> row;
         row.reserve(columns);
         for (int c = 0; c < columns; ++c) {
             switch (sqlite3_column_type(stmt.get(), c)) {
-            case SQLITE_INTEGER:
-                row.push_back(twoDecimals[c] ? Value::real(static_cast<double>(sqlite3_column_int64(stmt.get(), c)), true)
-                                             : Value::integer(sqlite3_column_int64(stmt.get(), c)));
+            case SQLITE_INTEGER: {
+                const int64_t v = sqlite3_column_int64(stmt.get(), c);
+                row.push_back(twoDecimals[c] ? Value::real(static_cast<double>(v), true) : Value::integer(v));
                 break;
+            }
             case SQLITE_FLOAT:
                 row.push_back(Value::real(sqlite3_column_double(stmt.get(), c), twoDecimals[c]));
                 break;
@@ -389,7 +364,7 @@ bool Database::query(std::string_view sql, Recordset& out, Failure& failure)
             default: {
                 const unsigned char* text = sqlite3_column_text(stmt.get(), c);
                 const int bytes = sqlite3_column_bytes(stmt.get(), c);
-                row.push_back(Value::text(std::string(reinterpret_cast<const char*>(text), text ? bytes : 0)));
+                row.push_back(Value::text(text ? std::string(reinterpret_cast<const char*>(text), bytes) : std::string()));
             }
             }
         }
@@ -399,11 +374,14 @@ bool Database::query(std::string_view sql, Recordset& out, Failure& failure)
         const int code = sqlite3_extended_errcode(db_);
         failure = failureOf(db_, path_);
         stmt.reset();
+        // After a lock, a full disk or an I/O failure the transaction is not to be trusted: end it here,
+        // so that nothing of it can be committed later.
         if (isSevere(code) && !sqlite3_get_autocommit(db_))
             sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
         return false;
     }
-    out = Recordset(std::move(names), std::move(rows));
+    if (out)
+        *out = Recordset(std::move(names), std::move(rows));
     return true;
 }
 

@@ -77,6 +77,9 @@ public:
 
 private:
     Database(sqlite3* db, std::string path, Road road);
+    // One statement; its rows go to `out` when given. `readOnly` refuses a statement that would write.
+    bool run(std::string_view sql, Recordset* out, bool readOnly, Failure& failure);
+
     sqlite3* db_;
     std::string path_;
     Road road_;

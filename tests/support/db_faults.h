@@ -1,0 +1,38 @@
+#pragma once
+// Database faults for tests: another program holding the file, a disk that is full.
+
+#include <string>
+
+struct sqlite3;
+
+namespace kyt::db {
+class Database;
+}
+
+namespace kyt::test {
+
+// A second connection that holds a lock on the database file until it is released or destroyed.
+// Write: another writer in the middle of its transaction (begins and writes of others wait, then fail).
+// Read: a reader in the middle of a read (others can write, but no commit can complete).
+class DatabaseLock {
+public:
+    enum class Kind { Write, Read };
+
+    DatabaseLock(const std::string& path, Kind kind = Kind::Write);
+    ~DatabaseLock();
+    DatabaseLock(const DatabaseLock&) = delete;
+    DatabaseLock& operator=(const DatabaseLock&) = delete;
+
+    bool held() const { return held_; }
+    void release();
+
+private:
+    sqlite3* db_ = nullptr;
+    bool held_ = false;
+};
+
+// The database file cannot grow any more on this connection: the next write that needs a new page
+// fails as on a full disk. Returns false when the limit could not be set.
+bool fillDisk(db::Database& database);
+
+}  // namespace kyt::test
