@@ -33,6 +33,9 @@ public:
 
     std::chrono::seconds conversionTimeLimit{600};
 
+    // The private folder of converted files and LibreOffice's profile; removed with the application.
+    const std::string& workDir() const { return workDir_; }
+
 private:
     Application() = default;
     std::string workDir_;

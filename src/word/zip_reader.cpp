@@ -13,11 +13,21 @@ bool ZipReader::open(const std::string& bytes, size_t maxEntries, std::string& e
         return false;
     }
     zip_t* archive = zip_open_from_source(source, ZIP_RDONLY | ZIP_CHECKCONS, &zipError);
+    if (!archive && zip_error_code_zip(&zipError) == ZIP_ER_INCONS) {
+        // Packages written by Word Online and .NET (sizes in data descriptors) fail the strict check
+        // although Word opens them. Read them anyway: every entry is still bounded by the running cap
+        // and its checksum is still verified.
+        zip_error_fini(&zipError);
+        zip_error_init(&zipError);
+        archive = zip_open_from_source(source, ZIP_RDONLY, &zipError);
+    }
     if (!archive) {
         zip_source_free(source);
         const int code = zip_error_code_zip(&zipError);
         zip_error_fini(&zipError);
-        if (code == ZIP_ER_NOZIP)
+        // A package cut short keeps its leading local header but loses the directory at its end.
+        const bool looksLikeZip = bytes.compare(0, 4, "PK\x03\x04", 4) == 0;
+        if (code == ZIP_ER_NOZIP && !looksLikeZip)
             error = "The file is not a .docx document (it is not a zip package).";
         else
             error = "The file is damaged or incomplete (its zip directory cannot be read).";

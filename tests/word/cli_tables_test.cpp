@@ -1,0 +1,79 @@
+// kyt-cli tables: what an officer runs to see how Kyt reads a résumé.
+
+#include <gtest/gtest.h>
+
+#include "docx_builder.h"
+#include "support/temp_dir.h"
+#include "word/resume_form.h"
+
+using namespace kyt::test;
+namespace form = kyt::word::form;
+
+namespace {
+
+std::string quoted(const std::string& path)
+{
+    return "'" + path + "'";
+}
+
+}  // namespace
+
+TEST(CliTables, PrintsOneLinePerCellWithTableRowAndCellNumbers)
+{
+    TempDir dir;
+    writeFile(dir.file("t.docx"), docxWithBody(table({{"a", "b"}, {"c"}}) + table({{"z"}})));
+    std::string output;
+    EXPECT_EQ(runCli("tables " + quoted(dir.file("t.docx")), &output), 0) << output;
+    EXPECT_EQ(output, "1\t1\t1\ta\n1\t1\t2\tb\n1\t2\t1\tc\n2\t1\t1\tz\n");
+}
+
+TEST(CliTables, CleansTheTextAndEscapesTabsBreaksAndBackslashes)
+{
+    TempDir dir;
+    const std::string cellXml = "<w:tbl><w:tr><w:tc><w:p><w:r><w:t xml:space=\"preserve\">  it's a</w:t><w:tab/>"
+                                "<w:t>b\\c</w:t></w:r></w:p><w:p><w:r><w:t xml:space=\"preserve\">x&#10;y&#11;z </w:t>"
+                                "</w:r></w:p></w:tc></w:tr></w:tbl>";
+    writeFile(dir.file("t.docx"), docxWithBody(cellXml));
+    std::string output;
+    EXPECT_EQ(runCli("tables " + quoted(dir.file("t.docx")), &output), 0) << output;
+    // Apostrophes become backquotes and the cell marks blanks, trimmed at both ends, as the reader
+    // cleans every cell.
+    EXPECT_EQ(output, "1\t1\t1\tit`s a\\tb\\\\c x\\ny\\vz\n");
+}
+
+TEST(CliTables, ShowsAGeneratedResumeAsTheExtractionReadsIt)
+{
+    TempDir dir;
+    std::string error;
+    ASSERT_TRUE(form::writeResume(form::sampleResume(5, "1QP22CS005", form::Course::BE), dir.file("r.docx"), error));
+    std::string output;
+    EXPECT_EQ(runCli("tables " + quoted(dir.file("r.docx")), &output), 0);
+    EXPECT_NE(output.find("1\t2\t1\t1QP22CS005\n"), std::string::npos) << output.substr(0, 500);
+    EXPECT_NE(output.find("2\t1\t3\tMarks obtained\n"), std::string::npos);
+}
+
+TEST(CliTables, AnUnreadableFilePrintsItsReasonAndExitsWithOne)
+{
+    TempDir dir;
+    writeFile(dir.file("note.docx"), "not a document");
+    std::string output;
+    EXPECT_EQ(runCli("tables " + quoted(dir.file("note.docx")), &output), 1);
+    EXPECT_NE(output.find("note.docx: The file is not a .docx document"), std::string::npos) << output;
+}
+
+TEST(CliTables, ReadsTheGoodFilesOfAListAndStillFailsForTheBadOne)
+{
+    TempDir dir;
+    writeFile(dir.file("good.docx"), docxWithBody(table({{"ok"}})));
+    std::string output;
+    EXPECT_EQ(runCli("tables " + quoted(dir.file("good.docx")) + " " + quoted(dir.file("missing.docx")), &output), 1);
+    EXPECT_NE(output.find("==> " + dir.file("good.docx") + " <==\n1\t1\t1\tok\n"), std::string::npos) << output;
+    EXPECT_NE(output.find("missing.docx: The file cannot be opened."), std::string::npos) << output;
+}
+
+TEST(CliTables, WithoutFilesPrintsUsage)
+{
+    std::string output;
+    EXPECT_EQ(runCli("tables", &output), 2);
+    EXPECT_NE(output.find("usage"), std::string::npos);
+}
