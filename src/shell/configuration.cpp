@@ -100,7 +100,11 @@ std::string resolveAgainst(const fs::path& folder, const std::string& line)
 {
     if (line.empty() || !fs::path(line).is_relative())
         return line;
-    return (folder / line).lexically_normal().string();
+    fs::path resolved = (folder / line).lexically_normal();
+    // "." and "dir/" normalise with a trailing separator; a folder is held without one.
+    if (resolved.filename().empty() && resolved.has_relative_path())
+        resolved = resolved.parent_path();
+    return resolved.string();
 }
 
 bool hasWildcard(const std::string& name)
@@ -153,6 +157,7 @@ bool FileExists(const std::string& Path)
 
 ConfigProblem LoadConfiguration(Control& control)
 {
+    control.ConfigRelativePaths = {};
     std::ifstream in(control.ConfigPath, std::ios::binary);
     if (!in)
         return ConfigProblem::CannotOpen;

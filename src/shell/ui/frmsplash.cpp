@@ -2,7 +2,9 @@
 
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QGuiApplication>
 #include <QPainter>
+#include <QScreen>
 #include <QTimer>
 
 #include "shell/configuration.h"
@@ -61,6 +63,8 @@ void frmSplash::Form_Load()
     ui->lblVersion->setText(QString::fromUtf8(kVersionText.data(), kVersionText.size()));
     control.AppTitle = std::string(kAppTitle);
     setWindowTitle(QString::fromStdString(control.AppTitle));
+    if (QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
     show();
     activateWindow();
     setFocus();

@@ -1,5 +1,6 @@
 #include "shell/ui/window_registration.h"
 
+#include <QApplication>
 #include <QPointer>
 #include <QWidget>
 
@@ -19,6 +20,31 @@ void registerWindow(Control& control, const QString& name, QWidget* window, bool
         entry.destroy = [guarded] { delete guarded.data(); };
     control.Windows.add(key, std::move(entry));
     QObject::connect(window, &QObject::destroyed, [&control, key, window] { control.Windows.remove(key, window); });
+}
+
+QWidget* findWindow(const QString& name)
+{
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        if (window->objectName() == name)
+            return window;
+    }
+    return nullptr;
+}
+
+QWidget* showWindow(Control& control, const QString& name, const std::function<QWidget*()>& make)
+{
+    QWidget* window = findWindow(name);
+    if (!window) {
+        window = make ? make() : nullptr;
+        if (!window)
+            return nullptr;
+        window->setObjectName(name);
+        registerWindow(control, name, window, true);
+    }
+    window->show();
+    window->raise();
+    window->activateWindow();
+    return window;
 }
 
 }  // namespace kyt
