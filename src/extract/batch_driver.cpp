@@ -143,6 +143,11 @@ RunResult RunExtraction(Control& control, ExtractionView& view, const RunOptions
         return control.Messages ? control.Messages->show(text, title, icon, buttons) : MsgAnswer::Yes;
     };
 
+    if (!control.Connector || !control.Connector->GetConnectStatus()) {
+        ask("Kyt is not connected to its database, so no résumé was touched.", "Error.", MsgIcon::Critical,
+            MsgButtons::OK);
+        return result;
+    }
     std::string error;
     control.WordApp = word::Application::start(error);
     if (!control.WordApp) {

@@ -117,6 +117,8 @@ int16_t ResumeReader::run()
     std::string error;
     if (!control_.WordApp)
         return fail("The document reader is not running.");
+    if (!control_.Connector || !control_.Connector->GetConnectStatus())
+        return fail("The database is not connected.");
     document_ = control_.WordApp->open(path_, error);
     // A document the reader cannot open at all is no résumé: it is rejected with its reason, and the run
     // goes on with the next one.
@@ -448,7 +450,8 @@ ResumeReader::Step ResumeReader::writeProjects()
 int16_t ResumeReader::reject()
 {
     report("Transaction rolled back", 3);
-    control_.Connector->RollBackTransaction();
+    if (control_.Connector)
+        control_.Connector->RollBackTransaction();
     closeDocument();
     progress(kProgressFinished);
     return kResumeRejected;

@@ -205,6 +205,18 @@ TEST_F(BatchDriverTest, LogThatCannotBeCreatedStopsTheRunBeforeAnyDocument)
     EXPECT_EQ(setup.control.WordApp, nullptr);
 }
 
+TEST_F(BatchDriverTest, RunWithoutADatabaseDoesNotStart)
+{
+    add("a.docx", ResumeForm::be("1QP01CS001"));
+    setup.control.Connector->CloseConnection();
+    const RunResult result = run();
+    EXPECT_EQ(result.outcome, RunOutcome::CouldNotStart);
+    ASSERT_EQ(setup.messages.messages().size(), 1u);
+    EXPECT_EQ(setup.messages.last().icon, MsgIcon::Critical);
+    EXPECT_TRUE(view.documents.empty());
+    EXPECT_FALSE(fs::exists(folder / kErrorLogName));
+}
+
 TEST_F(BatchDriverTest, FailedCopiesAreCountedAndTheRunGoesOn)
 {
     add("a.docx", ResumeForm::be("2QP01CS001"));

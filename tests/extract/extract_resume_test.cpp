@@ -404,8 +404,9 @@ TEST(LeadingNumber, ReadsDigitBoxesAsOneNumber)
                           Case{"99999999999", false, 0}, Case{"2147483647", true, 2147483647}}) {
         int32_t value = -7;
         EXPECT_EQ(LeadingNumber(c.text, value), c.fits) << c.text;
-        if (c.fits)
+        if (c.fits) {
             EXPECT_EQ(value, c.value) << c.text;
+        }
     }
 }
 

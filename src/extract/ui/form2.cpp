@@ -25,6 +25,10 @@ Form2::~Form2() = default;
 
 void Form2::setRunning(bool running)
 {
+    if (running && !running_)
+        QCoreApplication::instance()->installEventFilter(this);
+    else if (!running && running_)
+        QCoreApplication::instance()->removeEventFilter(this);
     running_ = running;
     ui->Command1->setEnabled(!running);
     ui->Command2->setEnabled(!running);
@@ -104,6 +108,15 @@ void Form2::Command2_Click()
     ShowFinishMessages(control_, copyErroredResumes_);
     Finished = true;
     close();
+}
+
+bool Form2::eventFilter(QObject* watched, QEvent* event)
+{
+    if (running_ && event->type() == QEvent::Close && watched->isWidgetType()) {
+        event->ignore();
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void Form2::closeEvent(QCloseEvent* event)

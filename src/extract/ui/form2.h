@@ -25,7 +25,9 @@ public:
 
     // Whether the extraction window's "Copy resumes with errors" was checked for this run.
     void setCopyErroredResumes(bool checked) { copyErroredResumes_ = checked; }
-    // The buttons stay disabled and the window cannot be closed while a run is in progress.
+    // While a run is in progress the buttons stay disabled and no window of the program can be closed:
+    // between documents the run lets the window system in, and a main menu closed then would take the
+    // database away from under the run.
     void setRunning(bool running);
     // How this window reaches the extraction window: close it, and open a fresh one (Back).
     std::function<void()> closeExtractionWindow;
@@ -51,6 +53,7 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     std::unique_ptr<Ui::Form2> ui;

@@ -166,5 +166,18 @@ TEST_F(Form2Test, CannotBeClosedWhileTheRunIsInProgress)
     status->setRunning(false);
 }
 
+TEST_F(Form2Test, NoWindowClosesUnderARun)
+{
+    // The main menu closed between two documents would close the database under the run.
+    QWidget mainMenu;
+    mainMenu.show();
+    status->setRunning(true);
+    mainMenu.close();
+    EXPECT_TRUE(mainMenu.isVisible());
+    status->setRunning(false);
+    mainMenu.close();
+    EXPECT_FALSE(mainMenu.isVisible());
+}
+
 }  // namespace
 }  // namespace kyt
