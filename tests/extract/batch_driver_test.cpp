@@ -289,3 +289,35 @@ TEST_F(BatchDriverTest, LegacyDocumentsAreConvertedOnceAndRead)
 
 }  // namespace
 }  // namespace kyt
+
+namespace kyt {
+namespace {
+
+TEST_F(BatchDriverTest, RealWorldDocumentsAreRejectedOneByOneWithoutHarm)
+{
+    // Documents from the wild (tables of every shape, fields, tracked changes, damaged files): none is a
+    // résumé of the form, so each must be refused on its own and the run must reach the end.
+    int copied = 0;
+    for (const auto& entry : fs::recursive_directory_iterator(KYT_CORPUS_DIR)) {
+        if (!entry.is_regular_file() || entry.path().extension() != ".docx")
+            continue;
+        fs::copy_file(entry.path(), folder / (std::to_string(copied++) + "-" + entry.path().filename().string()));
+    }
+    if (copied == 0)
+        GTEST_SKIP() << "no real-world documents at " << KYT_CORPUS_DIR;
+
+    const RunResult result = run(false, true);
+    EXPECT_EQ(result.outcome, RunOutcome::Completed);
+    EXPECT_EQ(result.scanned, copied);
+    EXPECT_EQ(result.rejected, copied);
+    EXPECT_EQ(students(), 0);
+    EXPECT_EQ(setup.count("SELECT count(*) FROM Marks"), 0);
+    size_t blocks = 0;
+    const std::string text = log();
+    for (size_t at = text.find("=-=\r\n"); at != std::string::npos; at = text.find("=-=\r\n", at + 1))
+        ++blocks;
+    EXPECT_EQ(blocks, static_cast<size_t>(copied));
+}
+
+}  // namespace
+}  // namespace kyt
