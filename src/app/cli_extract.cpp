@@ -62,6 +62,10 @@ public:
     TerminalView() : live_(isatty(STDERR_FILENO)) {}
 
     void startDocument(const std::string& fileName) override { current_ = fileName; }
+    void showConverting(int count) override
+    {
+        std::fprintf(stderr, "Converting %d older documents (.doc, .rtf, .odt) with LibreOffice...\n", count);
+    }
     void setResumeProgress(int) override {}
     void setDocumentErrors(const std::string&) override {}
     void setTotalErrors(const std::string& count) override { errors_ = count; }

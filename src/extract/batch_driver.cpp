@@ -192,9 +192,16 @@ RunResult RunExtraction(Control& control, ExtractionView& view, const RunOptions
     // Legacy documents are converted in one go, so the word processor starts once per run.
     std::vector<std::string> paths;
     paths.reserve(files.size());
-    for (const auto& name : files)
+    int legacy = 0;
+    for (const auto& name : files) {
         paths.push_back((folder / name).string());
-    control.WordApp->prepare(paths);
+        legacy += word::Application::isLegacyFormat(name) ? 1 : 0;
+    }
+    if (legacy > 0) {
+        view.showConverting(legacy);
+        view.processEvents();
+        control.WordApp->prepare(paths);
+    }
 
     AddError(control, "Errors occured during the extraction of the folder : " + std::string(kCrLf), 4);
     AddError(control, options.folder + kCrLf + kCrLf, 4);

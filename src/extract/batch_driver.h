@@ -31,6 +31,9 @@ public:
     virtual void showSuccessfulText(const std::string& text) = 0;
     virtual void showScanningHeading() = 0;
     virtual void showComplete() = 0;
+    // Before the first document: `count` older documents (.doc, .rtf, .odt) are being converted, which
+    // takes a while.
+    virtual void showConverting(int count) { (void)count; }
     // Between documents: keep a window responsive.
     virtual void processEvents() {}
 };

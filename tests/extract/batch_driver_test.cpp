@@ -41,6 +41,8 @@ struct RecordingView : ExtractionView {
     void showSuccessfulText(const std::string& text) override { successful = text; }
     void showScanningHeading() override { scanningHeading = true; }
     void showComplete() override { complete = true; }
+    void showConverting(int count) override { converting = count; }
+    int converting = 0;
 };
 
 class BatchDriverTest : public ::testing::Test {
@@ -283,6 +285,7 @@ TEST_F(BatchDriverTest, LegacyDocumentsAreConvertedOnceAndRead)
     const RunResult result = run();
     EXPECT_EQ(result.scanned, 3);
     EXPECT_EQ(result.rejected, 0) << log();
+    EXPECT_EQ(view.converting, 2);
     EXPECT_EQ(students(), 3);
     EXPECT_EQ(setup.count("SELECT count(*) FROM Marks WHERE usn='1QP01MCA02'"), 8);
 }

@@ -89,6 +89,14 @@ void Form2::showScanningHeading() { ui->Label1->setVisible(true); }
 
 void Form2::showComplete() { ui->Label9->setVisible(true); }
 
+void Form2::showConverting(int count)
+{
+    ui->Label2->setText(QString("converting %1 older documents (.doc, .rtf, .odt)...").arg(count));
+    if (!isVisible())
+        show();
+    ui->Label2->repaint();
+}
+
 void Form2::processEvents()
 {
     // Repaints and window-manager traffic only: a click must not close windows or the database under the run.

@@ -46,6 +46,7 @@ public:
     void showSuccessfulText(const std::string& text) override;
     void showScanningHeading() override;
     void showComplete() override;
+    void showConverting(int count) override;
     void processEvents() override;
 
     void Command1_Click();
