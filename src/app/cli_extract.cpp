@@ -35,7 +35,7 @@ public:
         if (notice || title.empty())
             std::fprintf(out, "%s\n", text.c_str());
         else
-            std::fprintf(out, "%s: %s\n", title.c_str(), text.c_str());
+            std::fprintf(out, "%s%s %s\n", title.c_str(), title.back() == '.' ? "" : ":", text.c_str());
         if (!question)
             return MsgAnswer::OK;
         if (!isatty(STDIN_FILENO)) {
