@@ -78,6 +78,11 @@ std::string Joined(const TableRow& cells, int first, int last)
 class ResumeReader {
 public:
     ResumeReader(Control& control, const std::string& path) : control_(control), path_(path) {}
+    ResumeReader(Control& control, const std::string& path, std::unique_ptr<word::Document> document,
+                 const std::string& openError)
+        : control_(control), path_(path), document_(std::move(document)), openError_(openError), opened_(true)
+    {
+    }
 
     int16_t run();
 
@@ -110,16 +115,20 @@ private:
     std::unique_ptr<word::Document> document_;
     std::string usn_;
     std::string institution_;
+    std::string openError_;
+    bool opened_ = false;  // the caller read the document already
 };
 
 int16_t ResumeReader::run()
 {
-    std::string error;
-    if (!control_.WordApp)
-        return fail("The document reader is not running.");
     if (!control_.Connector || !control_.Connector->GetConnectStatus())
         return fail("The database is not connected.");
-    document_ = control_.WordApp->open(path_, error);
+    std::string error = openError_;
+    if (!opened_) {
+        if (!control_.WordApp)
+            return fail("The document reader is not running.");
+        document_ = control_.WordApp->open(path_, error);
+    }
     // A document the reader cannot open at all is no résumé: it is rejected with its reason, and the run
     // goes on with the next one.
     if (!document_)
@@ -528,6 +537,13 @@ void ShowResumeProgress(Control& control, int16_t& Percent)
 int16_t ExtractResume(Control& control, const std::string& Path)
 {
     ResumeReader reader(control, Path);
+    return reader.run();
+}
+
+int16_t ExtractResume(Control& control, const std::string& Path, std::unique_ptr<word::Document> document,
+                      const std::string& openError)
+{
+    ResumeReader reader(control, Path, std::move(document), openError);
     return reader.run();
 }
 

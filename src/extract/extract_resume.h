@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "shell/control.h"
@@ -20,6 +21,10 @@ inline constexpr int16_t kProgressFinished = 2786;
 // 1 when the student was stored and committed, -1 when the résumé was rejected (nothing stored).
 // Needs control.WordApp started and control.Connector connected.
 int16_t ExtractResume(Control& control, const std::string& Path);
+// The same with the document read already (a run reads the next .docx while the database commits the
+// current student). `document` null means it could not be read, for the reason `openError`.
+int16_t ExtractResume(Control& control, const std::string& Path, std::unique_ptr<word::Document> document,
+                      const std::string& openError);
 
 // The cells of one table row, each cleaned, cell k at position k - 1, empty texts past the row's end.
 // False when the table or row is missing or the row has more than 21 cells.
