@@ -72,4 +72,4 @@ int tables(const kyt::cli::Args& args)
 
 }  // namespace
 
-KYT_CLI_COMMAND("tables", "tables FILE...          print every table cell as Kyt reads it (table, row, cell, text)", tables);
+KYT_CLI_COMMAND("tables", "tables FILE...   print every table cell as Kyt reads it (table, row, cell, text)", tables);

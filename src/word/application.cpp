@@ -139,12 +139,39 @@ bool Application::libreOfficeAvailable()
     return !findLibreOffice().empty();
 }
 
+namespace {
+
+// Older formats saved under a .docx name, which the word processor opens all the same.
+bool disguisedLegacy(const std::string& path)
+{
+    const Document::Content content = Document::sniffFile(path);
+    return content == Document::Content::WordBinary || content == Document::Content::Rtf ||
+           content == Document::Content::OpenDocument;
+}
+
+// The extension LibreOffice is shown, from what the file holds rather than what it is called.
+std::string conversionExtension(const std::string& path)
+{
+    switch (Document::sniffFile(path)) {
+    case Document::Content::WordBinary: return ".doc";
+    case Document::Content::Rtf: return ".rtf";
+    case Document::Content::OpenDocument: return ".odt";
+    default: break;
+    }
+    const std::string ext = lowerExtension(path);
+    return ext.empty() ? ".doc" : ext;
+}
+
+}  // namespace
+
 void Application::prepare(const std::vector<std::string>& paths)
 {
     std::vector<std::string> pending;
     for (const std::string& path : paths) {
-        if (!isLegacyFormat(path) || converted_.count(path) || failed_.count(path) ||
+        if (converted_.count(path) || failed_.count(path) ||
             std::find(pending.begin(), pending.end(), path) != pending.end())
+            continue;
+        if (!isLegacyFormat(path) && !disguisedLegacy(path))
             continue;
         std::error_code ec;
         if (!fs::is_regular_file(path, ec)) {
@@ -159,7 +186,7 @@ void Application::prepare(const std::vector<std::string>& paths)
     const std::string soffice = findLibreOffice();
     if (soffice.empty()) {
         for (const std::string& path : pending)
-            failed_[path] = "This is a " + lowerExtension(path) +
+            failed_[path] = "This is a " + conversionExtension(path) +
                             " document, which Kyt reads only through LibreOffice, and LibreOffice is not installed. "
                             "Open it in the word processor and save it as .docx, or install LibreOffice.";
         return;
@@ -181,7 +208,7 @@ void Application::prepare(const std::vector<std::string>& paths)
     std::vector<Item> items;
     for (size_t k = 0; k < pending.size(); ++k) {
         const std::string stem = std::to_string(k + 1);
-        const fs::path link = inDir / (stem + lowerExtension(pending[k]));
+        const fs::path link = inDir / (stem + conversionExtension(pending[k]));
         std::error_code linkError;
         fs::create_symlink(fs::absolute(pending[k], linkError), link, linkError);
         if (linkError) {
@@ -256,8 +283,17 @@ void Application::prepare(const std::vector<std::string>& paths)
 std::unique_ptr<Document> Application::open(const std::string& path, std::string& error)
 {
     error.clear();
-    if (!isLegacyFormat(path))
-        return Document::open(path, error);
+    if (!isLegacyFormat(path)) {
+        auto document = Document::open(path, error);
+        if (document || !disguisedLegacy(path))
+            return document;
+        // An older document under a .docx name: read it as the word processor would, converted.
+        if (!converted_.count(path) && !failed_.count(path))
+            prepare({path});
+        if (!converted_.count(path))
+            return nullptr;  // keep the reason that names the real format
+        return Document::open(converted_[path], error);
+    }
     if (!converted_.count(path) && !failed_.count(path))
         prepare({path});
     if (auto failed = failed_.find(path); failed != failed_.end()) {

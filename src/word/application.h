@@ -25,7 +25,9 @@ public:
     // KYT_SOFFICE, when set, names the program instead (empty: behave as if none were installed).
     static bool libreOfficeAvailable();
 
-    // Converts the legacy files among `paths` ahead of time, in one LibreOffice call.
+    // Converts the legacy files among `paths` ahead of time, in one LibreOffice call; so too older
+    // documents saved under a .docx name (the word processor opens those all the same). When
+    // LibreOffice dies on a file, that file fails and the ones after it are converted in a new start.
     void prepare(const std::vector<std::string>& paths);
 
     // Opens one document (converting a legacy one now if it was not prepared).

@@ -3,7 +3,9 @@
 #include <pugixml.hpp>
 
 #include <cstring>
+#include <filesystem>
 #include <fstream>
+#include <new>
 #include <string_view>
 
 #include "word/zip_reader.h"
@@ -30,26 +32,35 @@ bool endsWith(std::string_view text, std::string_view tail)
     return text.size() >= tail.size() && text.substr(text.size() - tail.size()) == tail;
 }
 
+constexpr std::string_view kOleSignature("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8);
+// An encrypted .docx is an OLE container holding the stream "EncryptionInfo" (a UTF-16 name).
+constexpr std::string_view kEncryptionInfo("E\0n\0c\0r\0y\0p\0t\0i\0o\0n\0I\0n\0f\0o\0", 28);
+// An OpenDocument package starts with its stored "mimetype" entry (name at byte 30, value after it).
+constexpr std::string_view kOdtMimetype = "mimetypeapplication/vnd.oasis.opendocument.text";
+
 // Recognises what people save under a .docx name by mistake, so the reason names the real trouble.
 bool describeForeignFile(const std::string& bytes, std::string& error)
 {
-    static const char ole[] = "\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1";
     if (bytes.empty()) {
         error = "The file is empty.";
         return true;
     }
-    if (bytes.compare(0, 8, ole, 8) == 0) {
-        // An encrypted .docx is an OLE container holding the stream "EncryptionInfo" (UTF-16 name).
-        static const char marker[] = "E\0n\0c\0r\0y\0p\0t\0i\0o\0n\0I\0n\0f\0o\0";
-        if (std::string_view(bytes).find(std::string_view(marker, sizeof marker - 1)) != std::string_view::npos)
-            error = "The document is protected with a password. Remove the password in the word processor and save it again as .docx.";
-        else
-            error = "The file is an older Word document (.doc format) under a .docx name. Save it as .docx in the word processor.";
+    switch (Document::sniff(bytes)) {
+    case Document::Content::EncryptedDocx:
+        error = "The document is protected with a password. Remove the password in the word processor and save it again as .docx.";
         return true;
-    }
-    if (startsWith(bytes, "{\\rtf")) {
+    case Document::Content::WordBinary:
+        error = "The file is an older Word document (.doc format) under a .docx name. Save it as .docx in the word processor.";
+        return true;
+    case Document::Content::Rtf:
         error = "The file is a Rich Text (.rtf) document under a .docx name. Save it as .docx in the word processor.";
         return true;
+    case Document::Content::OpenDocument:
+        error = "The file is an OpenDocument (.odt) document under a .docx name. Save it as .docx in the word processor.";
+        return true;
+    case Document::Content::Docx:
+    case Document::Content::Other:
+        break;
     }
     return false;
 }
@@ -193,20 +204,24 @@ private:
         return {};
     }
 
+    // The w:val attribute of a property; empty when it has none.
+    static const char* val(pugi::xml_node property)
+    {
+        for (pugi::xml_attribute attr = property.first_attribute(); attr; attr = attr.next_attribute()) {
+            const char* colon = std::strchr(attr.name(), ':');
+            if (std::strcmp(colon ? colon + 1 : attr.name(), "val") == 0)
+                return attr.value();
+        }
+        return "";
+    }
+
     // "On" unless w:val says otherwise, as every on/off property of the format.
-    bool onOff(pugi::xml_node property)
+    static bool onOff(pugi::xml_node property)
     {
         if (!property)
             return false;
-        for (pugi::xml_attribute attr = property.first_attribute(); attr; attr = attr.next_attribute()) {
-            const char* name = attr.name();
-            const char* colon = std::strchr(name, ':');
-            if (std::strcmp(colon ? colon + 1 : name, "val") == 0) {
-                std::string_view v = attr.value();
-                return !(v == "0" || v == "false" || v == "off");
-            }
-        }
-        return true;
+        const std::string_view v = val(property);
+        return !(v == "0" || v == "false" || v == "off");
     }
 
     // A table at the top level (into `table`) or nested in a cell (its text appended to `text`).
@@ -271,19 +286,14 @@ private:
         if (pugi::xml_node tcPr = wchild(tc, "tcPr")) {
             if (wchild(tcPr, "cellDel"))
                 return false;
+            // The older horizontal merge: the cells after the first are part of it, not cells.
+            if (pugi::xml_node hMerge = wchild(tcPr, "hMerge"); hMerge && std::strcmp(val(hMerge), "restart") != 0)
+                return false;
             // A cell continuing a vertical merge shows nothing of its own: it reads empty so that the
             // columns of a form keep their places.
-            if (pugi::xml_node vMerge = wchild(tcPr, "vMerge")) {
-                const char* val = nullptr;
-                for (pugi::xml_attribute attr = vMerge.first_attribute(); attr; attr = attr.next_attribute()) {
-                    const char* colon = std::strchr(attr.name(), ':');
-                    if (std::strcmp(colon ? colon + 1 : attr.name(), "val") == 0)
-                        val = attr.value();
-                }
-                if (!val || std::strcmp(val, "restart") != 0) {
-                    out.append(kCellEnd);
-                    return true;
-                }
+            if (pugi::xml_node vMerge = wchild(tcPr, "vMerge"); vMerge && std::strcmp(val(vMerge), "restart") != 0) {
+                out.append(kCellEnd);
+                return true;
             }
         }
         // Fields do not cross cells; a field left open in a broken cell must not hide the next ones.
@@ -433,10 +443,9 @@ bool wordPrefix(pugi::xml_node root, std::string& prefix)
     return false;
 }
 
-}  // namespace
-
-std::unique_ptr<Document> Document::openBytes(const std::string& bytes, std::string& error, const ReadLimits& limits)
+std::unique_ptr<Document> readPackage(const std::string& bytes, std::string& error, const ReadLimits& limits)
 {
+    using Table = Document::Table;
     error.clear();
     if (bytes.size() > limits.maxFileBytes) {
         error = "The file is larger than " + std::to_string(limits.maxFileBytes >> 20) + " MiB; no résumé is that large.";
@@ -499,9 +508,66 @@ std::unique_ptr<Document> Document::openBytes(const std::string& bytes, std::str
     return std::make_unique<Document>(std::move(tables));
 }
 
+}  // namespace
+
+std::unique_ptr<Document> Document::openBytes(const std::string& bytes, std::string& error, const ReadLimits& limits)
+{
+    // Memory is bounded by the limits; should it still run out, that is this document's failure.
+    try {
+        return readPackage(bytes, error, limits);
+    } catch (const std::bad_alloc&) {
+        error = "The document is too large to read.";
+        return nullptr;
+    }
+}
+
+Document::Content Document::sniff(const std::string& bytes)
+{
+    const std::string_view head(bytes);
+    if (startsWith(head, kOleSignature))
+        return head.find(kEncryptionInfo) != std::string_view::npos ? Content::EncryptedDocx : Content::WordBinary;
+    if (startsWith(head, "{\\rtf"))
+        return Content::Rtf;
+    if (startsWith(head, "PK\x03\x04"))
+        return head.size() >= 30 + kOdtMimetype.size() && head.substr(30, kOdtMimetype.size()) == kOdtMimetype
+                   ? Content::OpenDocument
+                   : Content::Docx;
+    return Content::Other;
+}
+
+Document::Content Document::sniffFile(const std::string& path)
+{
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(path, ec))
+        return Content::Other;
+    std::ifstream in(path, std::ios::binary);
+    std::string head(128, '\0');
+    in.read(head.data(), static_cast<std::streamsize>(head.size()));
+    head.resize(static_cast<size_t>(in.gcount()));
+    Content content = sniff(head);
+    if (content == Content::WordBinary) {
+        // Only the whole container tells an encrypted .docx from an older Word document.
+        std::ifstream whole(path, std::ios::binary | std::ios::ate);
+        const std::streamoff size = whole.tellg();
+        if (size > 0 && static_cast<uint64_t>(size) <= ReadLimits{}.maxFileBytes) {
+            std::string bytes(static_cast<size_t>(size), '\0');
+            whole.seekg(0);
+            whole.read(bytes.data(), size);
+            content = sniff(bytes);
+        }
+    }
+    return content;
+}
+
 std::unique_ptr<Document> Document::open(const std::string& path, std::string& error, const ReadLimits& limits)
 {
     error.clear();
+    // Only plain files: a folder has no content, and reading a pipe or a device could wait forever.
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(path, ec)) {
+        error = std::filesystem::exists(path, ec) ? "It is not a document file." : "The file cannot be opened.";
+        return nullptr;
+    }
     std::ifstream in(path, std::ios::binary | std::ios::ate);
     if (!in) {
         error = "The file cannot be opened.";

@@ -26,6 +26,12 @@ public:
     static std::unique_ptr<Document> openBytes(const std::string& bytes, std::string& error,
                                                const ReadLimits& limits = {});
 
+    // What a file that is not a .docx really holds, judged from its bytes: people rename older
+    // documents to .docx, and the word processor opens them all the same.
+    enum class Content { Docx, WordBinary, EncryptedDocx, Rtf, OpenDocument, Other };
+    static Content sniff(const std::string& bytes);
+    static Content sniffFile(const std::string& path);  // reads only as much of the file as it needs
+
     struct Table {
         std::vector<std::vector<std::string>> rows;  // rows of cells, raw cell text (ends with "\r\a")
     };

@@ -1,6 +1,7 @@
 #include "word/resume_form.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <set>
 #include <sstream>
@@ -18,30 +19,30 @@ constexpr int kTextWidth = 11906 - 2 * 1134;  // A4 less the margins, in twentie
 
 enum class Kind { Value, Digit, Caption, Label, Heading };
 
-struct CellSpec {
+struct FormCell {
     Kind kind;
     std::string text;  // the field key (Value, Digit) or the printed text
     int width;         // twentieths of a point; -1 takes what the row leaves
     int digit = 0;     // which digit of the key (Digit)
 };
 
-using RowSpec = std::vector<CellSpec>;
+using FormRow = std::vector<FormCell>;
 
-CellSpec value(const char* key, int width) { return {Kind::Value, key, width}; }
-CellSpec caption(const char* text, int width) { return {Kind::Caption, text, width}; }
-CellSpec label(const char* text, int width) { return {Kind::Label, text, width}; }
-CellSpec heading(const char* text) { return {Kind::Heading, text, -1}; }
+FormCell value(const char* key, int width) { return {Kind::Value, key, width}; }
+FormCell caption(const char* text, int width) { return {Kind::Caption, text, width}; }
+FormCell label(const char* text, int width) { return {Kind::Label, text, width}; }
+FormCell heading(const char* text) { return {Kind::Heading, text, -1}; }
 
-void digits(RowSpec& row, const char* key)
+void digits(FormRow& row, const char* key)
 {
     for (int d = 0; d < personal::kDigitCells; ++d)
         row.push_back({Kind::Digit, key, 450, d});
 }
 
 // Table 1. Keys in the order of the rows; every place in personal:: is asserted against this by the tests.
-std::vector<RowSpec> personalRows()
+std::vector<FormRow> personalRows()
 {
-    std::vector<RowSpec> rows;
+    std::vector<FormRow> rows;
     rows.push_back({caption("USN (university seat number)", 1700), caption("Name in full (as in the SSLC marks card)", 3538),
                     caption("Age", 700), caption("Blood group", 900), caption("Category", 1000), caption("Gender", -1)});
     rows.push_back({value("usn", 1700), value("name", 3538), value("age", 700), value("blood_group", 900),
@@ -55,7 +56,7 @@ std::vector<RowSpec> personalRows()
     rows.push_back({value("address", 6400), value("city", -1)});
     rows.push_back({label("District, State", 1700), value("district", 4700), value("state", -1)});
     rows.push_back({label("Languages known", 1700), value("languages", -1)});
-    RowSpec pin{label("PIN code", 1700), label("one digit a box", 1100)};
+    FormRow pin{label("PIN code", 1700), label("one digit a box", 1100)};
     digits(pin, "pin");
     pin.push_back(value("phone", 2438));
     pin.push_back(label("\xE2\x86\x90 Phone (with STD code)", -1));
@@ -66,7 +67,7 @@ std::vector<RowSpec> personalRows()
                     label("\xE2\x86\x90 District, State (permanent address)", -1)});
     rows.push_back({value("nationality", 1700), value("achievements", 4700),
                     label("\xE2\x86\x90 Nationality, Achievements", -1)});
-    RowSpec permanentPin{value("permanent_phone", 1700), label("\xE2\x86\x90 Phone  PIN \xE2\x86\x92", 1100)};
+    FormRow permanentPin{value("permanent_phone", 1700), label("\xE2\x86\x90 Phone  PIN \xE2\x86\x92", 1100)};
     digits(permanentPin, "permanent_pin");
     permanentPin.push_back(label("(permanent address)", -1));
     rows.push_back(permanentPin);
@@ -91,14 +92,14 @@ std::vector<std::string> defaultLevelLabels(Course course)
     return labels;
 }
 
-std::string cellXml(const CellSpec& spec, int span, int width, const std::string& text)
+std::string cellXml(const FormCell& cell, int span, int width, const std::string& text)
 {
     std::string xml = R"(<w:tc><w:tcPr><w:tcW w:w=")" + std::to_string(width) + R"(" w:type="dxa"/>)";
     if (span > 1)
         xml += R"(<w:gridSpan w:val=")" + std::to_string(span) + R"("/>)";
     const char* fill = nullptr;
     RunStyle style;
-    switch (spec.kind) {
+    switch (cell.kind) {
     case Kind::Heading:
         fill = "BFBFBF";
         style.bold = true;
@@ -127,7 +128,7 @@ std::string cellXml(const CellSpec& spec, int span, int width, const std::string
         const size_t end = text.find('\n', start);
         const std::string line = text.substr(start, end == std::string::npos ? std::string::npos : end - start);
         xml += "<w:p>";
-        if (spec.kind == Kind::Digit || spec.kind == Kind::Heading)
+        if (cell.kind == Kind::Digit || cell.kind == Kind::Heading)
             xml += R"(<w:pPr><w:jc w:val="center"/></w:pPr>)";
         if (!line.empty())
             xml += runsXml(line, style);
@@ -141,14 +142,14 @@ std::string cellXml(const CellSpec& spec, int span, int width, const std::string
 
 // Writes a table whose rows have cells of differing widths: the grid is every cell boundary of every
 // row, and each cell spans the grid columns between its own boundaries.
-std::string tableXml(const std::vector<RowSpec>& rows, const std::vector<std::vector<std::string>>& texts)
+std::string tableXml(const std::vector<FormRow>& rows, const std::vector<std::vector<std::string>>& texts)
 {
     std::vector<std::vector<int>> widths;
     std::set<int> bounds{0};
-    for (const RowSpec& row : rows) {
+    for (const FormRow& row : rows) {
         std::vector<int> w;
         int used = 0;
-        for (const CellSpec& cell : row) {
+        for (const FormCell& cell : row) {
             const int width = cell.width > 0 ? cell.width : std::max(200, kTextWidth - used);
             w.push_back(width);
             used += width;
@@ -196,14 +197,14 @@ std::string paragraphXml(const std::string& text, const RunStyle& style, bool ce
     return xml;
 }
 
-std::string fieldText(const Resume& resume, const CellSpec& spec)
+std::string fieldText(const Resume& resume, const FormCell& cell)
 {
-    auto it = resume.fields.find(spec.text);
+    auto it = resume.fields.find(cell.text);
     if (it == resume.fields.end())
         return {};
-    if (spec.kind == Kind::Digit) {
+    if (cell.kind == Kind::Digit) {
         const std::string& number = it->second;
-        return static_cast<size_t>(spec.digit) < number.size() ? number.substr(static_cast<size_t>(spec.digit), 1)
+        return static_cast<size_t>(cell.digit) < number.size() ? number.substr(static_cast<size_t>(cell.digit), 1)
                                                               : std::string();
     }
     return it->second;
@@ -305,8 +306,8 @@ const std::vector<std::string>& fieldKeys()
 {
     static const std::vector<std::string> keys = [] {
         std::vector<std::string> all;
-        for (const RowSpec& row : personalRows())
-            for (const CellSpec& cell : row)
+        for (const FormRow& row : personalRows())
+            for (const FormCell& cell : row)
                 if ((cell.kind == Kind::Value || cell.kind == Kind::Digit) &&
                     std::find(all.begin(), all.end(), cell.text) == all.end())
                     all.push_back(cell.text);
@@ -315,13 +316,35 @@ const std::vector<std::string>& fieldKeys()
     return keys;
 }
 
+namespace {
+
+// The batch year moved on by `cycles`, so that numbering past the last roll number stays distinct.
+std::string laterYear(const std::string& year, int cycles)
+{
+    if (cycles == 0 || year.size() != 2 || !std::isdigit(static_cast<unsigned char>(year[0])) ||
+        !std::isdigit(static_cast<unsigned char>(year[1])))
+        return year;
+    char text[4];
+    std::snprintf(text, sizeof text, "%02d", (std::stoi(year) + cycles) % 100);
+    return text;
+}
+
+}  // namespace
+
 std::string batchUsn(int serial, const std::string& college, const std::string& year)
 {
     static const char* branches[] = {"CS", "EC", "ME", "CV", "EE", "IS"};
-    const int branch = (serial / 999) % 6;
+    const int block = serial / 999;
     char roll[8];
     std::snprintf(roll, sizeof roll, "%03d", serial % 999 + 1);
-    return college + year + branches[branch] + roll;
+    return college + laterYear(year, block / 6) + branches[block % 6] + roll;
+}
+
+std::string batchMcaUsn(int serial, const std::string& college, const std::string& year)
+{
+    char roll[8];
+    std::snprintf(roll, sizeof roll, "%02d", serial % 99 + 1);
+    return college + laterYear(year, serial / 99) + "MCA" + roll;
 }
 
 Resume sampleResume(int serial, const std::string& usn, Course course)
@@ -446,12 +469,12 @@ const char* faultHelp()
            "Marks rows I are counted from 1 below the caption row of the academic-performance table.\n";
 }
 
-bool applyFault(Resume& resume, const std::string& spec, std::string& error)
+bool applyFault(Resume& resume, const std::string& fault, std::string& error)
 {
-    const size_t eq = spec.find('=');
-    const std::string name = spec.substr(0, eq);
+    const size_t eq = fault.find('=');
+    const std::string name = fault.substr(0, eq);
     const bool hasValue = eq != std::string::npos;
-    const std::string arg = hasValue ? spec.substr(eq + 1) : std::string();
+    const std::string arg = hasValue ? fault.substr(eq + 1) : std::string();
     const marks::Layout& layout = marks::layout(resume.course);
     const int firstSemester = layout.institutionRow + 1;
 
@@ -685,18 +708,18 @@ std::string formBodyXml(const Resume& resume, bool blank)
                          RunStyle{false, true, 16, "595959"}, true, 120);
     body += paragraphXml("PERSONAL INFORMATION", RunStyle{true, false, 22}, false, 60);
 
-    std::vector<RowSpec> rows = personalRows();
+    std::vector<FormRow> rows = personalRows();
     if (resume.wideRow > 0 && static_cast<size_t>(resume.wideRow) <= rows.size()) {
-        RowSpec& wide = rows[static_cast<size_t>(resume.wideRow - 1)];
+        FormRow& wide = rows[static_cast<size_t>(resume.wideRow - 1)];
         if (!wide.empty() && wide.back().width < 0)
             wide.back().width = 400;
         while (wide.size() < 22)
             wide.push_back(label("", 200));
     }
     std::vector<std::vector<std::string>> texts;
-    for (const RowSpec& row : rows) {
+    for (const FormRow& row : rows) {
         std::vector<std::string> line;
-        for (const CellSpec& cell : row) {
+        for (const FormCell& cell : row) {
             if (cell.kind == Kind::Value || cell.kind == Kind::Digit)
                 line.push_back(blank ? std::string() : fieldText(resume, cell));
             else
@@ -711,14 +734,14 @@ std::string formBodyXml(const Resume& resume, bool blank)
 
     body += paragraphXml("ACADEMIC PERFORMANCE", RunStyle{true, false, 22}, false, 60);
     const marks::Layout& layout = marks::layout(resume.course);
-    std::vector<RowSpec> marksRows;
+    std::vector<FormRow> marksRows;
     std::vector<std::vector<std::string>> marksTexts;
     marksRows.push_back({caption("Examination", kMarksWidths[0]), caption("Institution", kMarksWidths[1]),
                          caption("Marks obtained", kMarksWidths[2]), caption("Max. marks", kMarksWidths[3]),
                          caption("Percentage", kMarksWidths[4]), caption("Class", kMarksWidths[5]),
                          caption("Month and year of passing", kMarksWidths[6]), caption("Attempts", -1)});
     marksTexts.push_back({});
-    for (const CellSpec& c : marksRows.back())
+    for (const FormCell& c : marksRows.back())
         marksTexts.back().push_back(c.text);
     const std::vector<std::string> labels = defaultLevelLabels(resume.course);
     for (int i = 1; i <= layout.lastMarksRow; ++i) {
@@ -732,10 +755,10 @@ std::string formBodyXml(const Resume& resume, bool blank)
             marksTexts.push_back({rowLabel, blank ? "" : row.institution, marksRows.back()[2].text});
             continue;
         }
-        RowSpec spec{caption("", kMarksWidths[0])};
+        FormRow marksRow{caption("", kMarksWidths[0])};
         for (int c = 1; c < 8; ++c)
-            spec.push_back(value("", c == 7 ? -1 : kMarksWidths[c]));
-        marksRows.push_back(spec);
+            marksRow.push_back(value("", c == 7 ? -1 : kMarksWidths[c]));
+        marksRows.push_back(marksRow);
         if (blank)
             marksTexts.push_back({rowLabel, "", "", "", "", "", "", ""});
         else
@@ -746,7 +769,7 @@ std::string formBodyXml(const Resume& resume, bool blank)
     const std::string final = blank ? std::string() : resume.finalProject;
     if (resume.course == Course::MCA) {
         // Rows 12 and 13: captions, then the projects in cells 5 and 6.
-        RowSpec captions{caption("", 1500), caption("", 400), caption("", 400), caption("", 400),
+        FormRow captions{caption("", 1500), caption("", 400), caption("", 400), caption("", 400),
                          caption("Pre-final year project: title and a short description", 3469),
                          caption("Final year project: title and a short description", -1)};
         marksRows.push_back(captions);

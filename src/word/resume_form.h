@@ -112,12 +112,14 @@ const std::vector<std::string>& fieldKeys();
 
 // A valid résumé, varied by `serial` (names, marks, texts), for the given USN.
 Resume sampleResume(int serial, const std::string& usn, Course course);
-// USN for the serial-th student (from 0) of a batch: 1QP22CS001 ... 1QP22CS999, then the next branch.
+// USN for the serial-th student (from 0) of a batch: 1QP22CS001 ... 1QP22CS999, then EC, ME, CV, EE,
+// IS, then the next year (1QP23CS001 ...). The MCA ones: 1QP22MCA01 ... 1QP22MCA99, then 1QP23MCA01.
 std::string batchUsn(int serial, const std::string& college = "1QP", const std::string& year = "22");
+std::string batchMcaUsn(int serial, const std::string& college = "1QP", const std::string& year = "22");
 
 // Applies one named fault ("bad-usn", "missing-max=5", ...; see faultHelp()). False with a reason when
 // the name or its value is not understood.
-bool applyFault(Resume& resume, const std::string& spec, std::string& error);
+bool applyFault(Resume& resume, const std::string& fault, std::string& error);
 const char* faultHelp();
 
 // Parses "key=value" lines into a résumé (see dataHelp()); several résumés are separated by a line "---".

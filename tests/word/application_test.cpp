@@ -192,6 +192,67 @@ TEST(Application, AMissingLegacyFileFailsWithoutStartingLibreOffice)
     EXPECT_EQ(starts(dir), 0);
 }
 
+TEST(Application, ConvertsAnOlderDocumentSavedUnderADocxName)
+{
+    TempDir dir;
+    SofficeOverride fake(fakeSoffice(dir, templateResume(dir)));
+    writeFile(dir.file("renamed.docx"), std::string("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8) + "GOOD");
+    writeFile(dir.file("renamed-rtf.docx"), "{\\rtf1 GOOD}");
+    std::string error;
+    auto app = Application::start(error);
+    ASSERT_TRUE(app);
+    app->prepare({dir.file("renamed.docx"), dir.file("renamed-rtf.docx"), templateResume(dir)});
+    EXPECT_EQ(starts(dir), 1);
+    auto doc = app->open(dir.file("renamed.docx"), error);
+    ASSERT_TRUE(doc) << error;
+    EXPECT_EQ(doc->tableCount(), 2);
+    EXPECT_TRUE(app->open(dir.file("renamed-rtf.docx"), error)) << error;
+    EXPECT_EQ(starts(dir), 1);
+}
+
+TEST(Application, WithoutLibreOfficeARenamedOlderDocumentSaysWhatItIs)
+{
+    TempDir dir;
+    SofficeOverride none("");
+    writeFile(dir.file("renamed.docx"), std::string("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8) + std::string(600, '\0'));
+    std::string error;
+    auto app = Application::start(error);
+    ASSERT_TRUE(app);
+    EXPECT_EQ(app->open(dir.file("renamed.docx"), error), nullptr);
+    EXPECT_NE(error.find("older Word document (.doc format)"), std::string::npos) << error;
+}
+
+TEST(Application, AnEncryptedDocxIsNotSentToLibreOffice)
+{
+    TempDir dir;
+    SofficeOverride fake(fakeSoffice(dir, templateResume(dir)));
+    const char marker[] = "E\0n\0c\0r\0y\0p\0t\0i\0o\0n\0I\0n\0f\0o\0";
+    writeFile(dir.file("locked.docx"), std::string("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8) +
+                                           std::string(700, '\0') + std::string(marker, sizeof marker - 1));
+    std::string error;
+    auto app = Application::start(error);
+    ASSERT_TRUE(app);
+    EXPECT_EQ(app->open(dir.file("locked.docx"), error), nullptr);
+    EXPECT_NE(error.find("password"), std::string::npos) << error;
+    EXPECT_EQ(starts(dir), 0);
+}
+
+TEST(Application, APipeNamedLikeADocumentIsNotRead)
+{
+    TempDir dir;
+    SofficeOverride none("");
+    ASSERT_EQ(mkfifo(dir.file("pipe.docx").c_str(), 0600), 0);
+    ASSERT_EQ(mkfifo(dir.file("pipe.doc").c_str(), 0600), 0);
+    std::string error;
+    auto app = Application::start(error);
+    ASSERT_TRUE(app);
+    app->prepare({dir.file("pipe.docx"), dir.file("pipe.doc")});  // would wait forever if it read them
+    EXPECT_EQ(app->open(dir.file("pipe.docx"), error), nullptr);
+    EXPECT_EQ(error, "It is not a document file.");
+    EXPECT_EQ(app->open(dir.file("pipe.doc"), error), nullptr);
+    EXPECT_FALSE(error.empty());
+}
+
 TEST(Application, RemovesItsTemporaryFilesWhenItEnds)
 {
     TempDir dir;

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <unistd.h>
 #include <stdexcept>
 
 #include "word/application.h"
@@ -54,6 +55,11 @@ struct Expected {
     int table;
     std::vector<std::vector<std::string>> firstRows;
 };
+
+void PrintTo(const Expected& e, std::ostream* os)
+{
+    *os << e.file;
+}
 
 class RealDocument : public testing::TestWithParam<Expected> {};
 
@@ -240,6 +246,19 @@ TEST(RealDocuments, FuzzedPackageWithABadThemeStillReadsItsBody)
         (kCorpus / "malformed/clusterfuzz-testcase-minimized-POIXWPFFuzzer-6733884933668864.docx").string(), error);
     ASSERT_TRUE(doc) << error;
     EXPECT_EQ(doc->tableCount(), 0);
+}
+
+TEST(RealDocuments, AnOlderWordDocumentRenamedToDocxIsReadThroughLibreOffice)
+{
+    if (!Application::libreOfficeAvailable())
+        GTEST_SKIP() << "LibreOffice is not installed";
+    const std::string renamed = (fs::temp_directory_path() / ("kyt-renamed-" + std::to_string(getpid()) + ".docx")).string();
+    fs::copy_file(kCorpus / "legacy-doc/simple-table.doc", renamed, fs::copy_options::overwrite_existing);
+    std::string error;
+    auto doc = sharedApplication().open(renamed, error);
+    fs::remove(renamed);
+    ASSERT_TRUE(doc) << error;
+    EXPECT_EQ(plainRow(*doc, 1, 1), (std::vector<std::string>{"Cell 1,1", "Cell 1,2", "Cell 1,3"}));
 }
 
 TEST(RealDocuments, LegacyFilesThatLibreOfficeCannotLoadFailWithAReason)

@@ -78,6 +78,11 @@ struct CellCase {
     std::string expected;
 };
 
+void PrintTo(const CellCase& c, std::ostream* os)
+{
+    *os << c.what;
+}
+
 class CellText : public testing::TestWithParam<CellCase> {};
 
 TEST_P(CellText, ReadsAsTheWordProcessorShowsIt)
@@ -197,6 +202,14 @@ TEST(Document, HorizontallyMergedCellIsOneCell)
     EXPECT_EQ(cells, (std::vector<std::string>{"wide\r\a", "next\r\a"}));
 }
 
+TEST(Document, OlderHorizontalMergeIsOneCell)
+{
+    auto cells = firstRow("<w:tbl><w:tr>" + tcWith(para("wide"), "<w:hMerge w:val=\"restart\"/>") +
+                          tcWith("<w:p/>", "<w:hMerge/>") + tcWith("<w:p/>", "<w:hMerge w:val=\"continue\"/>") +
+                          cell("next") + "</w:tr></w:tbl>");
+    EXPECT_EQ(cells, (std::vector<std::string>{"wide\r\a", "next\r\a"}));
+}
+
 TEST(Document, CellContinuingVerticalMergeReadsEmptyAndKeepsItsPlace)
 {
     auto doc = openBody("<w:tbl><w:tr>" + tcWith(para("tall"), "<w:vMerge w:val=\"restart\"/>") + cell("b1") +
@@ -273,5 +286,14 @@ TEST(Document, OpensFromAFileAndReportsAMissingOne)
 {
     std::string error;
     EXPECT_EQ(Document::open("/nonexistent/folder/resume.docx", error), nullptr);
-    EXPECT_FALSE(error.empty());
+    EXPECT_EQ(error, "The file cannot be opened.");
+}
+
+TEST(Document, RefusesFoldersAndDevicesWithoutReadingThem)
+{
+    std::string error;
+    EXPECT_EQ(Document::open("/", error), nullptr);
+    EXPECT_EQ(error, "It is not a document file.");
+    EXPECT_EQ(Document::open("/dev/zero", error), nullptr);  // endless: must not be read
+    EXPECT_EQ(error, "It is not a document file.");
 }

@@ -69,6 +69,8 @@ TEST(HostileDocument, RefusesAZipWhoseEntriesAreEncrypted)
 
 TEST(HostileDocument, RefusesATruncatedZip)
 {
+    // Found by the fuzzer: a zip signature and hardly anything after it.
+    expectRefused(std::string("PK\x03\x04\0\xDF\xA4\x01\x02\0\0k\x06\0\0oc", 17), "damaged");
     const std::string whole = docxWithBody(table({{"a"}}));
     expectRefused(whole.substr(0, whole.size() / 2), "damaged");
     expectRefused(whole.substr(0, whole.size() - 10), "damaged");

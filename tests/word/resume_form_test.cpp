@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <set>
 
 #include "support/temp_dir.h"
 #include "word/document.h"
@@ -163,6 +164,14 @@ TEST(ResumeForm, BatchUsnsAreDistinctAndMoveToTheNextBranchAfter999)
     EXPECT_EQ(batchUsn(998), "1QP22CS999");
     EXPECT_EQ(batchUsn(999), "1QP22EC001");
     EXPECT_EQ(batchUsn(5, "1AB", "19"), "1AB19CS006");
+    EXPECT_EQ(batchUsn(6 * 999), "1QP23CS001");
+    EXPECT_EQ(batchMcaUsn(0), "1QP22MCA01");
+    EXPECT_EQ(batchMcaUsn(99), "1QP23MCA01");
+    std::set<std::string> seen;
+    for (int n = 0; n < 7000; ++n)
+        EXPECT_TRUE(seen.insert(batchUsn(n)).second) << n;
+    for (int n = 0; n < 300; ++n)
+        EXPECT_TRUE(seen.insert(batchMcaUsn(n)).second) << n;
 }
 
 TEST(ResumeForm, SamplesVaryWithTheirSerial)
@@ -180,6 +189,11 @@ struct FaultCase {
     int table;
     std::string expected;
 };
+
+void PrintTo(const FaultCase& c, std::ostream* os)
+{
+    *os << c.fault;
+}
 
 class Faults : public testing::TestWithParam<FaultCase> {};
 

@@ -28,7 +28,8 @@ void usage(FILE* out)
                  "      the blank form that students fill in\n"
                  "  kyt-resume-form --batch N --out-dir DIR [--college 1QP] [--year 22] [--mca-every K]\n"
                  "      N valid résumés with distinct USNs 1QP22CS001, 1QP22CS002, ... (999 a branch, then\n"
-                 "      EC, ME, CV, EE, IS); with --mca-every K every K-th one is an MCA résumé (1QP22MCA01 ...)\n"
+                 "      EC, ME, CV, EE, IS, then the next year); with --mca-every K every K-th one is an MCA\n"
+                 "      résumé (1QP22MCA01 ... 1QP22MCA99, then 1QP23MCA01 ...)\n"
                  "\nfaults (--fault NAME[=VALUE], repeatable):\n%s\ndata files:\n%s",
                  faultHelp(), dataHelp());
 }
@@ -160,15 +161,7 @@ int main(int argc, char** argv)
         int beSerial = 0, mcaSerial = 0;
         for (int n = 0; n < batch; ++n) {
             const bool asMca = mcaEvery > 0 && (n + 1) % mcaEvery == 0;
-            std::string id;
-            if (asMca) {
-                char roll[4];
-                std::snprintf(roll, sizeof roll, "%02d", mcaSerial % 99 + 1);
-                id = college + year + "MCA" + roll;
-                ++mcaSerial;
-            } else {
-                id = batchUsn(beSerial++, college, year);
-            }
+            const std::string id = asMca ? batchMcaUsn(mcaSerial++, college, year) : batchUsn(beSerial++, college, year);
             Resume resume = sampleResume(n, id, asMca ? Course::MCA : Course::BE);
             for (const std::string& f : faults)
                 if (!applyFault(resume, f, error)) {
