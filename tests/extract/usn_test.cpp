@@ -38,7 +38,7 @@ struct UsnCase {
 
 void PrintTo(const UsnCase& c, std::ostream* out)
 {
-    *out << '"' << c.typed << '"';
+    *out << testing::PrintToString(c.typed);
 }
 
 class ValidateUSNCases : public testing::TestWithParam<UsnCase> {};
@@ -250,6 +250,11 @@ struct CourseCase {
     std::string usn;
     std::string course;
 };
+
+void PrintTo(const CourseCase& c, std::ostream* out)
+{
+    *out << testing::PrintToString(c.usn);
+}
 
 class CourseTypeCases : public testing::TestWithParam<CourseCase> {};
 

@@ -41,6 +41,11 @@ struct TextCase {
     std::string expected;
 };
 
+void PrintTo(const TextCase& c, std::ostream* out)
+{
+    *out << testing::PrintToString(c.input);
+}
+
 class CleanCellTextCases : public testing::TestWithParam<TextCase> {};
 
 TEST_P(CleanCellTextCases, GivesTheCleanedText)
@@ -112,6 +117,11 @@ struct DobCase {
     std::string day, month, year, expected;
 };
 
+void PrintTo(const DobCase& c, std::ostream* out)
+{
+    *out << testing::PrintToString(c.day + "/" + c.month + "/" + c.year);
+}
+
 class FormatDOBCases : public testing::TestWithParam<DobCase> {};
 
 TEST_P(FormatDOBCases, BuildsTheDateOrRefuses)
@@ -135,6 +145,11 @@ struct NumberCase {
     bool isNumber;
     double value;
 };
+
+void PrintTo(const NumberCase& c, std::ostream* out)
+{
+    *out << testing::PrintToString(c.text);
+}
 
 class IsNumberCases : public testing::TestWithParam<NumberCase> {};
 
@@ -171,6 +186,11 @@ struct PercentCase {
     double expected;
 };
 
+void PrintTo(const PercentCase& c, std::ostream* out)
+{
+    *out << testing::PrintToString(c.text);
+}
+
 class ParsePercentCases : public testing::TestWithParam<PercentCase> {};
 
 TEST_P(ParsePercentCases, FindsThePercentage)
@@ -194,6 +214,11 @@ struct ClassCase {
     double percent;
     std::string expected;
 };
+
+void PrintTo(const ClassCase& c, std::ostream* out)
+{
+    *out << c.percent;
+}
 
 class ClassFromPercentCases : public testing::TestWithParam<ClassCase> {};
 
@@ -241,6 +266,11 @@ struct WrapCase {
     int16_t tabs;
     std::string expected;
 };
+
+void PrintTo(const WrapCase& c, std::ostream* out)
+{
+    *out << testing::PrintToString(c.input) << " width " << c.width << " tabs " << c.tabs;
+}
 
 class WrapTextCases : public testing::TestWithParam<WrapCase> {};
 
