@@ -8,6 +8,7 @@
 #include "support/extraction_fixture.h"
 #include "word/application.h"
 #include "word/docx_writer.h"
+#include "word/resume_form.h"
 
 namespace kyt {
 namespace {
@@ -409,6 +410,64 @@ TEST(LeadingNumber, ReadsDigitBoxesAsOneNumber)
         }
     }
 }
+
+}  // namespace
+}  // namespace kyt
+
+namespace kyt {
+namespace {
+
+// The form generator's résumés, with its faults: the reader and the generator must agree on every cell.
+struct GeneratedCase {
+    const char* fault;  // empty: a valid résumé
+    const char* message;  // empty: stored
+    long marksRows;
+};
+
+class GeneratedResume : public ExtractResumeTest, public ::testing::WithParamInterface<GeneratedCase> {};
+
+TEST_P(GeneratedResume, IsStoredOrRefusedAsItsFaultSays)
+{
+    const GeneratedCase& c = GetParam();
+    word::form::Resume resume = word::form::sampleResume(1, "1QP22CS001", word::form::Course::BE);
+    std::string error;
+    if (*c.fault)
+        ASSERT_TRUE(word::form::applyFault(resume, c.fault, error)) << error;
+    const std::string path = dir.file("generated.docx");
+    ASSERT_TRUE(word::form::writeResume(resume, path, error)) << error;
+
+    const int16_t result = ExtractResume(setup.control, path);
+    if (*c.message) {
+        EXPECT_EQ(result, kResumeRejected);
+        EXPECT_NE(Unwrapped(setup.control.ErrorText).find(c.message), std::string::npos) << setup.control.ErrorText;
+        EXPECT_EQ(students(), 0);
+    } else {
+        EXPECT_EQ(result, kResumeStored) << setup.control.ErrorText;
+        EXPECT_EQ(students(), 1);
+        EXPECT_EQ(setup.count("SELECT count(*) FROM Marks WHERE usn='1QP22CS001'"), c.marksRows);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Faults, GeneratedResume,
+    ::testing::Values(
+        GeneratedCase{"", "", 10}, GeneratedCase{"bad-usn", "Bad region code", 0},
+        GeneratedCase{"blank-name", "Name is blank", 0},
+        GeneratedCase{"bad-dob=0-5-2004", "DOB: 0-5-2004 is invalid ", 0},
+        GeneratedCase{"obtained-over-max", "Marks obtained is more than max marks ! See row 4", 0},
+        GeneratedCase{"missing-max=5", "Max marks not entered. See row 5", 0},
+        GeneratedCase{"blank-pass-year", "Pass year or No. of attempts is blank.  See row 1 of that table", 0},
+        GeneratedCase{"empty-obtained", "", 0}, GeneratedCase{"marks-stop-after=5", "", 7},
+        GeneratedCase{"bad-email", "", 10}, GeneratedCase{"long-projects=600", "", 10},
+        GeneratedCase{"missing-table", "This file does not seem to be a valid format resume", 0},
+        GeneratedCase{"wide-row", "This file does not seem to be a valid format resume", 0}),
+    [](const auto& info) {
+        std::string name = *info.param.fault ? info.param.fault : "valid";
+        for (char& ch : name)
+            if (!std::isalnum(static_cast<unsigned char>(ch)))
+                ch = '_';
+        return name;
+    });
 
 }  // namespace
 }  // namespace kyt
