@@ -285,8 +285,10 @@ RunResult RunExtraction(Control& control, ExtractionView& view, const RunOptions
     }
 
     control.ErrorLog = nullptr;
-    // A log that could not be written (a full disk) must not pass for a complete account of the run.
-    if (!log->close() || log->failed())
+    // A log that could not be written (a full disk) must not pass for a complete account of the run;
+    // when nothing was rejected it goes anyway.
+    const bool logWritten = log->close() && !log->failed();
+    if (!logWritten && result.rejected > 0)
         ask("Some lines of the error log " + logPath + " could not be written:\n\n" + log->lastError() +
                 "\n\nThe students were stored as shown; the rejected documents may be missing from the log.",
             "Error.", MsgIcon::Critical, MsgButtons::OK);
