@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QTimer>
 
+#include "extract/ui/form1.h"
 #include "shell/product.h"
 #include "shell/ui/program.h"
 #include "shell/ui/qt_message_service.h"
@@ -29,8 +30,7 @@ int main(int argc, char** argv)
     if (!configPath.isEmpty())
         configPath = QFileInfo(configPath).absoluteFilePath();
     kyt::Program program(messages, configPath.toStdString());
-    // The main menu's buttons come alive as their windows are plugged in here, for example
-    //   program.setOpener("OKButton", [&] { kyt::showWindow(program.control(), "Form1", ...); });
+    program.setOpener("OKButton", [&program] { kyt::Form1::open(program.control()); });
     QTimer::singleShot(0, &program, &kyt::Program::start);
     return app.exec();
 }

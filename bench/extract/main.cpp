@@ -1,0 +1,314 @@
+// kyt-bench-extract: how fast a folder of résumés goes into the database, end to end (kyt-cli extract),
+// beside two limits measured in the same run on the same machine: python-docx only reading the same
+// files, and the disk's rate of durable SQLite transactions of a résumé's size. Also the memory of runs
+// over growing folders, and the rate over legacy .doc files when LibreOffice is installed.
+//
+//   kyt-bench-extract [--count 1000] [--rounds 3] [--legacy 200] [--keep DIR]
+
+#include <sqlite3.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "word/application.h"
+#include "word/resume_form.h"
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+const char* kBranches =
+    "CS,Computer Science\nEC,Electronics\nME,Mechanical\nCV,Civil\nEE,Electrical\nIS,Information Science\n"
+    "MCA,Master of Computer Applications\n";
+
+double seconds(Clock::time_point since) { return std::chrono::duration<double>(Clock::now() - since).count(); }
+
+struct ChildRun {
+    int status = -1;
+    double seconds = 0;
+    long maxRssKb = 0;
+};
+
+// Runs a program with its output thrown away; wall time and peak memory from the kernel.
+ChildRun runChild(const std::vector<std::string>& argv, const std::string& output = "/dev/null")
+{
+    ChildRun run;
+    std::fflush(stdout);  // or the child would print it again
+    // Files written just before (the generated résumés) would otherwise be flushed by the first fsync
+    // of whatever runs next, and charged to it.
+    sync();
+    const auto started = Clock::now();
+    const pid_t pid = fork();
+    if (pid == 0) {
+        if (!std::freopen(output.c_str(), "w", stdout) || !std::freopen("/dev/null", "w", stderr))
+            _exit(126);
+        std::vector<char*> args;
+        for (const auto& a : argv)
+            args.push_back(const_cast<char*>(a.c_str()));
+        args.push_back(nullptr);
+        execvp(args[0], args.data());
+        _exit(127);
+    }
+    int status = 0;
+    rusage usage{};
+    wait4(pid, &status, 0, &usage);
+    run.seconds = seconds(started);
+    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    run.maxRssKb = usage.ru_maxrss;
+    return run;
+}
+
+std::string readAll(const std::string& path)
+{
+    std::ifstream in(path);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+bool writeText(const fs::path& path, const std::string& text)
+{
+    std::ofstream out(path, std::ios::binary);
+    out << text;
+    return static_cast<bool>(out);
+}
+
+bool makeDatabase(const fs::path& path)
+{
+    const fs::path branches = path.string() + ".branches.csv";
+    writeText(branches, kBranches);
+    return runChild({KYT_CLI, "init-db", path.string(), "--branches", branches.string()}).status == 0;
+}
+
+fs::path writeConfig(const fs::path& dir, const fs::path& database)
+{
+    const fs::path path = dir / (database.stem().string() + ".ini");
+    writeText(path, "1QP\r\nplacement@college.edu\r\n" + database.string() + "\r\n" + dir.string() + "\r\n" +
+                        dir.string() + "\r\n" + dir.string() + "/kyt\r\n");
+    return path;
+}
+
+// One extraction run of `folder` into a fresh database.
+ChildRun extract(const fs::path& work, const fs::path& folder, const std::string& name)
+{
+    const fs::path database = work / (name + ".db");
+    if (!makeDatabase(database)) {
+        std::fprintf(stderr, "kyt-cli init-db failed\n");
+        std::exit(1);
+    }
+    return runChild({KYT_CLI, "extract", folder.string(), "--no-stop", "--config", writeConfig(work, database)});
+}
+
+struct Finalize {
+    void operator()(sqlite3_stmt* s) const { sqlite3_finalize(s); }
+};
+
+// The physical limit of one durable transaction per résumé: the same statements a résumé costs (a
+// Personal row, ten Marks rows, five aggregates, the projects), committed with the database's own
+// journal and sync settings, on the same disk.
+double durableTransactionsPerSecond(const fs::path& work, int count, int round)
+{
+    const fs::path path = work / ("durable-" + std::to_string(round) + ".db");
+    if (!makeDatabase(path))
+        return 0;
+    sqlite3* db = nullptr;
+    sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr);
+    sqlite3_exec(db, "PRAGMA journal_mode=DELETE; PRAGMA synchronous=FULL;", nullptr, nullptr, nullptr);
+    const std::string text50(40, 'x');
+    const auto started = Clock::now();
+    for (int k = 0; k < count; ++k) {
+        char usn[32];
+        std::snprintf(usn, sizeof usn, "1QP22CS%04d", k);
+        std::string sql = "BEGIN IMMEDIATE";
+        sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr);
+        std::string personal = "INSERT INTO Personal VALUES('" + std::string(usn) +
+                               "','Computer Science','Student Name','Father Name','05-11-1982','Male'";
+        for (int c = 7; c <= 17; ++c)
+            personal += ",'" + text50 + "'";
+        personal += ",560003";
+        for (int c = 19; c <= 23; ++c)
+            personal += ",'" + text50 + "'";
+        personal += ",560003";
+        for (int c = 25; c <= 28; ++c)
+            personal += ",'" + text50 + "'";
+        personal += ",2,2,2,0,0,'e','e','e','e')";
+        sqlite3_exec(db, personal.c_str(), nullptr, nullptr, nullptr);
+        for (int level = 1; level <= 10; ++level) {
+            const std::string marks = "INSERT INTO Marks VALUES('" + std::string(usn) + "'," + std::to_string(level) +
+                                      ",'R V College of Engineering',650,1000,65,'First','2004','1')";
+            sqlite3_exec(db, marks.c_str(), nullptr, nullptr, nullptr);
+        }
+        for (int n = 4; n <= 8; ++n) {
+            const std::string update = "UPDATE Personal SET one_to_" + std::to_string(n) + "=65.25 WHERE USN='" +
+                                       std::string(usn) + "'";
+            sqlite3_exec(db, update.c_str(), nullptr, nullptr, nullptr);
+        }
+        const std::string projects = "UPDATE Personal SET prefinalproject1='Library management', "
+                                     "prefinalproject2='', finalproject1='Placement database', finalproject2='' "
+                                     "WHERE USN='" + std::string(usn) + "'";
+        sqlite3_exec(db, projects.c_str(), nullptr, nullptr, nullptr);
+        char* error = nullptr;
+        if (sqlite3_exec(db, "COMMIT", nullptr, nullptr, &error) != SQLITE_OK) {
+            std::fprintf(stderr, "commit failed: %s\n", error ? error : "");
+            sqlite3_free(error);
+            break;
+        }
+    }
+    const double elapsed = seconds(started);
+    sqlite3_close(db);
+    return count / elapsed;
+}
+
+void generate(const fs::path& folder, int count)
+{
+    fs::create_directories(folder);
+    for (int serial = 0; serial < count; ++serial) {
+        const std::string usn = kyt::word::form::batchUsn(serial);
+        std::string error;
+        if (!kyt::word::form::writeResume(kyt::word::form::sampleResume(serial, usn, kyt::word::form::Course::BE),
+                                          (folder / (usn + ".docx")).string(), error)) {
+            std::fprintf(stderr, "cannot write a résumé: %s\n", error.c_str());
+            std::exit(1);
+        }
+    }
+}
+
+// The first `count` files of `from` (hard links: no copying).
+void subset(const fs::path& from, const fs::path& to, int count)
+{
+    fs::create_directories(to);
+    std::vector<fs::path> files;
+    for (const auto& entry : fs::directory_iterator(from))
+        if (entry.path().extension() == ".docx")
+            files.push_back(entry.path());
+    std::sort(files.begin(), files.end());
+    for (int k = 0; k < count && k < static_cast<int>(files.size()); ++k) {
+        std::error_code ec;
+        fs::create_hard_link(files[static_cast<size_t>(k)], to / files[static_cast<size_t>(k)].filename(), ec);
+        if (ec)
+            fs::copy_file(files[static_cast<size_t>(k)], to / files[static_cast<size_t>(k)].filename());
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    int count = 1000, legacy = 200, rounds_ = 3;
+    std::string keep;
+    for (int i = 1; i + 1 < argc; i += 2) {
+        const std::string option = argv[i];
+        if (option == "--count")
+            count = std::atoi(argv[i + 1]);
+        else if (option == "--legacy")
+            legacy = std::atoi(argv[i + 1]);
+        else if (option == "--rounds")
+            rounds_ = std::max(1, std::atoi(argv[i + 1]));
+        else if (option == "--keep")
+            keep = argv[i + 1];
+    }
+    fs::path work = keep.empty() ? fs::temp_directory_path() / ("kyt-bench-" + std::to_string(getpid())) : fs::path(keep);
+    fs::remove_all(work);
+    fs::create_directories(work);
+
+    const fs::path all = work / "resumes";
+    auto started = Clock::now();
+    generate(all, count);
+    std::printf("generated %d résumés in %.1f s (%s)\n", count, seconds(started), all.c_str());
+
+    // Warm the page cache the same way for every reader: everyone reads files already in memory.
+    for (const auto& entry : fs::directory_iterator(all))
+        readAll(entry.path().string());
+
+    // The disk is shared with whatever else runs: rounds alternate the two durable measurements, so that
+    // each ratio compares runs made under the same load, and the median round is reported.
+    struct Round {
+        double kyt, durable;
+        int status;
+    };
+    std::vector<Round> rounds;
+    for (int round = 0; round < rounds_; ++round) {
+        const ChildRun full = extract(work, all, "full-" + std::to_string(round));
+        sync();
+        const double durable = durableTransactionsPerSecond(work, count, round);
+        rounds.push_back({count / full.seconds, durable, full.status});
+    }
+    std::sort(rounds.begin(), rounds.end(),
+              [](const Round& a, const Round& b) { return a.kyt / a.durable < b.kyt / b.durable; });
+    const Round median = rounds[rounds.size() / 2];
+
+    const fs::path pythonOut = work / "python.txt";
+    const ChildRun python =
+        runChild({"/usr/bin/python3", std::string(KYT_BENCH_DIR) + "/read_docx.py", all.string()}, pythonOut.string());
+    double pythonRate = 0;
+    {
+        int files = 0;
+        double elapsed = 0;
+        if (std::sscanf(readAll(pythonOut.string()).c_str(), "%d %lf", &files, &elapsed) == 2 && elapsed > 0)
+            pythonRate = files / elapsed;
+    }
+
+    std::printf("\n%d résumés, %d rounds (each: kyt-cli extract into a fresh database, then the durable\n"
+                "transactions); the round with the median ratio:\n", count, rounds_);
+    std::printf("\n%-52s %10s\n", "", "docs/s");
+    std::printf("%-52s %10.0f   (exit %d)\n", "kyt-cli extract, end to end, fresh database", median.kyt,
+                median.status);
+    std::printf("%-52s %10.0f\n", "durable SQLite transactions of a résumé's size", median.durable);
+    std::printf("%-52s %10.2f\n", "kyt / durable transactions", median.kyt / median.durable);
+    std::printf("%-52s %10.0f   %s\n", "python-docx, reading every cell only", pythonRate,
+                python.status == 0 ? "" : "(python-docx not available)");
+    if (pythonRate > 0)
+        std::printf("%-52s %10.2f\n", "kyt / python-docx", median.kyt / pythonRate);
+    std::printf("all rounds (kyt, durable):");
+    for (const Round& r : rounds)
+        std::printf("  %.0f/%.0f", r.kyt, r.durable);
+    std::printf("\n");
+
+    std::printf("\n%-10s %12s %10s\n", "résumés", "max RSS MB", "docs/s");
+    for (int size : {count / 4, count / 2, count}) {
+        const fs::path folder = work / ("subset-" + std::to_string(size));
+        subset(all, folder, size);
+        const ChildRun run = extract(work, folder, "subset-" + std::to_string(size));
+        std::printf("%-10d %12.1f %10.0f\n", size, run.maxRssKb / 1024.0, size / run.seconds);
+    }
+
+    if (legacy <= 0) {
+        std::printf("\nlegacy .doc: not asked for\n");
+    } else if (kyt::word::Application::libreOfficeAvailable()) {
+        const fs::path source = work / "legacy-source";
+        const fs::path folder = work / "legacy";
+        subset(all, source, legacy);
+        fs::create_directories(folder);
+        std::vector<std::string> convert{"soffice", "--headless", "--norestore",
+                                         "-env:UserInstallation=file://" + (work / "lo-profile").string(),
+                                         "--convert-to", "doc", "--outdir", folder.string()};
+        for (const auto& entry : fs::directory_iterator(source))
+            convert.push_back(entry.path().string());
+        const ChildRun converted = runChild(convert);
+        int docs = 0;
+        for (const auto& entry : fs::directory_iterator(folder))
+            docs += entry.path().extension() == ".doc";
+        if (converted.status != 0 || docs == 0) {
+            std::printf("\nlegacy .doc: could not make the .doc files (soffice exit %d)\n", converted.status);
+        } else {
+            const ChildRun run = extract(work, folder, "legacy");
+            std::printf("\nlegacy .doc, %d files: %.1f docs/s (exit %d, %.1f s, max RSS %.1f MB)\n", docs,
+                        docs / run.seconds, run.status, run.seconds, run.maxRssKb / 1024.0);
+        }
+    } else {
+        std::printf("\nlegacy .doc: LibreOffice not installed, not measured\n");
+    }
+
+    if (keep.empty())
+        fs::remove_all(work);
+    return 0;
+}

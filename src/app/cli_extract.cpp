@@ -1,0 +1,198 @@
+// kyt-cli extract: the extraction run without windows. Progress on the terminal, the status window's
+// summary at the end, the run's folder and statistics written back into the configuration.
+
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <iostream>
+#include <string>
+
+#include "app/cli.h"
+#include "extract/batch_driver.h"
+#include "shell/configuration.h"
+#include "shell/product.h"
+#include "shell/startup.h"
+
+namespace kyt::cli {
+namespace {
+
+constexpr int kAllStored = 0;
+constexpr int kSomeRejected = 1;
+constexpr int kCouldNotStart = 2;
+
+// Messages on the terminal. Questions are asked when someone is there to answer them; otherwise the
+// first button (Yes: go on) is taken and said so.
+class TerminalMessages : public MessageService {
+public:
+    MsgAnswer show(const std::string& text, const std::string& title, MsgIcon icon, MsgButtons buttons) override
+    {
+        const bool question = buttons == MsgButtons::YesNo || buttons == MsgButtons::YesNoCancel;
+        std::FILE* out = icon == MsgIcon::Critical || question ? stderr : stdout;
+        // A plain notice reads as a line of the summary; anything else keeps its title.
+        const bool notice = icon == MsgIcon::None && !question;
+        if (notice || title.empty())
+            std::fprintf(out, "%s\n", text.c_str());
+        else
+            std::fprintf(out, "%s%s %s\n", title.c_str(), title.back() == '.' ? "" : ":", text.c_str());
+        if (!question)
+            return MsgAnswer::OK;
+        if (!isatty(STDIN_FILENO)) {
+            std::fprintf(stderr, "(no terminal to answer: continuing)\n");
+            return MsgAnswer::Yes;
+        }
+        for (;;) {
+            std::fprintf(stderr, "[y/n] ");
+            std::fflush(stderr);
+            std::string answer;
+            if (!std::getline(std::cin, answer))
+                return MsgAnswer::Yes;
+            if (answer == "y" || answer == "Y" || answer == "yes")
+                return MsgAnswer::Yes;
+            if (answer == "n" || answer == "N" || answer == "no")
+                return MsgAnswer::No;
+        }
+    }
+};
+
+// The status window as one line of a terminal: a bar, the percentage, the document being read.
+class TerminalView : public ExtractionView {
+public:
+    TerminalView() : live_(isatty(STDERR_FILENO)) {}
+
+    void startDocument(const std::string& fileName) override { current_ = fileName; }
+    void showConverting(int count) override
+    {
+        std::fprintf(stderr, "Converting %d older documents (.doc, .rtf, .odt) with LibreOffice...\n", count);
+    }
+    void setResumeProgress(int) override {}
+    void setDocumentErrors(const std::string&) override {}
+    void setTotalErrors(const std::string& count) override { errors_ = count; }
+    void showScannedText(const std::string& text) override { scanned_ = text; }
+    void setWholeProgress(int percent) override
+    {
+        percent_ = percent;
+        draw(false);
+    }
+    std::string caption() const override { return std::string(kAppTitle) + " - Status"; }
+    void setCaption(const std::string&) override {}
+    void showNote(const std::string& text) override { note_ = text; }
+    void showSuccessfulText(const std::string& text) override { successful_ = text; }
+    void showScanningHeading() override {}
+    void showComplete() override
+    {
+        draw(true);
+        if (live_)
+            std::fprintf(stderr, "\n");
+    }
+
+    void printSummary() const
+    {
+        std::printf("%s\n%s\n", scanned_.c_str(), successful_.c_str());
+        if (!note_.empty())
+            std::printf("%s\n", note_.c_str());
+    }
+
+private:
+    void draw(bool last)
+    {
+        if (!live_)
+            return;
+        // A terminal cannot keep up with a thousand lines a second; ten redraws a second are enough.
+        const auto now = std::chrono::steady_clock::now();
+        if (!last && percent_ == drawnPercent_ && now - drawnAt_ < std::chrono::milliseconds(100))
+            return;
+        drawnAt_ = now;
+        drawnPercent_ = percent_;
+        constexpr int kWidth = 30;
+        const int filled = percent_ * kWidth / 100;
+        std::string name = current_.size() > 40 ? current_.substr(0, 37) + "..." : current_;
+        std::fprintf(stderr, "\r[%s%s] %3d %%  errors %s  %-40s", std::string(static_cast<size_t>(filled), '#').c_str(),
+                     std::string(static_cast<size_t>(kWidth - filled), ' ').c_str(), percent_, errors_.c_str(),
+                     name.c_str());
+        std::fflush(stderr);
+    }
+
+    bool live_;
+    int percent_ = 0;
+    int drawnPercent_ = -1;
+    std::chrono::steady_clock::time_point drawnAt_{};
+    std::string current_, errors_ = "0", scanned_, successful_, note_;
+};
+
+int extract(const Args& given)
+{
+    Args args = given;
+    const std::string configPath = takeOption(args, "--config");
+    RunOptions options;
+    options.copyErroredResumes = takeFlag(args, "--copy-errors");
+    options.dontStop = takeFlag(args, "--no-stop");
+    if (args.size() != 1 || args[0].rfind("--", 0) == 0) {
+        std::fprintf(stderr, "usage: kyt-cli extract FOLDER [--config FILE] [--copy-errors] [--no-stop]\n");
+        return kCouldNotStart;
+    }
+    std::error_code ec;
+    const std::filesystem::path folder = std::filesystem::absolute(args[0], ec);
+    if (ec || !std::filesystem::is_directory(folder)) {
+        std::fprintf(stderr, "kyt-cli extract: %s is not a folder\n", args[0].c_str());
+        return kCouldNotStart;
+    }
+    options.folder = folder.lexically_normal().string();
+    if (options.folder.size() > 1 && options.folder.back() == '/')
+        options.folder.pop_back();
+
+    TerminalMessages messages;
+    Control control;
+    control.AppTitle = std::string(kAppTitle);
+    control.Messages = &messages;
+    control.ConfigPath = configPath.empty() ? DefaultConfigPath() : std::filesystem::absolute(configPath).string();
+
+    switch (LoadConfiguration(control)) {
+    case ConfigProblem::None:
+        break;
+    case ConfigProblem::CannotOpen:
+        std::fprintf(stderr, "kyt-cli extract: cannot read the configuration %s\n", control.ConfigPath.c_str());
+        return kCouldNotStart;
+    case ConfigProblem::TooShort:
+    case ConfigProblem::EmptyCode:
+    case ConfigProblem::EmptyDatabasePath:
+        std::fprintf(stderr,
+                     "kyt-cli extract: the configuration %s needs the college code, the placement e-mail address "
+                     "and the database path on its first three lines\n",
+                     control.ConfigPath.c_str());
+        return kCouldNotStart;
+    case ConfigProblem::DatabaseNotFound:
+        std::fprintf(stderr, "kyt-cli extract: the database %s named by %s does not exist (kyt-cli init-db makes one)\n",
+                     control.DatabasePath.c_str(), control.ConfigPath.c_str());
+        return kCouldNotStart;
+    }
+    if (StartUp(control) != StartUpResult::Ready) {
+        CloseDown(control);
+        return kCouldNotStart;
+    }
+
+    TerminalView view;
+    const RunResult result = RunExtraction(control, view, options);
+    if (result.outcome == RunOutcome::CouldNotStart || result.outcome == RunOutcome::NoDocuments) {
+        CloseDown(control);
+        return kCouldNotStart;
+    }
+
+    view.printSummary();
+    ShowFinishMessages(control, options.copyErroredResumes);
+    CloseDown(control);
+
+    // The window program writes these back when it ends; so does a headless run.
+    std::string error;
+    if (!WriteConfiguration(control, error))
+        std::fprintf(stderr, "kyt-cli extract: the configuration could not be updated: %s\n", error.c_str());
+
+    return result.rejected == 0 ? kAllStored : kSomeRejected;
+}
+
+}  // namespace
+
+KYT_CLI_COMMAND("extract", "extract FOLDER [--config FILE] [--copy-errors] [--no-stop]", extract);
+
+}  // namespace kyt::cli

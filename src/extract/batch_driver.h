@@ -1,0 +1,79 @@
+#pragma once
+// The extraction run: every résumé of one folder through ExtractResume, the run's counters, the error log
+// Kyt_errors.txt and the side folder Kyt_Resumes_WithErrors, the officer's "go on?" question, the speed
+// statistics. What it shows goes to an ExtractionView: the status window, or a terminal.
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "shell/control.h"
+
+namespace kyt {
+
+inline constexpr const char* kErrorLogName = "Kyt_errors.txt";
+inline constexpr const char* kSideFolderName = "Kyt_Resumes_WithErrors";
+
+// What the status window shows. Labels are given their full text; "show" makes a hidden one visible.
+class ExtractionView {
+public:
+    virtual ~ExtractionView() = default;
+    // A document starts: its name, its error count "0", and the window shown.
+    virtual void startDocument(const std::string& fileName) = 0;
+    virtual void setResumeProgress(int percent) = 0;  // the current document, 0 to 100
+    virtual void setDocumentErrors(const std::string& count) = 0;
+    virtual void setTotalErrors(const std::string& count) = 0;
+    virtual void showScannedText(const std::string& text) = 0;
+    virtual void setWholeProgress(int percent) = 0;
+    virtual std::string caption() const = 0;
+    virtual void setCaption(const std::string& caption) = 0;
+    virtual void showNote(const std::string& text) = 0;
+    virtual void showSuccessfulText(const std::string& text) = 0;
+    virtual void showScanningHeading() = 0;
+    virtual void showComplete() = 0;
+    // Before the first document: `count` older documents (.doc, .rtf, .odt) are being converted, which
+    // takes a while.
+    virtual void showConverting(int count) { (void)count; }
+    // Between documents: keep a window responsive.
+    virtual void processEvents() {}
+};
+
+struct RunOptions {
+    std::string folder;
+    bool copyErroredResumes = false;  // copy rejected documents (and the log) into the side folder
+    bool dontStop = false;            // never ask whether to go on
+    // Seconds on a steady clock; tests replace it.
+    std::function<double()> clock;
+};
+
+enum class RunOutcome {
+    Completed,      // every document was read
+    Stopped,        // the officer stopped the run after a rejected document
+    NoDocuments,    // the folder holds no résumé; nothing was written
+    CouldNotStart,  // the document reader or the error log could not be set up; nothing was touched
+};
+
+struct RunResult {
+    RunOutcome outcome = RunOutcome::CouldNotStart;
+    int scanned = 0;
+    int rejected = 0;
+    std::string logPath;  // the error log, empty when it was removed (nothing rejected)
+};
+
+// The résumés of `folder` in the order a run takes them: .docx, .doc, .rtf and .odt in any letter case,
+// sorted by name, without the owner files (~$name) the word processor leaves beside open documents.
+std::vector<std::string> ResumeFiles(const std::string& folder);
+
+// Runs the extraction of `options.folder`. Needs control.Connector connected and control.Messages set.
+// control.WordApp is started here and released at the end of the run.
+RunResult RunExtraction(Control& control, ExtractionView& view, const RunOptions& options);
+
+// The message that tells where the students were stored ("The resumes were extracted to ...").
+std::string ExtractedToText(const Control& control);
+void ShowExtractedTo(Control& control);
+
+// What the officer is told when leaving the status window with Finish: where the students went, whether
+// rejected documents were copied aside, whether some copies failed.
+void ShowFinishMessages(Control& control, bool copyErroredResumes);
+
+}  // namespace kyt

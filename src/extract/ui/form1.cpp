@@ -1,0 +1,168 @@
+#include "extract/ui/form1.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDir>
+#include <QFileInfo>
+#include <QFileSystemModel>
+#include <QStorageInfo>
+
+#include "extract/batch_driver.h"
+#include "extract/ui/form2.h"
+#include "shell/ui/window_registration.h"
+#include "ui_form1.h"
+
+namespace kyt {
+
+namespace {
+QString Q(const std::string& text) { return QString::fromStdString(text); }
+}  // namespace
+
+Form1::Form1(Control& control, QWidget* parent)
+    : QWidget(parent), ui(std::make_unique<Ui::Form1>()), control_(control), folders_(new QFileSystemModel(this))
+{
+    ui->setupUi(this);
+    setAttribute(Qt::WA_DeleteOnClose);
+
+    folders_->setFilter(QDir::AllDirs | QDir::NoDotAndDotDot);
+    folders_->setRootPath(QDir::rootPath());
+    ui->Dir1->setModel(folders_);
+    for (int column = 1; column < folders_->columnCount(); ++column)
+        ui->Dir1->hideColumn(column);
+
+    // Drives stand for the mounted volumes; the folder list shows the folders of the chosen one.
+    for (const QStorageInfo& volume : QStorageInfo::mountedVolumes()) {
+        if (volume.isValid() && ui->Drive1->findData(volume.rootPath()) < 0)
+            ui->Drive1->addItem(volume.rootPath(), volume.rootPath());
+    }
+
+    connect(ui->Drive1, &QComboBox::activated, this, &Form1::Drive1_Change);
+    connect(ui->Dir1->selectionModel(), &QItemSelectionModel::currentChanged, this, &Form1::Dir1_Change);
+    connect(ui->Command1, &QPushButton::clicked, this, &Form1::Command1_Click);
+    connect(ui->Command2, &QPushButton::clicked, this, &Form1::Command2_Click);
+
+    const QString last = Q(control_.LastResumeFolder);
+    if (!last.isEmpty() && QFileInfo(last).isDir()) {
+        const QString root = QStorageInfo(last).rootPath();
+        ui->Drive1->setCurrentIndex(std::max(0, ui->Drive1->findData(root)));
+        drive_ = ui->Drive1->currentData().toString();
+        goToFolder(last);
+    } else {
+        drive_ = ui->Drive1->currentData().toString();
+        goToFolder(drive_.isEmpty() ? QDir::rootPath() : drive_);
+    }
+    ui->File1->setEnabled(false);
+    setWindowTitle(Q(control_.AppTitle + " - Select résumé folder."));
+}
+
+Form1::~Form1() = default;
+
+Form1* Form1::open(Control& control)
+{
+    Form1* window = nullptr;
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        auto* loaded = qobject_cast<Form1*>(widget);
+        if (loaded && !loaded->closed_)
+            window = loaded;
+    }
+    if (!window) {
+        window = new Form1(control);
+        registerWindow(control, "Form1", window, true);
+    }
+    window->show();
+    window->raise();
+    window->activateWindow();
+    return window;
+}
+
+QString Form1::folder() const { return ui->Text1->text(); }
+
+Form2* Form1::statusWindow() const { return status_.data(); }
+
+void Form1::goToFolder(const QString& path)
+{
+    const QModelIndex index = folders_->index(QDir::cleanPath(path));
+    if (!index.isValid())
+        return;
+    ui->Dir1->setCurrentIndex(index);
+    ui->Dir1->scrollTo(index);
+    Dir1_Change();
+}
+
+void Form1::fillPreview()
+{
+    ui->File1->setEnabled(true);
+    ui->File1->clear();
+    for (const std::string& name : ResumeFiles(folder().toStdString()))
+        ui->File1->addItem(Q(name));
+    ui->File1->setEnabled(false);
+}
+
+void Form1::Dir1_Change()
+{
+    const QModelIndex index = ui->Dir1->currentIndex();
+    if (!index.isValid())
+        return;
+    ui->Text1->setText(folders_->filePath(index));
+    fillPreview();
+}
+
+void Form1::Drive1_Change(int index)
+{
+    const QString root = ui->Drive1->itemData(index).toString();
+    const QStorageInfo volume(root);
+    if (!volume.isReady() || !QFileInfo(root).isReadable()) {
+        if (control_.Messages)
+            control_.Messages->show("Error Reading device", "The drive " + root.toStdString() + " is not ready",
+                                    MsgIcon::Critical, MsgButtons::OK);
+        ui->Drive1->setCurrentIndex(std::max(0, ui->Drive1->findData(drive_)));
+        return;
+    }
+    drive_ = root;
+    goToFolder(root);
+}
+
+void Form1::Command1_Click()
+{
+    RunOptions options;
+    options.folder = folder().toStdString();
+    options.copyErroredResumes = ui->Check1->isChecked();
+    options.dontStop = ui->Check2->isChecked();
+
+    if (status_)
+        status_->deleteLater();  // a status window of an earlier run that was never closed
+    auto* status = new Form2(control_);
+    status_ = status;
+    status->setCopyErroredResumes(options.copyErroredResumes);
+    QPointer<Form1> self(this);
+    status->closeExtractionWindow = [self] {
+        if (self)
+            self->close();
+    };
+    Control* control = &control_;
+    status->openExtractionWindow = [control] { open(*control); };
+    registerWindow(control_, "Form2", status, true);
+
+    hide();
+    status->setRunning(true);
+    const RunResult result = RunExtraction(control_, *status, options);
+    status->setRunning(false);
+
+    if (result.outcome == RunOutcome::NoDocuments || result.outcome == RunOutcome::CouldNotStart) {
+        status_ = nullptr;
+        status->closeExtractionWindow = nullptr;
+        status->deleteLater();  // never shown: nothing to tell
+        show();
+    }
+}
+
+void Form1::Command2_Click() { close(); }
+
+void Form1::closeEvent(QCloseEvent* event)
+{
+    control_.WordApp.reset();  // there may be no reader running
+    closed_ = true;
+    event->accept();
+}
+
+}  // namespace kyt

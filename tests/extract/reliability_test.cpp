@@ -1,0 +1,180 @@
+// An extraction killed part-way (power cut, a killed process) leaves a sound database of whole students,
+// and extracting the same folder again completes it.
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sqlite3.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <thread>
+
+#include "support/temp_dir.h"
+#include "word/resume_form.h"
+
+namespace kyt {
+namespace {
+
+namespace fs = std::filesystem;
+using test::TempDir;
+
+constexpr int kResumes = 300;
+const char* kBranches = "CS,Computer Science\nEC,Electronics\nME,Mechanical\nMCA,Master of Computer Applications\n";
+
+struct CloseDatabase {
+    void operator()(sqlite3* db) const { sqlite3_close(db); }
+};
+using Connection = std::unique_ptr<sqlite3, CloseDatabase>;
+
+// Read-write, as the next run opens it: a journal left by the killed run is rolled back here.
+Connection openDatabase(const std::string& path)
+{
+    sqlite3* raw = nullptr;
+    sqlite3_open_v2(path.c_str(), &raw, SQLITE_OPEN_READWRITE, nullptr);
+    sqlite3_busy_timeout(raw, 5000);
+    return Connection(raw);
+}
+
+std::vector<std::vector<std::string>> query(sqlite3* db, const std::string& sql)
+{
+    std::vector<std::vector<std::string>> rows;
+    sqlite3_stmt* statement = nullptr;
+    if (sqlite3_prepare_v2(db, sql.c_str(), -1, &statement, nullptr) != SQLITE_OK) {
+        ADD_FAILURE() << sql << ": " << sqlite3_errmsg(db);
+        return rows;
+    }
+    int step;
+    while ((step = sqlite3_step(statement)) == SQLITE_ROW) {
+        std::vector<std::string> row;
+        for (int k = 0; k < sqlite3_column_count(statement); ++k) {
+            const unsigned char* text = sqlite3_column_text(statement, k);
+            row.emplace_back(text ? reinterpret_cast<const char*>(text) : "");
+        }
+        rows.push_back(std::move(row));
+    }
+    sqlite3_finalize(statement);
+    return rows;
+}
+
+// USN -> everything stored for the student, one text (Personal row, then its marks rows in level order).
+std::map<std::string, std::string> students(const std::string& path)
+{
+    Connection db = openDatabase(path);
+    std::map<std::string, std::string> out;
+    for (const auto& row : query(db.get(), "SELECT * FROM Personal")) {
+        std::string all;
+        for (const auto& value : row)
+            all += value + "|";
+        out[row[0]] = all;
+    }
+    for (const auto& row : query(db.get(), "SELECT * FROM Marks ORDER BY usn, education_level")) {
+        std::string all = "\n";
+        for (const auto& value : row)
+            all += value + "|";
+        out[row[0]] += all;
+    }
+    return out;
+}
+
+std::string writeConfig(const TempDir& dir, const std::string& name, const std::string& database)
+{
+    const std::string path = dir.file(name);
+    test::writeFile(path, "1QP\r\nplacement@college.edu\r\n" + database + "\r\n" + dir.path().string() + "\r\n" +
+                              dir.path().string() + "\r\n" + dir.file("kyt") + "\r\n");
+    return path;
+}
+
+pid_t startExtraction(const std::string& folder, const std::string& config)
+{
+    const char* cli = std::getenv("KYT_CLI");
+    const std::string program = cli ? cli : KYT_CLI;
+    const pid_t pid = fork();
+    if (pid == 0) {
+        freopen("/dev/null", "w", stdout);
+        freopen("/dev/null", "w", stderr);
+        execl(program.c_str(), program.c_str(), "extract", folder.c_str(), "--config", config.c_str(), "--no-stop",
+              static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    return pid;
+}
+
+TEST(Reliability, RunKilledPartWayLeavesWholeStudentsAndARerunCompletesIt)
+{
+    TempDir dir;
+    const fs::path folder = dir.path() / "resumes";
+    fs::create_directory(folder);
+    for (int serial = 0; serial < kResumes; ++serial) {
+        const std::string usn = word::form::batchUsn(serial);
+        std::string error;
+        ASSERT_TRUE(word::form::writeResume(word::form::sampleResume(serial, usn, word::form::Course::BE),
+                                            (folder / (usn + ".docx")).string(), error))
+            << error;
+    }
+
+    // What an uninterrupted run stores, for comparison.
+    const std::string reference = test::makeDatabase(dir, kBranches, "reference.db");
+    const fs::path referenceFolder = dir.path() / "reference";
+    fs::copy(folder, referenceFolder);
+    std::string output;
+    ASSERT_EQ(test::runCli("extract '" + referenceFolder.string() + "' --no-stop --config '" +
+                               writeConfig(dir, "reference.ini", reference) + "'",
+                           &output),
+              0)
+        << output;
+    const auto expected = students(reference);
+    ASSERT_EQ(expected.size(), static_cast<size_t>(kResumes));
+
+    // The run to be killed: as soon as some students are stored, before the last.
+    const std::string database = test::makeDatabase(dir, kBranches);
+    const std::string config = writeConfig(dir, "Kyt.ini", database);
+    const pid_t pid = startExtraction(folder.string(), config);
+    {
+        Connection watcher = openDatabase(database);
+        for (;;) {
+            const auto rows = query(watcher.get(), "SELECT count(*) FROM Personal");
+            if (!rows.empty() && std::stol(rows[0][0]) >= 20)
+                break;
+            int status = 0;
+            if (waitpid(pid, &status, WNOHANG) == pid)
+                FAIL() << "the run ended before it could be killed";
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
+        }
+    }
+    ASSERT_EQ(kill(pid, SIGKILL), 0);
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFSIGNALED(status)) << "the run ended before it was killed";
+
+    {
+        Connection db = openDatabase(database);
+        const auto check = query(db.get(), "PRAGMA integrity_check");
+        ASSERT_EQ(check.size(), 1u);
+        EXPECT_EQ(check[0][0], "ok");
+        EXPECT_TRUE(query(db.get(), "SELECT usn FROM Marks WHERE usn NOT IN (SELECT USN FROM Personal)").empty());
+    }
+    const auto killed = students(database);
+    ASSERT_GE(killed.size(), 20u);
+    ASSERT_LT(killed.size(), static_cast<size_t>(kResumes));
+    for (const auto& [usn, stored] : killed)
+        EXPECT_EQ(stored, expected.at(usn)) << usn << " is not whole";
+
+    // The rerun stores the rest and refuses the stored ones as duplicates.
+    ASSERT_EQ(test::runCli("extract '" + folder.string() + "' --no-stop --config '" + config + "'", &output), 1)
+        << output;
+    EXPECT_EQ(students(database), expected);
+    const std::string log = test::readFile((folder / "Kyt_errors.txt").string());
+    size_t duplicates = 0;
+    for (size_t at = log.find("A resume with the same USN"); at != std::string::npos;
+         at = log.find("A resume with the same USN", at + 1))
+        ++duplicates;
+    EXPECT_EQ(duplicates, killed.size());
+}
+
+}  // namespace
+}  // namespace kyt

@@ -1,0 +1,54 @@
+#pragma once
+// Résumés on the college's form, built cell by cell inside the tests, and a Control wired to a fresh
+// database made by kyt-cli init-db.
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "shell/control.h"
+#include "support/scripted_messages.h"
+#include "support/temp_dir.h"
+
+namespace kyt::test {
+
+// The two tables of the form. Rows and cells are counted from 1, as the form's readers count them.
+class ResumeForm {
+public:
+    // A complete BE résumé (2-character branch, 8 semesters) or MCA résumé (3-character branch, 6 semesters).
+    static ResumeForm be(const std::string& usn = "1QP01CS007", const std::string& name = "shankar RAO");
+    static ResumeForm mca(const std::string& usn = "1QP01MCA07", const std::string& name = "mary-ann joseph");
+
+    void set(int table, int row, int cell, const std::string& text);
+    const std::string& get(int table, int row, int cell) const;
+    void truncateTable(int table, int rows);  // keeps the first `rows` rows
+    void truncateRow(int table, int row, int cells);
+    void save(const std::string& path) const;
+
+    // Marks row i of table 2 (table row i + 1): institution, obtained, maximum, percentage, class, year, attempts.
+    void setMarks(int i, const std::string& institution, const std::string& obtained, const std::string& maximum,
+                  const std::string& percent = "", const std::string& className = "", const std::string& year = "2004",
+                  const std::string& attempts = "1");
+
+private:
+    std::vector<std::vector<std::string>>& rows(int table) { return table == 1 ? table1_ : table2_; }
+    std::vector<std::vector<std::string>> table1_, table2_;
+};
+
+// A Control as the running program has it for extraction: database connected, college 1QP, placement
+// address, database error texts, scripted messages, the document reader started.
+class ExtractionSetup {
+public:
+    explicit ExtractionSetup(const TempDir& dir);
+    ~ExtractionSetup();
+
+    Control control;
+    ScriptedMessages messages;
+    std::string databasePath;
+
+    // Rows of one SELECT as texts ("" for null), for assertions.
+    std::vector<std::vector<std::string>> rows(const std::string& sql);
+    long count(const std::string& sql);
+};
+
+}  // namespace kyt::test
