@@ -454,7 +454,7 @@ const char* faultHelp()
 {
     return "  bad-usn[=TEXT]          a USN that fails validation (default: region X)\n"
            "  blank-name              an empty name\n"
-           "  bad-dob[=D-M-Y]         an impossible date of birth (default 45-13-2004)\n"
+           "  bad-dob[=D-M-Y]         a date of birth that is refused (default 0-13-2004: no day)\n"
            "  obtained-over-max[=I]   marks row I has more marks than its maximum (default: first semester)\n"
            "  missing-max[=I]         marks row I has no maximum marks (default: first semester)\n"
            "  blank-pass-year[=I]     marks row I has no year of passing (default 1)\n"
@@ -504,7 +504,7 @@ bool applyFault(Resume& resume, const std::string& fault, std::string& error)
     } else if (name == "blank-name") {
         resume.fields["name"].clear();
     } else if (name == "bad-dob") {
-        setDob(resume, hasValue ? arg : "45-13-2004");
+        setDob(resume, hasValue ? arg : "0-13-2004");
     } else if (name == "obtained-over-max") {
         if (!rowArg(firstSemester, row))
             return false;
