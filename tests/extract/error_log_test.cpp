@@ -8,6 +8,7 @@
 #include <string>
 
 #include "extract/validation.h"
+#include "support/file_size_limit.h"
 #include "support/temp_dir.h"
 
 namespace kyt {
@@ -90,29 +91,7 @@ TEST(ErrorLogFile, AFullDiskFailsTheWriteAndAddErrorKeepsTheText)
     EXPECT_EQ(control.ErrorText, "\t\t\t\tName is blank\r\n=-=\r\n");
 }
 
-// Lets a file grow to `bytes` only, as a nearly full disk would, for the life of the object.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes)
-    {
-        getrlimit(RLIMIT_FSIZE, &saved_);
-        savedHandler_ = std::signal(SIGXFSZ, SIG_IGN);  // a write past the limit fails instead of killing us
-        rlimit limit = saved_;
-        limit.rlim_cur = bytes;
-        active_ = setrlimit(RLIMIT_FSIZE, &limit) == 0;
-    }
-    ~FileSizeLimit()
-    {
-        setrlimit(RLIMIT_FSIZE, &saved_);
-        std::signal(SIGXFSZ, savedHandler_);
-    }
-    bool active() const { return active_; }
-
-private:
-    rlimit saved_{};
-    void (*savedHandler_)(int) = nullptr;
-    bool active_ = false;
-};
+using test::FileSizeLimit;
 
 TEST(ErrorLogFile, ARecordCutShortIsRemovedSoTheLogNeverHoldsHalfABlock)
 {

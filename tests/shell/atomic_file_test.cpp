@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 
 #include "shell/atomic_file.h"
+#include "support/file_size_limit.h"
 #include "support/temp_dir.h"
 
 namespace kyt {
@@ -23,28 +24,7 @@ std::vector<std::string> namesIn(const std::filesystem::path& folder)
     return names;
 }
 
-// Makes every write past `bytes` in any file of this process fail with EFBIG, as a full disk would
-// fail it part-way, until the object goes.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes)
-    {
-        getrlimit(RLIMIT_FSIZE, &previous_);
-        previousHandler_ = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limit = previous_;
-        limit.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~FileSizeLimit()
-    {
-        setrlimit(RLIMIT_FSIZE, &previous_);
-        std::signal(SIGXFSZ, previousHandler_);
-    }
-
-private:
-    rlimit previous_{};
-    void (*previousHandler_)(int) = nullptr;
-};
+using test::FileSizeLimit;
 
 TEST(WriteFileAtomically, ReplacesTheFileAndLeavesNothingElse)
 {

@@ -6,6 +6,7 @@
 
 #include "shell/configuration.h"
 #include "support/scripted_messages.h"
+#include "support/file_size_limit.h"
 #include "support/temp_dir.h"
 #include "support/test_config.h"
 
@@ -251,14 +252,13 @@ TEST_F(Configuration, FailedRewriteLeavesThePreviousFile)
     writeFile(control.ConfigPath, text);
     control.DatabasePath = database;
     control.RegionCollegeCode = "1QP";
-    std::filesystem::permissions(dir.path(), std::filesystem::perms::owner_write,
-                                 std::filesystem::perm_options::remove);
-    bool folderReadOnly = ::access(dir.path().c_str(), W_OK) != 0;  // root writes anyway
     std::string error;
-    bool written = WriteConfiguration(control, error);
-    std::filesystem::permissions(dir.path(), std::filesystem::perms::owner_write, std::filesystem::perm_options::add);
-    if (!folderReadOnly)
-        GTEST_SKIP() << "running as a user that a read-only folder does not stop";
+    bool written;
+    {
+        test::FileSizeLimit fullDisk(16);  // the new file cannot be written whole
+        ASSERT_TRUE(fullDisk.active());
+        written = WriteConfiguration(control, error);
+    }
     EXPECT_FALSE(written);
     EXPECT_NE(error.find(dir.path().string()), std::string::npos) << error;
     EXPECT_EQ(readFile(control.ConfigPath), text);
