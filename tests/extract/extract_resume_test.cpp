@@ -431,8 +431,9 @@ TEST_P(GeneratedResume, IsStoredOrRefusedAsItsFaultSays)
     const GeneratedCase& c = GetParam();
     word::form::Resume resume = word::form::sampleResume(1, "1QP22CS001", word::form::Course::BE);
     std::string error;
-    if (*c.fault)
+    if (*c.fault) {
         ASSERT_TRUE(word::form::applyFault(resume, c.fault, error)) << error;
+    }
     const std::string path = dir.file("generated.docx");
     ASSERT_TRUE(word::form::writeResume(resume, path, error)) << error;
 
