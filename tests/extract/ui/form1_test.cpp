@@ -9,10 +9,12 @@
 #include <QListWidget>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTreeView>
 #include <filesystem>
 
 #include "extract/ui/form2.h"
 #include "support/extraction_fixture.h"
+#include "support/window_test.h"
 
 namespace kyt {
 namespace {
@@ -71,6 +73,20 @@ TEST_F(Form1Test, OpensAtTheLastFolderWithADisabledPreview)
     EXPECT_TRUE(setup.control.Windows.contains("Form1"));
     // A second open shows the same window.
     EXPECT_EQ(Form1::open(setup.control), window);
+}
+
+TEST_F(Form1Test, TheFolderListShowsTheFolderItOpensAt)
+{
+    Form1* window = Form1::open(setup.control);
+    auto* folders = control<QTreeView>(window, "Dir1");
+    const auto shown = [&] {
+        const QModelIndex current = folders->currentIndex();
+        if (!current.isValid() || !folders->isExpanded(current.parent()))
+            return false;
+        return folders->viewport()->rect().intersects(folders->visualRect(current));
+    };
+    EXPECT_TRUE(test::waitUntil(shown));
+    EXPECT_EQ(folders->currentIndex().data().toString().toStdString(), "resumes");
 }
 
 TEST_F(Form1Test, StartRunsTheFolderAndTheStatusWindowLeadsOn)
