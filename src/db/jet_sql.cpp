@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cstring>
 
 namespace kyt::db::jet {
 
@@ -99,6 +98,11 @@ void skipSpace(std::string_view sql, size_t& i)
         ++i;
 }
 
+bool isBlank(char c)
+{
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
 // Length of `DELETE <target> FROM` at the start of `sql` (after its leading blanks), where <target> is `*`,
 // a name or a [bracketed name], optionally followed by `.*`; 0 when the statement does not start so.
 size_t deleteTargetLength(std::string_view sql, size_t start)
@@ -110,10 +114,10 @@ size_t deleteTargetLength(std::string_view sql, size_t start)
         i += keyword.size();
         return true;
     };
-    // Blanks as the engine's tokenizer reads them, and only those.
+    // Blanks: space, tab, line breaks, vertical tab, form feed.
     auto blanks = [&] {
         const size_t from = i;
-        while (i < sql.size() && std::strchr(" \t\n\v\f\r", sql[i]) && sql[i] != '\0')
+        while (i < sql.size() && isBlank(sql[i]))
             ++i;
         return i > from;
     };
@@ -147,7 +151,7 @@ std::string toSqlite(std::string_view sql)
     std::string out;
     out.reserve(sql.size() + 16);
     size_t i = 0;
-    while (i < sql.size() && std::strchr(" \t\n\v\f\r", sql[i]) && sql[i] != '\0')
+    while (i < sql.size() && isBlank(sql[i]))
         ++i;
     out.append(sql.substr(0, i));
     // The target before FROM is the engine we stand in for's own form; SQLite deletes from the table after FROM.
