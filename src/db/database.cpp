@@ -160,6 +160,8 @@ constexpr size_t kMaxKeptStatements = 32;
 // soon as it has run, so none holds a lock or a value between uses.
 struct Database::Statements {
     std::unordered_map<std::string, Statement> byShape;
+    std::unordered_map<std::string, Statement> byText;  // queries that only read, by their whole text
+    Statement savedQueries;                             // the SQL of every saved query
     // A real number's text read by the engine itself, so that a bound value is the very number the
     // written statement would have stored.
     Statement toReal;
@@ -325,6 +327,8 @@ bool Database::query(std::string_view sql, Recordset& out, Failure& failure)
 void Database::forgetStatements()
 {
     statements_->byShape.clear();
+    statements_->byText.clear();
+    statements_->savedQueries.reset();
 }
 
 Database::Shaped Database::runShaped(const StatementShape& shape, Failure& failure)
@@ -425,32 +429,55 @@ bool Database::run(std::string_view sql, Recordset* out, bool readOnly, Failure&
             }
         }
     }
-    sqlite3_stmt* raw = nullptr;
-    const char* tail = nullptr;
-    int rc = sqlite3_prepare_v2(db_, translated.c_str(), static_cast<int>(translated.size()), &raw, &tail);
-    Statement stmt(raw);
-    if (rc != SQLITE_OK) {
-        failure = failureOf(db_, path_);
-        return false;
+    // A query asked for again (the branch of each résumé's seat number) runs on the statement compiled
+    // the first time; one compiled here is kept when it only reads and returns rows.
+    Statement owned;
+    sqlite3_stmt* stmt = nullptr;
+    int rc = SQLITE_OK;
+    if (auto kept = statements_->byText.find(translated); kept != statements_->byText.end()) {
+        stmt = kept->second.get();
+    } else {
+        sqlite3_stmt* raw = nullptr;
+        const char* tail = nullptr;
+        rc = sqlite3_prepare_v2(db_, translated.c_str(), static_cast<int>(translated.size()), &raw, &tail);
+        owned.reset(raw);
+        if (rc != SQLITE_OK) {
+            failure = failureOf(db_, path_);
+            return false;
+        }
+        if (!owned) {
+            failure = {kErrOther, "The statement is empty."};
+            return false;
+        }
+        if (!onlyTrailingNoise(tail)) {
+            failure = {kErrOther, "Only one statement can be run at a time."};
+            return false;
+        }
+        if (readOnly && !sqlite3_stmt_readonly(owned.get())) {
+            failure = {kErrOther, "Only a SELECT can be opened as a recordset."};
+            return false;
+        }
+        const bool pragma = startsWithWord(translated, "PRAGMA");
+        // A statement that may change the schema or the connection's settings: nothing compiled before it
+        // is reused after it.
+        if (!sqlite3_stmt_readonly(owned.get()) || pragma)
+            forgetStatements();
+        if (sqlite3_stmt_readonly(owned.get()) && !pragma && sqlite3_column_count(owned.get()) > 0 &&
+            sqlite3_bind_parameter_count(owned.get()) == 0) {
+            if (statements_->byText.size() >= kMaxKeptStatements)
+                statements_->byText.clear();
+            stmt = statements_->byText.emplace(translated, std::move(owned)).first->second.get();
+        } else {
+            stmt = owned.get();
+        }
     }
-    if (!stmt) {
-        failure = {kErrOther, "The statement is empty."};
-        return false;
-    }
-    if (!onlyTrailingNoise(tail)) {
-        failure = {kErrOther, "Only one statement can be run at a time."};
-        return false;
-    }
-    if (readOnly && !sqlite3_stmt_readonly(stmt.get())) {
-        failure = {kErrOther, "Only a SELECT can be opened as a recordset."};
-        return false;
-    }
-    // A statement that may change the schema or the connection's settings: nothing compiled before it is
-    // reused after it.
-    if (!sqlite3_stmt_readonly(stmt.get()) || startsWithWord(translated, "PRAGMA"))
-        forgetStatements();
+    // A kept statement is reset however the run ends: one left stepping would hold a read lock.
+    struct Reset {
+        sqlite3_stmt* stmt;
+        ~Reset() { sqlite3_reset(stmt); }
+    } reset{stmt};
 
-    const int columns = out ? sqlite3_column_count(stmt.get()) : 0;
+    const int columns = out ? sqlite3_column_count(stmt) : 0;
     std::vector<std::string> names;
     std::vector<bool> twoDecimals;
     if (columns > 0) {
@@ -463,42 +490,46 @@ bool Database::run(std::string_view sql, Recordset* out, bool readOnly, Failure&
                 twoDecimalNames.insert(lowerCase(std::move(name)));
         };
         addAliases(sql);
-        sqlite3_stmt* rawSaved = nullptr;
-        if (sqlite3_prepare_v2(db_, "SELECT SQL FROM SavedQuery", -1, &rawSaved, nullptr) == SQLITE_OK) {
-            Statement saved(rawSaved);
-            while (sqlite3_step(saved.get()) == SQLITE_ROW)
-                if (const unsigned char* text = sqlite3_column_text(saved.get(), 0))
+        if (!statements_->savedQueries) {
+            sqlite3_stmt* rawSaved = nullptr;
+            sqlite3_prepare_v2(db_, "SELECT SQL FROM SavedQuery", -1, &rawSaved, nullptr);
+            statements_->savedQueries.reset(rawSaved);
+        }
+        if (sqlite3_stmt* saved = statements_->savedQueries.get()) {
+            while (sqlite3_step(saved) == SQLITE_ROW)
+                if (const unsigned char* text = sqlite3_column_text(saved, 0))
                     addAliases(reinterpret_cast<const char*>(text));
+            sqlite3_reset(saved);
         }
         for (int c = 0; c < columns; ++c) {
-            const char* name = sqlite3_column_name(stmt.get(), c);
+            const char* name = sqlite3_column_name(stmt, c);
             names.push_back(jet::columnName(name ? name : ""));
             twoDecimals.push_back(twoDecimalNames.count(lowerCase(names.back())) > 0);
         }
     }
 
     std::vector<std::vector<Value>> rows;
-    while ((rc = sqlite3_step(stmt.get())) == SQLITE_ROW) {
+    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
         if (columns == 0)
             continue;
         std::vector<Value> row;
         row.reserve(columns);
         for (int c = 0; c < columns; ++c) {
-            switch (sqlite3_column_type(stmt.get(), c)) {
+            switch (sqlite3_column_type(stmt, c)) {
             case SQLITE_INTEGER: {
-                const int64_t v = sqlite3_column_int64(stmt.get(), c);
+                const int64_t v = sqlite3_column_int64(stmt, c);
                 row.push_back(twoDecimals[c] ? Value::real(static_cast<double>(v), true) : Value::integer(v));
                 break;
             }
             case SQLITE_FLOAT:
-                row.push_back(Value::real(sqlite3_column_double(stmt.get(), c), twoDecimals[c]));
+                row.push_back(Value::real(sqlite3_column_double(stmt, c), twoDecimals[c]));
                 break;
             case SQLITE_NULL:
                 row.emplace_back();
                 break;
             default: {
-                const unsigned char* text = sqlite3_column_text(stmt.get(), c);
-                const int bytes = sqlite3_column_bytes(stmt.get(), c);
+                const unsigned char* text = sqlite3_column_text(stmt, c);
+                const int bytes = sqlite3_column_bytes(stmt, c);
                 row.push_back(Value::text(text ? std::string(reinterpret_cast<const char*>(text), bytes) : std::string()));
             }
             }
@@ -508,7 +539,7 @@ bool Database::run(std::string_view sql, Recordset* out, bool readOnly, Failure&
     if (rc != SQLITE_DONE) {
         const int code = sqlite3_extended_errcode(db_);
         failure = failureOf(db_, path_);
-        stmt.reset();
+        sqlite3_reset(stmt);
         // After a lock, a full disk or an I/O failure the transaction is not to be trusted: end it here,
         // so that nothing of it can be committed later.
         if (isSevere(code) && !sqlite3_get_autocommit(db_))

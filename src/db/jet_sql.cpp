@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstring>
 
 namespace kyt::db::jet {
 
@@ -159,7 +160,15 @@ std::string toSqlite(std::string_view sql)
         out += "DELETE FROM";
         i += length;
     }
-    for (; i < sql.size();) {
+    while (i < sql.size()) {
+        // Text that cannot start a literal, a comment or a division goes across as it is.
+        size_t plain = i;
+        while (plain < sql.size() && !std::strchr("'\"`[-/", sql[plain]))
+            ++plain;
+        out.append(sql.substr(i, plain - i));
+        i = plain;
+        if (i >= sql.size())
+            break;
         if (size_t len = quotedLength(sql, i)) {
             out.append(sql.substr(i, len));
             i += len;

@@ -2,6 +2,7 @@
 
 #include <cctype>
 #include <charconv>
+#include <cstring>
 
 namespace kyt::db {
 
@@ -60,6 +61,7 @@ std::optional<StatementShape> writeShape(std::string_view sql)
 
     StatementShape shape;
     shape.text.reserve(sql.size());
+    shape.literals.reserve(40);
     shape.text.append(sql.substr(0, i));
     while (i < sql.size()) {
         const char c = sql[i];
@@ -71,11 +73,16 @@ std::optional<StatementShape> writeShape(std::string_view sql)
             if (end == std::string_view::npos)
                 return std::nullopt;
             StatementShape::Literal literal;
-            literal.text.reserve(end - i - 2);
-            for (size_t k = i + 1; k + 1 < end; ++k) {
-                literal.text += sql[k];
-                if (sql[k] == '\'')
-                    ++k;  // '' is one quote
+            const std::string_view body = sql.substr(i + 1, end - i - 2);
+            if (body.find('\'') == std::string_view::npos) {
+                literal.text.assign(body);
+            } else {
+                literal.text.reserve(body.size());
+                for (size_t k = 0; k < body.size(); ++k) {
+                    literal.text += body[k];
+                    if (body[k] == '\'')
+                        ++k;  // '' is one quote
+                }
             }
             shape.literals.push_back(std::move(literal));
             shape.text += '?';
@@ -154,8 +161,12 @@ std::optional<StatementShape> writeShape(std::string_view sql)
         } else if (c == '?' || c == ':' || c == '@' || c == '#' || c == '\0') {
             return std::nullopt;  // parameters of its own, or text the engine would stop at
         } else {
-            shape.text += c;
-            ++i;
+            // Blanks, commas, brackets and operators go across as they are, a run at a time.
+            size_t end = i + 1;
+            while (end < sql.size() && !isWordChar(sql[end]) && !std::strchr("'\"`[-/.?:@#", sql[end]))
+                ++end;
+            shape.text.append(sql.substr(i, end - i));
+            i = end;
         }
     }
     return shape;
