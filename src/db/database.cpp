@@ -479,11 +479,20 @@ bool Database::run(std::string_view sql, Recordset* out, bool readOnly, Failure&
 
     const int columns = out ? sqlite3_column_count(stmt) : 0;
     std::vector<std::string> names;
+    for (int c = 0; c < columns; ++c) {
+        const char* name = sqlite3_column_name(stmt, c);
+        names.push_back(jet::columnName(name ? name : ""));
+    }
+
+    std::vector<std::vector<Value>> rows;
     std::vector<bool> twoDecimals;
-    if (columns > 0) {
+    rc = sqlite3_step(stmt);
+    if (rc == SQLITE_ROW && columns > 0) {
         // A percentage made by format(..., '0.00') is a number (it must compare and rank as one) that
         // shows with two decimals. The number loses any mark of that on its way through views and
         // grouping, so its columns are known by the names the statement and the saved queries give them.
+        // The saved queries are read while the statement holds its read lock: the same state of the
+        // database, and no second round of locking.
         std::set<std::string> twoDecimalNames;
         auto addAliases = [&](std::string_view text) {
             for (std::string name : jet::twoDecimalAliases(text))
@@ -501,15 +510,10 @@ bool Database::run(std::string_view sql, Recordset* out, bool readOnly, Failure&
                     addAliases(reinterpret_cast<const char*>(text));
             sqlite3_reset(saved);
         }
-        for (int c = 0; c < columns; ++c) {
-            const char* name = sqlite3_column_name(stmt, c);
-            names.push_back(jet::columnName(name ? name : ""));
-            twoDecimals.push_back(twoDecimalNames.count(lowerCase(names.back())) > 0);
-        }
+        for (const std::string& name : names)
+            twoDecimals.push_back(twoDecimalNames.count(lowerCase(name)) > 0);
     }
-
-    std::vector<std::vector<Value>> rows;
-    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+    for (; rc == SQLITE_ROW; rc = sqlite3_step(stmt)) {
         if (columns == 0)
             continue;
         std::vector<Value> row;

@@ -241,16 +241,69 @@ TEST_F(SharedStatements, AreNeverUsedAcrossAChangeOfTheSchema)
 TEST_F(SharedStatements, SeeTheSavedQueryAsItIsNow)
 {
     auto database = openDb(Road::Query);
+    const std::string query = "SELECT Seat FROM ser ORDER BY Seat";
     run(*database, personalInsert({.usn = "1QP22CS001"}));
     Failure failure;
     ASSERT_TRUE(database->setSavedQuery("ser", "SELECT USN AS Seat FROM Personal", failure)) << failure.description;
     run(*database, personalInsert({.usn = "1QP22CS002"}));
-    EXPECT_EQ(column(*database, "SELECT Seat FROM ser ORDER BY Seat", "Seat"),
-              (std::vector<std::string>{"1QP22CS001", "1QP22CS002"}));
+    EXPECT_EQ(column(*database, query, "Seat"), (std::vector<std::string>{"1QP22CS001", "1QP22CS002"}));
     ASSERT_TRUE(database->setSavedQuery("ser", "SELECT Name AS Seat FROM Personal WHERE USN = '1QP22CS002'", failure))
         << failure.description;
     run(*database, personalInsert({.usn = "1QP22CS003", .name = "Chitra"}));
-    EXPECT_EQ(column(*database, "SELECT Seat FROM ser", "Seat"), std::vector<std::string>{"Asha Rao"});
+    EXPECT_EQ(column(*database, query, "Seat"), std::vector<std::string>{"Asha Rao"});
+    // A percentage column made by the saved query shows with two decimals from the moment it is saved.
+    ASSERT_TRUE(database->setSavedQuery("ser", "SELECT format(72.5, '0.00') AS Seat FROM Personal LIMIT 1", failure))
+        << failure.description;
+    EXPECT_EQ(column(*database, query, "Seat"), std::vector<std::string>{"72.50"});
+    // The same when another program saves it.
+    {
+        auto other = openDb(Road::Query);
+        ASSERT_TRUE(other->setSavedQuery("ser", "SELECT USN AS Seat FROM Personal WHERE Name = 'Chitra'", failure))
+            << failure.description;
+    }
+    EXPECT_EQ(column(*database, query, "Seat"), std::vector<std::string>{"1QP22CS003"});
+}
+
+TEST_F(SharedStatements, AQueryAskedForAgainSeesTheTableAsItIsNow)
+{
+    auto database = openDb();
+    run(*database, "CREATE TABLE Notes (a TEXT)");
+    run(*database, "INSERT INTO Notes VALUES ('first')");
+    const std::string query = "SELECT * FROM Notes";
+    EXPECT_EQ(select(*database, query).fieldCount(), 1);
+    run(*database, "ALTER TABLE Notes ADD COLUMN b TEXT DEFAULT 'x'");
+    const db::Recordset rs = select(*database, query);
+    EXPECT_EQ(rs.fieldCount(), 2);
+    EXPECT_EQ(rs.field("b").toText(), "x");
+
+    // Inside a transaction it sees the transaction's rows; after a rollback, no longer.
+    Failure failure;
+    ASSERT_TRUE(database->begin(failure));
+    run(*database, "INSERT INTO Notes VALUES ('second', 'y')");
+    EXPECT_EQ(select(*database, query).RecordCount(), 2);
+    ASSERT_TRUE(database->rollback(failure));
+    EXPECT_EQ(select(*database, query).RecordCount(), 1);
+}
+
+TEST_F(SharedStatements, AQueryKeptForReuseHoldsNoLock)
+{
+    auto database = openDb();
+    run(*database, personalInsert({.usn = "1QP22CS001"}));
+    auto other = openDb();
+    other->setBusyTimeout(0);
+    Failure failure;
+    for (const char* query : {"SELECT USN FROM Personal", "SELECT CInt(Pin * 1000) AS n FROM Personal"}) {
+        for (int round = 0; round < 2; ++round) {
+            db::Recordset rs;
+            database->openRecordset(query, rs, failure);  // the second fails while it steps: CInt overflows
+            ASSERT_TRUE(other->begin(failure)) << failure.description;
+            run(*other, "UPDATE Personal SET Gender = 'F" + std::to_string(round) + "'");
+            EXPECT_TRUE(other->commit(failure)) << query << ": " << failure.description;
+        }
+    }
+    db::Recordset rs;
+    EXPECT_FALSE(database->openRecordset("SELECT CInt(Pin * 1000) AS n FROM Personal", rs, failure));
+    EXPECT_NE(failure.description.find("Overflow"), std::string::npos) << failure.description;
 }
 
 TEST_F(SharedStatements, AStatementThatCannotBeShapedRunsAsWritten)
