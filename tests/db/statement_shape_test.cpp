@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "db/jet_sql.h"
+#include "db/native_error.h"
 #include "seed.h"
 #include "support/db_faults.h"
 
@@ -159,9 +160,20 @@ TEST_F(SharedStatements, AFailedWriteLeavesItsShapeUsable)
     EXPECT_EQ(tooLong.number, db::kErrFieldTooLong) << tooLong.description;
     const Failure notANumber = failureOf(*database, personalInsert({.usn = "1QP22CS003", .pin = "'56A001'"}));
     EXPECT_EQ(notANumber.number, db::kErrConversion) << notANumber.description;
-    // The same failure, word for word, the second time round (now from the kept statement).
+    // The same failure, word for word, the second time round (now from the kept statement), and as the
+    // statement as written fails straight in the engine.
     EXPECT_EQ(failureOf(*database, personalInsert({.usn = "1QP22CS003", .pin = "'56A001'"})).description,
               notANumber.description);
+    for (const std::string& sql : {personalInsert({.usn = "1QP22CS001"}),
+                                   personalInsert({.usn = "1QP22CS002", .gender = std::string(11, 'F')}),
+                                   personalInsert({.usn = "1QP22CS003", .pin = "'56A001'"})}) {
+        const Failure shaped = failureOf(*database, sql);
+        ASSERT_NE(sqlite3_exec(database->handle(), sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
+        const Failure written = db::nativeFailure(sqlite3_extended_errcode(database->handle()),
+                                                  sqlite3_errmsg(database->handle()), path);
+        EXPECT_EQ(shaped.number, written.number) << sql;
+        EXPECT_EQ(shaped.description, written.description) << sql;
+    }
 
     run(*database, personalInsert({.usn = "1QP22CS004", .name = "Bala"}));
     EXPECT_EQ(column(*database, "SELECT USN FROM Personal ORDER BY USN", "USN"),
