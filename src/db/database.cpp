@@ -7,12 +7,15 @@
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
+#include <optional>
 #include <set>
+#include <unordered_map>
 
 #include "db/functions.h"
 #include "db/jet_sql.h"
 #include "db/native_error.h"
 #include "db/schema.h"
+#include "db/statement_shape.h"
 
 namespace kyt::db {
 
@@ -135,12 +138,43 @@ std::string trimQuerySql(std::string_view sql)
     return std::string(sql);
 }
 
+bool startsWithWord(std::string_view sql, std::string_view word)
+{
+    while (!sql.empty() && std::isspace(static_cast<unsigned char>(sql.front())))
+        sql.remove_prefix(1);
+    if (sql.size() < word.size())
+        return false;
+    for (size_t i = 0; i < word.size(); ++i)
+        if (std::toupper(static_cast<unsigned char>(sql[i])) != word[i])
+            return false;
+    return sql.size() == word.size() || !(std::isalnum(static_cast<unsigned char>(sql[word.size()])) ||
+                                          sql[word.size()] == '_');
+}
+
+// A few dozen shapes cover everything a run writes; statements typed by hand must not pile up.
+constexpr size_t kMaxKeptStatements = 32;
+
 }  // namespace
 
-Database::Database(sqlite3* db, std::string path, Road road) : db_(db), path_(std::move(path)), road_(road) {}
+// Compiled statements kept for reuse, by the text of their shape. Each is reset, its values cleared, as
+// soon as it has run, so none holds a lock or a value between uses.
+struct Database::Statements {
+    std::unordered_map<std::string, Statement> byShape;
+    std::unordered_map<std::string, Statement> byText;  // queries that only read, by their whole text
+    Statement savedQueries;                             // the SQL of every saved query
+    // A real number's text read by the engine itself, so that a bound value is the very number the
+    // written statement would have stored.
+    Statement toReal;
+};
+
+Database::Database(sqlite3* db, std::string path, Road road)
+    : db_(db), path_(std::move(path)), road_(road), statements_(std::make_unique<Statements>())
+{
+}
 
 Database::~Database()
 {
+    statements_.reset();
     // A transaction still open here was never committed: it must not be.
     if (db_ && !sqlite3_get_autocommit(db_))
         sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
@@ -290,80 +324,216 @@ bool Database::query(std::string_view sql, Recordset& out, Failure& failure)
     return run(sql, &out, false, failure);
 }
 
+void Database::forgetStatements()
+{
+    statements_->byShape.clear();
+    statements_->byText.clear();
+    statements_->savedQueries.reset();
+}
+
+Database::Shaped Database::runShaped(const StatementShape& shape, Failure& failure)
+{
+    auto found = statements_->byShape.find(shape.text);
+    if (found == statements_->byShape.end()) {
+        sqlite3_stmt* raw = nullptr;
+        const char* tail = nullptr;
+        int rc = sqlite3_prepare_v2(db_, shape.text.c_str(), static_cast<int>(shape.text.size()), &raw, &tail);
+        Statement stmt(raw);
+        // Anything unusual (a string where a name belongs, a value that must be constant) is compiled as
+        // written, which also gives the engine's own message for a statement that is wrong.
+        if (rc != SQLITE_OK || !stmt || !onlyTrailingNoise(tail) || sqlite3_stmt_readonly(stmt.get()) ||
+            sqlite3_column_count(stmt.get()) != 0 ||
+            sqlite3_bind_parameter_count(stmt.get()) != static_cast<int>(shape.literals.size()))
+            return Shaped::AsWritten;
+        if (statements_->byShape.size() >= kMaxKeptStatements)
+            statements_->byShape.clear();
+        found = statements_->byShape.emplace(shape.text, std::move(stmt)).first;
+    }
+    sqlite3_stmt* stmt = found->second.get();
+
+    // However the statement ends, it is reset and its values cleared before the literals go away.
+    struct Release {
+        sqlite3_stmt* stmt;
+        ~Release()
+        {
+            sqlite3_reset(stmt);
+            sqlite3_clear_bindings(stmt);
+        }
+    } release{stmt};
+
+    for (size_t k = 0; k < shape.literals.size(); ++k) {
+        const StatementShape::Literal& literal = shape.literals[k];
+        const int index = static_cast<int>(k + 1);
+        int rc = SQLITE_OK;
+        switch (literal.kind) {
+        case StatementShape::Literal::Kind::Text:
+            rc = sqlite3_bind_text(stmt, index, literal.text.data(), static_cast<int>(literal.text.size()),
+                                   SQLITE_STATIC);
+            break;
+        case StatementShape::Literal::Kind::Integer:
+            rc = sqlite3_bind_int64(stmt, index, literal.integer);
+            break;
+        case StatementShape::Literal::Kind::Real: {
+            if (!statements_->toReal) {
+                sqlite3_stmt* raw = nullptr;
+                sqlite3_prepare_v2(db_, "SELECT CAST(?1 AS REAL)", -1, &raw, nullptr);
+                statements_->toReal.reset(raw);
+            }
+            sqlite3_stmt* toReal = statements_->toReal.get();
+            if (!toReal)
+                return Shaped::AsWritten;
+            sqlite3_bind_text(toReal, 1, literal.text.data(), static_cast<int>(literal.text.size()), SQLITE_STATIC);
+            const bool read = sqlite3_step(toReal) == SQLITE_ROW;
+            const double value = read ? sqlite3_column_double(toReal, 0) : 0;
+            sqlite3_reset(toReal);
+            sqlite3_clear_bindings(toReal);
+            if (!read)
+                return Shaped::AsWritten;
+            rc = sqlite3_bind_double(stmt, index, value);
+            break;
+        }
+        }
+        if (rc != SQLITE_OK)
+            return Shaped::AsWritten;
+    }
+
+    int rc;
+    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+    }
+    if (rc != SQLITE_DONE) {
+        const int code = sqlite3_extended_errcode(db_);
+        failure = failureOf(db_, path_);
+        sqlite3_reset(stmt);
+        if (isSevere(code) && !sqlite3_get_autocommit(db_))
+            sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+        return Shaped::Failed;
+    }
+    return Shaped::Done;
+}
+
 bool Database::run(std::string_view sql, Recordset* out, bool readOnly, Failure& failure)
 {
     failure = {};
     const std::string translated = jet::toSqlite(sql);
-    sqlite3_stmt* raw = nullptr;
-    const char* tail = nullptr;
-    int rc = sqlite3_prepare_v2(db_, translated.c_str(), static_cast<int>(translated.size()), &raw, &tail);
-    Statement stmt(raw);
-    if (rc != SQLITE_OK) {
-        failure = failureOf(db_, path_);
-        return false;
+    if (!readOnly) {
+        if (const std::optional<StatementShape> shape = writeShape(translated)) {
+            switch (runShaped(*shape, failure)) {
+            case Shaped::Done:
+                if (out)
+                    *out = Recordset();
+                return true;
+            case Shaped::Failed:
+                return false;
+            case Shaped::AsWritten:
+                break;
+            }
+        }
     }
-    if (!stmt) {
-        failure = {kErrOther, "The statement is empty."};
-        return false;
+    // A query asked for again (the branch of each résumé's seat number) runs on the statement compiled
+    // the first time; one compiled here is kept when it only reads and returns rows.
+    Statement owned;
+    sqlite3_stmt* stmt = nullptr;
+    int rc = SQLITE_OK;
+    if (auto kept = statements_->byText.find(translated); kept != statements_->byText.end()) {
+        stmt = kept->second.get();
+    } else {
+        sqlite3_stmt* raw = nullptr;
+        const char* tail = nullptr;
+        rc = sqlite3_prepare_v2(db_, translated.c_str(), static_cast<int>(translated.size()), &raw, &tail);
+        owned.reset(raw);
+        if (rc != SQLITE_OK) {
+            failure = failureOf(db_, path_);
+            return false;
+        }
+        if (!owned) {
+            failure = {kErrOther, "The statement is empty."};
+            return false;
+        }
+        if (!onlyTrailingNoise(tail)) {
+            failure = {kErrOther, "Only one statement can be run at a time."};
+            return false;
+        }
+        if (readOnly && !sqlite3_stmt_readonly(owned.get())) {
+            failure = {kErrOther, "Only a SELECT can be opened as a recordset."};
+            return false;
+        }
+        const bool pragma = startsWithWord(translated, "PRAGMA");
+        // A statement that may change the schema or the connection's settings: nothing compiled before it
+        // is reused after it.
+        if (!sqlite3_stmt_readonly(owned.get()) || pragma)
+            forgetStatements();
+        if (sqlite3_stmt_readonly(owned.get()) && !pragma && sqlite3_column_count(owned.get()) > 0 &&
+            sqlite3_bind_parameter_count(owned.get()) == 0) {
+            if (statements_->byText.size() >= kMaxKeptStatements)
+                statements_->byText.clear();
+            stmt = statements_->byText.emplace(translated, std::move(owned)).first->second.get();
+        } else {
+            stmt = owned.get();
+        }
     }
-    if (!onlyTrailingNoise(tail)) {
-        failure = {kErrOther, "Only one statement can be run at a time."};
-        return false;
-    }
-    if (readOnly && !sqlite3_stmt_readonly(stmt.get())) {
-        failure = {kErrOther, "Only a SELECT can be opened as a recordset."};
-        return false;
+    // A kept statement is reset however the run ends: one left stepping would hold a read lock.
+    struct Reset {
+        sqlite3_stmt* stmt;
+        ~Reset() { sqlite3_reset(stmt); }
+    } reset{stmt};
+
+    const int columns = out ? sqlite3_column_count(stmt) : 0;
+    std::vector<std::string> names;
+    for (int c = 0; c < columns; ++c) {
+        const char* name = sqlite3_column_name(stmt, c);
+        names.push_back(jet::columnName(name ? name : ""));
     }
 
-    const int columns = out ? sqlite3_column_count(stmt.get()) : 0;
-    std::vector<std::string> names;
+    std::vector<std::vector<Value>> rows;
     std::vector<bool> twoDecimals;
-    if (columns > 0) {
+    rc = sqlite3_step(stmt);
+    if (rc == SQLITE_ROW && columns > 0) {
         // A percentage made by format(..., '0.00') is a number (it must compare and rank as one) that
         // shows with two decimals. The number loses any mark of that on its way through views and
         // grouping, so its columns are known by the names the statement and the saved queries give them.
+        // The saved queries are read while the statement holds its read lock: the same state of the
+        // database, and no second round of locking.
         std::set<std::string> twoDecimalNames;
         auto addAliases = [&](std::string_view text) {
             for (std::string name : jet::twoDecimalAliases(text))
                 twoDecimalNames.insert(lowerCase(std::move(name)));
         };
         addAliases(sql);
-        sqlite3_stmt* rawSaved = nullptr;
-        if (sqlite3_prepare_v2(db_, "SELECT SQL FROM SavedQuery", -1, &rawSaved, nullptr) == SQLITE_OK) {
-            Statement saved(rawSaved);
-            while (sqlite3_step(saved.get()) == SQLITE_ROW)
-                if (const unsigned char* text = sqlite3_column_text(saved.get(), 0))
+        if (!statements_->savedQueries) {
+            sqlite3_stmt* rawSaved = nullptr;
+            sqlite3_prepare_v2(db_, "SELECT SQL FROM SavedQuery", -1, &rawSaved, nullptr);
+            statements_->savedQueries.reset(rawSaved);
+        }
+        if (sqlite3_stmt* saved = statements_->savedQueries.get()) {
+            while (sqlite3_step(saved) == SQLITE_ROW)
+                if (const unsigned char* text = sqlite3_column_text(saved, 0))
                     addAliases(reinterpret_cast<const char*>(text));
+            sqlite3_reset(saved);
         }
-        for (int c = 0; c < columns; ++c) {
-            const char* name = sqlite3_column_name(stmt.get(), c);
-            names.push_back(jet::columnName(name ? name : ""));
-            twoDecimals.push_back(twoDecimalNames.count(lowerCase(names.back())) > 0);
-        }
+        for (const std::string& name : names)
+            twoDecimals.push_back(twoDecimalNames.count(lowerCase(name)) > 0);
     }
-
-    std::vector<std::vector<Value>> rows;
-    while ((rc = sqlite3_step(stmt.get())) == SQLITE_ROW) {
+    for (; rc == SQLITE_ROW; rc = sqlite3_step(stmt)) {
         if (columns == 0)
             continue;
         std::vector<Value> row;
         row.reserve(columns);
         for (int c = 0; c < columns; ++c) {
-            switch (sqlite3_column_type(stmt.get(), c)) {
+            switch (sqlite3_column_type(stmt, c)) {
             case SQLITE_INTEGER: {
-                const int64_t v = sqlite3_column_int64(stmt.get(), c);
+                const int64_t v = sqlite3_column_int64(stmt, c);
                 row.push_back(twoDecimals[c] ? Value::real(static_cast<double>(v), true) : Value::integer(v));
                 break;
             }
             case SQLITE_FLOAT:
-                row.push_back(Value::real(sqlite3_column_double(stmt.get(), c), twoDecimals[c]));
+                row.push_back(Value::real(sqlite3_column_double(stmt, c), twoDecimals[c]));
                 break;
             case SQLITE_NULL:
                 row.emplace_back();
                 break;
             default: {
-                const unsigned char* text = sqlite3_column_text(stmt.get(), c);
-                const int bytes = sqlite3_column_bytes(stmt.get(), c);
+                const unsigned char* text = sqlite3_column_text(stmt, c);
+                const int bytes = sqlite3_column_bytes(stmt, c);
                 row.push_back(Value::text(text ? std::string(reinterpret_cast<const char*>(text), bytes) : std::string()));
             }
             }
@@ -373,7 +543,7 @@ bool Database::run(std::string_view sql, Recordset* out, bool readOnly, Failure&
     if (rc != SQLITE_DONE) {
         const int code = sqlite3_extended_errcode(db_);
         failure = failureOf(db_, path_);
-        stmt.reset();
+        sqlite3_reset(stmt);
         // After a lock, a full disk or an I/O failure the transaction is not to be trusted: end it here,
         // so that nothing of it can be committed later.
         if (isSevere(code) && !sqlite3_get_autocommit(db_))
@@ -388,6 +558,7 @@ bool Database::run(std::string_view sql, Recordset* out, bool readOnly, Failure&
 bool Database::setSavedQuery(const std::string& name, std::string_view sql, Failure& failure)
 {
     failure = {};
+    forgetStatements();
     std::string storedName;
     {
         sqlite3_stmt* raw = nullptr;

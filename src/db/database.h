@@ -18,6 +18,8 @@ namespace kyt::db {
 
 enum class Road { Connector, Query };
 
+struct StatementShape;
+
 // Native error numbers, as the engine we stand in for reports them (negative, as Jet's are).
 inline constexpr int32_t kErrDuplicateKey = -105121349;
 inline constexpr int32_t kErrConversion = -539888598;
@@ -79,10 +81,17 @@ private:
     Database(sqlite3* db, std::string path, Road road);
     // One statement; its rows go to `out` when given. `readOnly` refuses a statement that would write.
     bool run(std::string_view sql, Recordset* out, bool readOnly, Failure& failure);
+    enum class Shaped { Done, Failed, AsWritten };
+    // A write run through the compiled statement of its shape; AsWritten when it must be compiled as written.
+    Shaped runShaped(const StatementShape& shape, Failure& failure);
+    // Forgets every compiled statement kept for reuse (the schema or a saved query changes).
+    void forgetStatements();
 
     sqlite3* db_;
     std::string path_;
     Road road_;
+    struct Statements;
+    std::unique_ptr<Statements> statements_;
 };
 
 }  // namespace kyt::db

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
-#include <regex>
+#include <cstring>
 
 namespace kyt::db::jet {
 
@@ -99,15 +99,76 @@ void skipSpace(std::string_view sql, size_t& i)
         ++i;
 }
 
+bool isBlank(char c)
+{
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+// Length of `DELETE <target> FROM` at the start of `sql` (after its leading blanks), where <target> is `*`,
+// a name or a [bracketed name], optionally followed by `.*`; 0 when the statement does not start so.
+size_t deleteTargetLength(std::string_view sql, size_t start)
+{
+    size_t i = start;
+    auto word = [&](std::string_view keyword) {
+        if (i + keyword.size() > sql.size() || !equalsNoCase(sql.substr(i, keyword.size()), keyword))
+            return false;
+        i += keyword.size();
+        return true;
+    };
+    // Blanks: space, tab, line breaks, vertical tab, form feed.
+    auto blanks = [&] {
+        const size_t from = i;
+        while (i < sql.size() && isBlank(sql[i]))
+            ++i;
+        return i > from;
+    };
+    auto asciiWordChar = [](char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; };
+    if (!word("DELETE") || !blanks() || i >= sql.size())
+        return 0;
+    if (sql[i] == '*') {
+        ++i;
+    } else if (sql[i] == '[') {
+        const size_t close = sql.find(']', i + 1);
+        if (close == std::string_view::npos)
+            return 0;
+        i = close + 1;
+    } else if (asciiWordChar(sql[i])) {
+        while (i < sql.size() && asciiWordChar(sql[i]))
+            ++i;
+    } else {
+        return 0;
+    }
+    if (sql.substr(i, 2) == ".*")
+        i += 2;
+    if (!blanks() || !word("FROM") || (i < sql.size() && asciiWordChar(sql[i])))
+        return 0;
+    return i - start;
+}
+
 }  // namespace
 
 std::string toSqlite(std::string_view sql)
 {
-    static const std::regex deleteTarget(R"(^(\s*)DELETE\s+(?:\*|\[[^\]]*\]|\w+)(?:\.\*)?\s+FROM\b)",
-                                         std::regex::icase);
     std::string out;
     out.reserve(sql.size() + 16);
-    for (size_t i = 0; i < sql.size();) {
+    size_t i = 0;
+    while (i < sql.size() && isBlank(sql[i]))
+        ++i;
+    out.append(sql.substr(0, i));
+    // The target before FROM is the engine we stand in for's own form; SQLite deletes from the table after FROM.
+    if (const size_t length = deleteTargetLength(sql, i)) {
+        out += "DELETE FROM";
+        i += length;
+    }
+    while (i < sql.size()) {
+        // Text that cannot start a literal, a comment or a division goes across as it is.
+        size_t plain = i;
+        while (plain < sql.size() && !std::strchr("'\"`[-/", sql[plain]))
+            ++plain;
+        out.append(sql.substr(i, plain - i));
+        i = plain;
+        if (i >= sql.size())
+            break;
         if (size_t len = quotedLength(sql, i)) {
             out.append(sql.substr(i, len));
             i += len;
@@ -119,7 +180,7 @@ std::string toSqlite(std::string_view sql)
             out += sql[i];
         ++i;
     }
-    return std::regex_replace(out, deleteTarget, "$1DELETE FROM", std::regex_constants::format_first_only);
+    return out;
 }
 
 std::string columnName(std::string_view sqliteName)

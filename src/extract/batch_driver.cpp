@@ -4,10 +4,14 @@
 #include <cerrno>
 #include <chrono>
 #include <cmath>
+#include <condition_variable>
+#include <exception>
 #include <filesystem>
-#include <future>
 #include <memory>
+#include <mutex>
+#include <optional>
 #include <system_error>
+#include <thread>
 
 #include "extract/error_log.h"
 #include "extract/extract_resume.h"
@@ -74,6 +78,81 @@ public:
 private:
     Control& control_;
     std::function<void(int16_t)> saved_;
+};
+
+// While one student is committed (the disk's wait), the next .docx is read on the other core, by one
+// thread for the whole run (a thread per document costs the run a thread's start and end each time).
+// Reading has no effects; older formats are left to the run, which reads them in turn from their
+// conversions. Never more than one document waits, so memory stays flat however large the folder.
+class ReadAheadThread {
+public:
+    struct Read {
+        bool done = false;  // false: an older format, for the run to read itself
+        std::unique_ptr<word::Document> document;
+        std::string error;
+    };
+
+    explicit ReadAheadThread(const std::vector<std::string>& paths) : paths_(paths), worker_([this] { work(); }) {}
+
+    ~ReadAheadThread()
+    {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            stop_ = true;
+        }
+        changed_.notify_all();
+        worker_.join();
+    }
+
+    ReadAheadThread(const ReadAheadThread&) = delete;
+    ReadAheadThread& operator=(const ReadAheadThread&) = delete;
+
+    // The next document, in the order of the paths.
+    Read take()
+    {
+        std::unique_lock<std::mutex> lock(mutex_);
+        changed_.wait(lock, [this] { return waiting_.has_value(); });
+        Read read = std::move(*waiting_);
+        waiting_.reset();
+        changed_.notify_all();
+        return read;
+    }
+
+private:
+    void work()
+    {
+        for (const std::string& path : paths_) {
+            {
+                // The next one is read only once the one before it is taken.
+                std::unique_lock<std::mutex> lock(mutex_);
+                changed_.wait(lock, [this] { return stop_ || !waiting_.has_value(); });
+                if (stop_)
+                    return;
+            }
+            Read read;
+            if (!word::Application::isLegacyFormat(path)) {
+                read.done = true;
+                try {
+                    read.document = word::Document::open(path, read.error);
+                } catch (const std::exception& e) {
+                    read.document.reset();
+                    read.error = std::string("The document could not be read: ") + e.what();
+                }
+            }
+            {
+                std::lock_guard<std::mutex> lock(mutex_);
+                waiting_ = std::move(read);
+            }
+            changed_.notify_all();
+        }
+    }
+
+    const std::vector<std::string>& paths_;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::optional<Read> waiting_;
+    bool stop_ = false;
+    std::thread worker_;  // last: it starts once everything it uses is ready
 };
 
 }  // namespace
@@ -209,22 +288,7 @@ RunResult RunExtraction(Control& control, ExtractionView& view, const RunOptions
     AddError(control, "Filename\t\t\t\t\t Problem", 4);
     AddError(control, kRule, 4);
 
-    // While one student is committed (the disk's wait), the next .docx is read on the other core. Reading
-    // has no effects; older formats are read in turn from their conversions.
-    struct ReadAhead {
-        std::unique_ptr<word::Document> document;
-        std::string error;
-    };
-    auto readAhead = [&paths](size_t index) {
-        if (index >= paths.size() || word::Application::isLegacyFormat(paths[index]))
-            return std::future<ReadAhead>();
-        return std::async(std::launch::async, [path = paths[index]] {
-            ReadAhead read;
-            read.document = word::Document::open(path, read.error);
-            return read;
-        });
-    };
-    std::future<ReadAhead> next = readAhead(0);
+    ReadAheadThread readAhead(paths);
 
     result.outcome = RunOutcome::Completed;
     for (size_t index = 0; index < files.size(); ++index) {
@@ -237,15 +301,10 @@ RunResult RunExtraction(Control& control, ExtractionView& view, const RunOptions
         AddError(control, kCrLf + name + "\t\t", 1);
 
         const double started = clock();
-        std::future<ReadAhead> current = std::move(next);
-        next = readAhead(index + 1);
-        int16_t extracted;
-        if (current.valid()) {
-            ReadAhead read = current.get();
-            extracted = ExtractResume(control, paths[index], std::move(read.document), read.error);
-        } else {
-            extracted = ExtractResume(control, paths[index]);
-        }
+        ReadAheadThread::Read read = readAhead.take();
+        const int16_t extracted = read.done
+                                      ? ExtractResume(control, paths[index], std::move(read.document), read.error)
+                                      : ExtractResume(control, paths[index]);
         control.TotalScanSeconds += clock() - started;
 
         const int percent = WholePercent(scanned, total);

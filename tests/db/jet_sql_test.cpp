@@ -35,7 +35,17 @@ INSTANTIATE_TEST_SUITE_P(
         Rewrite{"  DELETE Marks.* FROM Marks WHERE usn = 'x'", "  DELETE FROM Marks WHERE usn = 'x'"},
         Rewrite{"DELETE from Personal where usn like '1QP22%'", "DELETE from Personal where usn like '1QP22%'"},
         Rewrite{"DELETE from Marks ", "DELETE from Marks "},
-        Rewrite{"SELECT 'DELETE x FROM y'", "SELECT 'DELETE x FROM y'"}));
+        Rewrite{"SELECT 'DELETE x FROM y'", "SELECT 'DELETE x FROM y'"},
+        Rewrite{"\t\nDelete\t[My Marks]\r\nFrom [My Marks] WHERE a/b > 1", "\t\nDELETE FROM [My Marks] WHERE a*1.0/b > 1"},
+        Rewrite{"DELETE *\nFROM(Marks)", "DELETE FROM(Marks)"},
+        Rewrite{"DELETE Marks.*  FROM Marks", "DELETE FROM Marks"},
+        Rewrite{"DELETE Marks FROMAGE", "DELETE Marks FROMAGE"},
+        Rewrite{"DELETEx FROM Marks", "DELETEx FROM Marks"},
+        Rewrite{"DELETE [open FROM Marks", "DELETE [open FROM Marks"},
+        Rewrite{"DELETE Marks.x FROM Marks", "DELETE Marks.x FROM Marks"},
+        Rewrite{"-- note\nDELETE * FROM Marks", "-- note\nDELETE * FROM Marks"},
+        Rewrite{"DELETE * FROM", "DELETE FROM"},
+        Rewrite{"", ""}));
 
 TEST(ColumnName, UndoesTheDivisionRewriteInExpressionNames)
 {

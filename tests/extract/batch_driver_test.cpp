@@ -100,6 +100,39 @@ TEST_F(BatchDriverTest, LogOfThreeDocumentsWithTheSecondRejectedIsExact)
     EXPECT_EQ(setup.control.CopyFailures, 0);
 }
 
+// Documents are read one ahead of the run: each must still be stored or rejected under its own name.
+TEST_F(BatchDriverTest, EachDocumentIsTakenOnceUnderItsOwnName)
+{
+    std::vector<std::string> names;
+    for (int k = 10; k < 30; ++k) {
+        const std::string name = "r" + std::to_string(k) + ".docx";
+        names.push_back(name);
+        if (k == 17)
+            test::writeFile((folder / name).string(), "not a word document");
+        else
+            add(name, ResumeForm::be((k == 23 ? "2QP01CS0" : "1QP01CS0") + std::to_string(k)));
+    }
+
+    const RunResult result = run(false, true);
+
+    EXPECT_EQ(view.documents, names);
+    EXPECT_EQ(result.scanned, 20);
+    EXPECT_EQ(result.rejected, 2);
+    EXPECT_EQ(students(), 18);
+    EXPECT_EQ(setup.count("SELECT count(*) FROM Personal WHERE USN IN ('1QP01CS017', '1QP01CS023', '2QP01CS023')"), 0);
+    EXPECT_EQ(setup.count("SELECT count(*) FROM Personal WHERE USN IN ('1QP01CS010', '1QP01CS016', '1QP01CS018', "
+                          "'1QP01CS022', '1QP01CS024', '1QP01CS029')"),
+              6);
+    const std::string text = log();
+    const size_t unreadable = text.find("\r\nr17.docx\t\t");
+    const size_t badCollege = text.find("\r\nr23.docx\t\t");
+    ASSERT_NE(unreadable, std::string::npos) << text;
+    ASSERT_NE(badCollege, std::string::npos) << text;
+    EXPECT_NE(text.find("valid format resume", unreadable), std::string::npos);
+    EXPECT_LT(text.find("valid format resume", unreadable), badCollege);
+    EXPECT_NE(text.find("Error USN 2QP01CS023", badCollege), std::string::npos);
+}
+
 TEST_F(BatchDriverTest, StatusShowsTheRunAndItsTotals)
 {
     add("a.docx", ResumeForm::be("1QP01CS001"));
