@@ -112,7 +112,8 @@ bool mentions(const Document& document, const std::string& text)
 }
 
 // Legacy stand-ins whose conversions are résumés of their own (by USN), two of them of one name in
-// different folders.
+// different folders. A batch is shared among processes only when each gets enough files (eight) to
+// be worth its start, hence the sizes of the batches below.
 struct DistinctFiles {
     std::vector<std::string> paths;
     std::vector<std::string> usns;
@@ -238,7 +239,7 @@ TEST(Application, EachFileGetsItsOwnConversionHoweverTheBatchIsShared)
         SCOPED_TRACE(std::to_string(processes) + " processes");
         TempDir dir;
         SofficeOverride fake(fakeSoffice(dir, templateResume(dir)));
-        const DistinctFiles files = distinctLegacyFiles(dir, 17);
+        const DistinctFiles files = distinctLegacyFiles(dir, 8 * 4 + 1);
         std::string error;
         auto app = Application::start(error);
         ASSERT_TRUE(app) << error;
@@ -262,7 +263,7 @@ TEST(Application, TheProcessesOfABatchRunAtOnce)
     TempDir dir;
     SofficeOverride fake(fakeSoffice(dir, templateResume(dir)));
     writeFile(dir.file("expect-pair"), "");
-    const DistinctFiles files = distinctLegacyFiles(dir, 12);
+    const DistinctFiles files = distinctLegacyFiles(dir, 16);
     std::string error;
     auto app = Application::start(error);
     ASSERT_TRUE(app) << error;
@@ -277,7 +278,7 @@ TEST(Application, ASmallBatchStartsLibreOfficeOnce)
 {
     TempDir dir;
     SofficeOverride fake(fakeSoffice(dir, templateResume(dir)));
-    const DistinctFiles files = distinctLegacyFiles(dir, 3);
+    const DistinctFiles files = distinctLegacyFiles(dir, 15);  // one short of two full shares
     std::string error;
     auto app = Application::start(error);
     ASSERT_TRUE(app) << error;
@@ -295,7 +296,7 @@ TEST(Application, InASharedBatchAFileThatKillsLibreOfficeFailsAlone)
 {
     TempDir dir;
     SofficeOverride fake(fakeSoffice(dir, templateResume(dir)));
-    DistinctFiles files = distinctLegacyFiles(dir, 12);
+    DistinctFiles files = distinctLegacyFiles(dir, 16);
     const size_t broken = 4;  // early in its share, so that files after it are left to a second start
     writeFile(files.paths[broken], "CRASH\n");
     std::string error;
@@ -324,7 +325,7 @@ TEST(Application, AShareThatHangsDoesNotHoldUpTheOthers)
 {
     TempDir dir;
     SofficeOverride fake(fakeSoffice(dir, templateResume(dir)));
-    DistinctFiles files = distinctLegacyFiles(dir, 8);
+    DistinctFiles files = distinctLegacyFiles(dir, 16);
     writeFile(files.paths[0], "SLOW\n");
     std::string error;
     auto app = Application::start(error);
@@ -465,7 +466,7 @@ TEST(Application, RemovesEveryProcesssProfileWhenItEnds)
 {
     TempDir dir;
     SofficeOverride fake(fakeSoffice(dir, templateResume(dir)));
-    const DistinctFiles files = distinctLegacyFiles(dir, 12);
+    const DistinctFiles files = distinctLegacyFiles(dir, 24);
     std::string work;
     {
         std::string error;
