@@ -1,7 +1,7 @@
 #pragma once
 // Stands in for the word processor's application object during an extraction run: opens .docx
 // natively and reaches legacy formats (.doc, .rtf, .odt) through LibreOffice, converting a whole
-// batch in one LibreOffice start with a private profile and a time limit.
+// batch at once, in one LibreOffice start per core, each with a private profile and a time limit.
 
 #include <chrono>
 #include <memory>
@@ -25,15 +25,19 @@ public:
     // KYT_SOFFICE, when set, names the program instead (empty: behave as if none were installed).
     static bool libreOfficeAvailable();
 
-    // Converts the legacy files among `paths` ahead of time, in one LibreOffice call; so too older
-    // documents saved under a .docx name (the word processor opens those all the same). When
-    // LibreOffice dies on a file, that file fails and the ones after it are converted in a new start.
+    // Converts the legacy files among `paths` ahead of time; so too older documents saved under a
+    // .docx name (the word processor opens those all the same). The files are shared out among up to
+    // `maxConversionProcesses` LibreOffice processes running at once, each started once with a
+    // profile of its own. When LibreOffice dies on a file, that file fails and the ones after it in
+    // that process's share are converted in a new start.
     void prepare(const std::vector<std::string>& paths);
 
     // Opens one document (converting a legacy one now if it was not prepared).
     std::unique_ptr<Document> open(const std::string& path, std::string& error);
 
-    std::chrono::seconds conversionTimeLimit{600};
+    std::chrono::seconds conversionTimeLimit{600};  // for each LibreOffice start
+    // Set by start() to the number of cores, at most four; a small batch uses fewer.
+    unsigned maxConversionProcesses = 1;
 
     // The private folder of converted files and LibreOffice's profile; removed with the application.
     const std::string& workDir() const { return workDir_; }

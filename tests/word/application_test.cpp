@@ -5,6 +5,8 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <set>
+#include <sstream>
 
 #include "libreoffice.h"
 #include "support/temp_dir.h"
@@ -41,28 +43,43 @@ private:
     bool hadPrevious_ = false;
 };
 
-// A stand-in for LibreOffice: copies a template .docx for each input, logs each start, and dies,
-// hangs or skips on inputs that say CRASH, SLOW or BAD.
+// A stand-in for LibreOffice: for each input writes a .docx (the one the input names after "COPY ",
+// else a template), logs each start with its profile (made as LibreOffice makes it), and dies, hangs
+// or skips on inputs that say CRASH, SLOW or BAD. When the folder holds "expect-pair", each start
+// waits for a second one running beside it and logs in paired.log whether it came.
 std::string fakeSoffice(const TempDir& dir, const std::string& templateDocx)
 {
     const std::string script = dir.file("fake-soffice");
+    const std::string folder = dir.path().string();
     writeFile(script, "#!/bin/sh\n"
-                      "echo start >> '" + dir.file("starts.log") + "'\n"
                       "outdir=\n"
+                      "profile=\n"
                       "while [ $# -gt 0 ]; do\n"
                       "  case \"$1\" in\n"
                       "    --outdir) outdir=$2; shift 2;;\n"
                       "    --convert-to) shift 2;;\n"
+                      "    -env:UserInstallation=file://*) profile=${1#-env:UserInstallation=file://}; shift;;\n"
                       "    -*) shift;;\n"
                       "    *) break;;\n"
                       "  esac\n"
                       "done\n"
+                      "echo \"start $profile\" >> '" + folder + "/starts.log'\n"
+                      "mkdir -p \"$profile/user\"\n"
+                      "if [ -e '" + folder + "/expect-pair' ]; then\n"
+                      "  touch '" + folder + "/running.'$$\n"
+                      "  tries=0\n"
+                      "  while [ $(ls '" + folder + "' | grep -c '^running\\.') -lt 2 ] && [ $tries -lt 300 ]; do\n"
+                      "    sleep 0.1; tries=$((tries + 1))\n"
+                      "  done\n"
+                      "  if [ $tries -lt 300 ]; then echo paired; else echo alone; fi >> '" + folder + "/paired.log'\n"
+                      "fi\n"
                       "for f in \"$@\"; do\n"
                       "  stem=$(basename \"$f\"); stem=${stem%.*}\n"
-                      "  if grep -q CRASH \"$f\"; then kill -SEGV $$; fi\n"
-                      "  if grep -q SLOW \"$f\"; then sleep 60; fi\n"
-                      "  if grep -q BAD \"$f\"; then continue; fi\n"
-                      "  cp '" + templateDocx + "' \"$outdir/$stem.docx\"\n"
+                      "  if grep -qx CRASH \"$f\"; then kill -SEGV $$; fi\n"
+                      "  if grep -qx SLOW \"$f\"; then sleep 60; fi\n"
+                      "  if grep -qx BAD \"$f\"; then continue; fi\n"
+                      "  source=$(sed -n 's/^COPY //p' \"$f\")\n"
+                      "  cp \"${source:-" + templateDocx + "}\" \"$outdir/$stem.docx\"\n"
                       "done\n");
     chmod(script.c_str(), 0755);
     return script;
@@ -72,6 +89,53 @@ int starts(const TempDir& dir)
 {
     const std::string log = kyt::test::readFile(dir.file("starts.log"));
     return static_cast<int>(std::count(log.begin(), log.end(), '\n'));
+}
+
+// The profiles LibreOffice was started with, in the order of the starts.
+std::vector<std::string> startProfiles(const TempDir& dir)
+{
+    std::vector<std::string> profiles;
+    std::istringstream log(kyt::test::readFile(dir.file("starts.log")));
+    for (std::string line; std::getline(log, line);)
+        profiles.push_back(line.substr(std::string("start ").size()));
+    return profiles;
+}
+
+bool mentions(const Document& document, const std::string& text)
+{
+    for (int t = 1; t <= document.tableCount(); ++t)
+        for (const auto& row : document.table(t)->rows)
+            for (const std::string& cell : row)
+                if (cell.find(text) != std::string::npos)
+                    return true;
+    return false;
+}
+
+// Legacy stand-ins whose conversions are résumés of their own (by USN), two of them of one name in
+// different folders. A batch is shared among processes only when each gets enough files (eight) to
+// be worth its start, hence the sizes of the batches below.
+struct DistinctFiles {
+    std::vector<std::string> paths;
+    std::vector<std::string> usns;
+};
+
+DistinctFiles distinctLegacyFiles(const TempDir& dir, int count)
+{
+    DistinctFiles files;
+    fs::create_directories(dir.path() / "a");
+    fs::create_directories(dir.path() / "b");
+    fs::create_directories(dir.path() / "sources");
+    for (int k = 0; k < count; ++k) {
+        const std::string usn = form::batchUsn(k + 1);
+        const std::string source = dir.file("sources/" + usn + ".docx");
+        std::string error;
+        EXPECT_TRUE(form::writeResume(form::sampleResume(k + 1, usn, form::Course::BE), source, error)) << error;
+        const std::string name = k == 0 ? "a/same.doc" : k == 1 ? "b/same.doc" : "r" + std::to_string(k) + ".doc";
+        writeFile(dir.file(name), "COPY " + source + "\n");
+        files.paths.push_back(dir.file(name));
+        files.usns.push_back(usn);
+    }
+    return files;
 }
 
 std::string templateResume(const TempDir& dir)
@@ -135,6 +199,7 @@ TEST(Application, ConvertsABatchInOneStartAndMapsEachFileToItsOwnResult)
     std::string error;
     auto app = Application::start(error);
     ASSERT_TRUE(app) << error;
+    app->maxConversionProcesses = 1;
     app->prepare(files);
     EXPECT_EQ(starts(dir), 1);
     for (size_t k = 0; k + 1 < files.size(); ++k) {
@@ -158,6 +223,7 @@ TEST(Application, AFileThatKillsLibreOfficeFailsAloneAndTheRestAreRetried)
     std::string error;
     auto app = Application::start(error);
     ASSERT_TRUE(app);
+    app->maxConversionProcesses = 1;
     app->prepare(files);
     EXPECT_EQ(starts(dir), 2);
     EXPECT_TRUE(app->open(files[0], error)) << error;
@@ -165,6 +231,132 @@ TEST(Application, AFileThatKillsLibreOfficeFailsAloneAndTheRestAreRetried)
     EXPECT_FALSE(error.empty());
     EXPECT_TRUE(app->open(files[2], error)) << error;
     EXPECT_TRUE(app->open(files[3], error)) << error;
+}
+
+TEST(Application, EachFileGetsItsOwnConversionHoweverTheBatchIsShared)
+{
+    for (unsigned processes : {1u, 2u, 3u, 4u}) {
+        SCOPED_TRACE(std::to_string(processes) + " processes");
+        TempDir dir;
+        SofficeOverride fake(fakeSoffice(dir, templateResume(dir)));
+        const DistinctFiles files = distinctLegacyFiles(dir, 8 * 4 + 1);
+        std::string error;
+        auto app = Application::start(error);
+        ASSERT_TRUE(app) << error;
+        app->maxConversionProcesses = processes;
+        app->prepare(files.paths);
+        const std::vector<std::string> profiles = startProfiles(dir);
+        EXPECT_EQ(profiles.size(), processes);
+        EXPECT_EQ(std::set<std::string>(profiles.begin(), profiles.end()).size(), processes)
+            << "each process needs a profile of its own";
+        for (size_t k = 0; k < files.paths.size(); ++k) {
+            auto doc = app->open(files.paths[k], error);
+            ASSERT_TRUE(doc) << files.paths[k] << ": " << error;
+            EXPECT_TRUE(mentions(*doc, files.usns[k])) << files.paths[k] << " was given another file's conversion";
+        }
+        EXPECT_EQ(startProfiles(dir).size(), processes) << "opening prepared files must not start LibreOffice again";
+    }
+}
+
+TEST(Application, TheProcessesOfABatchRunAtOnce)
+{
+    TempDir dir;
+    SofficeOverride fake(fakeSoffice(dir, templateResume(dir)));
+    writeFile(dir.file("expect-pair"), "");
+    const DistinctFiles files = distinctLegacyFiles(dir, 16);
+    std::string error;
+    auto app = Application::start(error);
+    ASSERT_TRUE(app) << error;
+    app->maxConversionProcesses = 2;
+    app->prepare(files.paths);
+    EXPECT_EQ(kyt::test::readFile(dir.file("paired.log")), "paired\npaired\n");
+    for (const std::string& path : files.paths)
+        EXPECT_TRUE(app->open(path, error)) << path << ": " << error;
+}
+
+TEST(Application, ASmallBatchStartsLibreOfficeOnce)
+{
+    TempDir dir;
+    SofficeOverride fake(fakeSoffice(dir, templateResume(dir)));
+    const DistinctFiles files = distinctLegacyFiles(dir, 15);  // one short of two full shares
+    std::string error;
+    auto app = Application::start(error);
+    ASSERT_TRUE(app) << error;
+    app->maxConversionProcesses = 4;
+    app->prepare(files.paths);
+    EXPECT_EQ(starts(dir), 1);
+    for (size_t k = 0; k < files.paths.size(); ++k) {
+        auto doc = app->open(files.paths[k], error);
+        ASSERT_TRUE(doc) << error;
+        EXPECT_TRUE(mentions(*doc, files.usns[k]));
+    }
+}
+
+TEST(Application, InASharedBatchAFileThatKillsLibreOfficeFailsAlone)
+{
+    TempDir dir;
+    SofficeOverride fake(fakeSoffice(dir, templateResume(dir)));
+    DistinctFiles files = distinctLegacyFiles(dir, 16);
+    const size_t broken = 4;  // early in its share, so that files after it are left to a second start
+    writeFile(files.paths[broken], "CRASH\n");
+    std::string error;
+    auto app = Application::start(error);
+    ASSERT_TRUE(app) << error;
+    app->maxConversionProcesses = 2;
+    app->prepare(files.paths);
+    const std::vector<std::string> profiles = startProfiles(dir);
+    ASSERT_EQ(profiles.size(), 3u);
+    EXPECT_EQ(std::set<std::string>(profiles.begin(), profiles.end()).size(), 2u)
+        << "the retry reuses its process's profile";
+    for (size_t k = 0; k < files.paths.size(); ++k) {
+        auto doc = app->open(files.paths[k], error);
+        if (k == broken) {
+            EXPECT_EQ(doc, nullptr);
+            EXPECT_NE(error.find("could not convert"), std::string::npos) << error;
+        } else {
+            ASSERT_TRUE(doc) << files.paths[k] << ": " << error;
+            EXPECT_TRUE(mentions(*doc, files.usns[k])) << files.paths[k];
+        }
+    }
+    EXPECT_EQ(startProfiles(dir).size(), 3u);
+}
+
+TEST(Application, AShareThatHangsDoesNotHoldUpTheOthers)
+{
+    TempDir dir;
+    SofficeOverride fake(fakeSoffice(dir, templateResume(dir)));
+    DistinctFiles files = distinctLegacyFiles(dir, 16);
+    writeFile(files.paths[0], "SLOW\n");
+    std::string error;
+    auto app = Application::start(error);
+    ASSERT_TRUE(app) << error;
+    app->maxConversionProcesses = 2;
+    app->conversionTimeLimit = std::chrono::seconds(1);
+    app->prepare(files.paths);
+    EXPECT_EQ(app->open(files.paths[0], error), nullptr);
+    EXPECT_NE(error.find("did not finish"), std::string::npos) << error;
+    // Shares are dealt in turn: the odd files went to the other process, which finished.
+    for (size_t k = 1; k < files.paths.size(); k += 2) {
+        auto doc = app->open(files.paths[k], error);
+        ASSERT_TRUE(doc) << files.paths[k] << ": " << error;
+        EXPECT_TRUE(mentions(*doc, files.usns[k]));
+    }
+}
+
+TEST(Application, WithoutLibreOfficeEveryFileOfABatchSaysWhatToDo)
+{
+    TempDir dir;
+    SofficeOverride none("");
+    const DistinctFiles files = distinctLegacyFiles(dir, 9);
+    std::string error;
+    auto app = Application::start(error);
+    ASSERT_TRUE(app);
+    app->maxConversionProcesses = 2;
+    app->prepare(files.paths);
+    for (const std::string& path : files.paths) {
+        EXPECT_EQ(app->open(path, error), nullptr);
+        EXPECT_NE(error.find("LibreOffice is not installed"), std::string::npos) << path << ": " << error;
+    }
 }
 
 TEST(Application, AConversionThatHangsIsEndedAtTheTimeLimit)
@@ -266,6 +458,29 @@ TEST(Application, RemovesItsTemporaryFilesWhenItEnds)
         ASSERT_TRUE(app->open(dir.file("x.doc"), error)) << error;
         work = app->workDir();
         EXPECT_TRUE(fs::exists(work));
+    }
+    EXPECT_FALSE(fs::exists(work));
+}
+
+TEST(Application, RemovesEveryProcesssProfileWhenItEnds)
+{
+    TempDir dir;
+    SofficeOverride fake(fakeSoffice(dir, templateResume(dir)));
+    const DistinctFiles files = distinctLegacyFiles(dir, 24);
+    std::string work;
+    {
+        std::string error;
+        auto app = Application::start(error);
+        ASSERT_TRUE(app);
+        app->maxConversionProcesses = 3;
+        app->prepare(files.paths);
+        work = app->workDir();
+    }
+    const std::vector<std::string> profiles = startProfiles(dir);
+    ASSERT_EQ(profiles.size(), 3u);
+    for (const std::string& profile : profiles) {
+        EXPECT_EQ(profile.rfind(work + "/", 0), 0u) << profile << " is outside the working folder";
+        EXPECT_FALSE(fs::exists(profile)) << profile;
     }
     EXPECT_FALSE(fs::exists(work));
 }
