@@ -16,15 +16,6 @@ namespace {
 using test::ExtractionSetup;
 using test::TempDir;
 
-int visibleExtractionWindows()
-{
-    int count = 0;
-    for (QWidget* widget : QApplication::topLevelWidgets())
-        if (qobject_cast<Form1*>(widget) && widget->isVisible())
-            ++count;
-    return count;
-}
-
 void closeAllWindows()
 {
     for (QWidget* widget : QApplication::topLevelWidgets())
