@@ -32,10 +32,9 @@ TempDir::~TempDir()
     std::filesystem::remove_all(path_, ec);
 }
 
-int runCli(const std::string& args, std::string* output)
+int runProgram(const std::string& program, const std::string& args, std::string* output)
 {
-    const char* cli = std::getenv("KYT_CLI");
-    std::string command = std::string(cli ? cli : KYT_CLI) + " " + args + " 2>&1";
+    const std::string command = program + " " + args + " 2>&1";
     FILE* pipe = popen(command.c_str(), "r");
     if (!pipe)
         return -1;
@@ -48,6 +47,12 @@ int runCli(const std::string& args, std::string* output)
     if (output)
         *output = text;
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+int runCli(const std::string& args, std::string* output)
+{
+    const char* cli = std::getenv("KYT_CLI");
+    return runProgram(cli ? cli : KYT_CLI, args, output);
 }
 
 std::string makeDatabase(const TempDir& dir, const std::string& branchLines, const std::string& name)

@@ -1,10 +1,7 @@
 // kyt-resume-form as the placement office and the test scripts run it.
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <array>
-#include <cstdio>
 #include <filesystem>
 
 #include "support/temp_dir.h"
@@ -19,19 +16,7 @@ namespace {
 
 int runTool(const std::string& args, std::string* output = nullptr)
 {
-    const std::string command = std::string(KYT_RESUME_FORM) + " " + args + " 2>&1";
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe)
-        return -1;
-    std::string text;
-    std::array<char, 4096> buffer;
-    size_t n;
-    while ((n = fread(buffer.data(), 1, buffer.size(), pipe)) > 0)
-        text.append(buffer.data(), n);
-    const int status = pclose(pipe);
-    if (output)
-        *output = text;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return kyt::test::runProgram(KYT_RESUME_FORM, args, output);
 }
 
 std::string cellText(const Document& doc, int table, int row, int cell)
