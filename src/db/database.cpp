@@ -331,6 +331,17 @@ void Database::forgetStatements()
     statements_->savedQueries.reset();
 }
 
+void Database::stepFailed(sqlite3_stmt* stmt, Failure& failure)
+{
+    const int code = sqlite3_extended_errcode(db_);
+    failure = failureOf(db_, path_);
+    sqlite3_reset(stmt);
+    // After a lock, a full disk or an I/O failure the transaction is not to be trusted: end it here,
+    // so that nothing of it can be committed later.
+    if (isSevere(code) && !sqlite3_get_autocommit(db_))
+        sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+}
+
 Database::Shaped Database::runShaped(const StatementShape& shape, Failure& failure)
 {
     auto found = statements_->byShape.find(shape.text);
@@ -401,11 +412,7 @@ Database::Shaped Database::runShaped(const StatementShape& shape, Failure& failu
     while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
     }
     if (rc != SQLITE_DONE) {
-        const int code = sqlite3_extended_errcode(db_);
-        failure = failureOf(db_, path_);
-        sqlite3_reset(stmt);
-        if (isSevere(code) && !sqlite3_get_autocommit(db_))
-            sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+        stepFailed(stmt, failure);
         return Shaped::Failed;
     }
     return Shaped::Done;
@@ -541,13 +548,7 @@ bool Database::run(std::string_view sql, Recordset* out, bool readOnly, Failure&
         rows.push_back(std::move(row));
     }
     if (rc != SQLITE_DONE) {
-        const int code = sqlite3_extended_errcode(db_);
-        failure = failureOf(db_, path_);
-        sqlite3_reset(stmt);
-        // After a lock, a full disk or an I/O failure the transaction is not to be trusted: end it here,
-        // so that nothing of it can be committed later.
-        if (isSevere(code) && !sqlite3_get_autocommit(db_))
-            sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+        stepFailed(stmt, failure);
         return false;
     }
     if (out)

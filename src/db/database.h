@@ -13,6 +13,7 @@
 #include "db/recordset.h"
 
 struct sqlite3;
+struct sqlite3_stmt;
 
 namespace kyt::db {
 
@@ -86,6 +87,8 @@ private:
     Shaped runShaped(const StatementShape& shape, Failure& failure);
     // Forgets every compiled statement kept for reuse (the schema or a saved query changes).
     void forgetStatements();
+    // Records why a statement's step failed and ends a transaction that can no longer be trusted.
+    void stepFailed(sqlite3_stmt* stmt, Failure& failure);
 
     sqlite3* db_;
     std::string path_;
