@@ -1,4 +1,5 @@
 #include "db/functions.h"
+#include "db/c_numbers.h"
 
 #include <sqlite3.h>
 
@@ -56,7 +57,7 @@ std::optional<double> parseNumber(std::string_view text)
     if (s.empty())
         return std::nullopt;
     char* end = nullptr;
-    double v = std::strtod(s.c_str(), &end);
+    double v = CStrtod(s.c_str(), &end);
     if (end != s.c_str() + s.size() || !std::isfinite(v))
         return std::nullopt;
     return v;
@@ -151,9 +152,7 @@ void formatFunction(sqlite3_context* ctx, int, sqlite3_value** argv)
         sqlite3_result_value(ctx, argv[0]);
         return;
     }
-    char text[64];
-    std::snprintf(text, sizeof text, "%.*f", decimals, *v);
-    sqlite3_result_double(ctx, std::strtod(text, nullptr));
+    sqlite3_result_double(ctx, CStrtod(FixedText(*v, decimals).c_str()));
 }
 
 void likeFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv)

@@ -1,4 +1,5 @@
 #include "db/recordset.h"
+#include "db/c_numbers.h"
 
 #include <algorithm>
 #include <cctype>
@@ -43,7 +44,7 @@ int64_t Value::toInteger() const
     case Type::Real:
         return static_cast<int64_t>(std::llround(real_));
     case Type::Text:
-        return static_cast<int64_t>(std::llround(std::strtod(text_.c_str(), nullptr)));
+        return static_cast<int64_t>(std::llround(CStrtod(text_.c_str())));
     case Type::Null:
         break;
     }
@@ -58,7 +59,7 @@ double Value::toDouble() const
     case Type::Real:
         return real_;
     case Type::Text:
-        return std::strtod(text_.c_str(), nullptr);
+        return CStrtod(text_.c_str());
     case Type::Null:
         break;
     }
@@ -77,15 +78,11 @@ std::string Value::toText() const
     case Type::Real:
         break;
     }
-    char buffer[64];
-    if (twoDecimals_) {
-        std::snprintf(buffer, sizeof buffer, "%.2f", real_);
-        return buffer;
-    }
+    if (twoDecimals_)
+        return FixedText(real_, 2);
     // Shortest form, as the results grid shows numbers: 72.5, 85, 0.1 (15 significant digits, no
     // trailing zeros).
-    std::snprintf(buffer, sizeof buffer, "%.15g", real_);
-    std::string text = buffer;
+    std::string text = GeneralText(real_, 15);
     if (text == "-0")
         text = "0";
     return text;

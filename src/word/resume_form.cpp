@@ -1,6 +1,7 @@
 #include "word/resume_form.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cctype>
 #include <cstdio>
 #include <set>
@@ -232,9 +233,10 @@ private:
 
 std::string twoDecimals(double value)
 {
-    char buffer[32];
-    std::snprintf(buffer, sizeof buffer, "%.2f", value);
-    return buffer;
+    // Not snprintf: the generated forms must not follow the locale of whoever runs the generator.
+    char buffer[400];
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, 2);
+    return std::string(buffer, result.ptr);
 }
 
 std::string unescape(const std::string& value)
