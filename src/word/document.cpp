@@ -2,12 +2,15 @@
 
 #include <pugixml.hpp>
 
+#include <algorithm>
+#include <cctype>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <new>
 #include <string_view>
 
+#include "word/utf8.h"
 #include "word/zip_reader.h"
 
 namespace kyt::word {
@@ -130,6 +133,118 @@ bool locateMainPart(const ZipReader& zip, const ReadLimits& limits, std::string&
         return true;
     }
     error = "The file is a zip package but not a Word document (it has no main document part).";
+    return false;
+}
+
+// Stands for a character that a résumé's text may not hold; no UTF-8 text holds this byte.
+constexpr char kBadCharacter = '\xFF';
+
+// A character reference's value as UTF-8, or kBadCharacter for one that text may not hold: NUL and the
+// other control characters but tab, line feed and carriage return, surrogates, values past U+10FFFF.
+void appendCodePoint(unsigned long value, std::string& out)
+{
+    const bool control = value < 0x20 && value != '\t' && value != '\n' && value != '\r';
+    if (control || value == 0x7F || (value >= 0xD800 && value <= 0xDFFF) || value == 0xFFFE || value == 0xFFFF ||
+        value > 0x10FFFF) {
+        out.push_back(kBadCharacter);
+    } else if (value < 0x80) {
+        out.push_back(static_cast<char>(value));
+    } else if (value < 0x800) {
+        out.push_back(static_cast<char>(0xC0 | (value >> 6)));
+        out.push_back(static_cast<char>(0x80 | (value & 0x3F)));
+    } else if (value < 0x10000) {
+        out.push_back(static_cast<char>(0xE0 | (value >> 12)));
+        out.push_back(static_cast<char>(0x80 | ((value >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (value & 0x3F)));
+    } else {
+        out.push_back(static_cast<char>(0xF0 | (value >> 18)));
+        out.push_back(static_cast<char>(0x80 | ((value >> 12) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | ((value >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (value & 0x3F)));
+    }
+}
+
+// Text of the document with its references resolved. The parser is not left to do it: it would cut a
+// text at &#0; without a trace. Raw control characters become kBadCharacter too; bytes that are not
+// UTF-8 stay as they are, for the check of every cell to find.
+void appendText(const char* text, std::string& out)
+{
+    static constexpr std::pair<std::string_view, char> kNamed[] = {
+        {"amp;", '&'}, {"lt;", '<'}, {"gt;", '>'}, {"quot;", '"'}, {"apos;", '\''}};
+    const std::string_view rest(text);
+    for (size_t at = 0; at < rest.size();) {
+        const char c = rest[at];
+        if (c != '&') {
+            const auto byte = static_cast<unsigned char>(c);
+            out.push_back((byte < 0x20 && c != '\t' && c != '\n' && c != '\r') || byte == 0x7F ? kBadCharacter : c);
+            ++at;
+            continue;
+        }
+        const std::string_view tail = rest.substr(at + 1);
+        bool resolved = false;
+        for (const auto& [name, value] : kNamed) {
+            if (startsWith(tail, name)) {
+                out.push_back(value);
+                at += 1 + name.size();
+                resolved = true;
+                break;
+            }
+        }
+        if (!resolved && startsWith(tail, "#")) {
+            const bool hex = startsWith(tail, "#x") || startsWith(tail, "#X");
+            size_t k = hex ? 2 : 1;
+            unsigned long value = 0;
+            const size_t digitsStart = k;
+            for (; k < tail.size() && std::isxdigit(static_cast<unsigned char>(tail[k])); ++k) {
+                const char d = tail[k];
+                if (!hex && !std::isdigit(static_cast<unsigned char>(d)))
+                    break;
+                const unsigned digit = std::isdigit(static_cast<unsigned char>(d)) ? d - '0' : (std::tolower(d) - 'a' + 10);
+                value = std::min<unsigned long>(value * (hex ? 16 : 10) + digit, 0x110000);
+            }
+            if (k > digitsStart && k < tail.size() && tail[k] == ';') {
+                appendCodePoint(value, out);
+                at += 1 + k + 1;
+                resolved = true;
+            }
+        }
+        if (!resolved) {
+            out.push_back('&');  // not a reference: the parser keeps it as written
+            ++at;
+        }
+    }
+}
+
+// A cell's text holds only characters a résumé may hold (its paragraph and cell marks aside).
+bool cleanCell(std::string_view cell)
+{
+    for (size_t at = 0; at < cell.size();) {
+        if (cell[at] == '\a') {
+            ++at;
+            continue;
+        }
+        const size_t next = cell.find('\a', at);
+        const std::string_view piece = cell.substr(at, next == std::string_view::npos ? cell.npos : next - at);
+        if (!IsCleanText(piece))
+            return false;
+        at += piece.size();
+    }
+    return true;
+}
+
+// The first cell that holds a character that has no place in a résumé, named for the officer.
+bool findBadCell(const std::vector<Document::Table>& tables, std::string& error)
+{
+    for (size_t t = 0; t < tables.size(); ++t)
+        for (size_t r = 0; r < tables[t].rows.size(); ++r)
+            for (size_t c = 0; c < tables[t].rows[r].size(); ++c)
+                if (!cleanCell(tables[t].rows[r][c])) {
+                    error = "Table " + std::to_string(t + 1) + ", row " + std::to_string(r + 1) + ", cell " +
+                            std::to_string(c + 1) +
+                            " holds a character that text may not hold (a NUL or another control character, or "
+                            "bytes that are not UTF-8). Retype that cell in the word processor.";
+                    return true;
+                }
     return false;
 }
 
@@ -390,7 +505,7 @@ private:
                 continue;
             if (is(name, "t")) {
                 if (!hidden && visible())
-                    out.append(child.text().get());
+                    appendText(child.text().get(), out);
             } else if (is(name, "rPr")) {
                 hidden = onOff(wchild(child, "vanish"));
             } else if (is(name, "fldChar")) {
@@ -469,8 +584,8 @@ std::unique_ptr<Document> readPackage(const std::string& bytes, std::string& err
     }
 
     pugi::xml_document xml;
-    const unsigned flags = pugi::parse_cdata | pugi::parse_escapes | pugi::parse_eol | pugi::parse_ws_pcdata |
-                           pugi::parse_doctype;
+    // Without parse_escapes: the walk resolves references itself (appendText).
+    const unsigned flags = pugi::parse_cdata | pugi::parse_eol | pugi::parse_ws_pcdata | pugi::parse_doctype;
     const pugi::xml_parse_result parsed = xml.load_buffer_inplace(xmlText.data(), xmlText.size(), flags);
     if (!parsed) {
         error = "The file is damaged: its document text is not readable XML (" + std::string(parsed.description()) +
@@ -505,6 +620,8 @@ std::unique_ptr<Document> readPackage(const std::string& bytes, std::string& err
                 " levels deep; it is refused.";
         return nullptr;
     }
+    if (findBadCell(tables, error))
+        return nullptr;
     return std::make_unique<Document>(std::move(tables));
 }
 
@@ -519,6 +636,49 @@ std::unique_ptr<Document> Document::openBytes(const std::string& bytes, std::str
         error = "The document is too large to read.";
         return nullptr;
     }
+}
+
+bool Document::checkPackage(const std::string& bytes, std::string& error, const ReadLimits& limits)
+{
+    error.clear();
+    if (bytes.size() > limits.maxFileBytes) {
+        error = "The file is larger than " + std::to_string(limits.maxFileBytes >> 20) + " MiB; no résumé is that large.";
+        return false;
+    }
+    ZipReader zip;
+    if (!zip.open(bytes, limits.maxEntries, error))
+        return false;
+    try {
+        size_t total = 0;
+        std::string content, name;
+        for (zip_int64_t index = 0; index < zip.entryCount(); ++index) {
+            zip_uint64_t declared = 0, packed = 0;
+            const ZipStatus status =
+                zip.readAt(static_cast<zip_uint64_t>(index), limits.maxPartBytes, content, &name, &declared, &packed);
+            if (status == ZipStatus::Encrypted)
+                continue;  // LibreOffice asks for the password and fails the file; nothing is unpacked here
+            if (status != ZipStatus::Ok) {
+                error = statusReason(status, name, limits.maxPartBytes);
+                return false;
+            }
+            total += content.size();
+            if (total > limits.maxPackageBytes) {
+                error = "The file unpacks to more than " + std::to_string(limits.maxPackageBytes >> 20) +
+                        " MiB; no résumé is that large.";
+                return false;
+            }
+            if (content.size() > limits.ratioFloorBytes && content.size() / std::max<zip_uint64_t>(packed, 1) >
+                                                               limits.maxPackingRatio) {
+                error = "The part " + name + " unpacks to more than " + std::to_string(limits.maxPackingRatio) +
+                        " times its packed size, as only a zip bomb does; the file is refused.";
+                return false;
+            }
+        }
+    } catch (const std::bad_alloc&) {
+        error = "The document is too large to read.";
+        return false;
+    }
+    return true;
 }
 
 Document::Content Document::sniff(const std::string& bytes)

@@ -14,6 +14,10 @@ struct ReadLimits {
     size_t maxEntries = 1000;
     size_t maxPartBytes = 16u << 20;
     int maxDepth = 64;
+    size_t maxPackageBytes = 64u << 20;  // all parts of a package together, unpacked
+    // Past this many times its packed size a large part is a zip bomb, not a document.
+    unsigned maxPackingRatio = 200;
+    size_t ratioFloorBytes = 1u << 20;  // small parts may pack as tightly as they like
 };
 
 class Document {
@@ -25,6 +29,11 @@ public:
     // The same from bytes already in memory (tests, fuzzing).
     static std::unique_ptr<Document> openBytes(const std::string& bytes, std::string& error,
                                                const ReadLimits& limits = {});
+
+    // Checks every part of a zip package (an OpenDocument file, before LibreOffice reads it) against the
+    // limits: the number of parts, each part's declared and unpacked size, their total, the packing
+    // ratio. False with a reason when one is exceeded or the package is damaged.
+    static bool checkPackage(const std::string& bytes, std::string& error, const ReadLimits& limits = {});
 
     // What a file that is not a .docx really holds, judged from its bytes: people rename older
     // documents to .docx, and the word processor opens them all the same.

@@ -5,6 +5,7 @@
 #include <memory>
 #include <vector>
 
+#include "word/utf8.h"
 #include "word/zip_reader.h"
 
 namespace kyt::word::detail {
@@ -81,43 +82,6 @@ std::string documentXml(const std::string& body, bool landscape)
            R"(</w:sectPr></w:body></w:document>)";
 }
 
-// Length of the valid UTF-8 sequence at the start of `s`, or 0.
-size_t utf8Length(std::string_view s)
-{
-    const auto c = static_cast<unsigned char>(s[0]);
-    size_t n;
-    unsigned min;
-    unsigned value;
-    if (c < 0x80)
-        return 1;
-    if ((c & 0xE0) == 0xC0) {
-        n = 2;
-        min = 0x80;
-        value = c & 0x1F;
-    } else if ((c & 0xF0) == 0xE0) {
-        n = 3;
-        min = 0x800;
-        value = c & 0x0F;
-    } else if ((c & 0xF8) == 0xF0) {
-        n = 4;
-        min = 0x10000;
-        value = c & 0x07;
-    } else {
-        return 0;
-    }
-    if (s.size() < n)
-        return 0;
-    for (size_t i = 1; i < n; ++i) {
-        const auto d = static_cast<unsigned char>(s[i]);
-        if ((d & 0xC0) != 0x80)
-            return 0;
-        value = (value << 6) | (d & 0x3F);
-    }
-    if (value < min || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF) || value == 0xFFFE || value == 0xFFFF)
-        return 0;
-    return n;
-}
-
 }  // namespace
 
 std::string xmlText(std::string_view text)
@@ -127,7 +91,7 @@ std::string xmlText(std::string_view text)
     size_t i = 0;
     while (i < text.size()) {
         const char c = text[i];
-        const size_t n = utf8Length(text.substr(i));
+        const size_t n = Utf8Length(text.substr(i));
         if (n == 0) {
             out += "\xEF\xBF\xBD";
             ++i;

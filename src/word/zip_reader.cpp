@@ -58,17 +58,31 @@ ZipStatus ZipReader::read(const char* name, size_t cap, std::string& out) const
     const zip_int64_t index = zip_name_locate(archive_.get(), name, ZIP_FL_NOCASE);
     if (index < 0)
         return ZipStatus::Missing;
+    return readAt(static_cast<zip_uint64_t>(index), cap, out);
+}
 
+ZipStatus ZipReader::readAt(zip_uint64_t index, size_t cap, std::string& out, std::string* name, zip_uint64_t* size,
+                            zip_uint64_t* packed) const
+{
+    out.clear();
+    if (!archive_)
+        return ZipStatus::Missing;
     zip_stat_t stat;
     zip_stat_init(&stat);
-    if (zip_stat_index(archive_.get(), static_cast<zip_uint64_t>(index), 0, &stat) != 0)
+    if (zip_stat_index(archive_.get(), index, 0, &stat) != 0)
         return ZipStatus::Damaged;
+    if (name)
+        *name = (stat.valid & ZIP_STAT_NAME) && stat.name ? stat.name : "";
+    if (size)
+        *size = (stat.valid & ZIP_STAT_SIZE) ? stat.size : 0;
+    if (packed)
+        *packed = (stat.valid & ZIP_STAT_COMP_SIZE) ? stat.comp_size : 0;
     if ((stat.valid & ZIP_STAT_ENCRYPTION_METHOD) && stat.encryption_method != ZIP_EM_NONE)
         return ZipStatus::Encrypted;
     if ((stat.valid & ZIP_STAT_SIZE) && stat.size > cap)
         return ZipStatus::TooLarge;
 
-    ZipFile file(zip_fopen_index(archive_.get(), static_cast<zip_uint64_t>(index), 0));
+    ZipFile file(zip_fopen_index(archive_.get(), index, 0));
     if (!file) {
         const int code = zip_error_code_zip(zip_get_error(archive_.get()));
         if (code == ZIP_ER_NOPASSWD || code == ZIP_ER_WRONGPASSWD || code == ZIP_ER_ENCRNOTSUPP)

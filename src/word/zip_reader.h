@@ -27,6 +27,10 @@ public:
     bool has(const char* name) const;
     // Reads one entry (name compared without letter case, as packages require) into `out`.
     ZipStatus read(const char* name, size_t cap, std::string& out) const;
+    // The same for the entry at `index` (0 to entryCount() - 1); `name`, `size` and `packed` tell what
+    // the package declares for it.
+    ZipStatus readAt(zip_uint64_t index, size_t cap, std::string& out, std::string* name = nullptr,
+                     zip_uint64_t* size = nullptr, zip_uint64_t* packed = nullptr) const;
     zip_int64_t entryCount() const { return entries_; }
 
 private:

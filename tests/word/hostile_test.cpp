@@ -197,3 +197,54 @@ TEST(HostileDocument, ZipWithoutAWordDocumentIsNotAResume)
 {
     expectRefused(zipBytes({{"readme.txt", "hello"}}), "not a Word document");
 }
+
+// One rule for text a résumé may not hold, however it is written: the document is refused, naming the
+// cell; nothing of it is cut short or replaced.
+TEST(HostileDocument, RefusesACellHoldingACharacterTextMayNotHold)
+{
+    for (const char* bad : {"Ab&#0;cd", "&#x0;", "&#xD800;", "&#55296;", "&#x110000;", "&#99999999999;", "&#1;",
+                            "&#x1F;", "a\x01z", "a\x7Fz", "caf\xC3", "\xED\xA0\x80", "\xF4\x90\x80\x80", "\xC0\xAF"}) {
+        const std::string bytes = docxWithBody(table({{"name", "x"}, {"usn", "mail", bad}}));
+        std::string error;
+        EXPECT_EQ(Document::openBytes(bytes, error), nullptr) << bad;
+        EXPECT_NE(error.find("Table 1, row 2, cell 3 holds a character"), std::string::npos) << bad << ": " << error;
+    }
+    // What text may hold is read as written.
+    const std::string good = "&amp;&lt;&gt;&quot;&apos;&#9;&#x41;&#10;&#233;&#x10FFFF;&bogus;";
+    std::string error;
+    auto doc = Document::openBytes(docxWithBody(table({{good}})), error);
+    ASSERT_NE(doc, nullptr) << error;
+    EXPECT_EQ(doc->row(1, 1)->at(0), "&<>\"'\tA\n\xC3\xA9\xF4\x8F\xBF\xBF&bogus;\r\a");
+}
+
+// Before LibreOffice reads an OpenDocument file, its zip package is held to the reader's limits.
+TEST(HostileDocument, CheckPackageRefusesBombsAndOversizedPackages)
+{
+    const std::string odtHead = "application/vnd.oasis.opendocument.text";
+    ReadLimits limits;
+    limits.maxPartBytes = 4u << 20;
+    limits.maxPackageBytes = 6u << 20;
+    struct Case {
+        std::vector<ZipEntry> entries;
+        const char* reason;
+    };
+    std::vector<ZipEntry> many{{"mimetype", odtHead, true}};
+    for (int k = 0; k < 1001; ++k)
+        many.push_back({"p" + std::to_string(k), "x"});
+    const Case cases[] = {
+        {{{"mimetype", odtHead, true}, {"content.xml", std::string(3u << 20, 'a')}}, "times its packed size"},
+        {{{"mimetype", odtHead, true}, {"content.xml", std::string(5u << 20, 'a'), true}}, "larger than 4 MiB"},
+        {{{"mimetype", odtHead, true}, {"a", std::string(3u << 20, 'a'), true}, {"b", std::string(3u << 20, 'b'), true}},
+         "unpacks to more than 6 MiB"},
+        {many, "more than the 1000"},
+    };
+    for (const Case& c : cases) {
+        std::string error;
+        EXPECT_FALSE(Document::checkPackage(zipBytes(c.entries), error, limits)) << c.reason;
+        EXPECT_NE(error.find(c.reason), std::string::npos) << error;
+    }
+    std::string error;
+    EXPECT_TRUE(Document::checkPackage(zipBytes({{"mimetype", odtHead, true}, {"content.xml", "<office/>"}}), error,
+                                       limits))
+        << error;
+}
