@@ -1,7 +1,11 @@
 #include "word/application.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
+#include <sys/file.h>
+#include <sys/prctl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -10,6 +14,8 @@
 #include <cerrno>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <functional>
 #include <thread>
 
 namespace kyt::word {
@@ -62,52 +68,155 @@ std::string findLibreOffice()
 
 enum class RunResult { Finished, Crashed, TimedOut, NotStarted };
 
-// Runs a program in its own process group, so that on a timeout the whole group (LibreOffice starts
-// helper processes) can be ended, and nothing of it is left behind.
-RunResult runWithTimeLimit(const std::vector<std::string>& argv, std::chrono::seconds limit, const std::string& logPath)
+struct RunLimits {
+    std::chrono::seconds first;  // the longest wait for the first progress (the program's own start)
+    std::chrono::seconds quiet;  // the longest wait for further progress
+    rlim_t addressSpace;         // bytes of address space for the program, 0: no limit
+};
+
+// What runs in the forked child: it leads a process group of its own and starts the program in it;
+// should Kyt die (killed, crashed), the whole group goes with it. The parent-death signal alone would
+// not do: LibreOffice's starter gets it, but the office process it started would live on. So this
+// process stays as a guard: it reads a pipe that only Kyt holds open for writing, and when that pipe
+// closes (Kyt is gone however it ended) it kills the group. Its program's end is its own.
+// Only async-signal-safe calls from here on: the parent may have other threads.
+[[noreturn]] void guardAndRun(pid_t kyt, int watchFd, char* const* argv, const char* logPath, rlim_t addressSpace)
+{
+    setpgid(0, 0);
+    // The guard dies with Kyt's thread that started it only through the pipe; but if Kyt was already
+    // gone before this line, nothing would ever close the pipe for us: stop now.
+    if (getppid() != kyt)
+        _exit(126);
+    const int watch = dup2(watchFd, 3);
+    close_range(4, ~0U, 0);  // nothing of Kyt's (the other guards' pipes, a lock) may be kept alive
+    const int devnull = ::open("/dev/null", O_RDWR);
+    if (devnull >= 0) {
+        // Nor Kyt's terminal or output pipe: a reader of Kyt's output must not wait for the guard.
+        dup2(devnull, 0);
+        dup2(devnull, 1);
+        dup2(devnull, 2);
+        close(devnull);
+    }
+    const pid_t program = fork();
+    if (program < 0)
+        _exit(127);
+    if (program == 0) {
+        close(watch);
+        // Set after the fork, in the child: the signal comes when the guard ends.
+        prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (getppid() == 1)
+            _exit(127);
+        if (addressSpace > 0) {
+            const rlimit limit{addressSpace, addressSpace};
+            setrlimit(RLIMIT_AS, &limit);
+        }
+        const int log = ::open(logPath, O_WRONLY | O_CREAT | O_APPEND, 0600);
+        if (log >= 0) {
+            dup2(log, 1);
+            dup2(log, 2);
+        }
+        execv(argv[0], argv);
+        _exit(127);
+    }
+    for (;;) {
+        pollfd watched{watch, POLLIN, 0};
+        const int ready = poll(&watched, 1, 100);
+        int status = 0;
+        if (waitpid(program, &status, WNOHANG) == program) {
+            if (WIFEXITED(status))
+                _exit(WEXITSTATUS(status));
+            kill(getpid(), SIGKILL);  // reported as a crash
+        }
+        if (ready > 0)
+            kill(0, SIGKILL);  // Kyt is gone: the group, this guard included
+    }
+}
+
+// Runs a program under a guard (guardAndRun) in a process group of its own, so that on a timeout the
+// whole group (LibreOffice starts helper processes) can be ended and nothing of it is left behind. The
+// time limit counts from the start and from every moment `progressed` says the program got further.
+RunResult runWithTimeLimit(const std::vector<std::string>& argv, const RunLimits& limits, const std::string& logPath,
+                           const std::function<bool()>& progressed)
 {
     std::vector<char*> cargv;
     for (const std::string& a : argv)
         cargv.push_back(const_cast<char*>(a.c_str()));
     cargv.push_back(nullptr);
 
-    const pid_t pid = fork();
-    if (pid < 0)
+    int watch[2];
+    if (pipe2(watch, O_CLOEXEC) != 0)
         return RunResult::NotStarted;
-    if (pid == 0) {
-        setpgid(0, 0);
-        const int devnull = ::open("/dev/null", O_RDONLY);
-        const int log = ::open(logPath.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600);
-        if (devnull >= 0)
-            dup2(devnull, 0);
-        if (log >= 0) {
-            dup2(log, 1);
-            dup2(log, 2);
-        }
-        execv(cargv[0], cargv.data());
-        _exit(127);
+    const pid_t self = getpid();
+    const pid_t pid = fork();
+    if (pid < 0) {
+        close(watch[0]);
+        close(watch[1]);
+        return RunResult::NotStarted;
     }
+    if (pid == 0) {
+        close(watch[1]);
+        guardAndRun(self, watch[0], cargv.data(), logPath.c_str(), limits.addressSpace);
+    }
+    close(watch[0]);
     setpgid(pid, pid);  // also here, so the group exists whichever process runs first
 
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    int status = 0;
+    auto deadline = std::chrono::steady_clock::now() + limits.first;
+    auto checked = std::chrono::steady_clock::now();
+    RunResult result = RunResult::Finished;
     for (;;) {
-        const pid_t done = waitpid(pid, &status, WNOHANG);
-        if (done == pid)
+        siginfo_t info{};
+        // WNOWAIT: the guard stays a zombie, so its group id cannot be reused before the kill below.
+        if (waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOHANG | WNOWAIT) == 0 && info.si_pid == pid) {
+            if (info.si_code != CLD_EXITED)
+                result = RunResult::Crashed;
+            else if (info.si_status == 127 || info.si_status == 126)
+                result = RunResult::NotStarted;
             break;
-        if (done < 0 && errno != EINTR)
-            return RunResult::Crashed;
-        if (std::chrono::steady_clock::now() >= deadline) {
-            kill(-pid, SIGKILL);
-            waitpid(pid, &status, 0);
-            return RunResult::TimedOut;
+        }
+        const auto now = std::chrono::steady_clock::now();
+        if (progressed && now - checked >= std::chrono::milliseconds(200)) {
+            checked = now;
+            if (progressed())
+                deadline = now + limits.quiet;
+        }
+        if (now >= deadline) {
+            result = RunResult::TimedOut;
+            break;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
-    kill(-pid, SIGKILL);  // helpers that outlived the main process, if any
-    if (WIFEXITED(status) && WEXITSTATUS(status) == 127)
-        return RunResult::NotStarted;
-    return WIFEXITED(status) ? RunResult::Finished : RunResult::Crashed;
+    kill(-pid, SIGKILL);  // on a timeout everything; else helpers that outlived the program, if any
+    close(watch[1]);
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    return result;
+}
+
+constexpr const char* kWorkDirPrefix = "kyt-word-";
+constexpr const char* kWorkDirLock = "owner.lock";
+
+// Working folders of runs that were killed: their owner's lock is free. A folder without a lock file
+// may be one being made right now, and is left alone.
+void removeStaleWorkDirs(const fs::path& temp)
+{
+    std::error_code ec;
+    for (fs::directory_iterator it(temp, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        std::error_code typeError;
+        if (name.rfind(kWorkDirPrefix, 0) != 0 || !it->is_directory(typeError) || it->is_symlink(typeError))
+            continue;
+        const int fd = ::open((it->path() / kWorkDirLock).c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW);
+        if (fd < 0)
+            continue;
+        struct stat info {};
+        const bool mine = fstat(fd, &info) == 0 && info.st_uid == geteuid();
+        if (mine && flock(fd, LOCK_EX | LOCK_NB) == 0) {
+            std::error_code removeError;
+            fs::remove_all(it->path(), removeError);
+        }
+        ::close(fd);
+    }
 }
 
 }  // namespace
@@ -125,6 +234,11 @@ std::unique_ptr<Application> Application::start(std::string& error)
     }
     std::unique_ptr<Application> app(new Application());
     app->workDir_ = pattern;
+    // Held for the life of the application: while it is, no other start takes this folder for stale.
+    app->lockFd_ = ::open((fs::path(pattern) / kWorkDirLock).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (app->lockFd_ >= 0)
+        flock(app->lockFd_, LOCK_EX);
+    removeStaleWorkDirs(temp);
     app->maxConversionProcesses = std::clamp(std::thread::hardware_concurrency(), 1u, kMaxConversionProcesses);
     return app;
 }
@@ -134,6 +248,8 @@ Application::~Application()
     std::error_code ec;
     if (!workDir_.empty())
         fs::remove_all(workDir_, ec);
+    if (lockFd_ >= 0)
+        ::close(lockFd_);
 }
 
 bool Application::isLegacyFormat(const std::string& path)
@@ -193,12 +309,13 @@ std::string conversionFailure(RunResult result, std::chrono::seconds limit)
 }
 
 // Converts `items` with one LibreOffice start on the profile `profile`. LibreOffice converts its files
-// in the order given, so when it dies, the first file without an output is the one it died on: that
-// file fails, and the files after it are converted in a new start. Gives, for each item, an empty
-// string when it was converted, else why not.
+// in the order given, so when it dies or stalls, the first file without an output is the one it died
+// or stalled on: that file fails alone, and the files after it are converted in a new start. Each file
+// has `limit` (the first twice that, for LibreOffice's own start). Gives, for each item, an
+// empty string when it was converted, else why not.
 std::vector<std::string> convertInOneProcess(const std::string& soffice, const fs::path& profile,
                                              const fs::path& outDir, const std::vector<Conversion>& items,
-                                             std::chrono::seconds limit, const fs::path& logPath)
+                                             std::chrono::seconds limit, rlim_t addressSpace, const fs::path& logPath)
 {
     std::vector<std::string> failures(items.size());
     std::vector<bool> done(items.size(), false);
@@ -208,10 +325,22 @@ std::vector<std::string> convertInOneProcess(const std::string& soffice, const f
                                          "-env:UserInstallation=file://" + profile.string(),
                                          "--headless", "--invisible", "--nologo", "--norestore", "--nolockcheck",
                                          "--convert-to", "docx:MS Word 2007 XML", "--outdir", outDir.string()};
+        size_t outputs = 0;
         for (size_t k = next; k < items.size(); ++k)
             if (!done[k])
                 argv.push_back(items[k].link.string());
-        const RunResult result = runWithTimeLimit(argv, limit, logPath.string());
+        // Each output that appears gives the next file its own time.
+        auto progressed = [&] {
+            size_t seen = 0;
+            for (size_t k = next; k < items.size(); ++k) {
+                std::error_code existsError;
+                seen += !done[k] && fs::exists(items[k].output, existsError) ? 1 : 0;
+            }
+            const bool more = seen > outputs;
+            outputs = seen;
+            return more;
+        };
+        const RunResult result = runWithTimeLimit(argv, {limit * 2, limit, addressSpace}, logPath.string(), progressed);
 
         size_t firstMissing = items.size();
         for (size_t k = next; k < items.size(); ++k) {
@@ -225,7 +354,7 @@ std::vector<std::string> convertInOneProcess(const std::string& soffice, const f
             break;
 
         const std::string reason = conversionFailure(result, limit);
-        if (result != RunResult::Crashed) {
+        if (result != RunResult::Crashed && result != RunResult::TimedOut) {
             for (size_t k = next; k < items.size(); ++k)
                 if (!done[k])
                     failures[k] = reason;
@@ -251,11 +380,17 @@ void Application::prepare(const std::vector<std::string>& paths)
         if (converted_.count(path) || failed_.count(path) ||
             std::find(pending.begin(), pending.end(), path) != pending.end())
             continue;
-        if (!isLegacyFormat(path) && !disguisedLegacy(path))
+        if (native_.count(path) || (!isLegacyFormat(path) && !disguisedLegacy(path)))
             continue;
         std::error_code ec;
         if (!fs::is_regular_file(path, ec)) {
             failed_[path] = "The file cannot be opened.";
+            continue;
+        }
+        std::string refusal;
+        if (!admitted(path, refusal)) {
+            if (!native_.count(path))
+                failed_[path] = refusal;
             continue;
         }
         pending.push_back(path);
@@ -310,6 +445,7 @@ void Application::prepare(const std::vector<std::string>& paths)
     auto convertShare = [&, this](size_t p) {
         const fs::path profile = fs::path(workDir_) / (p == 0 ? std::string("profile") : "profile" + std::to_string(p));
         failures[p] = convertInOneProcess(soffice, profile, outDir, shares[p], conversionTimeLimit,
+                                          static_cast<rlim_t>(conversionMemoryLimit),
                                           batchDir / ("libreoffice" + std::to_string(p) + ".log"));
     };
     std::vector<std::thread> others;
@@ -339,9 +475,45 @@ void Application::prepare(const std::vector<std::string>& paths)
         fs::remove(item.link, ec);
 }
 
+bool Application::admitted(const std::string& path, std::string& refusal)
+{
+    // LibreOffice reads without our limits: what it is given must be within them already.
+    const ReadLimits limits;
+    std::error_code ec;
+    const uintmax_t size = fs::file_size(path, ec);
+    if (ec) {
+        refusal = "The file cannot be opened.";
+        return false;
+    }
+    if (size > limits.maxFileBytes) {
+        refusal = "The file is larger than " + std::to_string(limits.maxFileBytes >> 20) +
+                  " MiB; no résumé is that large.";
+        return false;
+    }
+    switch (Document::sniffFile(path)) {
+    case Document::Content::Docx:
+        // A .docx under an older name: read as one, with every limit of the reader.
+        native_.insert(path);
+        return false;
+    case Document::Content::OpenDocument: {
+        std::ifstream in(path, std::ios::binary);
+        std::string bytes(static_cast<size_t>(size), '\0');
+        if (!in.read(bytes.data(), static_cast<std::streamsize>(size))) {
+            refusal = "The file cannot be read.";
+            return false;
+        }
+        return Document::checkPackage(bytes, refusal, limits);
+    }
+    default:
+        return true;
+    }
+}
+
 std::unique_ptr<Document> Application::open(const std::string& path, std::string& error)
 {
     error.clear();
+    if (native_.count(path))
+        return Document::open(path, error);
     if (!isLegacyFormat(path)) {
         auto document = Document::open(path, error);
         if (document || !disguisedLegacy(path))
@@ -355,6 +527,8 @@ std::unique_ptr<Document> Application::open(const std::string& path, std::string
     }
     if (!converted_.count(path) && !failed_.count(path))
         prepare({path});
+    if (native_.count(path))
+        return Document::open(path, error);
     if (auto failed = failed_.find(path); failed != failed_.end()) {
         error = failed->second;
         return nullptr;

@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "word/document.h"
@@ -35,7 +36,13 @@ public:
     // Opens one document (converting a legacy one now if it was not prepared).
     std::unique_ptr<Document> open(const std::string& path, std::string& error);
 
-    std::chrono::seconds conversionTimeLimit{600};  // for each LibreOffice start
+    // For each document: LibreOffice stuck on one file longer than this (twice this for the first file
+    // of a start, which includes LibreOffice's own start) is ended; that file fails alone and the files
+    // after it are converted in a new start.
+    std::chrono::seconds conversionTimeLimit{30};
+    // The address space each LibreOffice may take, so that a hostile file fails instead of eating the
+    // machine's memory. A real résumé converts in well under a gigabyte.
+    size_t conversionMemoryLimit = size_t{2} << 30;
     // Set by start() to the number of cores, at most four; a small batch uses fewer.
     unsigned maxConversionProcesses = 1;
 
@@ -44,7 +51,13 @@ public:
 
 private:
     Application() = default;
+    // Whether LibreOffice may be given the file: within the size cap, and a zip package within the
+    // reader's limits. A .docx under an older name is marked to be read natively instead (false, no
+    // refusal).
+    bool admitted(const std::string& path, std::string& refusal);
     std::string workDir_;
+    int lockFd_ = -1;  // the lock that tells later starts this working folder is in use
+    std::unordered_set<std::string> native_;  // legacy names that are .docx inside: read without LibreOffice
     int batches_ = 0;
     std::unordered_map<std::string, std::string> converted_;  // source path -> converted .docx
     std::unordered_map<std::string, std::string> failed_;     // source path -> reason

@@ -8,6 +8,7 @@
 #include <set>
 #include <sstream>
 
+#include "docx_builder.h"
 #include "libreoffice.h"
 #include "support/temp_dir.h"
 #include "word/resume_form.h"
@@ -64,6 +65,7 @@ std::string fakeSoffice(const TempDir& dir, const std::string& templateDocx)
                       "  esac\n"
                       "done\n"
                       "echo \"start $profile\" >> '" + folder + "/starts.log'\n"
+                      "ulimit -v >> '" + folder + "/memory.log'\n"
                       "mkdir -p \"$profile/user\"\n"
                       "if [ -e '" + folder + "/expect-pair' ]; then\n"
                       "  touch '" + folder + "/running.'$$\n"
@@ -331,12 +333,13 @@ TEST(Application, AShareThatHangsDoesNotHoldUpTheOthers)
     auto app = Application::start(error);
     ASSERT_TRUE(app) << error;
     app->maxConversionProcesses = 2;
-    app->conversionTimeLimit = std::chrono::seconds(1);
+    app->conversionTimeLimit = std::chrono::seconds(2);
     app->prepare(files.paths);
     EXPECT_EQ(app->open(files.paths[0], error), nullptr);
     EXPECT_NE(error.find("did not finish"), std::string::npos) << error;
-    // Shares are dealt in turn: the odd files went to the other process, which finished.
-    for (size_t k = 1; k < files.paths.size(); k += 2) {
+    // The hanging file fails alone: the rest of its share (the even files) and the other share (the odd
+    // ones) are converted.
+    for (size_t k = 1; k < files.paths.size(); ++k) {
         auto doc = app->open(files.paths[k], error);
         ASSERT_TRUE(doc) << files.paths[k] << ": " << error;
         EXPECT_TRUE(mentions(*doc, files.usns[k]));
@@ -527,4 +530,45 @@ TEST(Application, ReadsResumesThatLibreOfficeSavedInItsOwnFlavour)
             }
         }
     }
+}
+
+// LibreOffice reads without the reader's limits, so what it is given is held to them first: nothing
+// over the size cap, no zip package over the zip limits; a .docx under an older name is read as one.
+// Whatever it is given runs with an address-space limit.
+TEST(Application, LegacyFilesAreHeldToTheReadersLimitsBeforeLibreOfficeSeesThem)
+{
+    TempDir dir;
+    SofficeOverride fake(fakeSoffice(dir, templateResume(dir)));
+    using kyt::test::ZipEntry;
+    const std::string odt = "application/vnd.oasis.opendocument.text";
+    writeFile(dir.file("huge.rtf"), "{\\rtf1 " + std::string(11u << 20, 'x') + "}");
+    writeFile(dir.file("bomb.doc"), kyt::test::zipBytes({{"word/document.xml", std::string(40u << 20, ' ')}}));
+    writeFile(dir.file("bomb.odt"), kyt::test::zipBytes({{"mimetype", odt, true}, {"content.xml", std::string(40u << 20, ' ')}}));
+    fs::copy_file(templateResume(dir), dir.file("really-docx.doc"));
+    writeFile(dir.file("fine.rtf"), "{\\rtf1 fine}");
+    std::string error;
+    auto app = Application::start(error);
+    ASSERT_TRUE(app) << error;
+    app->conversionMemoryLimit = size_t{512} << 20;
+    const struct {
+        const char* name;
+        const char* reason;
+    } refused[] = {{"huge.rtf", "larger than 10 MiB"}, {"bomb.doc", "larger than 16 MiB"}, {"bomb.odt", "larger than 16 MiB"}};
+    std::vector<std::string> paths;
+    for (const auto& r : refused)
+        paths.push_back(dir.file(r.name));
+    paths.push_back(dir.file("really-docx.doc"));
+    app->prepare(paths);
+    EXPECT_EQ(starts(dir), 0);
+    for (const auto& r : refused) {
+        EXPECT_EQ(app->open(dir.file(r.name), error), nullptr) << r.name;
+        EXPECT_NE(error.find(r.reason), std::string::npos) << r.name << ": " << error;
+    }
+    auto doc = app->open(dir.file("really-docx.doc"), error);
+    ASSERT_TRUE(doc) << error;
+    EXPECT_TRUE(mentions(*doc, "1QP22CS001"));
+    EXPECT_EQ(starts(dir), 0);
+
+    EXPECT_TRUE(app->open(dir.file("fine.rtf"), error)) << error;
+    EXPECT_EQ(kyt::test::readFile(dir.file("memory.log")), "524288\n");
 }
