@@ -1,10 +1,12 @@
 // kyt-cli extract: the extraction run without windows. Progress on the terminal, the status window's
 // summary at the end, the run's folder and statistics written back into the configuration.
 
+#include <signal.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <iostream>
 #include <string>
@@ -20,7 +22,7 @@ namespace {
 
 constexpr int kAllStored = 0;
 constexpr int kSomeRejected = 1;
-constexpr int kCouldNotStart = 2;
+constexpr int kCouldNotStart = 2;  // also: the run stopped on a failing environment
 
 // Messages on the terminal. Questions are asked when someone is there to answer them; otherwise the
 // first button (Yes: go on) is taken and said so.
@@ -59,14 +61,29 @@ public:
 // The status window as one line of a terminal: a bar, the percentage, the document being read.
 class TerminalView : public ExtractionView {
 public:
-    TerminalView() : live_(isatty(STDERR_FILENO)) {}
+    TerminalView() : live_(isatty(STDERR_FILENO)), killAt_(envNumber("KYT_CLI_KILL_AT")), pauseAt_(envNumber("KYT_CLI_PAUSE_AT")) {}
 
-    void startDocument(const std::string& fileName) override { current_ = fileName; }
+    void startDocument(const std::string& fileName) override
+    {
+        current_ = fileName;
+        ++document_;
+        if (document_ == pauseAt_) {
+            std::printf("paused before document %d\n", document_);
+            std::fflush(stdout);
+            for (;;)
+                pause();
+        }
+    }
     void showConverting(int count) override
     {
         std::fprintf(stderr, "Converting %d older documents (.doc, .rtf, .odt) with LibreOffice...\n", count);
     }
-    void setResumeProgress(int) override {}
+    void setResumeProgress(int percent) override
+    {
+        // Past 62 the student's Personal row and some marks are written and the commit is still to come.
+        if (document_ == killAt_ && percent > 62)
+            raise(SIGKILL);
+    }
     void setDocumentErrors(const std::string&) override {}
     void setTotalErrors(const std::string& count) override { errors_ = count; }
     void showScannedText(const std::string& text) override { scanned_ = text; }
@@ -114,7 +131,18 @@ private:
         std::fflush(stderr);
     }
 
+    // Test seams, so that tests stop a run at a known point rather than by timing: KYT_CLI_KILL_AT=N
+    // kills the program (SIGKILL, as a power cut) inside document N's transaction; KYT_CLI_PAUSE_AT=N
+    // says "paused before document N" on standard output and waits there until killed.
+    static int envNumber(const char* name)
+    {
+        const char* value = std::getenv(name);
+        return value ? std::atoi(value) : 0;
+    }
+
     bool live_;
+    int killAt_, pauseAt_;
+    int document_ = 0;
     int percent_ = 0;
     int drawnPercent_ = -1;
     std::chrono::steady_clock::time_point drawnAt_{};
@@ -132,10 +160,12 @@ int extract(const Args& given)
         std::fprintf(stderr, "usage: kyt-cli extract FOLDER [--config FILE] [--copy-errors] [--no-stop]\n");
         return kCouldNotStart;
     }
+    // No call on the path may throw: a path past the system's limits is told like any other.
     std::error_code ec;
     const std::filesystem::path folder = std::filesystem::absolute(args[0], ec);
-    if (ec || !std::filesystem::is_directory(folder)) {
-        std::fprintf(stderr, "kyt-cli extract: %s is not a folder\n", args[0].c_str());
+    if (ec || !std::filesystem::is_directory(folder, ec)) {
+        std::fprintf(stderr, "kyt-cli extract: %s is not a folder%s%s\n", args[0].c_str(), ec ? ": " : "",
+                     ec ? ec.message().c_str() : "");
         return kCouldNotStart;
     }
     options.folder = folder.lexically_normal().string();
@@ -146,7 +176,7 @@ int extract(const Args& given)
     Control control;
     control.AppTitle = std::string(kAppTitle);
     control.Messages = &messages;
-    control.ConfigPath = configPath.empty() ? DefaultConfigPath() : std::filesystem::absolute(configPath).string();
+    control.ConfigPath = configPath.empty() ? DefaultConfigPath() : std::filesystem::absolute(configPath, ec).string();
 
     switch (LoadConfiguration(control)) {
     case ConfigProblem::None:
@@ -180,7 +210,8 @@ int extract(const Args& given)
     }
 
     view.printSummary();
-    ShowFinishMessages(control, options.copyErroredResumes);
+    if (result.outcome != RunOutcome::EnvironmentFailed)
+        ShowFinishMessages(control, options.copyErroredResumes);
     CloseDown(control);
 
     // The window program writes these back when it ends; so does a headless run.
@@ -188,6 +219,8 @@ int extract(const Args& given)
     if (!WriteConfiguration(control, error))
         std::fprintf(stderr, "kyt-cli extract: the configuration could not be updated: %s\n", error.c_str());
 
+    if (result.outcome == RunOutcome::EnvironmentFailed)
+        return kCouldNotStart;
     return result.rejected == 0 ? kAllStored : kSomeRejected;
 }
 

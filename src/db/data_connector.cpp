@@ -68,8 +68,9 @@ void DataConnector::BeginTransaction()
         beginFailed = false;
     } else {
         beginFailed = true;
-        ErrNo = beginErrNo = failure.number;
-        ErrDesc = beginErrDesc = failure.description;
+        record(failure);
+        beginErrNo = failure.number;
+        beginErrDesc = failure.description;
     }
 }
 
@@ -82,12 +83,10 @@ void DataConnector::EndTransaction()
         if (!cn->inTransaction()) {
             // The engine already rolled back after a lock, full disk or I/O failure.
             commitFailed = true;
-            ErrNo = kErrOther;
-            ErrDesc = "The transaction was rolled back after an earlier failure; nothing was saved.";
+            record({kErrOther, "The transaction was rolled back after an earlier failure; nothing was saved.", true});
         } else if (!cn->commit(failure)) {
             commitFailed = true;
-            ErrNo = failure.number;
-            ErrDesc = failure.description;
+            record(failure);
         }
     }
     InTransaction = false;
@@ -125,9 +124,16 @@ int32_t DataConnector::exec(std::string_view s)
     Failure failure;
     if (cn->exec(s, failure))
         return kSuccess;
+    record(failure);
+    return ErrNo;
+}
+
+void DataConnector::record(const Failure& failure)
+{
     ErrNo = failure.number;
     ErrDesc = failure.description;
-    return ErrNo;
+    if (failure.environment && environmentFailure.empty())
+        environmentFailure = failure.description;
 }
 
 std::string DataConnector::GetSource() const

@@ -35,12 +35,17 @@ public:
     void EndTransaction();
     bool CommitFailed() const { return commitFailed; }
     void RollBackTransaction();
+    // The latest failure that lies with the surroundings rather than the statement (Failure::environment):
+    // its description, kept (a rollback does not clear it) until ClearEnvironmentFailure. Empty when none.
+    const std::string& EnvironmentFailure() const { return environmentFailure; }
+    void ClearEnvironmentFailure() { environmentFailure.clear(); }
     Database* GetCurrentConnection();
     int32_t exec(std::string_view s);
     std::string GetSource() const;
 
 private:
     void cn_ConnectComplete(bool statusOk);
+    void record(const Failure& failure);
 
     std::string SourcePath;
     bool IsConnected = false;
@@ -53,6 +58,7 @@ private:
     bool beginFailed = false;
     int32_t beginErrNo = 0;
     std::string beginErrDesc;
+    std::string environmentFailure;
 };
 
 }  // namespace kyt::db

@@ -32,6 +32,9 @@ inline constexpr int32_t kErrOther = -1;
 struct Failure {
     int32_t number = 0;       // native error number; 0 when there was no failure
     std::string description;  // what went wrong, in words an administrator can act on
+    // The fault lies with the surroundings (a lock, a full disk, a read-only file or folder, an I/O
+    // error, a damaged database), not with the values sent: whatever comes next would fail the same way.
+    bool environment = false;
 };
 
 class Database {

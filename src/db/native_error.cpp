@@ -34,7 +34,35 @@ Failure checkFailure(std::string_view message)
 
 }  // namespace
 
+namespace {
+Failure describe(int extendedCode, std::string_view message, const std::string& path);
+}
+
 Failure nativeFailure(int extendedCode, std::string_view message, const std::string& path)
+{
+    Failure failure = describe(extendedCode, message, path);
+    switch (extendedCode & 0xFF) {
+    case SQLITE_CORRUPT:
+    case SQLITE_NOTADB:
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+    case SQLITE_FULL:
+    case SQLITE_IOERR:
+    case SQLITE_READONLY:
+    case SQLITE_PERM:
+    case SQLITE_CANTOPEN:
+    case SQLITE_NOMEM:
+        failure.environment = true;
+        break;
+    default:
+        break;
+    }
+    return failure;
+}
+
+namespace {
+
+Failure describe(int extendedCode, std::string_view message, const std::string& path)
 {
     const std::string text(message);
     switch (extendedCode) {
@@ -76,5 +104,7 @@ Failure nativeFailure(int extendedCode, std::string_view message, const std::str
         return {kErrConversion, text};
     return {kErrOther, text.empty() ? std::string("The database engine reported an unknown failure.") : text};
 }
+
+}  // namespace
 
 }  // namespace kyt::db

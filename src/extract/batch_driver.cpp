@@ -1,12 +1,18 @@
 #include "extract/batch_driver.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cmath>
 #include <condition_variable>
+#include <cstring>
 #include <exception>
 #include <filesystem>
+#include <limits>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -60,10 +66,49 @@ bool CopyInto(const fs::path& source, const fs::path& folder)
 {
     std::error_code ec;
     fs::create_directory(folder, ec);
-    if (!fs::is_directory(folder))
+    if (!fs::is_directory(folder, ec))
         return false;
     fs::copy_file(source, folder / source.filename(), fs::copy_options::overwrite_existing, ec);
     return !ec;
+}
+
+// Two runs on one folder would write one error log at once, and the one that ends without refusals
+// would delete the other's. A run holds this lock on the folder itself (nothing is added to it); it goes
+// with the process, however that ends.
+class FolderLock {
+public:
+    enum class Result { Held, Busy, Failed };
+
+    Result take(const std::string& folder, std::string& error)
+    {
+        fd_ = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (fd_ < 0) {
+            error = std::strerror(errno);
+            return Result::Failed;
+        }
+        if (::flock(fd_, LOCK_EX | LOCK_NB) == 0)
+            return Result::Held;
+        const int code = errno;
+        error = std::strerror(code);
+        // A file system without locks (some network drives) cannot tell; the run goes ahead there.
+        return code == EWOULDBLOCK ? Result::Busy : Result::Held;
+    }
+    ~FolderLock()
+    {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+
+private:
+    int fd_ = -1;
+};
+
+std::string EnvironmentStopText(const std::string& cause)
+{
+    return "Kyt stopped the extraction because " + cause +
+           "\n\nThis is not a fault of the résumés. The résumé being read was not stored and the documents "
+           "after it were not touched; the students stored before it are kept. Put the problem right, then "
+           "extract the folder again to take the rest.";
 }
 
 // While a run lasts, the reader's progress reaches the view.
@@ -228,7 +273,22 @@ RunResult RunExtraction(Control& control, ExtractionView& view, const RunOptions
             MsgButtons::OK);
         return result;
     }
+    FolderLock folderLock;
     std::string error;
+    switch (folderLock.take(options.folder, error)) {
+    case FolderLock::Result::Held:
+        break;
+    case FolderLock::Result::Busy:
+        ask("Another Kyt run is extracting the folder " + options.folder +
+                " right now, so this one did not start. Wait until that run has finished.",
+            "Error.", MsgIcon::Critical, MsgButtons::OK);
+        return result;
+    case FolderLock::Result::Failed:
+        ask("Kyt cannot open the folder " + options.folder + " (" + error + "), so no résumé was touched.",
+            "Error.", MsgIcon::Critical, MsgButtons::OK);
+        return result;
+    }
+    error.clear();
     control.WordApp = word::Application::start(error);
     if (!control.WordApp) {
         ask("Kyt could not start reading documents, so no résumé was touched.\n\n" + error, "Error.",
@@ -284,7 +344,7 @@ RunResult RunExtraction(Control& control, ExtractionView& view, const RunOptions
     }
 
     AddError(control, "Errors occured during the extraction of the folder : " + std::string(kCrLf), 4);
-    AddError(control, options.folder + kCrLf + kCrLf, 4);
+    AddError(control, LogSafeName(options.folder) + kCrLf + kCrLf, 4);
     AddError(control, "Filename\t\t\t\t\t Problem", 4);
     AddError(control, kRule, 4);
 
@@ -298,14 +358,27 @@ RunResult RunExtraction(Control& control, ExtractionView& view, const RunOptions
         view.startDocument(name);
 
         control.DocumentErrors = 0;
-        AddError(control, kCrLf + name + "\t\t", 1);
+        AddError(control, kCrLf + LogSafeName(name) + "\t\t", 1);
 
         const double started = clock();
         ReadAheadThread::Read read = readAhead.take();
+        control.Connector->ClearEnvironmentFailure();
         const int16_t extracted = read.done
                                       ? ExtractResume(control, paths[index], std::move(read.document), read.error)
                                       : ExtractResume(control, paths[index]);
-        control.TotalScanSeconds += clock() - started;
+        const double seconds = clock() - started;
+        if (extracted == kResumeNotRead) {
+            // Not this résumé's fault: it is not counted, logged or copied, and the run stops here.
+            --scanned;
+            --control.SuccessfulDocuments;
+            control.TotalErrors -= control.DocumentErrors;
+            control.DocumentErrors = 0;
+            AddError(control, std::string(), kDiscard);
+            result.outcome = RunOutcome::EnvironmentFailed;
+            result.stopReason = "the database could not be written: " + control.Connector->EnvironmentFailure();
+            break;
+        }
+        control.TotalScanSeconds += seconds;
 
         const int percent = WholePercent(scanned, total);
         view.setWholeProgress(percent);
@@ -331,11 +404,17 @@ RunResult RunExtraction(Control& control, ExtractionView& view, const RunOptions
             if (!goOn) {
                 view.setWholeProgress(100);
                 view.setCaption("100 % " + caption);
-                AddError(control, name + "-", 4);
+                AddError(control, LogSafeName(name) + "-", 4);
                 result.outcome = RunOutcome::Stopped;
                 break;
             }
             AddError(control, "=-=", 4);
+            if (log->failed()) {
+                // The log cannot take the refusal (a full disk): the run cannot go on without losing it.
+                result.outcome = RunOutcome::EnvironmentFailed;
+                result.stopReason = "the error log could not be written: " + log->lastError();
+                break;
+            }
         } else {
             AddError(control, "=-=", 5);
         }
@@ -347,13 +426,19 @@ RunResult RunExtraction(Control& control, ExtractionView& view, const RunOptions
     // A log that could not be written (a full disk) must not pass for a complete account of the run;
     // when nothing was rejected it goes anyway.
     const bool logWritten = log->close() && !log->failed();
-    if (!logWritten && result.rejected > 0)
+    if (result.outcome == RunOutcome::EnvironmentFailed) {
+        view.showNote(EnvironmentStopText(result.stopReason));
+        ask(EnvironmentStopText(result.stopReason), "Error.", MsgIcon::Critical, MsgButtons::OK);
+    } else if (!logWritten && result.rejected > 0)
         ask("Some lines of the error log " + logPath + " could not be written:\n\n" + log->lastError() +
                 "\n\nThe students were stored as shown; the rejected documents may be missing from the log.",
             "Error.", MsgIcon::Critical, MsgButtons::OK);
     log.reset();
 
-    control.TotalDocumentsScanned += scanned;
+    // A running total over years of runs: it stops at the largest count rather than turning negative.
+    control.TotalDocumentsScanned =
+        static_cast<int32_t>(std::min<int64_t>(int64_t{control.TotalDocumentsScanned} + scanned,
+                                               std::numeric_limits<int32_t>::max()));
     if (control.TotalDocumentsScanned == 0)
         control.TotalDocumentsScanned = 1;
     control.AverageScanSeconds = control.TotalScanSeconds / control.TotalDocumentsScanned;

@@ -50,7 +50,11 @@ enum class RunOutcome {
     Completed,      // every document was read
     Stopped,        // the officer stopped the run after a rejected document
     NoDocuments,    // the folder holds no résumé; nothing was written
-    CouldNotStart,  // the document reader or the error log could not be set up; nothing was touched
+    CouldNotStart,  // the document reader or the error log could not be set up, or another run holds
+                    // the folder; nothing was touched
+    EnvironmentFailed,  // the database or the log could not be written (a lock, a full disk, a read-only
+                        // folder, an I/O error): the run stopped; the document being read and the ones
+                        // after it were left untouched for the next run
 };
 
 struct RunResult {
@@ -58,6 +62,7 @@ struct RunResult {
     int scanned = 0;
     int rejected = 0;
     std::string logPath;  // the error log, empty when it was removed (nothing rejected)
+    std::string stopReason;  // EnvironmentFailed: the cause, in plain words
 };
 
 // The résumés of `folder` in the order a run takes them: .docx, .doc, .rtf and .odt in any letter case,
@@ -65,6 +70,7 @@ struct RunResult {
 std::vector<std::string> ResumeFiles(const std::string& folder);
 
 // Runs the extraction of `options.folder`. Needs control.Connector connected and control.Messages set.
+// One run at a time per folder: a run holds an advisory lock on the folder, and a second one is refused.
 // control.WordApp is started here and released at the end of the run.
 RunResult RunExtraction(Control& control, ExtractionView& view, const RunOptions& options);
 

@@ -2,7 +2,35 @@
 
 #include <QFile>
 
+#include "word/utf8.h"
+
 namespace kyt {
+
+std::string LogSafeName(std::string_view name)
+{
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string safe;
+    safe.reserve(name.size());
+    for (size_t at = 0; at < name.size();) {
+        const size_t n = word::Utf8Length(name.substr(at));
+        const auto c = static_cast<unsigned char>(name[at]);
+        if (n > 1 || (n == 1 && c >= 0x20 && c != 0x7F)) {
+            safe.append(name.substr(at, n));
+            at += n;
+            continue;
+        }
+        if (c == '\t')
+            safe += "\\t";
+        else if (c == '\r')
+            safe += "\\r";
+        else if (c == '\n')
+            safe += "\\n";
+        else
+            safe += std::string("\\x") + kHex[c >> 4] + kHex[c & 15];
+        ++at;
+    }
+    return safe;
+}
 
 ErrorLogFile::ErrorLogFile() = default;
 

@@ -14,6 +14,10 @@ class QFile;
 
 namespace kyt {
 
+// A file or folder name as the log shows it: one line of UTF-8 whatever the name holds. Tab, CR and LF
+// are written \t, \r and \n, other control characters and bytes that are not UTF-8 as \xNN.
+std::string LogSafeName(std::string_view name);
+
 class ErrorLogFile : public LogSink {
 public:
     ErrorLogFile();

@@ -7,6 +7,8 @@
 #include <limits>
 #include <optional>
 
+#include "db/c_numbers.h"
+#include "db/functions.h"
 #include "extract/usn.h"
 #include "extract/validation.h"
 #include "shell/email.h"
@@ -38,16 +40,12 @@ constexpr Layout kMCA{10, 4, 13, 5, 6, true};
 // numbers are shown: formatted, then read back.
 double TwoDecimals(double value)
 {
-    char text[64];
-    std::snprintf(text, sizeof text, "%.2f", value);
-    return std::strtod(text, nullptr);
+    return CStrtod(FixedText(value, 2).c_str());
 }
 
 std::string FixedTwo(double value)
 {
-    char text[64];
-    std::snprintf(text, sizeof text, "%.2f", value);
-    return text;
+    return FixedText(value, 2);
 }
 
 std::string Shortest(double value)
@@ -64,6 +62,19 @@ std::optional<int16_t> WholePart16(const std::string& cell)
     if (!(whole >= std::numeric_limits<int16_t>::min() && whole <= std::numeric_limits<int16_t>::max()))
         return std::nullopt;
     return static_cast<int16_t>(whole);
+}
+
+// A text between single quotes in SQL: each apostrophe doubled.
+std::string SqlQuoted(const std::string& text)
+{
+    std::string quoted;
+    quoted.reserve(text.size());
+    for (char c : text) {
+        quoted += c;
+        if (c == '\'')
+            quoted += '\'';
+    }
+    return quoted;
 }
 
 std::string Joined(const TableRow& cells, int first, int last)
@@ -94,6 +105,8 @@ private:
     Step writeProjects();
     int16_t reject();
     int16_t fail(const std::string& reason = {});
+    int16_t notRead();
+    bool environmentFailed() const;
     void progress(int16_t value) { ShowResumeProgress(control_, value); }
     void report(std::string message, int16_t kind = 2) { AddError(control_, message, kind); }
     bool row(int16_t table, int16_t rowIndex, TableRow& cells) const
@@ -191,7 +204,9 @@ ResumeReader::Step ResumeReader::readPersonal()
         return Step::Fail;
     std::string day = cells[0], month = cells[1], year = cells[2];
     const std::string dob = FormatDOB(day, month, year);
-    if (dob == "ERR") {
+    // The query's Age column converts the date with the engine's own date conversion: a date it cannot
+    // convert (31-13-2003) would leave the student without an age, and a missing year would read as 2000.
+    if (dob == "ERR" || !db::parseDate(dob) || DigitsOnly(cells[2]).empty()) {
         report(" DOB: " + cells[0] + "-" + cells[1] + "-" + cells[2] + " is invalid ");
         return Step::Reject;
     }
@@ -262,6 +277,10 @@ ResumeReader::Step ResumeReader::readPersonal()
     const size_t first = branch.find_first_not_of(' ');
     branch = first == std::string::npos ? std::string() : branch.substr(first, branch.find_last_not_of(' ') - first + 1);
 
+    // The branch name (table Branch) and the placement address (Kyt.ini) are not cell texts: they keep
+    // their apostrophes, quoted as SQL literals.
+    branch = SqlQuoted(branch);
+    email = SqlQuoted(email);
     std::string sql = "INSERT INTO Personal Values('" + usn_ + "' , '" + branch + "' , '" + name + "', '" + col4 +
                       "','" + dob + "' , '" + col6;
     for (const std::string* value : {&col7, &col8, &col9, &col10, &col11, &email, &col13, &col14, &col15})
@@ -456,8 +475,24 @@ ResumeReader::Step ResumeReader::writeProjects()
     return Step::Go;
 }
 
+int16_t ResumeReader::notRead()
+{
+    if (control_.Connector)
+        control_.Connector->RollBackTransaction();
+    closeDocument();
+    progress(kProgressFinished);
+    return kResumeNotRead;
+}
+
+bool ResumeReader::environmentFailed() const
+{
+    return control_.Connector && !control_.Connector->EnvironmentFailure().empty();
+}
+
 int16_t ResumeReader::reject()
 {
+    if (environmentFailed())
+        return notRead();
     report("Transaction rolled back", 3);
     if (control_.Connector)
         control_.Connector->RollBackTransaction();
@@ -468,6 +503,8 @@ int16_t ResumeReader::reject()
 
 int16_t ResumeReader::fail(const std::string& reason)
 {
+    if (environmentFailed())
+        return notRead();
     report(kNotAResume);
     if (!reason.empty())
         report(reason, 3);
@@ -516,7 +553,7 @@ bool LeadingNumber(const std::string& text, int32_t& value)
             break;
         }
     }
-    const double parsed = seenDigit ? std::strtod(number.c_str(), nullptr) : 0.0;
+    const double parsed = seenDigit ? CStrtod(number.c_str()) : 0.0;
     const double whole = std::nearbyint(parsed);  // half to even, as the form's numbers always were rounded
     if (!(whole >= std::numeric_limits<int32_t>::min() && whole <= std::numeric_limits<int32_t>::max()))
         return false;

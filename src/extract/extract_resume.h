@@ -15,6 +15,10 @@ namespace kyt {
 
 inline constexpr int16_t kResumeStored = 1;
 inline constexpr int16_t kResumeRejected = -1;
+// The database could not be written for a reason that is not the résumé's (a lock, a full disk, a
+// read-only folder, an I/O error): nothing of it was stored and it was not judged; the run must stop.
+// The cause is control.Connector->EnvironmentFailure().
+inline constexpr int16_t kResumeNotRead = -2;
 // The progress value that means "this document is finished" (shown as 100).
 inline constexpr int16_t kProgressFinished = 2786;
 

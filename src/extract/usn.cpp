@@ -137,6 +137,11 @@ std::string ValidateUSN(Control& control, std::string& USN)
     const size_t branchLength = static_cast<size_t>(control.BranchCodeLen);
     const size_t rollWidth = branchLength == 2 ? 3 : 2;
     std::string roll = MidChars(USN, branchLength + 5);
+    // Without a roll number the USN names a branch of a year, not a student.
+    if (roll.empty()) {
+        AddError(control, "Error USN " + USN + " - Bad rollno.", kError);
+        return "ERR";
+    }
     if (IsNumber(roll)) {
         if (CharCount(roll) > rollWidth) {
             AddError(control, "Error USN " + USN + " - Bad rollno.", kError);

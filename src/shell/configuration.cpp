@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <QString>
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <filesystem>
@@ -172,7 +173,8 @@ ConfigProblem LoadConfiguration(Control& control)
         return ConfigProblem::TooShort;
     fs::path folder = configFolder(control);
     std::string* pathLines[] = {&control.DatabasePath, &control.LastResumeFolder, &control.LastFormatFolder};
-    control.RegionCollegeCode = lines[0];
+    // A hand-edited "1qp " must match the seat numbers all the same, as the setup window would write it.
+    control.RegionCollegeCode = QString::fromStdString(std::string(trimmed(lines[0]))).toUpper().toStdString();
     control.PlacementEmail = lines[1];
     for (size_t i = 0; i < 3; ++i) {
         if (2 + i >= lines.size())
@@ -189,6 +191,10 @@ ConfigProblem LoadConfiguration(Control& control)
         parseSeconds(lines[7], control.TotalScanSeconds);
     if (lines.size() > 8)
         parseSeconds(lines[8], control.AverageScanSeconds);
+    // Counts and durations are never negative; a negative line is a damaged one.
+    control.TotalDocumentsScanned = std::max(control.TotalDocumentsScanned, 0);
+    control.TotalScanSeconds = std::max(control.TotalScanSeconds, 0.0);
+    control.AverageScanSeconds = std::max(control.AverageScanSeconds, 0.0);
 
     if (control.RegionCollegeCode.empty())
         return ConfigProblem::EmptyCode;

@@ -1,11 +1,21 @@
 #include "extract/batch_driver.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 #include <filesystem>
+#include <functional>
+#include <memory>
 
+#include "extract/extract_resume.h"
+#include "support/db_faults.h"
 #include "support/extraction_fixture.h"
+#include "support/file_size_limit.h"
+#include "support/unprivileged.h"
 #include "word/application.h"
+#include "word/utf8.h"
 
 namespace kyt {
 namespace {
@@ -280,6 +290,134 @@ TEST_F(BatchDriverTest, StatisticsAddTheRunsDocumentsAndSeconds)
     EXPECT_EQ(setup.control.TotalDocumentsScanned, 10);
     EXPECT_DOUBLE_EQ(setup.control.TotalScanSeconds, 20);
     EXPECT_DOUBLE_EQ(setup.control.AverageScanSeconds, 2);
+}
+
+// A failing environment is not a bad résumé: the run stops at once, the résumé being read is rolled
+// back and not logged, the documents after it are left for the next run, and the officer is told why.
+struct EnvironmentFault {
+    const char* name;
+    const char* cause;  // part of what the officer is told
+    // Breaks the surroundings after the first résumé is stored; gives what mends them.
+    std::function<std::function<void()>(ExtractionSetup&, const fs::path& folder)> breakIt;
+};
+
+class EnvironmentFaults : public BatchDriverTest, public ::testing::WithParamInterface<EnvironmentFault> {};
+
+TEST_P(EnvironmentFaults, StopTheRunAndARerunTakesTheRest)
+{
+    add("a-bad.docx", ResumeForm::be("2QP01CS009"));
+    // More students than the database's free room holds.
+    for (int k = 10; k < 30; ++k)
+        add("r" + std::to_string(k) + ".docx", ResumeForm::be("1QP01CS0" + std::to_string(k)));
+    std::function<void()> mend = GetParam().breakIt(setup, folder);
+    const RunResult result = run();
+    mend();
+
+    EXPECT_EQ(result.outcome, RunOutcome::EnvironmentFailed);
+    EXPECT_NE(result.stopReason.find(GetParam().cause), std::string::npos) << result.stopReason;
+    ASSERT_FALSE(setup.messages.messages().empty());
+    EXPECT_EQ(setup.messages.last().icon, MsgIcon::Critical);
+    EXPECT_NE(setup.messages.last().text.find(GetParam().cause), std::string::npos) << setup.messages.last().text;
+    EXPECT_NE(view.note.find(GetParam().cause), std::string::npos) << view.note;
+    // Only the résumé at fault is logged; the one that met the failing surroundings is neither logged
+    // nor counted, and every student stored is whole.
+    EXPECT_EQ(result.rejected, 1);
+    EXPECT_NE(log().find("a-bad.docx"), std::string::npos);
+    EXPECT_EQ(log().find("\r\nr"), std::string::npos) << log();
+    EXPECT_EQ(students(), result.scanned - 1);
+    EXPECT_EQ(setup.count("SELECT count(*) FROM Marks"), 10 * students());
+
+    setup.messages.clear();
+    EXPECT_EQ(run().outcome, RunOutcome::Completed);
+    EXPECT_EQ(students(), 20);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    BatchDriver, EnvironmentFaults,
+    ::testing::Values(
+        EnvironmentFault{"WriteLock", "locked",
+                         [](ExtractionSetup& s, const fs::path&) -> std::function<void()> {
+                             auto lock = std::make_shared<test::DatabaseLock>(s.databasePath);
+                             s.control.Connector->GetCurrentConnection()->setBusyTimeout(0);
+                             return [lock, &s] {
+                                 lock->release();
+                                 s.control.Connector->GetCurrentConnection()->setBusyTimeout(5000);
+                             };
+                         }},
+        EnvironmentFault{"FullDatabase", "full",
+                         [](ExtractionSetup& s, const fs::path&) -> std::function<void()> {
+                             EXPECT_TRUE(test::fillDisk(*s.control.Connector->GetCurrentConnection()));
+                             return [&s] {
+                                 db::Failure failure;
+                                 s.control.Connector->GetCurrentConnection()->exec("PRAGMA max_page_count = 1073741823",
+                                                                                  failure);
+                             };
+                         }}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(BatchDriverTest, AFullFileSystemStopsTheRunWithWholeStudentsOnly)
+{
+    for (int k = 1; k <= 40; ++k)
+        add("r" + std::to_string(k) + ".docx", ResumeForm::be("1QP01CS0" + std::to_string(10 + k)));
+    RunResult result;
+    {
+        // The database may grow by a few pages only: some students fit, then the disk is full.
+        test::FileSizeLimit fullDisk(fs::file_size(setup.databasePath) + 2 * 4096);
+        ASSERT_TRUE(fullDisk.active());
+        result = run();
+    }
+    EXPECT_EQ(result.outcome, RunOutcome::EnvironmentFailed) << result.stopReason;
+    EXPECT_EQ(students(), result.scanned);
+    EXPECT_EQ(setup.count("SELECT count(*) FROM Marks"), 10 * students());
+    EXPECT_EQ(run().outcome, RunOutcome::Completed);
+    EXPECT_EQ(students(), 40);
+}
+
+// As root, a read-only folder is writable: the run goes on in a child that is not root.
+TEST_F(BatchDriverTest, AReadOnlyDatabaseFolderStopsTheRun)
+{
+    add("a.docx", ResumeForm::be("1QP01CS001"));
+    add("b.docx", ResumeForm::be("1QP01CS002"));
+    const fs::path databaseFolder = fs::path(setup.databasePath).parent_path();
+    test::reachableFor(folder.string());
+    fs::permissions(folder, fs::perms::all);
+    fs::permissions(setup.databasePath, fs::perms::all);
+    fs::permissions(databaseFolder, fs::perms::owner_all | fs::perms::group_exec | fs::perms::others_exec);
+    // 0: stopped for the database; 1: another outcome; 2: stopped for another cause.
+    const int stopped = test::runUnprivileged([&] {
+        auto connector = std::make_unique<db::DataConnector>();
+        if (connector->ConnectToDataBase("Admin", "", setup.databasePath) != 2)
+            return 3;
+        setup.control.Connector = std::move(connector);
+        const RunResult result = run();
+        if (result.outcome != RunOutcome::EnvironmentFailed)
+            return 1;
+        return result.stopReason.find(setup.databasePath) != std::string::npos && students() == 0 ? 0 : 2;
+    });
+    EXPECT_EQ(stopped, 0);
+}
+
+// Two runs on one folder would write one log at once: the second is refused while the first holds it.
+TEST_F(BatchDriverTest, ASecondRunOnAFolderInUseIsRefused)
+{
+    add("a.docx", ResumeForm::be("1QP01CS001"));
+    const int other = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY);
+    ASSERT_EQ(flock(other, LOCK_EX), 0);
+    EXPECT_EQ(run().outcome, RunOutcome::CouldNotStart);
+    EXPECT_NE(setup.messages.last().text.find("Another Kyt run is extracting the folder"), std::string::npos);
+    EXPECT_TRUE(view.documents.empty());
+    close(other);
+    EXPECT_EQ(run().outcome, RunOutcome::Completed);
+}
+
+// A name holding line breaks, tabs or bytes that are not UTF-8 stays one escaped name in the log.
+TEST_F(BatchDriverTest, OddFileNamesAreWrittenEscapedIntoTheLog)
+{
+    add("a\tb\r\nc\xFF.docx", ResumeForm::be("2QP01CS001"));
+    run();
+    const std::string text = log();
+    EXPECT_NE(text.find("\r\na\\tb\\r\\nc\\xFF.docx\t\t"), std::string::npos) << text;
+    EXPECT_TRUE(word::IsCleanText(text));
 }
 
 TEST(ResumeFiles, TakesWordProcessorFilesInNameOrderWithoutOwnerFiles)

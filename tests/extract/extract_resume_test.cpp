@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <clocale>
 #include <cmath>
 
 #include "extract/validation.h"
@@ -198,6 +199,56 @@ TEST_F(ExtractResumeTest, InvalidEmailIsReplacedSilentlyByThePlacementAddress)
     EXPECT_EQ(setup.control.ErrorText.find("mail"), std::string::npos);
 }
 
+// Text that must not be stored refuses the whole résumé, naming the cell, whichever field it is in.
+TEST_F(ExtractResumeTest, ACellHoldingACharacterTextMayNotHoldRefusesTheResume)
+{
+    const struct {
+        int row, cell;
+        const char* raw;
+    } cases[] = {{2, 2, "Ab&#0;cd"}, {5, 3, "a&#0;b@example.com"}, {7, 1, "&#xDC00;"}, {8, 2, "x\x01y"},
+                 {8, 3, "caf\xC3"}};
+    for (const auto& c : cases) {
+        ResumeForm form = ResumeForm::be();
+        form.set(1, c.row, c.cell, "MARKER");
+        form.saveWithRawText(dir.file("raw.docx"), "MARKER", c.raw);
+        setup.control.ErrorText.clear();
+        EXPECT_EQ(ExtractResume(setup.control, dir.file("raw.docx")), kResumeRejected) << c.raw;
+        const std::string where = "Table 1, row " + std::to_string(c.row) + ", cell " + std::to_string(c.cell);
+        EXPECT_NE(Unwrapped(setup.control.ErrorText).find(where), std::string::npos) << setup.control.ErrorText;
+        EXPECT_EQ(students(), 0) << c.raw;
+    }
+}
+
+// The branch name (table Branch) and the placement address (Kyt.ini) are not cell texts: they reach
+// the database as written, apostrophes and all, and nothing in them is executed.
+TEST_F(ExtractResumeTest, BranchNameAndPlacementAddressAreStoredAsWritten)
+{
+    ASSERT_EQ(setup.control.Connector->exec("INSERT INTO Branch VALUES ('WE', 'Women''s Engineering')"),
+              db::DataConnector::kSuccess);
+    ASSERT_EQ(setup.control.Connector->exec("INSERT INTO Branch VALUES ('ZD', 'Zed'' || (select 1) || ''')"),
+              db::DataConnector::kSuccess);
+    setup.control.PlacementEmail = "o'neil@college.edu";
+    ResumeForm women = ResumeForm::be("1QP01WE001");
+    women.set(1, 5, 3, "not an address");
+    ASSERT_EQ(extract(women), kResumeStored) << setup.control.ErrorText;
+    ASSERT_EQ(extract(ResumeForm::be("1QP01ZD002"), "zd.docx"), kResumeStored) << setup.control.ErrorText;
+    EXPECT_EQ(personal("BranchName", "1QP01WE001"), "Women's Engineering");
+    EXPECT_EQ(personal("Email", "1QP01WE001"), "o'neil@college.edu");
+    EXPECT_EQ(personal("BranchName", "1QP01ZD002"), "Zed' || (select 1) || '");
+}
+
+// The window program runs under the officer's locale; a decimal comma must not reach the SQL.
+TEST_F(ExtractResumeTest, StoresTheSameUnderALocaleWithADecimalComma)
+{
+    const std::string previous = std::setlocale(LC_ALL, nullptr);
+    ASSERT_NE(std::setlocale(LC_ALL, "de_DE.UTF-8"), nullptr) << "scripts/setup generates the de_DE.UTF-8 locale";
+    const int16_t stored = extract(ResumeForm::be());
+    std::setlocale(LC_ALL, previous.c_str());
+    ASSERT_EQ(stored, kResumeStored) << setup.control.ErrorText;
+    EXPECT_EQ(std::stod(personal("one_to_4")), 63.5);
+    EXPECT_EQ(std::stod(marksOf()[0][5]), 81.6);
+}
+
 TEST_F(ExtractResumeTest, LongProjectTitlesContinueInTheSecondColumn)
 {
     std::string preFinal, final;
@@ -272,6 +323,10 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         RejectionCase{"blank name", 1, 2, 2, "", "Name is blank"},
         RejectionCase{"day zero", 1, 3, 1, "0", "DOB: 0-11-1982 is invalid "},
+        // dates the engine's own date conversion (the query's Age column) cannot convert
+        RejectionCase{"month 13", 1, 3, 2, "13", "DOB: 5-13-1982 is invalid "},
+        RejectionCase{"day 31 of November", 1, 3, 1, "31", "DOB: 31-11-1982 is invalid "},
+        RejectionCase{"DOB without year", 1, 3, 3, "", "DOB: 5-11- is invalid "},
         RejectionCase{"max empty", 2, 6, 4, "", "In Academic Performance table:  Max marks not entered. See row 5"},
         RejectionCase{"max zero", 2, 3, 4, "0", "In Academic Performance table:  Max marks not entered. See row 2"},
         RejectionCase{"above max", 2, 12, 3, "1001",

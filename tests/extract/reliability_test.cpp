@@ -7,12 +7,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <memory>
-#include <thread>
 
 #include "support/temp_dir.h"
 #include "word/resume_form.h"
@@ -89,14 +87,18 @@ std::string writeConfig(const TempDir& dir, const std::string& name, const std::
     return path;
 }
 
-pid_t startExtraction(const std::string& folder, const std::string& config)
+// Runs kyt-cli extract, which kills itself (SIGKILL, as a power cut would stop it) in the middle of
+// document `killAt`'s transaction: its Personal row and some marks are written, the commit is not.
+pid_t startExtraction(const std::string& folder, const std::string& config, int killAt)
 {
     const char* cli = std::getenv("KYT_CLI");
     const std::string program = cli ? cli : KYT_CLI;
+    const std::string kill = "KYT_CLI_KILL_AT=" + std::to_string(killAt);
     const pid_t pid = fork();
     if (pid == 0) {
         freopen("/dev/null", "w", stdout);
         freopen("/dev/null", "w", stderr);
+        putenv(const_cast<char*>(kill.c_str()));
         execl(program.c_str(), program.c_str(), "extract", folder.c_str(), "--config", config.c_str(), "--no-stop",
               static_cast<char*>(nullptr));
         _exit(127);
@@ -130,26 +132,14 @@ TEST(Reliability, RunKilledPartWayLeavesWholeStudentsAndARerunCompletesIt)
     const auto expected = students(reference);
     ASSERT_EQ(expected.size(), static_cast<size_t>(kResumes));
 
-    // The run to be killed: as soon as some students are stored, before the last.
+    // The run killed inside the transaction of its 150th document.
+    constexpr int kKilledAt = 150;
     const std::string database = test::makeDatabase(dir, kBranches);
     const std::string config = writeConfig(dir, "Kyt.ini", database);
-    const pid_t pid = startExtraction(folder.string(), config);
-    {
-        Connection watcher = openDatabase(database);
-        for (;;) {
-            const auto rows = query(watcher.get(), "SELECT count(*) FROM Personal");
-            if (!rows.empty() && std::stol(rows[0][0]) >= 20)
-                break;
-            int status = 0;
-            if (waitpid(pid, &status, WNOHANG) == pid)
-                FAIL() << "the run ended before it could be killed";
-            std::this_thread::sleep_for(std::chrono::microseconds(200));
-        }
-    }
-    ASSERT_EQ(kill(pid, SIGKILL), 0);
+    const pid_t pid = startExtraction(folder.string(), config, kKilledAt);
     int status = 0;
     ASSERT_EQ(waitpid(pid, &status, 0), pid);
-    ASSERT_TRUE(WIFSIGNALED(status)) << "the run ended before it was killed";
+    ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << "the run was not killed: " << status;
 
     {
         Connection db = openDatabase(database);
@@ -159,8 +149,7 @@ TEST(Reliability, RunKilledPartWayLeavesWholeStudentsAndARerunCompletesIt)
         EXPECT_TRUE(query(db.get(), "SELECT usn FROM Marks WHERE usn NOT IN (SELECT USN FROM Personal)").empty());
     }
     const auto killed = students(database);
-    ASSERT_GE(killed.size(), 20u);
-    ASSERT_LT(killed.size(), static_cast<size_t>(kResumes));
+    ASSERT_EQ(killed.size(), static_cast<size_t>(kKilledAt - 1));
     for (const auto& [usn, stored] : killed)
         EXPECT_EQ(stored, expected.at(usn)) << usn << " is not whole";
 

@@ -64,6 +64,9 @@ INSTANTIATE_TEST_SUITE_P(
         UsnCase{"1QP01CSAB", "1QP01CSAB", ""},  // a roll number that is not a number stays as typed
         UsnCase{"1QP01CS0007", "ERR", "\t\t\t\tError USN 1QP01CS0007 - Bad rollno.\r\n"},
         UsnCase{"1QP01MCA123", "ERR", "\t\t\t\tError USN 1QP01MCA123 - Bad rollno.\r\n"},
+        // without a roll number the USN names no student
+        UsnCase{"1QP22CS", "ERR", "\t\t\t\tError USN 1QP22CS - Bad rollno.\r\n"},
+        UsnCase{"1qp22mca", "ERR", "\t\t\t\tError USN 1QP22MCA - Bad rollno.\r\n"},
         UsnCase{"2QP01CS007", "ERR",
                 "\t\t\t\tError USN 2QP01CS007 - Bad college code ( 2QP). Expe\r\n\t\t\t\tcting : 1QP\r\n"},
         UsnCase{"XQP01CS007", "ERR", "\t\t\t\tError USN XQP01CS007 - Bad region code ( X)\r\n"},

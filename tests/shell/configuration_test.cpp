@@ -160,6 +160,17 @@ TEST_F(Configuration, MalformedStatisticsLeaveTheirValues)
     EXPECT_EQ(control.TotalDocumentsScanned, 7) << "a count beyond 32 bits does not convert";
 }
 
+TEST_F(Configuration, HandEditedCodeIsTrimmedAndUpperCasedAndNegativeStatisticsReadAsZero)
+{
+    control.TotalDocumentsScanned = 7;
+    writeFile(control.ConfigPath, configText({" 1qp\t", "a@b.c", database, "", "", "", "-5", "-1.500", "-0.250"}));
+    ASSERT_EQ(LoadConfiguration(control), ConfigProblem::None);
+    EXPECT_EQ(control.RegionCollegeCode, "1QP");
+    EXPECT_EQ(control.TotalDocumentsScanned, 0);
+    EXPECT_EQ(control.TotalScanSeconds, 0);
+    EXPECT_EQ(control.AverageScanSeconds, 0);
+}
+
 TEST(FormatSeconds, ThreeDecimalsWithAPoint)
 {
     EXPECT_EQ(FormatSeconds(0), "0.000");

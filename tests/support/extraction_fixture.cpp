@@ -1,5 +1,7 @@
 #include "support/extraction_fixture.h"
 
+#include <zip.h>
+
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
@@ -121,6 +123,29 @@ void ResumeForm::save(const std::string& path) const
     writer.addTable(padded(table2_), false);
     std::string error;
     ASSERT_TRUE(writer.save(path, error)) << error;
+}
+
+void ResumeForm::saveWithRawText(const std::string& path, const std::string& marker, const std::string& rawXml) const
+{
+    save(path);
+    int code = 0;
+    zip_t* archive = zip_open(path.c_str(), 0, &code);
+    ASSERT_NE(archive, nullptr) << path;
+    zip_stat_t stat;
+    zip_stat_init(&stat);
+    ASSERT_EQ(zip_stat(archive, "word/document.xml", 0, &stat), 0);
+    std::string xml(static_cast<size_t>(stat.size), '\0');
+    zip_file_t* file = zip_fopen(archive, "word/document.xml", 0);
+    ASSERT_NE(file, nullptr);
+    ASSERT_EQ(zip_fread(file, xml.data(), xml.size()), static_cast<zip_int64_t>(xml.size()));
+    zip_fclose(file);
+    const size_t at = xml.find(marker);
+    ASSERT_NE(at, std::string::npos) << marker;
+    xml.replace(at, marker.size(), rawXml);
+    // libzip reads the buffer when the archive is closed, so it must live until then.
+    zip_source_t* source = zip_source_buffer(archive, xml.data(), xml.size(), 0);
+    ASSERT_GE(zip_file_replace(archive, static_cast<zip_uint64_t>(stat.index), source, 0), 0);
+    ASSERT_EQ(zip_close(archive), 0);
 }
 
 }  // namespace kyt::test
