@@ -15,12 +15,7 @@ TEST_F(AdminCli, ExitStatusSaysChangedRefusedOrFailed)
     const std::string config = dir.file("Kyt.ini");
     writeSetupConfig(config, setup.databasePath);
     const std::string update = "update-marks 1QP01CS008 3 --obtained 40 --max 50 --year \"Jan '01\" --attempts 1";
-    struct Case {
-        std::string args;
-        int status;
-        std::string said;
-        long students;
-    } cases[] = {
+    const struct { std::string args; int status; std::string said; long students; } cases[] = {
         {"delete-student 1QP01CS007", 2, "no terminal to answer", 2},
         {"--yes delete-batch '%%'", 2, "either the year only or year followed by the branch code", 2},
         {"--yes delete-student \"1QP01CS07'\"", 2, "is invalid", 2},
@@ -33,13 +28,13 @@ TEST_F(AdminCli, ExitStatusSaysChangedRefusedOrFailed)
         {"show-marks 1qp01cs008 3", 0, "Institution: St. Mary's", 2},
         {"--yes delete-student 1qp01cs7", 0, "The record was deleted successfully", 1},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         std::string output;
         EXPECT_EQ(runCli("admin --config '" + config + "' " + c.args + " < /dev/null", &output), c.status) << c.args << output;
         EXPECT_NE(output.find(c.said), std::string::npos) << c.args << "\n" << output;
         EXPECT_EQ(students(), c.students) << c.args;
     }
-    raw("CREATE TRIGGER fail BEFORE DELETE ON Marks BEGIN SELECT RAISE(ABORT, 'injected'); END");
+    exec("CREATE TRIGGER fail BEFORE DELETE ON Marks BEGIN SELECT RAISE(ABORT, 'injected'); END");
     std::string output;
     EXPECT_EQ(runCli("admin --config '" + config + "' --yes delete-student 1QP01CS008", &output), 1) << output;
     EXPECT_NE(output.find("injected"), std::string::npos) << output;
