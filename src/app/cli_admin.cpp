@@ -7,13 +7,12 @@
 #include <QCommandLineParser>
 #include <QStringList>
 #include <cstdio>
-#include <filesystem>
 #include <iostream>
 #include <string>
 
 #include "admin/administration.h"
 #include "app/cli.h"
-#include "shell/configuration.h"
+#include "app/cli_session.h"
 #include "shell/product.h"
 #include "shell/startup.h"
 
@@ -81,16 +80,9 @@ int exitStatus(const admin::Result& result)
     return kDatabaseFailed;
 }
 
-std::string helpText(const QCommandLineParser& parser)
-{
-    // Without an application object the parser cannot know the program's name.
-    return parser.helpText().replace("<executable_name>", "kyt-cli admin").toStdString();
-}
-
 int usage(const QCommandLineParser& parser, const std::string& problem)
 {
-    std::fprintf(stderr, "kyt-cli admin: %s\n\n%s", problem.c_str(), helpText(parser).c_str());
-    return kRefused;
+    return usageError(parser, "admin", problem);
 }
 
 // A box of the window holds at most `limit` characters; so does the command line.
@@ -116,26 +108,19 @@ int admin(const Args& args)
         "  show-marks USN SEMESTER\n"
         "  update-marks USN SEMESTER --obtained N --max N --year TEXT --attempts TEXT [--institution TEXT]\n\n"
         "Exit status: 0 changed, 2 refused (nothing changed), 1 the database failed.");
-    parser.addHelpOption();
-    const QCommandLineOption config("config", "Use FILE instead of Kyt.ini beside the program.", "FILE");
+    addConfigOption(parser);
     const QCommandLineOption yes("yes", "Answer Yes to the question (update-marks: replace an existing row).");
     const QCommandLineOption obtained("obtained", "Marks obtained.", "N");
     const QCommandLineOption maximum("max", "Maximum marks.", "N");
     const QCommandLineOption year("year", "Month and year of passing.", "TEXT");
     const QCommandLineOption attempts("attempts", "Number of attempts for the semester.", "TEXT");
     const QCommandLineOption institution("institution", "Institution (default Corlan).", "TEXT");
-    parser.addOptions({config, yes, obtained, maximum, year, attempts, institution});
+    parser.addOptions({yes, obtained, maximum, year, attempts, institution});
     parser.addPositionalArgument("command", "One of the commands below.");
 
-    QStringList arguments{"kyt-cli admin"};
-    for (const std::string& a : args)
-        arguments << QString::fromStdString(a);
-    if (!parser.parse(arguments))
-        return usage(parser, parser.errorText().toStdString());
-    if (parser.isSet("help")) {
-        std::printf("%s", helpText(parser).c_str());
-        return kChanged;
-    }
+    int status = 0;
+    if (!parse(parser, "admin", args, status))
+        return status;
     QStringList positional = parser.positionalArguments();
     if (positional.isEmpty())
         return usage(parser, "no command given");
@@ -180,18 +165,9 @@ int admin(const Args& args)
     AdminMessages messages(parser.isSet(yes));
     Control control;
     control.AppTitle = std::string(kAppTitle);
-    control.Messages = &messages;
-    const std::string configPath = parser.value(config).toStdString();
-    control.ConfigPath = configPath.empty() ? DefaultConfigPath() : std::filesystem::absolute(configPath).string();
-    if (LoadConfiguration(control) != ConfigProblem::None) {
-        std::fprintf(stderr, "kyt-cli admin: the configuration %s is missing or unusable (kyt opens its setup window)\n",
-                     control.ConfigPath.c_str());
+    // A database that cannot be opened is a failure of the database, not a refusal.
+    if (openSession(parser, "admin", control, messages) != 0)
         return kDatabaseFailed;
-    }
-    if (StartUp(control) != StartUpResult::Ready) {
-        CloseDown(control);
-        return kDatabaseFailed;
-    }
 
     admin::Result result;
     if (command == "delete-student") {
@@ -231,9 +207,8 @@ int admin(const Args& args)
 }  // namespace
 
 KYT_CLI_COMMAND("admin",
-                "admin [--config FILE] [--yes] delete-student USN | delete-batch TEXT | delete-all | "
-                "add-branch CODE NAME | delete-branch CODE | show-marks USN SEMESTER | update-marks USN SEMESTER "
-                "--obtained N --max N --year TEXT --attempts TEXT [--institution TEXT]",
+                "admin [--config FILE] [--yes] SUBCOMMAND ...   delete students, a batch or all records, add and "
+                "delete branches, show and correct one semester's marks",
                 admin);
 
 }  // namespace kyt::cli
