@@ -21,8 +21,12 @@ std::string trimmed(const std::string& text)
 std::optional<double> numberIn(const std::string& text)
 {
     std::string t = trimmed(text);
-    if (!t.empty() && t[0] == '+')
+    // One sign at most; from_chars itself takes a minus only.
+    if (!t.empty() && t[0] == '+') {
         t.erase(0, 1);
+        if (!t.empty() && t[0] == '-')
+            return std::nullopt;
+    }
     if (t.empty() || t[0] == '+' || t.find_first_of("xXpPnN") != std::string::npos)  // no hex, inf or nan
         return std::nullopt;
     double value = 0;
