@@ -8,8 +8,6 @@
 #include <memory>
 #include <sstream>
 
-#include "db/database.h"
-#include "db/recordset.h"
 #include "shell/atomic_file.h"
 #include "word/application.h"
 #include "word/docx_writer.h"
@@ -29,11 +27,11 @@ std::string lower(std::string text)
     return text;
 }
 
-int usnColumn(const ResultGrid& grid)
+int usnColumn(const ResultTable& grid)
 {
     // Letter case counts: only the column the query names USN carries the seat number.
-    auto it = std::find(grid.captions.begin(), grid.captions.end(), "USN");
-    return it == grid.captions.end() ? -1 : static_cast<int>(it - grid.captions.begin());
+    auto it = std::find(grid.fields.begin(), grid.fields.end(), "USN");
+    return it == grid.fields.end() ? -1 : static_cast<int>(it - grid.fields.begin());
 }
 
 const std::string& value(const std::vector<std::string>& row, size_t column)
@@ -81,7 +79,7 @@ bool readWholeFile(const std::string& path, std::string& bytes, std::string& err
     return true;
 }
 
-bool docxBytes(const ResultGrid& grid, const SaveLayout& layout, std::string& bytes, std::string& error)
+bool docxBytes(const ResultTable& grid, const SaveLayout& layout, std::string& bytes, std::string& error)
 {
     word::DocxWriter writer;
     writer.title = layout.PageTitle;
@@ -89,7 +87,7 @@ bool docxBytes(const ResultGrid& grid, const SaveLayout& layout, std::string& by
     return writer.bytes(bytes, error);
 }
 
-bool pdfBytes(const ResultGrid& grid, const SaveLayout& layout, const std::string& path, std::string& bytes,
+bool pdfBytes(const ResultTable& grid, const SaveLayout& layout, const std::string& path, std::string& bytes,
               std::string& error)
 {
     if (!word::Application::libreOfficeAvailable()) {
@@ -163,34 +161,12 @@ bool BuildSaveSql(const std::vector<std::string>& columnNamesBySequence, const s
     return true;
 }
 
-bool RunSaveQuery(const std::string& databasePath, const std::string& sql, ResultGrid& grid, std::string& error)
-{
-    db::Failure failure;
-    std::unique_ptr<db::Database> database = db::Database::open(databasePath, db::Road::Query, failure);
-    db::Recordset records;
-    if (!database || !database->openRecordset(sql, records, failure)) {
-        error = failure.description;
-        return false;
-    }
-    grid.captions = records.fieldNames();
-    grid.rows.clear();
-    grid.rows.reserve(static_cast<size_t>(records.RecordCount()));
-    for (records.MoveFirst(); !records.isEOF(); records.MoveNext()) {
-        std::vector<std::string> row;
-        row.reserve(grid.captions.size());
-        for (int c = 0; c < records.fieldCount(); ++c)
-            row.push_back(records.field(c).toText());
-        grid.rows.push_back(std::move(row));
-    }
-    return true;
-}
-
 std::string BranchOfUsn(const std::string& usn)
 {
     return usn.size() > 5 ? usn.substr(5, 2) : std::string();
 }
 
-std::vector<Page> BranchPages(const ResultGrid& grid, bool NoPageBreak)
+std::vector<Page> BranchPages(const ResultTable& grid, bool NoPageBreak)
 {
     std::vector<Page> pages{{0, grid.rows.size()}};
     const int usn = usnColumn(grid);
@@ -212,13 +188,13 @@ std::vector<Page> BranchPages(const ResultGrid& grid, bool NoPageBreak)
     return pages;
 }
 
-void WriteResultsDocument(const ResultGrid& grid, const SaveLayout& layout, word::DocxWriter& writer)
+void WriteResultsDocument(const ResultTable& grid, const SaveLayout& layout, word::DocxWriter& writer)
 {
-    const size_t columns = grid.captions.size();
+    const size_t columns = grid.fields.size();
     const std::vector<Page> pages = BranchPages(grid, layout.NoPageBreak);
     if (layout.NoTables) {
         const std::string delimiter = DelimiterCharacter(layout.Delimit);
-        const std::string heading = delimitedLine(grid.captions, columns, delimiter);
+        const std::string heading = delimitedLine(grid.fields, columns, delimiter);
         for (size_t p = 0; p < pages.size(); ++p) {
             writer.addParagraph(layout.PageTitle, word::Align::Centre, false, p > 0);
             if (p == 0)
@@ -234,7 +210,7 @@ void WriteResultsDocument(const ResultGrid& grid, const SaveLayout& layout, word
         writer.addParagraph("", word::Align::Centre);
         std::vector<std::vector<std::string>> rows;
         rows.reserve(pages[p].end - pages[p].first + 2);
-        rows.push_back(grid.captions);
+        rows.push_back(grid.fields);
         rows.emplace_back(columns);  // the empty row under the headings
         for (size_t r = pages[p].first; r < pages[p].end; ++r)
             rows.push_back(grid.rows[r]);
@@ -242,11 +218,11 @@ void WriteResultsDocument(const ResultGrid& grid, const SaveLayout& layout, word
     }
 }
 
-std::string ResultsText(const ResultGrid& grid, const SaveLayout& layout)
+std::string ResultsText(const ResultTable& grid, const SaveLayout& layout)
 {
-    const size_t columns = grid.captions.size();
+    const size_t columns = grid.fields.size();
     const std::string delimiter = DelimiterCharacter(layout.Delimit);
-    const std::string heading = delimitedLine(grid.captions, columns, delimiter) + kLineEnd;
+    const std::string heading = delimitedLine(grid.fields, columns, delimiter) + kLineEnd;
     std::string text;
     const std::vector<Page> pages = BranchPages(grid, layout.NoPageBreak);
     for (size_t p = 0; p < pages.size(); ++p) {
@@ -262,9 +238,9 @@ std::string ResultsText(const ResultGrid& grid, const SaveLayout& layout)
     return text;
 }
 
-std::string ResultsCsv(const ResultGrid& grid)
+std::string ResultsCsv(const ResultTable& grid)
 {
-    const size_t columns = grid.captions.size();
+    const size_t columns = grid.fields.size();
     auto line = [columns](const std::vector<std::string>& values) {
         std::string text;
         for (size_t c = 0; c < columns; ++c) {
@@ -274,13 +250,13 @@ std::string ResultsCsv(const ResultGrid& grid)
         }
         return text + kLineEnd;
     };
-    std::string text = "\xEF\xBB\xBF" + line(grid.captions);
+    std::string text = "\xEF\xBB\xBF" + line(grid.fields);
     for (const auto& row : grid.rows)
         text += line(row);
     return text;
 }
 
-bool WriteResults(const ResultGrid& grid, const SaveLayout& layout, const std::string& path, std::string& error)
+bool WriteResults(const ResultTable& grid, const SaveLayout& layout, const std::string& path, std::string& error)
 {
     const std::optional<SaveFormat> format = SaveFormatFor(path);
     if (!format) {

@@ -8,17 +8,13 @@
 #include <string>
 #include <vector>
 
+#include "query/retrieve.h"
+
 namespace kyt::word {
 class DocxWriter;
 }
 
 namespace kyt::query {
-
-// A result as the grid shows it: column captions and every value as text.
-struct ResultGrid {
-    std::vector<std::string> captions;
-    std::vector<std::vector<std::string>> rows;
-};
 
 // How a result is laid out, from the results window's fields.
 struct SaveLayout {
@@ -39,12 +35,9 @@ std::string DelimiterCharacter(const std::string& Delimit);
 
 // The save query: the columns in output order, " CInt((Now()-Cdate(dob1))/365.2) AS Age" for a column
 // whose name contains "Age" in any letter case, from Personal and FreePercent under `QueryCondition`.
-// Refused (false, reason in `error`) when no column is given or a name is empty.
+// Its result (OpenResult) is what is written. Refused (false, reason in `error`) when no column is given or a name is empty.
 bool BuildSaveSql(const std::vector<std::string>& columnNamesBySequence, const std::string& QueryCondition,
                   std::string& sql, std::string& error);
-
-// Runs the save query on the database and copies its result as the grid shows it.
-bool RunSaveQuery(const std::string& databasePath, const std::string& sql, ResultGrid& grid, std::string& error);
 
 // The branch of a student: characters 6 and 7 of the USN, fewer when it is shorter.
 std::string BranchOfUsn(const std::string& usn);
@@ -58,22 +51,22 @@ struct Page {
 // The pages of a result: one, or with page breaks allowed and a column captioned exactly "USN", a new
 // page at every record whose branch differs from the last branch seen (a USN of at most five
 // characters has no branch and only starts the watch again).
-std::vector<Page> BranchPages(const ResultGrid& grid, bool NoPageBreak);
+std::vector<Page> BranchPages(const ResultTable& grid, bool NoPageBreak);
 
 // The document: for each page the title (centred), an empty paragraph and a table of a bold heading
 // row, an empty row and the page's records; or, with NoTables, the title, the heading line and one
 // line per record, every value followed by the delimiter.
-void WriteResultsDocument(const ResultGrid& grid, const SaveLayout& layout, word::DocxWriter& writer);
+void WriteResultsDocument(const ResultTable& grid, const SaveLayout& layout, word::DocxWriter& writer);
 // The delimited layout as UTF-8 text with CR LF line ends and a form feed where a page starts.
-std::string ResultsText(const ResultGrid& grid, const SaveLayout& layout);
+std::string ResultsText(const ResultTable& grid, const SaveLayout& layout);
 // RFC 4180 with a byte-order mark and CR LF: one heading line, then the records. A value that a
 // spreadsheet would run as a formula gets a leading apostrophe.
-std::string ResultsCsv(const ResultGrid& grid);
+std::string ResultsCsv(const ResultTable& grid);
 
 // Writes the result to `path` in the format its ending names. The file is made whole beside its
 // final name and renamed into place: on failure (reason in `error`) nothing is left under `path`
 // and an existing file there is untouched.
-bool WriteResults(const ResultGrid& grid, const SaveLayout& layout, const std::string& path, std::string& error);
+bool WriteResults(const ResultTable& grid, const SaveLayout& layout, const std::string& path, std::string& error);
 
 // A file name for the save dialog from the page title: characters a file name cannot hold become
 // blanks; "Student List" when nothing is left. Ends in .docx.
