@@ -193,6 +193,8 @@ RunResult runWithTimeLimit(const std::vector<std::string>& argv, const RunLimits
     return result;
 }
 
+constexpr std::chrono::seconds kPdfTimeLimit{600};
+
 constexpr const char* kWorkDirPrefix = "kyt-word-";
 constexpr const char* kWorkDirLock = "owner.lock";
 
@@ -561,12 +563,15 @@ bool Application::convertToPdf(const std::string& docxPath, std::string& pdfPath
                                            "-env:UserInstallation=file://" + profile.string(),
                                            "--headless", "--invisible", "--nologo", "--norestore", "--nolockcheck",
                                            "--convert-to", "pdf", "--outdir", outDir.string(), docxPath};
-    const RunResult result = runWithTimeLimit(argv, conversionTimeLimit, (outDir / "soffice.log").string());
+    // A document of thousands of students takes longer than a résumé; it is the program's own, so
+    // it is given the time a whole conversion needs and no memory limit.
+    const RunResult result = runWithTimeLimit(argv, {kPdfTimeLimit, kPdfTimeLimit, 0}, (outDir / "soffice.log").string(),
+                                              nullptr);
     const fs::path output = outDir / (fs::path(docxPath).stem().string() + ".pdf");
     if (fs::file_size(output, ec) == 0 || ec) {
         switch (result) {
         case RunResult::TimedOut:
-            error = "LibreOffice did not finish making the PDF within " + std::to_string(conversionTimeLimit.count()) +
+            error = "LibreOffice did not finish making the PDF within " + std::to_string(kPdfTimeLimit.count()) +
                     " seconds.";
             break;
         case RunResult::NotStarted:
