@@ -6,6 +6,8 @@
 #include <QTimer>
 
 #include "extract/ui/form1.h"
+#include "merge/ui/formatfile.h"
+#include "shell/ui/firstform.h"
 #include "shell/product.h"
 #include "shell/ui/program.h"
 #include "shell/ui/qt_message_service.h"
@@ -31,6 +33,19 @@ int main(int argc, char** argv)
         configPath = QFileInfo(configPath).absoluteFilePath();
     kyt::Program program(messages, configPath.toStdString());
     program.setOpener("OKButton", [&program] { kyt::Form1::open(program.control()); });
+    program.setOpener("Command2", [&program] {
+        // The generator hides the main menu while it works and shows it again at the end.
+        kyt::GenerateHooks hooks;
+        hooks.HideMainMenu = [&program] {
+            if (QWidget* menu = program.mainMenu())
+                menu->hide();
+        };
+        hooks.ShowMainMenu = [&program] {
+            if (QWidget* menu = program.mainMenu())
+                menu->show();
+        };
+        kyt::FormatFile::open(program.control(), std::move(hooks));
+    });
     QTimer::singleShot(0, &program, &kyt::Program::start);
     return app.exec();
 }
