@@ -1,20 +1,19 @@
-// kyt-cli merge: the résumé generator without windows. The students are the selection given by the
-// query options, or every student with --all; the target format document is merged into one document
-// (--out) or one file per student (--per-student, optionally with PDFs).
+// kyt-cli merge: the résumé generator without windows. The students are those the query options select
+// (as `kyt-cli query` takes them), or every student with --all; the target format document is merged
+// into one document (--out) or one file per student (--per-student, optionally with PDFs).
 //
-// Exit status: 0 written; 2 refused (bad options, the query too long, a target without fields, fields
-// the data does not have); 1 on any other failure.
-
-#include <QCommandLineParser>
-#include <QStringList>
+// Exit status: 0 written; 2 refused (the command line, the query's own refusals, the query too long, a
+// target without fields, fields the data does not have); 1 on any other failure.
 
 #include <cstdio>
 #include <filesystem>
+#include <string>
 
 #include "app/cli.h"
+#include "app/cli_query_options.h"
+#include "app/cli_session.h"
 #include "merge/generate_resumes.h"
-#include "shell/configuration.h"
-#include "shell/product.h"
+#include "shell/startup.h"
 
 namespace kyt::cli {
 namespace {
@@ -23,87 +22,71 @@ constexpr int kWritten = 0;
 constexpr int kFailed = 1;
 constexpr int kRefused = 2;
 
-constexpr const char* kUsage =
-    "merge --target FILE (--out FILE | --per-student FOLDER [--pdf]) --all [--config FILE]";
-
-// Messages as lines on the terminal: failures on standard error.
-class TerminalMessages : public MessageService {
-public:
-    MsgAnswer show(const std::string& text, const std::string& title, MsgIcon icon, MsgButtons) override
-    {
-        std::string flat;
-        for (size_t i = 0; i < text.size(); ++i) {
-            if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
-                continue;
-            flat += text[i];
-        }
-        std::FILE* out = icon == MsgIcon::Critical || icon == MsgIcon::Exclamation ? stderr : stdout;
-        std::fprintf(out, "%s%s%s\n", title.c_str(), title.empty() ? "" : ": ", flat.c_str());
-        return MsgAnswer::OK;
-    }
-};
-
-int merge(const Args& given)
+int mergeCommand(const Args& given)
 {
     QCommandLineParser parser;
-    parser.setApplicationDescription("Generates the résumés of the selected students in a company's format.");
-    const QCommandLineOption target("target", "The target format document (.docx, or .doc through LibreOffice).", "FILE");
-    const QCommandLineOption out("out", "The merged document to write.", "FILE");
-    const QCommandLineOption all("all", "Every student, once each, in USN order.");
-    const QCommandLineOption perStudent("per-student", "One file per student in FOLDER instead of one document.",
-                                        "FOLDER");
-    const QCommandLineOption pdf("pdf", "With --per-student: a PDF of each file too (needs LibreOffice).");
-    const QCommandLineOption config("config", "Use FILE instead of Kyt.ini beside the program.", "FILE");
-    parser.addOptions({target, out, all, perStudent, pdf, config});
-    const QCommandLineOption help = parser.addHelpOption();
-
-    QStringList arguments{"kyt-cli merge"};
-    for (const auto& a : given)
-        arguments << QString::fromStdString(a);
-    if (!parser.parse(arguments)) {
-        std::fprintf(stderr, "kyt-cli merge: %s\nusage: kyt-cli %s\n", parser.errorText().toLocal8Bit().constData(),
-                     kUsage);
-        return kRefused;
-    }
-    if (parser.isSet(help)) {
-        std::printf("%s", parser.helpText().toLocal8Bit().constData());
-        return kWritten;
-    }
-    const bool oneDocument = parser.isSet(out);
-    if (!parser.isSet(target) || oneDocument == parser.isSet(perStudent) || !parser.isSet(all) ||
-        !parser.positionalArguments().isEmpty() || (parser.isSet(pdf) && !parser.isSet(perStudent))) {
-        std::fprintf(stderr, "usage: kyt-cli %s\n", kUsage);
-        return kRefused;
-    }
+    parser.setApplicationDescription(
+        "Generates the résumés of the selected students in a company's format: the students the criteria select "
+        "(as kyt-cli query takes them), or every student with --all.");
+    addConfigOption(parser);
+    parser.addOption({"target", "The target format document (.docx, or .doc through LibreOffice).", "FILE"});
+    parser.addOption({"out", "The merged document to write.", "FILE"});
+    parser.addOption({"all", "Every student, once each, in USN order (no criteria)."});
+    parser.addOption({"per-student", "One file per student in FOLDER instead of one document.", "FOLDER"});
+    parser.addOption({"pdf", "With --per-student: a PDF of each file too (needs LibreOffice)."});
+    addQueryOptions(parser);
+    int status = 0;
+    if (!parse(parser, "merge", given, status))
+        return status;
+    if (!parser.positionalArguments().isEmpty())
+        return usageError(parser, "merge", "unexpected argument '" + positional(parser).front() + "'");
+    if (!parser.isSet("target"))
+        return usageError(parser, "merge", "--target FILE is required");
+    if (parser.isSet("out") == parser.isSet("per-student"))
+        return usageError(parser, "merge", "give either --out FILE or --per-student FOLDER");
+    if (parser.isSet("pdf") && !parser.isSet("per-student"))
+        return usageError(parser, "merge", "--pdf goes with --per-student");
 
     TerminalMessages messages;
     Control control;
-    control.AppTitle = std::string(kAppTitle);
-    control.Messages = &messages;
-    const std::string configPath = parser.value(config).toStdString();
-    control.ConfigPath = configPath.empty() ? DefaultConfigPath() : std::filesystem::absolute(configPath).string();
-    if (LoadConfiguration(control) != ConfigProblem::None) {
-        std::fprintf(stderr, "kyt-cli merge: the configuration %s does not name a usable database\n",
-                     control.ConfigPath.c_str());
-        return kRefused;
+    if (const int failed = openSession(parser, "merge", control, messages))
+        return failed;
+    if (parser.isSet("all")) {
+        control.QueryCondition.clear();
+    } else {
+        const int year = query::CurrentYear();
+        query::Criteria criteria;
+        std::string error;
+        if (!queryCriteria(parser, control, year, criteria, error)) {
+            CloseDown(control);
+            return usageError(parser, "merge", error);
+        }
+        const query::RetrieveOutcome outcome = query::Retrieve(control, criteria, year);
+        if (outcome.status != query::RetrieveOutcome::Status::Shown) {
+            CloseDown(control);
+            return reportRetrieve(outcome, "merge");
+        }
     }
-    control.QueryCondition.clear();
 
-    const std::filesystem::path targetPath = std::filesystem::absolute(parser.value(target).toStdString());
+    namespace fs = std::filesystem;
+    const fs::path target = fs::absolute(value(parser, "target"));
     GenerateOptions options;
-    if (oneDocument)
-        options.outputFile = std::filesystem::absolute(parser.value(out).toStdString()).string();
+    if (parser.isSet("out"))
+        options.outputFile = fs::absolute(value(parser, "out")).string();
     else
-        options.perStudentFolder = std::filesystem::absolute(parser.value(perStudent).toStdString()).string();
-    options.pdf = parser.isSet(pdf);
-
-    const GenerateResult result = GenerateResumes(control, targetPath.parent_path().string(),
-                                                  targetPath.filename().string(), GenerateHooks{}, options);
+        options.perStudentFolder = fs::absolute(value(parser, "per-student")).string();
+    options.pdf = parser.isSet("pdf");
+    const GenerateResult result =
+        GenerateResumes(control, target.parent_path().string(), target.filename().string(), GenerateHooks{}, options);
+    CloseDown(control);
     switch (result.outcome) {
-    case GenerateOutcome::Written:
-        std::printf("%zu résumés, %zu files%s\n", result.records, result.files.size(),
-                    options.pdf ? (", " + std::to_string(result.pdfs) + " PDF copies").c_str() : "");
+    case GenerateOutcome::Written: {
+        std::string summary = std::to_string(result.records) + " résumés, " + std::to_string(result.files.size()) + " files";
+        if (options.pdf)
+            summary += ", " + std::to_string(result.pdfs) + " PDF copies";
+        std::printf("%s\n", summary.c_str());
         return kWritten;
+    }
     case GenerateOutcome::Refused:
         std::fprintf(stderr, "kyt-cli merge: %s\n", result.description.c_str());
         return kRefused;
@@ -115,6 +98,9 @@ int merge(const Args& given)
 
 }  // namespace
 
-KYT_CLI_COMMAND("merge", kUsage, merge);
+KYT_CLI_COMMAND("merge",
+                "merge --target FILE (--out FILE | --per-student FOLDER [--pdf]) (--all | criteria...) [--config FILE]"
+                "   generate the selected students' résumés in a company's format",
+                mergeCommand);
 
 }  // namespace kyt::cli

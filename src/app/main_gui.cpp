@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QTimer>
 
+#include "admin/ui/form5.h"
 #include "extract/ui/form1.h"
 #include "merge/ui/formatfile.h"
 #include "shell/ui/firstform.h"
@@ -46,6 +47,7 @@ int main(int argc, char** argv)
         };
         kyt::FormatFile::open(program.control(), std::move(hooks));
     });
+    program.setOpener("Command3", [&program] { kyt::Form5::open(program.control()); });
     QTimer::singleShot(0, &program, &kyt::Program::start);
     return app.exec();
 }

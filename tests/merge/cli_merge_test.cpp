@@ -23,15 +23,18 @@ TEST(CliMerge, ExitStatusTellsWrittenRefusedAndFailed)
 {
     test::TempDir dir;
     std::string database;
-    const std::string config = test::makeConfiguredFolder(dir, "CS,Computer Science\n", &database);
+    const std::string config = test::makeConfiguredFolder(dir, "CS,Computer Science\nEC,Electronics\n", &database);
     {
         db::Failure failure;
         auto db = db::Database::open(database, db::Road::Connector, failure);
         ASSERT_TRUE(db) << failure.description;
-        for (const char* usn : {"1RV22CS002", "1RV22CS001"}) {
+        // Two CS students with marks (the second ranks first by aggregate), one EC student.
+        for (auto [usn, obtained] : {std::pair{"1RV22CS002", 90}, std::pair{"1RV22CS001", 60}, std::pair{"1RV22EC003", 80}}) {
             test::Student s;
             s.usn = usn;
             ASSERT_TRUE(db->exec(test::personalInsert(s), failure)) << failure.description;
+            for (int level = 3; level <= 8; ++level)
+                ASSERT_TRUE(db->exec(test::marksInsert(usn, level, obtained, 100), failure)) << failure.description;
         }
     }
     test::writeFile(dir.file("good.docx"), test::docxWithBody(fieldParagraph("USN") + fieldParagraph("Name")));
@@ -46,8 +49,11 @@ TEST(CliMerge, ExitStatusTellsWrittenRefusedAndFailed)
     };
     const std::string common = " --config '" + config + "' --all --target '" + dir.file("");
     const Case cases[] = {
-        {"merge" + common + "good.docx' --out '" + dir.file("all.docx") + "'", 0, "2 résumés, 1 files"},
-        {"merge" + common + "good.docx' --per-student '" + dir.file("each") + "'", 0, "2 résumés, 2 files"},
+        {"merge" + common + "good.docx' --out '" + dir.file("all.docx") + "'", 0, "3 résumés, 1 files"},
+        {"merge" + common + "good.docx' --per-student '" + dir.file("each") + "'", 0, "3 résumés, 3 files"},
+        {"merge --config '" + config + "' --batch 22 --branch CS --target '" + dir.file("good.docx") + "' --out '" +
+             dir.file("cs.docx") + "'",
+         0, "2 résumés, 1 files"},
         {"merge" + common + "bad.docx' --out '" + dir.file("bad-out.docx") + "'", 2, "Salary"},
         {"merge" + common + "plain.docx' --out '" + dir.file("plain-out.docx") + "'", 2, "has no fields"},
         {"merge" + common + "missing.docx' --out '" + dir.file("x.docx") + "'", 1, "Errors have occured"},
@@ -61,6 +67,11 @@ TEST(CliMerge, ExitStatusTellsWrittenRefusedAndFailed)
     }
     const std::string text = test::MergedDocx(dir.file("all.docx")).bodyText();
     EXPECT_LT(text.find("1RV22CS001"), text.find("1RV22CS002"));
+    EXPECT_LT(text.find("1RV22CS002"), text.find("1RV22EC003"));
+    // The selection keeps the query's ranking: the better aggregate first, no EC student.
+    const std::string selected = test::MergedDocx(dir.file("cs.docx")).bodyText();
+    EXPECT_LT(selected.find("1RV22CS002"), selected.find("1RV22CS001"));
+    EXPECT_EQ(selected.find("1RV22EC003"), std::string::npos);
     EXPECT_TRUE(fs::exists(dir.file("each/1RV22CS001_Asha Rao.docx")));
     EXPECT_FALSE(fs::exists(dir.file("bad-out.docx")));
 }
