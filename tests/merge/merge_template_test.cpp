@@ -183,15 +183,6 @@ TEST(MergeTemplate, NamesMatchWithoutLetterCaseAndUnknownColumnsAreFieldErrors)
     EXPECT_FALSE(std::filesystem::exists(dir.file("out.docx")));
 }
 
-TEST(MergeTemplate, ADocumentWithoutFieldsHasNone)
-{
-    std::string error;
-    auto tpl = MergeTemplate::loadBytes(test::docxWithBody(p("<w:r><w:t>Dear sir</w:t></w:r>")), error);
-    ASSERT_TRUE(tpl) << error;
-    EXPECT_EQ(tpl->fieldCount(), 0);
-    EXPECT_EQ(tpl->makeMergeFields(), 0);
-}
-
 TEST(MergeTemplate, ResultKeepsTheFieldFormattingAndWritesValuesSafely)
 {
     TempDir dir;

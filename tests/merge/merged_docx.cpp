@@ -1,42 +1,24 @@
 #include "merged_docx.h"
 
-#include <zip.h>
-
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <functional>
-#include <sstream>
+
+#include "support/temp_dir.h"
+#include "word/zip_reader.h"
 
 namespace kyt::test {
 
-MergedDocx::MergedDocx(const std::string& path)
+MergedDocx::MergedDocx(const std::string& path) : bytes_(readFile(path))
 {
-    int code = 0;
-    zip_t* archive = zip_open(path.c_str(), ZIP_RDONLY | ZIP_CHECKCONS, &code);
-    if (!archive) {
-        ADD_FAILURE() << path << " is not a readable zip package";
-        return;
+    word::detail::ZipReader zip;
+    std::string error;
+    ASSERT_TRUE(zip.open(bytes_, 100000, error)) << path << ": " << error;
+    for (zip_int64_t i = 0; i < zip.entryCount(); ++i) {
+        const std::string name = zip.name(i);
+        EXPECT_FALSE(parts.count(name)) << name << " twice in " << path;
+        EXPECT_EQ(zip.read(name.c_str(), 1u << 30, parts[name]), word::detail::ZipStatus::Ok) << name;
     }
-    const zip_int64_t count = zip_get_num_entries(archive, 0);
-    for (zip_int64_t i = 0; i < count; ++i) {
-        const char* name = zip_get_name(archive, static_cast<zip_uint64_t>(i), 0);
-        zip_file_t* file = zip_fopen_index(archive, static_cast<zip_uint64_t>(i), 0);
-        if (!name || !file) {
-            ADD_FAILURE() << "entry " << i << " of " << path << " cannot be read";
-            continue;
-        }
-        if (parts.count(name))
-            ADD_FAILURE() << "entry " << name << " appears twice in " << path;
-        std::string bytes;
-        char buffer[65536];
-        zip_int64_t n;
-        while ((n = zip_fread(file, buffer, sizeof buffer)) > 0)
-            bytes.append(buffer, static_cast<size_t>(n));
-        zip_fclose(file);
-        parts[name] = std::move(bytes);
-    }
-    zip_discard(archive);
     ok = true;
 }
 
@@ -53,32 +35,21 @@ std::string MergedDocx::bodyText() const
     xml.load_string(part("word/document.xml").c_str(), pugi::parse_default | pugi::parse_ws_pcdata);
     std::string out;
     // Text boxes are read where they stand, once (their fallback copy repeats them).
-    std::function<void(pugi::xml_node, bool)> collect = [&](pugi::xml_node node, bool top) {
+    std::function<void(pugi::xml_node)> collect = [&](pugi::xml_node node) {
         const std::string name = node.name();
+        if (name == "mc:Fallback")
+            return;
         if (name == "w:t" || name == "w:instrText")
             out += node.text().get();
-        else if (name == "w:tab")
-            out += '\t';
-        else if (name == "w:br")
-            out += '\n';
-        else if (name == "mc:Fallback")
-            return;
-        if (name == "w:p" && !top) {
-            for (pugi::xml_node child : node.children())
-                collect(child, false);
-            out += '\n';
-            return;
-        }
+        out += name == "w:tab" ? "\t" : name == "w:br" ? "\n" : "";
         for (pugi::xml_node child : node.children())
-            collect(child, false);
+            collect(child);
+        out += name == "w:p" ? "\n" : "";
     };
-    pugi::xml_node body = xml.child("w:document").child("w:body");
-    for (pugi::xml_node block : body.children()) {
-        for (pugi::xpath_node p : block.select_nodes("descendant-or-self::w:p[not(ancestor::w:txbxContent)]")) {
-            for (pugi::xml_node child : p.node().children())
-                collect(child, false);
-            out += '\n';
-        }
+    for (pugi::xpath_node p : xml.select_nodes("/w:document/w:body//w:p[not(ancestor::w:txbxContent)]")) {
+        for (pugi::xml_node child : p.node().children())
+            collect(child);
+        out += '\n';
     }
     return out;
 }

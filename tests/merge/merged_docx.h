@@ -14,14 +14,17 @@
 namespace kyt::test {
 
 struct MergedDocx {
+    explicit MergedDocx(const std::string& path);
+
     std::map<std::string, std::string> parts;  // every entry, by name
     bool ok = false;
-
-    explicit MergedDocx(const std::string& path);
     const std::string& part(const std::string& name) const;
     // The text of the main part: every w:t and w:instrText, paragraphs ended with '\n'.
     std::string bodyText() const;
     int sectionCount() const;  // w:sectPr elements in the body
+
+private:
+    std::string bytes_;
 };
 
 // Well-formed parts, unique drawing and bookmark ids, every relationship target present, every part

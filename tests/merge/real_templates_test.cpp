@@ -118,19 +118,5 @@ TEST(RealTemplates, SwitchesAndLetterCaseOfTheGermanSample)
         EXPECT_NE(text.find(shown), std::string::npos) << shown << " in\n" << text;
 }
 
-TEST(RealTemplates, AnUnknownColumnRefusesTheWholeMerge)
-{
-    std::string error;
-    auto tpl = MergeTemplate::load((kFolder / "test_winword2010.docx").string(), error);
-    ASSERT_TRUE(tpl) << error;
-    std::vector<std::string> columns = tpl->unknownFields({});
-    ASSERT_FALSE(columns.empty());
-    const std::string missing = columns.back();
-    columns.pop_back();
-    std::vector<std::string> unknown;
-    EXPECT_FALSE(tpl->compile(columns, unknown, error));
-    EXPECT_EQ(unknown, std::vector<std::string>{missing});
-}
-
 }  // namespace
 }  // namespace kyt::merge
