@@ -176,7 +176,8 @@ int main(int argc, char** argv)
 {
     int count = 1000;
     std::string dir;
-    std::string python = "python3";
+    // Debian's python3-docxtpl and python3-docxcompose belong to the system Python.
+    std::string python = fs::exists("/usr/bin/python3") ? "/usr/bin/python3" : "python3";
     bool withPython = true;
     for (int i = 1; i < argc; ++i) {
         if (!std::strcmp(argv[i], "--count") && i + 1 < argc)
@@ -223,8 +224,8 @@ int main(int argc, char** argv)
         return 1;
     }
     std::printf("students: %d (files in %s)\n", count, dir.c_str());
-    std::printf("kyt, one document:        %8.3f s  (%zu résumés, %.1f MB)\n", oneDocument, all.records,
-                static_cast<double>(fs::file_size(one.outputFile)) / 1e6);
+    std::printf("kyt, one document:        %8.3f s  (%zu résumés, %.0f kB)\n", oneDocument, all.records,
+                static_cast<double>(fs::file_size(one.outputFile)) / 1e3);
     std::printf("kyt, one file per student: %7.3f s  (%zu files)\n", perStudent, files.files.size());
 
     if (!withPython)
