@@ -6,6 +6,7 @@
 #include <QTimer>
 
 #include "extract/ui/form1.h"
+#include "query/ui/form3.h"
 #include "shell/product.h"
 #include "shell/ui/program.h"
 #include "shell/ui/qt_message_service.h"
@@ -31,6 +32,7 @@ int main(int argc, char** argv)
         configPath = QFileInfo(configPath).absoluteFilePath();
     kyt::Program program(messages, configPath.toStdString());
     program.setOpener("OKButton", [&program] { kyt::Form1::open(program.control()); });
+    program.setOpener("CancelButton", [&program] { kyt::Form3::open(program.control()); });
     QTimer::singleShot(0, &program, &kyt::Program::start);
     return app.exec();
 }
