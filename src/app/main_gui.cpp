@@ -5,11 +5,13 @@
 #include <QFileInfo>
 #include <QTimer>
 
+#include "admin/ui/form5.h"
 #include "extract/ui/form1.h"
 #include "query/ui/form3.h"
 #include "shell/product.h"
 #include "shell/ui/program.h"
 #include "shell/ui/qt_message_service.h"
+#include "shell/ui/window_registration.h"
 
 int main(int argc, char** argv)
 {
@@ -33,6 +35,11 @@ int main(int argc, char** argv)
     kyt::Program program(messages, configPath.toStdString());
     program.setOpener("OKButton", [&program] { kyt::Form1::open(program.control()); });
     program.setOpener("CancelButton", [&program] { kyt::Form3::open(program.control()); });
+    program.setOpener("Command3", [&program] { kyt::Form5::open(program.control()); });
+    kyt::Form5::branchesChanged = [] {
+        if (auto* query = qobject_cast<kyt::Form3*>(kyt::findWindow("Form3")))
+            query->reloadBranches();
+    };
     QTimer::singleShot(0, &program, &kyt::Program::start);
     return app.exec();
 }
