@@ -144,15 +144,16 @@ int extract(const Args& given)
 
     TerminalMessages messages;
     Control control;
-    control.AppTitle = std::string(kAppTitle);
-    control.Messages = &messages;
-    control.ConfigPath = configPath.empty() ? DefaultConfigPath() : std::filesystem::absolute(configPath).string();
+    control.session.AppTitle = std::string(kAppTitle);
+    control.session.Messages = &messages;
+    control.config.ConfigPath =
+        configPath.empty() ? DefaultConfigPath() : std::filesystem::absolute(configPath).string();
 
     switch (LoadConfiguration(control)) {
     case ConfigProblem::None:
         break;
     case ConfigProblem::CannotOpen:
-        std::fprintf(stderr, "kyt-cli extract: cannot read the configuration %s\n", control.ConfigPath.c_str());
+        std::fprintf(stderr, "kyt-cli extract: cannot read the configuration %s\n", control.config.ConfigPath.c_str());
         return kCouldNotStart;
     case ConfigProblem::TooShort:
     case ConfigProblem::EmptyCode:
@@ -160,11 +161,11 @@ int extract(const Args& given)
         std::fprintf(stderr,
                      "kyt-cli extract: the configuration %s needs the college code, the placement e-mail address "
                      "and the database path on its first three lines\n",
-                     control.ConfigPath.c_str());
+                     control.config.ConfigPath.c_str());
         return kCouldNotStart;
     case ConfigProblem::DatabaseNotFound:
         std::fprintf(stderr, "kyt-cli extract: the database %s named by %s does not exist (kyt-cli init-db makes one)\n",
-                     control.DatabasePath.c_str(), control.ConfigPath.c_str());
+                     control.config.DatabasePath.c_str(), control.config.ConfigPath.c_str());
         return kCouldNotStart;
     }
     if (StartUp(control) != StartUpResult::Ready) {

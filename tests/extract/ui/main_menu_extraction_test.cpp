@@ -10,6 +10,7 @@
 #include "extract/ui/form2.h"
 #include "shell/ui/firstform.h"
 #include "support/extraction_fixture.h"
+#include "word/application.h"
 
 namespace kyt {
 namespace {
@@ -24,9 +25,9 @@ protected:
     MainMenuExtraction()
     {
         fs::create_directory(folder);
-        setup.control.LastResumeFolder = folder.string();
-        setup.control.ConfigPath = dir.file("Kyt.ini");
-        setup.control.WordApp.reset();
+        setup.control.config.LastResumeFolder = folder.string();
+        setup.control.config.ConfigPath = dir.file("Kyt.ini");
+        setup.control.session.WordApp.reset();
         menu = std::make_unique<FirstForm>(setup.control);
         menu->setOpener("OKButton", [this] { Form1::open(setup.control); });
         menu->show();
@@ -72,9 +73,9 @@ TEST_F(MainMenuExtraction, ClosingTheMenuRunsTheStatusWindowsCloseBeforeTheDatab
     menu->close();
     ASSERT_EQ(setup.messages.messages().size(), 1u);
     EXPECT_EQ(setup.messages.last().text, " The resumes were extracted to " + setup.databasePath);
-    EXPECT_EQ(setup.control.Connector, nullptr);
+    EXPECT_EQ(setup.control.session.Connector, nullptr);
     // The run's folder and statistics reach the configuration file.
-    const std::string config = test::readFile(setup.control.ConfigPath);
+    const std::string config = test::readFile(setup.control.config.ConfigPath);
     EXPECT_NE(config.find(folder.string() + "\r\n"), std::string::npos) << config;
 }
 
