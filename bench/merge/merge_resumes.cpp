@@ -207,7 +207,7 @@ int main(int argc, char** argv)
     writeFile((fs::path(dir) / "students.json").string(), json);
 
     kyt::Control control;
-    control.DatabasePath = database;
+    control.config.DatabasePath = database;
     kyt::GenerateHooks hooks;
     kyt::GenerateOptions one;
     one.outputFile = (fs::path(dir) / "all.docx").string();

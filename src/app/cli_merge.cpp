@@ -52,7 +52,7 @@ int mergeCommand(const Args& given)
     if (const int failed = openSession(parser, "merge", control, messages))
         return failed;
     if (parser.isSet("all")) {
-        control.QueryCondition.clear();
+        control.query.QueryCondition.clear();
     } else {
         const int year = query::CurrentYear();
         query::Criteria criteria;

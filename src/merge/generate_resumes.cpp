@@ -21,15 +21,15 @@ const std::string kCrLf = "\r\n";
 // The module-wide values the generator reads, in one place.
 const std::string& queryCondition(const Control& control)
 {
-    return control.QueryCondition;
+    return control.query.QueryCondition;
 }
 const std::string& databasePath(const Control& control)
 {
-    return control.DatabasePath;
+    return control.config.DatabasePath;
 }
 MessageService* messages(const Control& control)
 {
-    return control.Messages;
+    return control.session.Messages;
 }
 
 void show(const Control& control, const std::string& text, const std::string& title, MsgIcon icon)
@@ -261,7 +261,7 @@ GenerateResult GenerateResumes(Control& control, const std::string& Folder, cons
         std::vector<std::string> failures;
         if (!converter || !word::Application::libreOfficeAvailable()) {
             show(control, "No PDF copies were made: LibreOffice is not installed. The résumés were saved as .docx.",
-                 control.AppTitle, MsgIcon::Exclamation);
+                 control.session.AppTitle, MsgIcon::Exclamation);
         } else {
             failures = converter->convertToPdf(result.files, output);
             size_t failed = 0;
@@ -278,7 +278,7 @@ GenerateResult GenerateResumes(Control& control, const std::string& Folder, cons
                 show(control,
                      std::to_string(failed) + " of " + std::to_string(failures.size()) +
                          " PDF copies could not be made. The first: " + first,
-                     control.AppTitle, MsgIcon::Exclamation);
+                     control.session.AppTitle, MsgIcon::Exclamation);
         }
     }
     show(control, " The generated resumes were saved at " + output, "Success.", MsgIcon::Information);

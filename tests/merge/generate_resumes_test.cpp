@@ -38,11 +38,11 @@ class GenerateResumesTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        control.DatabasePath = test::makeDatabase(dir);
-        control.Messages = &messages;
-        control.AppTitle = "Kyt v2.8";
+        control.config.DatabasePath = test::makeDatabase(dir);
+        control.session.Messages = &messages;
+        control.session.AppTitle = "Kyt v2.8";
         db::Failure failure;
-        auto database = db::Database::open(control.DatabasePath, db::Road::Connector, failure);
+        auto database = db::Database::open(control.config.DatabasePath, db::Road::Connector, failure);
         ASSERT_TRUE(database) << failure.description;
         // Stored out of USN order; the third student has no semester marks, so no FreePercent row.
         struct Stored {
@@ -83,7 +83,7 @@ protected:
     std::string mergeQuerySql()
     {
         db::Failure failure;
-        auto database = db::Database::open(control.DatabasePath, db::Road::Query, failure);
+        auto database = db::Database::open(control.config.DatabasePath, db::Road::Query, failure);
         std::string sql;
         EXPECT_TRUE(database && database->savedQuery("MergeQuery", sql, failure)) << failure.description;
         return sql;
@@ -129,7 +129,7 @@ TEST_F(GenerateResumesTest, FromTheMainMenuEveryStudentComesOutOnceInUsnOrder)
 TEST_F(GenerateResumesTest, ASelectionKeepsItsConditionAndOrder)
 {
     writeTarget(kFormat);
-    control.QueryCondition =
+    control.query.QueryCondition =
         " where (Percent1To6 >= 60 )  AND ( usn like '*22CS*') AND not exists ( select class  from  Marks where "
         "marks.usn = personal.usn AND  marks.education_level >= 3  AND  (marks.class = 'Second') )  AND (usn = "
         "Freepercent.usn_FP)  ORDER BY Percent1To6 DESC";
@@ -151,8 +151,8 @@ TEST_F(GenerateResumesTest, TheQueryMayHaveFiveHundredAndTenCharactersButNotOneM
         messages.clear();
         progress.clear();
         events.clear();
-        control.QueryCondition = condition + std::string(length - head.size() - condition.size(), ' ');
-        ASSERT_EQ(MergeSql(control.QueryCondition).size(), length);
+        control.query.QueryCondition = condition + std::string(length - head.size() - condition.size(), ' ');
+        ASSERT_EQ(MergeSql(control.query.QueryCondition).size(), length);
         const std::string out = dir.file(std::to_string(length) + ".docx");
         const GenerateResult result = run({out});
         if (length == 510) {

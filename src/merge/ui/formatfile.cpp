@@ -82,8 +82,8 @@ FormatFile* FormatFile::open(Control& control, GenerateHooks hooks)
 
 void FormatFile::Form_Load()
 {
-    setWindowTitle(Q(control_.AppTitle + " -  Locate the target format file"));
-    const QString last = Q(control_.LastFormatFolder);
+    setWindowTitle(Q(control_.session.AppTitle + " -  Locate the target format file"));
+    const QString last = Q(control_.config.LastFormatFolder);
     // A remembered folder that no longer exists leaves the lists at the current folder.
     QString start = QDir::currentPath();
     if (!last.isEmpty() && QFileInfo(last).isDir())
@@ -131,8 +131,8 @@ void FormatFile::File1_DblClick(QListWidgetItem*)
 
 void FormatFile::tell(const std::string& text)
 {
-    if (control_.Messages)
-        control_.Messages->show(text, "", MsgIcon::None, MsgButtons::OK);
+    if (control_.session.Messages)
+        control_.session.Messages->show(text, "", MsgIcon::None, MsgButtons::OK);
 }
 
 void FormatFile::Command1_Click()
@@ -152,7 +152,7 @@ void FormatFile::Command1_Click()
         options.pdf = ui->Check2->isChecked();
     }
     hide();
-    control_.LastFormatFolder = folder().toStdString();
+    control_.config.LastFormatFolder = folder().toStdString();
     result_ = GenerateResumes(control_, folder().toStdString(), item->text().toStdString(), hooks_, options);
     close();
 }

@@ -35,10 +35,10 @@ class FormatFileTest : public test::WindowTest {
 protected:
     void SetUp() override
     {
-        state.DatabasePath = test::makeDatabase(dir);
-        state.AppTitle = "Kyt v2.8";
+        state.config.DatabasePath = test::makeDatabase(dir);
+        state.session.AppTitle = "Kyt v2.8";
         db::Failure failure;
-        auto database = db::Database::open(state.DatabasePath, db::Road::Connector, failure);
+        auto database = db::Database::open(state.config.DatabasePath, db::Road::Connector, failure);
         ASSERT_TRUE(database) << failure.description;
         for (const char* usn : {"1RV22CS001", "1RV22CS002"}) {
             test::Student student;
@@ -49,7 +49,7 @@ protected:
         test::writeFile(dir.file("formats/Wipro.docx"), test::docxWithBody(kFormat));
         test::writeFile(dir.file("formats/~$Wipro.docx"), "owner file");
         test::writeFile(dir.file("formats/notes.txt"), "not a format");
-        state.LastFormatFolder = dir.file("formats");
+        state.config.LastFormatFolder = dir.file("formats");
         hooks.ShowProgress = [this](int16_t p) { progress.push_back(p); };
         hooks.AskOutputFile = [this](const std::string&, const std::string&) { return dir.file("out.docx"); };
     }
@@ -84,7 +84,7 @@ TEST_F(FormatFileTest, OpensAtTheLastFormatFolderListingWordDocumentsOnly)
     auto* files = control<QListWidget>(window, "File1");
     ASSERT_EQ(files->count(), 1);
     EXPECT_EQ(files->item(0)->text(), "Wipro.docx");
-    EXPECT_TRUE(state.Windows.contains("FormatFile"));
+    EXPECT_TRUE(state.session.Windows.contains("FormatFile"));
 }
 
 TEST_F(FormatFileTest, OkWithoutAFileAsksForOneAndStays)
@@ -102,7 +102,7 @@ TEST_F(FormatFileTest, OkWithoutAFileAsksForOneAndStays)
 TEST_F(FormatFileTest, HelpIsARealMessageBoxClosedWithItsButton)
 {
     QtMessageService shown;
-    state.Messages = &shown;
+    state.session.Messages = &shown;
     FormatFile* window = openWindow();
     test::RealDialogs dialogs;
     dialogs.click(QMessageBox::Ok);
@@ -119,8 +119,8 @@ TEST_F(FormatFileTest, HelpIsARealMessageBoxClosedWithItsButton)
 TEST_F(FormatFileTest, OkGeneratesTheResumesAnswersTheSuccessBoxAndUnloads)
 {
     QtMessageService shown;
-    state.Messages = &shown;
-    state.LastFormatFolder.clear();
+    state.session.Messages = &shown;
+    state.config.LastFormatFolder.clear();
     FormatFile* window = openWindow();
     // The officer walks from the current folder to the formats folder.
     window->Drive1_Change(control<QComboBox>(window, "Drive1")->currentIndex());
@@ -136,7 +136,7 @@ TEST_F(FormatFileTest, OkGeneratesTheResumesAnswersTheSuccessBoxAndUnloads)
     EXPECT_EQ(dialogs.seen().at(0).icon, QMessageBox::Information);
     EXPECT_EQ(dialogs.seen().at(0).text, " The generated resumes were saved at " + dir.file("out.docx"));
     EXPECT_TRUE(fs::exists(dir.file("out.docx")));
-    EXPECT_EQ(state.LastFormatFolder, dir.file("formats"));
+    EXPECT_EQ(state.config.LastFormatFolder, dir.file("formats"));
     EXPECT_EQ(progress.back(), 100);
     QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(guarded.isNull()) << "the window is unloaded after the run";
