@@ -140,6 +140,9 @@ TEST_F(QueryWindows, EnterMovesOnOrRetrieves)
     test::keyClick(the("Text1"), Qt::Key_Enter);
     ASSERT_NE(results(), nullptr);
     EXPECT_TRUE(results()->isVisible());
+    results()->close();
+    test::keyClick(the("Text3"), Qt::Key_Return);
+    EXPECT_TRUE(results()->isVisible());
     EXPECT_TRUE(messages.messages().empty());
 }
 
