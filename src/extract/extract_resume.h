@@ -17,13 +17,13 @@ inline constexpr int16_t kResumeStored = 1;
 inline constexpr int16_t kResumeRejected = -1;
 // The database could not be written for a reason that is not the résumé's (a lock, a full disk, a
 // read-only folder, an I/O error): nothing of it was stored and it was not judged; the run must stop.
-// The cause is control.Connector->EnvironmentFailure().
+// The cause is control.session.Connector->EnvironmentFailure().
 inline constexpr int16_t kResumeNotRead = -2;
 // The progress value that means "this document is finished" (shown as 100).
 inline constexpr int16_t kProgressFinished = 2786;
 
 // 1 when the student was stored and committed, -1 when the résumé was rejected (nothing stored).
-// Needs control.WordApp started and control.Connector connected.
+// Needs control.session.WordApp started and control.session.Connector connected.
 int16_t ExtractResume(Control& control, const std::string& Path);
 // The same with the document read already (a run reads the next .docx while the database commits the
 // current student). `document` null means it could not be read, for the reason `openError`.

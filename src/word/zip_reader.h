@@ -32,6 +32,8 @@ public:
     ZipStatus readAt(zip_uint64_t index, size_t cap, std::string& out, std::string* name = nullptr,
                      zip_uint64_t* size = nullptr, zip_uint64_t* packed = nullptr) const;
     zip_int64_t entryCount() const { return entries_; }
+    // The name of entry `index` (0 to entryCount() - 1) as stored; empty when it has none.
+    std::string name(zip_int64_t index) const;
 
 private:
     ZipArchive archive_;

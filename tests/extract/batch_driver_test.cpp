@@ -9,6 +9,7 @@
 #include <functional>
 #include <memory>
 
+#include "db/data_connector.h"
 #include "extract/extract_resume.h"
 #include "support/db_faults.h"
 #include "support/extraction_fixture.h"
@@ -99,7 +100,7 @@ TEST_F(BatchDriverTest, LogOfThreeDocumentsWithTheSecondRejectedIsExact)
     EXPECT_EQ(result.outcome, RunOutcome::Completed);
     EXPECT_EQ(result.scanned, 3);
     EXPECT_EQ(result.rejected, 1);
-    EXPECT_EQ(setup.control.SuccessfulDocuments, 2);
+    EXPECT_EQ(setup.control.run.SuccessfulDocuments, 2);
     EXPECT_EQ(students(), 2);
 
     // The rejected document and the log are copied aside.
@@ -107,7 +108,7 @@ TEST_F(BatchDriverTest, LogOfThreeDocumentsWithTheSecondRejectedIsExact)
     EXPECT_TRUE(fs::exists(side / "b.docx"));
     EXPECT_FALSE(fs::exists(side / "a.docx"));
     EXPECT_EQ(test::readFile((side / kErrorLogName).string()), expected);
-    EXPECT_EQ(setup.control.CopyFailures, 0);
+    EXPECT_EQ(setup.control.run.CopyFailures, 0);
 }
 
 // Documents are read one ahead of the run: each must still be stored or rejected under its own name.
@@ -161,9 +162,9 @@ TEST_F(BatchDriverTest, StatusShowsTheRunAndItsTotals)
     EXPECT_TRUE(view.scanningHeading);
     EXPECT_TRUE(view.complete);
     EXPECT_EQ(view.lastResumeProgress, 100);
-    EXPECT_EQ(setup.control.LastResumeFolder, folder.string());
-    EXPECT_EQ(setup.control.WordApp, nullptr);
-    EXPECT_EQ(setup.control.ErrorLog, nullptr);
+    EXPECT_EQ(setup.control.config.LastResumeFolder, folder.string());
+    EXPECT_EQ(setup.control.session.WordApp, nullptr);
+    EXPECT_EQ(setup.control.run.ErrorLog, nullptr);
 }
 
 TEST_F(BatchDriverTest, RunWithEveryDocumentStoredLeavesNoLog)
@@ -193,7 +194,7 @@ TEST_F(BatchDriverTest, AsksAfterTenProblemsAndStopsOnNo)
     EXPECT_NE(setup.messages.last().text.find("Do you want to continue anyway?"), std::string::npos);
     EXPECT_EQ(result.outcome, RunOutcome::Stopped);
     EXPECT_EQ(result.scanned, 10);
-    EXPECT_EQ(setup.control.SuccessfulDocuments, 0);
+    EXPECT_EQ(setup.control.run.SuccessfulDocuments, 0);
     // The block of the document at which the run stopped closes with its name and "-".
     const std::string text = log();
     const std::string ending = "bad19.docx-\r\n\r\n";
@@ -247,13 +248,13 @@ TEST_F(BatchDriverTest, LogThatCannotBeCreatedStopsTheRunBeforeAnyDocument)
     EXPECT_NE(setup.messages.last().text.find("Kyt_errors.txt"), std::string::npos);
     EXPECT_TRUE(view.documents.empty());
     EXPECT_EQ(students(), 0);
-    EXPECT_EQ(setup.control.WordApp, nullptr);
+    EXPECT_EQ(setup.control.session.WordApp, nullptr);
 }
 
 TEST_F(BatchDriverTest, RunWithoutADatabaseDoesNotStart)
 {
     add("a.docx", ResumeForm::be("1QP01CS001"));
-    setup.control.Connector->CloseConnection();
+    setup.control.session.Connector->CloseConnection();
     const RunResult result = run();
     EXPECT_EQ(result.outcome, RunOutcome::CouldNotStart);
     ASSERT_EQ(setup.messages.messages().size(), 1u);
@@ -270,7 +271,7 @@ TEST_F(BatchDriverTest, FailedCopiesAreCountedAndTheRunGoesOn)
     test::writeFile((folder / kSideFolderName).string(), "a file where the folder should be");
     const RunResult result = run(true);
     EXPECT_EQ(result.scanned, 3);
-    EXPECT_EQ(setup.control.CopyFailures, -2);
+    EXPECT_EQ(setup.control.run.CopyFailures, -2);
     EXPECT_EQ(students(), 1);
 }
 
@@ -278,8 +279,8 @@ TEST_F(BatchDriverTest, StatisticsAddTheRunsDocumentsAndSeconds)
 {
     for (int k = 1; k <= 4; ++k)
         add("r" + std::to_string(k) + ".docx", ResumeForm::be("1QP01CS00" + std::to_string(k)));
-    setup.control.TotalDocumentsScanned = 6;
-    setup.control.TotalScanSeconds = 8;
+    setup.control.config.TotalDocumentsScanned = 6;
+    setup.control.config.TotalScanSeconds = 8;
     // Each document takes 2, 3, 3 and 4 seconds by this clock.
     std::vector<double> ticks{0, 2, 10, 13, 20, 23, 30, 34};
     size_t next = 0;
@@ -287,9 +288,9 @@ TEST_F(BatchDriverTest, StatisticsAddTheRunsDocumentsAndSeconds)
     options.folder = folder.string();
     options.clock = [&] { return ticks.at(next++); };
     RunExtraction(setup.control, view, options);
-    EXPECT_EQ(setup.control.TotalDocumentsScanned, 10);
-    EXPECT_DOUBLE_EQ(setup.control.TotalScanSeconds, 20);
-    EXPECT_DOUBLE_EQ(setup.control.AverageScanSeconds, 2);
+    EXPECT_EQ(setup.control.config.TotalDocumentsScanned, 10);
+    EXPECT_DOUBLE_EQ(setup.control.config.TotalScanSeconds, 20);
+    EXPECT_DOUBLE_EQ(setup.control.config.AverageScanSeconds, 2);
 }
 
 // A failing environment is not a bad résumé: the run stops at once, the résumé being read is rolled
@@ -338,18 +339,18 @@ INSTANTIATE_TEST_SUITE_P(
         EnvironmentFault{"WriteLock", "locked",
                          [](ExtractionSetup& s, const fs::path&) -> std::function<void()> {
                              auto lock = std::make_shared<test::DatabaseLock>(s.databasePath);
-                             s.control.Connector->GetCurrentConnection()->setBusyTimeout(0);
+                             s.control.session.Connector->GetCurrentConnection()->setBusyTimeout(0);
                              return [lock, &s] {
                                  lock->release();
-                                 s.control.Connector->GetCurrentConnection()->setBusyTimeout(5000);
+                                 s.control.session.Connector->GetCurrentConnection()->setBusyTimeout(5000);
                              };
                          }},
         EnvironmentFault{"FullDatabase", "full",
                          [](ExtractionSetup& s, const fs::path&) -> std::function<void()> {
-                             EXPECT_TRUE(test::fillDisk(*s.control.Connector->GetCurrentConnection()));
+                             EXPECT_TRUE(test::fillDisk(*s.control.session.Connector->GetCurrentConnection()));
                              return [&s] {
                                  db::Failure failure;
-                                 s.control.Connector->GetCurrentConnection()->exec("PRAGMA max_page_count = 1073741823",
+                                 s.control.session.Connector->GetCurrentConnection()->exec("PRAGMA max_page_count = 1073741823",
                                                                                   failure);
                              };
                          }}),
@@ -388,7 +389,7 @@ TEST_F(BatchDriverTest, AReadOnlyDatabaseFolderStopsTheRun)
         auto connector = std::make_unique<db::DataConnector>();
         if (connector->ConnectToDataBase("Admin", "", setup.databasePath) != 2)
             return 3;
-        setup.control.Connector = std::move(connector);
+        setup.control.session.Connector = std::move(connector);
         const RunResult result = run();
         if (result.outcome != RunOutcome::EnvironmentFailed)
             return 1;
