@@ -8,6 +8,9 @@
 #include "admin/ui/form5.h"
 #include "extract/ui/form1.h"
 #include "query/ui/form3.h"
+#include "query/ui/form4.h"
+#include "query/ui/form6.h"
+#include "query/ui/save_to_file.h"
 #include "shell/product.h"
 #include "shell/ui/program.h"
 #include "shell/ui/qt_message_service.h"
@@ -36,6 +39,10 @@ int main(int argc, char** argv)
     program.setOpener("OKButton", [&program] { kyt::Form1::open(program.control()); });
     program.setOpener("CancelButton", [&program] { kyt::Form3::open(program.control()); });
     program.setOpener("Command3", [&program] { kyt::Form5::open(program.control()); });
+    kyt::Form4::setOpener("Command3", [&program](kyt::Form4& results) {
+        kyt::SaveResultsToFile(program.control(), results);
+    });
+    kyt::Form4::setOpener("Command4", [&program](kyt::Form4& results) { kyt::Form6::open(program.control(), results); });
     kyt::Form5::branchesChanged = [] {
         if (auto* query = qobject_cast<kyt::Form3*>(kyt::findWindow("Form3")))
             query->reloadBranches();

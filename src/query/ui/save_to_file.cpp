@@ -65,7 +65,7 @@ void tellNotSaved(Control& control, const std::string& reason)
 
 ChooseSaveFile& saveFileChooser()
 {
-    static ChooseSaveFile chooser = askWithDialog;
+    static ChooseSaveFile chooser;
     return chooser;
 }
 
@@ -96,11 +96,10 @@ void SaveResultsToFile(Control& control, Form4& results)
     if (records == 0)
         if (auto* generate = results.findChild<QPushButton*>("Command2"))
             generate->setEnabled(false);
-    const query::ResultTable& grid = saved;
     results.showResult(saved);
     if (auto* count = results.findChild<QLabel*>("Label2"))
         count->setText(QString::number(records));
-    results.gridCols = static_cast<int16_t>(grid.fieldCount());
+    results.gridCols = static_cast<int16_t>(saved.fieldCount());
     results.gridRows = static_cast<int16_t>(records);
 
     const QString titleText = results.findChild<QLineEdit*>("Text1") ? results.findChild<QLineEdit*>("Text1")->text()
@@ -112,8 +111,8 @@ void SaveResultsToFile(Control& control, Form4& results)
 
     const query::SaveLayout layout{results.PageTitle, results.NoTables, results.NoPageBreak,
                                    results.Delimit.empty() ? std::string("Space") : results.Delimit};
-    const QString path =
-        saveFileChooser()(&results, QString::fromStdString(query::DefaultSaveFileName(titleText.toStdString())));
+    const QString suggested = QString::fromStdString(query::DefaultSaveFileName(titleText.toStdString()));
+    const QString path = saveFileChooser() ? saveFileChooser()(&results, suggested) : askWithDialog(&results, suggested);
     if (path.isEmpty()) {
         tellNotSaved(control, {});
         return;

@@ -15,7 +15,7 @@ namespace kyt {
 class Form4;
 
 // Asks where to save, offering `suggested` (a file name); an empty answer is a cancelled dialog. A
-// save-file dialog unless replaced (tests answer without one).
+// save-file dialog while none is set (tests answer without one).
 using ChooseSaveFile = std::function<QString(QWidget* parent, const QString& suggested)>;
 ChooseSaveFile& saveFileChooser();
 

@@ -1,9 +1,11 @@
 #include <QApplication>
 #include <QMessageBox>
-#include <QTimer>
 
 #include "save_windows.h"
 #include "shell/ui/qt_message_service.h"
+#include <QPushButton>
+
+#include "support/real_dialogs.h"
 
 using namespace kyt;
 using kyt::test::SaveWindows;
@@ -51,7 +53,7 @@ TEST_F(Form6Test, SequenceNumbersAreCheckedBeforeAnythingIsTakenOver)
     } cases[] = {
         {"any arrangement of 0 to n-1", {{true, "2"}, {true, "0"}, {true, "1"}, {false, "3"}}, 0, "", "", "",
          {"Name", "Percent1To6", "USN", ""}},
-        {"halves go to the even neighbour", {{true, "0.5"}, {true, "1.5"}, {true, "1"}, {false, ""}}, -22,
+        {"halves go to the even neighbour", {{true, "0.5"}, {true, "1.5"}, {true, "2"}, {false, ""}}, -22,
          "One or more fields has the same sequence number. please correct it", "Kyt Error", "Text1_2"},
         {"a gap", {{true, "0"}, {true, "1"}, {true, "3"}, {false, ""}}, -21,
          "one or more of the sequence number is larger than the number of selected fields\r\n"
@@ -75,7 +77,6 @@ TEST_F(Form6Test, SequenceNumbersAreCheckedBeforeAnythingIsTakenOver)
         results->InitSelection();
         const auto before = results->ColumnNameBySequence;
         open();
-        options->activateWindow();
         for (int i = 0; i < 4; ++i)
             set(i, c.rows[static_cast<size_t>(i)].first, c.rows[static_cast<size_t>(i)].second);
         messages.clear();
@@ -91,8 +92,7 @@ TEST_F(Form6Test, SequenceNumbersAreCheckedBeforeAnythingIsTakenOver)
             EXPECT_EQ(messages.last().text, c.text);
             EXPECT_EQ(messages.last().title, c.title);
             EXPECT_EQ(messages.last().icon, MsgIcon::Critical);
-            EXPECT_EQ(QApplication::focusWidget() ? QApplication::focusWidget()->objectName().toStdString() : "",
-                      c.focus);
+            EXPECT_EQ(options->focusWidget() ? options->focusWidget()->objectName().toStdString() : "", c.focus);
             EXPECT_FALSE(results->ColsSet) << "a refused choice changes nothing";
             EXPECT_EQ(results->ColumnNameBySequence, before);
             test::click(options, "Command2");
@@ -194,22 +194,14 @@ TEST_F(Form6Test, HelpAnsweredThroughARealMessageBox)
     QtMessageService real;
     state.Messages = &real;
     open();
-    std::string shown;
-    QTimer answer;
-    QObject::connect(&answer, &QTimer::timeout, [&] {
-        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        if (!box)
-            return;
-        answer.stop();
-        shown = box->text().toStdString();
-        EXPECT_EQ(box->icon(), QMessageBox::Information);
-        box->button(QMessageBox::Ok)->click();
-    });
-    answer.start(10);
+    test::RealDialogs dialogs;
+    dialogs.click(QMessageBox::Ok);
     test::click(options, "Command3");
     state.Messages = &messages;
-    EXPECT_EQ(shown,
+    ASSERT_TRUE(dialogs.allAnswered());
+    EXPECT_EQ(dialogs.seen().at(0).text,
               "The Seq No. is used to set the order of how the columns are saved in the word document. The first "
               "column has a Seq No. of 0 and the second column a Seq No. of 1 and so on");
+    EXPECT_EQ(dialogs.seen().at(0).icon, QMessageBox::Information);
     EXPECT_TRUE(stillOpen());
 }

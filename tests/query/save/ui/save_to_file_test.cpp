@@ -6,7 +6,11 @@
 #include "../docx_outline.h"
 #include "query/ui/save_to_file.h"
 #include "save_windows.h"
+#include "shell/ui/qt_message_service.h"
 #include "support/file_size_limit.h"
+#include <QPushButton>
+
+#include "support/real_dialogs.h"
 
 using namespace kyt;
 using kyt::test::docxOutline;
@@ -133,4 +137,20 @@ TEST_F(SaveToFileTest, EmptySaveResultDisablesGenerate)
     EXPECT_EQ(messages.last().text, "Information Saved. ");
     EXPECT_FALSE(generate->isEnabled());
     EXPECT_EQ(test::readFile(path), "\xEF\xBB\xBFUSN,Name,Percent1To6,Email\r\n");
+}
+
+TEST_F(SaveToFileTest, RealSaveDialogAndMessageBox)
+{
+    showResult();
+    saveFileChooser() = nullptr;  // the program's own dialog
+    QtMessageService real;
+    state.Messages = &real;
+    test::RealDialogs dialogs;
+    dialogs.chooseFile(QString::fromStdString(dir.file("from the dialog"))).click(QMessageBox::Ok);
+    test::click(results.get(), "Command3");
+    state.Messages = &messages;
+    ASSERT_TRUE(dialogs.allAnswered());
+    EXPECT_EQ(dialogs.seen().at(1).text, "Information Saved. ");
+    EXPECT_EQ(dialogs.seen().at(1).title, "Success");
+    EXPECT_EQ(docxOutline(dir.file("from the dialog.docx")).at(0), "P c|Student List");
 }
