@@ -65,10 +65,6 @@ TEST_F(Form6Test, SequenceNumbersAreCheckedBeforeAnythingIsTakenOver)
          "one or more of the sequence number is larger than the number of selected fields\r\n"
          "Max sequence number for this selection is 2",
          "", "Text1_0"},
-        {"a number past the rows", {{true, "0"}, {true, "9"}, {false, ""}, {false, ""}}, -21,
-         "one or more of the sequence number is larger than the number of selected fields\r\n"
-         "Max sequence number for this selection is 1",
-         "", "Text1_1"},
         {"nothing ticked", {{false, ""}, {false, ""}, {false, ""}, {false, ""}}, -21,
          "Please select atleast one field", "", "Check1_0"},
     };
