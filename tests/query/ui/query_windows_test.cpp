@@ -2,12 +2,9 @@
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QProgressBar>
 #include <QPushButton>
-#include <QRadioButton>
 #include <QTableView>
 
 #include "../students.h"
@@ -88,12 +85,9 @@ TEST_F(QueryWindows, DefaultsAtLoadFollowTheYearAndTheBranchList)
     EXPECT_EQ(the<QComboBox>("Combo1_1")->currentText(), "EC");
     EXPECT_EQ(the<QComboBox>("Combo1_2")->currentText(), "None Else");
     EXPECT_TRUE(the("Text4")->isHidden());
-    EXPECT_EQ(the<QComboBox>("cmbFromSem")->currentText(), "1");
-    EXPECT_EQ(the<QComboBox>("cmbToSem")->currentText(), "6");
-    EXPECT_EQ(the<QComboBox>("Combo4")->currentText(), "Atleast");
-    EXPECT_EQ(the<QComboBox>("Combo5")->currentText(), "aggregate");
-    EXPECT_EQ(the<QComboBox>("Combo6")->currentText(), "Decendingly");
-    EXPECT_FALSE(the<QRadioButton>("FirstClassOption")->isChecked() || the<QRadioButton>("FCDOption")->isChecked());
+    EXPECT_EQ(form->criteria().toSemester, "6");
+    EXPECT_FALSE(form->criteria().ascending);
+    EXPECT_EQ(form->criteria().classOption, query::ClassOption::None);
 
     // Another year, and two branches only: the third box falls on "All Branches", which shows the exclusions.
     setBranches({"CS", "EC"});
@@ -247,22 +241,17 @@ TEST_F(QueryWindows, ALockedDatabaseIsToldAndTheWindowStaysUsable)
     EXPECT_EQ(inResults<QLabel>("Label2")->text(), "3");
 }
 
-TEST_F(QueryWindows, HelpAndARefusalAnsweredInRealMessageBoxes)
+TEST_F(QueryWindows, HelpAnsweredInARealMessageBox)
 {
     QtMessageService shown;
     state.Messages = &shown;
     test::RealDialogs dialogs;
-    dialogs.click(QMessageBox::Ok).click(QMessageBox::Ok);
+    dialogs.click(QMessageBox::Ok);
     test::click(form.get(), "Command3");
-    the<QLineEdit>("Text1")->setText("abc");
-    retrieve();
     ASSERT_TRUE(dialogs.allAnswered());
     EXPECT_EQ(dialogs.seen().at(0).title, "Kyt v2.8");
     EXPECT_EQ(dialogs.seen().at(0).icon, QMessageBox::Information);
     EXPECT_EQ(dialogs.seen().at(0).text.rfind("Please see the user's manual under Query Resume Database", 0), 0u);
-    EXPECT_EQ(dialogs.seen().at(1).text, "Please enter a valid number in the percent field");
-    EXPECT_EQ(dialogs.seen().at(1).icon, QMessageBox::Critical);
-    EXPECT_EQ(dialogs.seen().at(1).buttons, QMessageBox::Ok);
 }
 
 TEST_F(QueryWindows, ResultsWindowLoadsAgainAfterCloseKeepingItsFields)
@@ -274,8 +263,6 @@ TEST_F(QueryWindows, ResultsWindowLoadsAgainAfterCloseKeepingItsFields)
     window->ShowProgress(3);
     EXPECT_FALSE(inResults("ProgressBar1")->isHidden());
     EXPECT_EQ(inResults<QLabel>("Label6")->text(), "3 %");
-    window->ShowProgress(50);
-    EXPECT_EQ(inResults<QProgressBar>("ProgressBar1")->value(), 50);
     test::click(window, "Command1");
     EXPECT_TRUE(window->isHidden());
 
