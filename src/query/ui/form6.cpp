@@ -69,7 +69,7 @@ QLineEdit* Form6::Text1(int i) const
 
 void Form6::Form_Load()
 {
-    setWindowTitle(QString::fromStdString(control_.AppTitle + " - Advanced Save options"));
+    setWindowTitle(QString::fromStdString(control_.session.AppTitle + " - Advanced Save options"));
     ui->Combo1->addItems({"Space", "Comma", "Tab", "SemiColon"});
     ui->Combo1->setCurrentIndex(0);
 }
@@ -167,7 +167,7 @@ void Form6::Command2_Click()
 
 void Form6::Command3_Click()
 {
-    control_.Messages->show(std::string("The Seq No. is used to set the order of how the columns are saved in the "
+    control_.session.Messages->show(std::string("The Seq No. is used to set the order of how the columns are saved in the "
                                         "word document.") +
                                 " The first column has a Seq No. of 0 and the second column a Seq No. of 1 and so on",
                             "", MsgIcon::Information, MsgButtons::OK);
@@ -182,7 +182,7 @@ int16_t setColumnSelections(Form4& results, Form6& options, Control& control)
                         options.Text1(i)->text().toStdString()});
     const query::ColumnChoice choice = query::SelectColumns(rows);
     if (choice.result < 0) {
-        control.Messages->show(choice.text, choice.title, choice.icon, MsgButtons::OK);
+        control.session.Messages->show(choice.text, choice.title, choice.icon, MsgButtons::OK);
         if (choice.focusOnTick)
             options.Check1(choice.focusRow)->setFocus();
         else

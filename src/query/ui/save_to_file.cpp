@@ -57,7 +57,7 @@ struct ShownResult {
 
 void tellNotSaved(Control& control, const std::string& reason)
 {
-    control.Messages->show(reason.empty() ? kNotSaved : std::string(kNotSaved) + "\r\n" + reason, "Possible Error",
+    control.session.Messages->show(reason.empty() ? kNotSaved : std::string(kNotSaved) + "\r\n" + reason, "Possible Error",
                            MsgIcon::Exclamation, MsgButtons::OK);
 }
 
@@ -77,14 +77,14 @@ void SaveResultsToFile(Control& control, Form4& results)
         if (results.ColumnSelected[i] == 1)
             names.push_back(results.ColumnNameBySequence[k++]);
     std::string sql, error;
-    if (!query::BuildSaveSql(names, control.QueryCondition, sql, error)) {
+    if (!query::BuildSaveSql(names, control.query.QueryCondition, sql, error)) {
         tellNotSaved(control, error);
         return;
     }
     query::ResultTable saved;
     db::Failure failure;
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    const bool ran = query::OpenResult(control.DatabasePath, sql, saved, failure);
+    const bool ran = query::OpenResult(control.config.DatabasePath, sql, saved, failure);
     QApplication::restoreOverrideCursor();
     if (!ran) {
         tellNotSaved(control, failure.description);
@@ -124,7 +124,7 @@ void SaveResultsToFile(Control& control, Form4& results)
         tellNotSaved(control, error);
         return;
     }
-    control.Messages->show("Information Saved. ", "Success", MsgIcon::Information, MsgButtons::OK);
+    control.session.Messages->show("Information Saved. ", "Success", MsgIcon::Information, MsgButtons::OK);
 }
 
 }  // namespace kyt

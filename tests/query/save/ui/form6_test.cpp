@@ -188,12 +188,12 @@ TEST_F(Form6Test, HelpAnsweredThroughARealMessageBox)
 {
     showResult();
     QtMessageService real;
-    state.Messages = &real;
+    state.session.Messages = &real;
     open();
     test::RealDialogs dialogs;
     dialogs.click(QMessageBox::Ok);
     test::click(options, "Command3");
-    state.Messages = &messages;
+    state.session.Messages = &messages;
     ASSERT_TRUE(dialogs.allAnswered());
     EXPECT_EQ(dialogs.seen().at(0).text,
               "The Seq No. is used to set the order of how the columns are saved in the word document. The first "

@@ -126,11 +126,11 @@ TEST_F(SaveToFileTest, RealSaveDialogAndMessageBox)
     showResult();
     saveFileChooser() = nullptr;  // the program's own dialog
     QtMessageService real;
-    state.Messages = &real;
+    state.session.Messages = &real;
     test::RealDialogs dialogs;
     dialogs.chooseFile(QString::fromStdString(dir.file("from the dialog"))).click(QMessageBox::Ok);
     test::click(results.get(), "Command3");
-    state.Messages = &messages;
+    state.session.Messages = &messages;
     ASSERT_TRUE(dialogs.allAnswered());
     EXPECT_EQ(dialogs.seen().at(1).text, "Information Saved. ");
     EXPECT_EQ(dialogs.seen().at(1).title, "Success");

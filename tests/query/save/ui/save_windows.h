@@ -19,7 +19,7 @@ protected:
     void SetUp() override
     {
         configure();
-        state.DatabasePath = database;
+        state.config.DatabasePath = database;
         db::Failure failure;
         auto db = db::Database::open(database, db::Road::Connector, failure);
         ASSERT_TRUE(db) << failure.description;
@@ -39,11 +39,11 @@ protected:
     void showResult(bool rankedByUsn = true,
                     const std::string& select = "SELECT USN,Name, Percent1To6 , Email FROM personal, FreePercent ")
     {
-        state.QueryCondition = " where (Percent1To6 >= 0 )  AND ( usn like '*22*') AND (usn = Freepercent.usn_FP) "
+        state.query.QueryCondition = " where (Percent1To6 >= 0 )  AND ( usn like '*22*') AND (usn = Freepercent.usn_FP) "
                                " ORDER BY " + std::string(rankedByUsn ? "USN" : "Percent1To6") + " ASC";
         query::ResultTable table;
         db::Failure failure;
-        ASSERT_TRUE(query::OpenResult(database, select + state.QueryCondition, table, failure)) << failure.description;
+        ASSERT_TRUE(query::OpenResult(database, select + state.query.QueryCondition, table, failure)) << failure.description;
         results->showQueryResult(table, rankedByUsn, false);
     }
 
