@@ -13,6 +13,8 @@
 #include <system_error>
 #include <thread>
 
+#include "db/data_connector.h"
+#include "db/database.h"
 #include "extract/error_log.h"
 #include "extract/extract_resume.h"
 #include "extract/validation.h"
@@ -213,6 +215,20 @@ void ShowFinishMessages(Control& control, bool copyErroredResumes)
     }
 }
 
+void BringDatabaseUpToDate(Control& control)
+{
+    db::Database* database = control.Connector ? control.Connector->GetCurrentConnection() : nullptr;
+    db::Failure failure;
+    if (!database || database->checkpoint(failure) || !control.Messages)
+        return;
+    const std::string& path = database->path();
+    control.Messages->show("The students of this run are stored, but the database file " + path +
+                               " could not be brought up to date yet: they are kept in " + path +
+                               "-wal beside it until Kyt closes.\n\nUntil then, copy both files when you make a "
+                               "copy of the database.\n\n" + failure.description,
+                           "Kyt Message", MsgIcon::Information, MsgButtons::OK);
+}
+
 RunResult RunExtraction(Control& control, ExtractionView& view, const RunOptions& options)
 {
     RunResult result;
@@ -377,6 +393,7 @@ RunResult RunExtraction(Control& control, ExtractionView& view, const RunOptions
 
     control.WordApp.reset();
     result.scanned = scanned;
+    BringDatabaseUpToDate(control);
     return result;
 }
 

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <limits>
 
+#include "db/data_connector.h"
+#include "db/database.h"
 #include "db/recordset.h"
 #include "shell/product.h"
 
@@ -105,6 +107,10 @@ StartUpResult StartUp(Control& control)
         control.Connector->CloseConnection();
         return StartUpResult::NotConnected;
     }
+
+    // A write-ahead log on a network share that could not be ended: the officer must know.
+    if (!connection->storage().warning.empty() && control.Messages)
+        control.Messages->show(connection->storage().warning, "Kyt Message", MsgIcon::Exclamation, MsgButtons::OK);
 
     if (branches.isEOF() && branches.isBOF())
         show(control,

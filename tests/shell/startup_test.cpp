@@ -4,6 +4,7 @@
 
 #include "db/database.h"
 #include "shell/startup.h"
+#include "support/db_faults.h"
 #include "support/scripted_messages.h"
 #include "support/temp_dir.h"
 #include "support/test_config.h"
@@ -128,6 +129,29 @@ TEST_F(StartUpProcedure, AMissingDatabaseIsReportedWithItsReason)
                   control.Connector->ErrDesc);
     EXPECT_FALSE(control.Connector->ErrDesc.empty());
     EXPECT_EQ(control.DbErrorCount, 0);
+}
+
+// The database sits on a network share in write-ahead-log mode, and another program has it open, so the
+// log cannot be ended: the officer is told, and Kyt starts.
+TEST_F(StartUpProcedure, AWriteAheadLogThatCannotBeEndedOnAShareIsTold)
+{
+    control.DatabasePath = test::makeDatabase(dir);
+    {
+        test::FakeFileSystem localDisk(test::kExt4);
+        db::Failure failure;
+        ASSERT_TRUE(db::Database::open(control.DatabasePath, db::Road::Connector, failure)) << failure.description;
+    }
+    test::DatabaseLock otherProgram(control.DatabasePath, test::DatabaseLock::Kind::Read);
+    ASSERT_TRUE(otherProgram.held());
+    test::FakeFileSystem share(test::kNfs);
+
+    EXPECT_EQ(StartUp(control), StartUpResult::Ready);
+    ASSERT_EQ(messages.messages().size(), 1u);
+    EXPECT_EQ(messages.last().title, "Kyt Message");
+    EXPECT_EQ(messages.last().icon, MsgIcon::Exclamation);
+    EXPECT_EQ(messages.last().text, control.Connector->GetCurrentConnection()->storage().warning);
+    EXPECT_NE(messages.last().text.find(control.DatabasePath), std::string::npos) << messages.last().text;
+    EXPECT_EQ(control.BranchCount, 3);
 }
 
 TEST_F(StartUpProcedure, AnEmptyBranchTableIsReportedAndStartUpGoesOn)
