@@ -2,6 +2,7 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDialog>
 
 #include "ui_form2.h"
 
@@ -120,9 +121,14 @@ void Form2::Command2_Click()
 
 bool Form2::eventFilter(QObject* watched, QEvent* event)
 {
+    // Only the program's own windows are held open. A message box or file dialog closes itself through a
+    // close event when answered; holding it would leave the run waiting on an answer that cannot be given.
     if (running_ && event->type() == QEvent::Close && watched->isWidgetType()) {
-        event->ignore();
-        return true;
+        auto* widget = static_cast<QWidget*>(watched);
+        if (widget->isWindow() && !qobject_cast<QDialog*>(widget)) {
+            event->ignore();
+            return true;
+        }
     }
     return QWidget::eventFilter(watched, event);
 }

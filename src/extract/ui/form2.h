@@ -25,9 +25,9 @@ public:
 
     // Whether the extraction window's "Copy resumes with errors" was checked for this run.
     void setCopyErroredResumes(bool checked) { copyErroredResumes_ = checked; }
-    // While a run is in progress the buttons stay disabled and no window of the program can be closed:
-    // between documents the run lets the window system in, and a main menu closed then would take the
-    // database away from under the run.
+    // While a run is in progress the buttons stay disabled and none of the program's windows (main menu,
+    // extraction and status windows) can be closed: a message box of the run lets the window system in,
+    // and a main menu closed then would take the database away from under the run. Dialogs close as usual.
     void setRunning(bool running);
     // How this window reaches the extraction window: close it, and open a fresh one (Back).
     std::function<void()> closeExtractionWindow;

@@ -3,7 +3,9 @@
 #include <filesystem>
 
 #include "shell/configuration.h"
+#include "shell/ui/qt_message_service.h"
 #include "shell/ui/setinit.h"
+#include "support/real_dialogs.h"
 #include "support/window_test.h"
 
 namespace kyt {
@@ -142,13 +144,32 @@ TEST_F(SetupWindow, AFileThatCannotBeWrittenIsReportedNotCelebrated)
     EXPECT_TRUE(window.isVisible());
 }
 
-TEST_F(SetupWindow, LocatePutsTheChosenFileIntoTheDatabaseField)
+TEST_F(SetupWindow, LocatePutsTheFileChosenInTheFileDialogIntoTheDatabaseField)
 {
     setinit window(state);
-    window.chooseDatabaseFile = [&] { return QString::fromStdString(databaseFile); };
+    window.show();
+    test::RealDialogs dialogs;
+    dialogs.chooseFile(QString::fromStdString(databaseFile));
     click(&window, "Command4");
+    ASSERT_TRUE(dialogs.allAnswered());
+    EXPECT_EQ(dialogs.seen().at(0).title, "Locate Kyt Database file");
     EXPECT_EQ(control<QLineEdit>(&window, "Text3")->text().toStdString(), databaseFile);
     EXPECT_TRUE(messages.messages().empty());
+}
+
+TEST_F(SetupWindow, ARealMessageIsAnsweredThroughItsButton)
+{
+    QtMessageService shown;
+    state.Messages = &shown;
+    setinit window(state);
+    window.show();
+    test::RealDialogs dialogs;
+    dialogs.click(QMessageBox::Ok);
+    click(&window, "Command3");
+    ASSERT_TRUE(dialogs.allAnswered());
+    EXPECT_EQ(dialogs.seen().at(0).title, "Help");
+    EXPECT_EQ(dialogs.seen().at(0).icon, QMessageBox::Information);
+    EXPECT_TRUE(window.isVisible());
 }
 
 TEST_F(SetupWindow, CancellingLocateKeepsTheTypedPath)
