@@ -234,10 +234,12 @@ Database::~Database()
     // A transaction still open here was never committed: it must not be.
     if (db_ && !sqlite3_get_autocommit(db_))
         sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
-    // Closing leaves the database file whole on its own, as the end of a run does. When another
-    // program still reads, the log stays, as safe, for the last one to close.
-    if (db_)
+    // Closing leaves the database file whole on its own, as the end of a run does. It does not wait:
+    // while another program reads or writes, the log stays, as safe, for the last one to close.
+    if (db_) {
+        sqlite3_busy_timeout(db_, 0);
         sqlite3_wal_checkpoint_v2(db_, "main", SQLITE_CHECKPOINT_TRUNCATE, nullptr, nullptr);
+    }
     sqlite3_close_v2(db_);
 }
 
