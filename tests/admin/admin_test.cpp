@@ -4,6 +4,7 @@
 #include <set>
 
 #include "admin/admin_fixture.h"
+#include "db/data_connector.h"
 #include "extract/usn.h"
 #include "db/database.h"
 #include "support/db_faults.h"
@@ -37,7 +38,7 @@ TEST_F(Admin, DeleteStudentUsesTheNormalFormAndRefusesWhatIsNotAStoredUsn)
     EXPECT_EQ(messages.last().text, "The record was deleted successfully");
     EXPECT_EQ(setup.rows("SELECT USN FROM Personal UNION ALL SELECT usn FROM Marks"),
               (Table{{"1QP01CS008"}, {"1QP01CS008"}, {"1QP01EC001"}}));
-    EXPECT_TRUE(setup.control.ErrorText.empty()) << "a refusal must not wait for the next extraction log";
+    EXPECT_TRUE(setup.control.run.ErrorText.empty()) << "a refusal must not wait for the next extraction log";
 }
 
 TEST_F(Admin, DeleteBatchTakesTheYearOrTheYearAndBranchOnly)
@@ -86,7 +87,7 @@ TEST_F(Admin, AFailedDeleteOrCommitLeavesEveryTableAsItWasAndRemoveAllKeepsTheBr
     // A commit that cannot complete is told as a failure, never success. With the rollback journal a
     // reader elsewhere keeps the commit from taking the file; the write-ahead log lets readers be, so
     // there the log is kept from growing, as on a full disk.
-    db::Database& connection = *setup.control.Connector->GetCurrentConnection();
+    db::Database& connection = *setup.control.session.Connector->GetCurrentConnection();
     connection.setBusyTimeout(50);
     {
         std::unique_ptr<DatabaseLock> reader;
@@ -140,8 +141,8 @@ TEST_F(Admin, BranchChangesReachTheBranchListAndTheNextExtraction)
     }
     EXPECT_EQ(setup.rows("SELECT Branch FROM Branch WHERE BranchCode = 'W''S'"), Table{{hostile}});
     EXPECT_EQ(students(), 1);  // the EC student stays
-    const auto& codes = setup.control.BranchCodes;
-    ASSERT_EQ(setup.control.BranchCount, 4);
+    const auto& codes = setup.control.session.BranchCodes;
+    ASSERT_EQ(setup.control.session.BranchCount, 4);
     EXPECT_EQ(std::set<std::string>(codes.begin(), codes.begin() + 4), (std::set<std::string>{"CS", "CV", "MCA", "W'S"}));
     std::string added = "1qp99cv7", removed = "1QP99EC001";
     EXPECT_EQ(ValidateUSN(setup.control, added), "1QP99CV007");
@@ -152,7 +153,7 @@ TEST_F(Admin, BranchChangesReachTheBranchListAndTheNextExtraction)
     EXPECT_EQ(admin::AddBranch(setup.control, "ZZ", "One too many").outcome, Outcome::Refused);
     EXPECT_EQ(setup.count("SELECT count(*) FROM Branch"), 40);
 
-    setup.control.Connector->CloseConnection();
+    setup.control.session.Connector->CloseConnection();
     EXPECT_EQ(admin::AddBranch(setup.control, "ME", "Mechanical").outcome, Outcome::Failed);
     EXPECT_EQ(messages.last().text.rfind("The database could not be read", 0), 0u) << messages.last().text;
 }

@@ -90,7 +90,7 @@ protected:
         options.dontStop = true;
         return RunExtraction(setup.control, view, options);
     }
-    db::Database& writer() { return *setup.control.Connector->GetCurrentConnection(); }
+    db::Database& writer() { return *setup.control.session.Connector->GetCurrentConnection(); }
 
     static constexpr int kDocuments = 8;
     TempDir dir;

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include "db/data_connector.h"
 #include "query/retrieve.h"
 #include "students.h"
 #include "support/db_faults.h"
@@ -16,13 +17,13 @@ class RetrieveTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        control.DatabasePath = test::makeDatabase(dir);
-        test::storeStudents(control.DatabasePath);
+        control.config.DatabasePath = test::makeDatabase(dir);
+        test::storeStudents(control.config.DatabasePath);
         db::Failure failure;
-        writer = db::Database::open(control.DatabasePath, db::Road::Connector, failure);
-        control.BranchCodes[0] = "CS", control.BranchCodes[1] = "EC", control.BranchCodes[2] = "MCA";
-        control.BranchCount = 3;
-        control.QueryCondition = "earlier condition";
+        writer = db::Database::open(control.config.DatabasePath, db::Road::Connector, failure);
+        control.session.BranchCodes[0] = "CS", control.session.BranchCodes[1] = "EC", control.session.BranchCodes[2] = "MCA";
+        control.session.BranchCount = 3;
+        control.query.QueryCondition = "earlier condition";
     }
 
     Criteria batch22()
@@ -101,16 +102,16 @@ TEST_F(RetrieveTest, ALockedDatabaseIsToldAsSuchAndChangesNothing)
         writer.reset();  // so that the database can change its journal
         test::FakeFileSystem disk(fileSystem);
         db::Failure failure;
-        writer = db::Database::open(control.DatabasePath, db::Road::Connector, failure);
+        writer = db::Database::open(control.config.DatabasePath, db::Road::Connector, failure);
         ASSERT_TRUE(writer) << failure.description;
         const bool wal = writer->storage().mode == db::JournalMode::WriteAheadLog;
         ASSERT_EQ(wal, fileSystem == test::kExt4) << writer->storage().reason;
         for (const Kind kind : {Kind::Write, Kind::Read}) {
             SCOPED_TRACE(std::string(wal ? "write-ahead log, " : "rollback journal, ") +
                          (kind == Kind::Write ? "writer" : "reader"));
-            control.QueryCondition = "earlier condition";
+            control.query.QueryCondition = "earlier condition";
             const std::string before = freePercent();
-            test::DatabaseLock lock(control.DatabasePath, kind);
+            test::DatabaseLock lock(control.config.DatabasePath, kind);
             ASSERT_TRUE(lock.held());
             Criteria c = batch22();
             c.fromSemester = "2";
@@ -122,15 +123,15 @@ TEST_F(RetrieveTest, ALockedDatabaseIsToldAsSuchAndChangesNothing)
             }
             ASSERT_EQ(outcome.status, RetrieveOutcome::Status::Failed);
             EXPECT_NE(outcome.failure.description.find("locked"), std::string::npos) << outcome.failure.description;
-            EXPECT_EQ(control.QueryCondition, "earlier condition");
-            EXPECT_EQ(control.PercentColumn, "Percent2To6");
+            EXPECT_EQ(control.query.QueryCondition, "earlier condition");
+            EXPECT_EQ(control.query.PercentColumn, "Percent2To6");
             EXPECT_EQ(freePercent(), before);
         }
     }
     const RetrieveOutcome outcome = Retrieve(control, batch22(), kYear);
     ASSERT_EQ(outcome.status, RetrieveOutcome::Status::Shown);
     EXPECT_EQ(freePercent(), outcome.query.aggregate);
-    EXPECT_EQ(control.QueryCondition, outcome.query.condition);
+    EXPECT_EQ(control.query.QueryCondition, outcome.query.condition);
 }
 
 }  // namespace

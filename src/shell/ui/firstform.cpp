@@ -28,7 +28,7 @@ FirstForm::~FirstForm() = default;
 
 void FirstForm::Form_Load()
 {
-    setWindowTitle(QString::fromStdString(control.AppTitle + " - Select Option."));
+    setWindowTitle(QString::fromStdString(control.session.AppTitle + " - Select Option."));
 }
 
 void FirstForm::setOpener(const QString& buttonName, std::function<void()> opener)
@@ -60,7 +60,7 @@ void FirstForm::CancelButton_Click()
 void FirstForm::Command2_Click()
 {
     // Generation after a query must cover every student, not the last selection.
-    control.QueryCondition.clear();
+    control.query.QueryCondition.clear();
     open("Command2");
 }
 
@@ -72,7 +72,7 @@ void FirstForm::Command3_Click()
 void FirstForm::Command1_Click()
 {
     close();
-    control.Windows.closeAll();
+    control.session.Windows.closeAll();
 }
 
 void FirstForm::closeEvent(QCloseEvent* event)
@@ -86,7 +86,7 @@ void FirstForm::closeEvent(QCloseEvent* event)
 
 void FirstForm::Form_Unload()
 {
-    control.Windows.closeAll();
+    control.session.Windows.closeAll();
     CloseDown(control);
     std::string error;
     // Nothing is left for the officer to do about it at this point, and the previous file is intact.

@@ -9,14 +9,14 @@ namespace kyt {
 
 Program::Program(MessageService& messages, const std::string& configPath)
 {
-    control_.Messages = &messages;
-    control_.ConfigPath = configPath.empty() ? DefaultConfigPath() : configPath;
+    control_.session.Messages = &messages;
+    control_.config.ConfigPath = configPath.empty() ? DefaultConfigPath() : configPath;
 }
 
 Program::~Program()
 {
     // Windows hold the state by reference: they go first, the state last.
-    control_.Windows.destroyAll();
+    control_.session.Windows.destroyAll();
     mainMenu_.reset();
     setup_.reset();
     splash_.reset();

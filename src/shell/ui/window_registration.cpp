@@ -18,8 +18,9 @@ void registerWindow(Control& control, const QString& name, QWidget* window, bool
     };
     if (owned)
         entry.destroy = [guarded] { delete guarded.data(); };
-    control.Windows.add(key, std::move(entry));
-    QObject::connect(window, &QObject::destroyed, [&control, key, window] { control.Windows.remove(key, window); });
+    control.session.Windows.add(key, std::move(entry));
+    QObject::connect(window, &QObject::destroyed,
+                     [&control, key, window] { control.session.Windows.remove(key, window); });
 }
 
 QWidget* findWindow(const QString& name)

@@ -10,6 +10,7 @@
 #include "admin/admin_fixture.h"
 #include "admin/ui/form5.h"
 #include "admin/ui/form7.h"
+#include "query/ui/form3.h"
 #include "shell/ui/firstform.h"
 #include "shell/ui/qt_message_service.h"
 #include "shell/ui/window_registration.h"
@@ -31,7 +32,7 @@ protected:
     ~AdminWindows() override
     {
         Form5::branchesChanged = nullptr;
-        setup.control.Windows.destroyAll();
+        setup.control.session.Windows.destroyAll();
     }
     void type(QWidget* window, const char* box, const QString& text) { control<QLineEdit>(window, box)->setText(text); }
 
@@ -45,7 +46,7 @@ TEST_F(AdminWindows, DeleteRecordAnsweredThroughTheRealQuestion)
     ASSERT_NE(form5, nullptr);
     EXPECT_EQ(form5->windowTitle(), "Kyt v2.8 - Administration");
     QtMessageService shown;
-    setup.control.Messages = &shown;
+    setup.control.session.Messages = &shown;
     RealDialogs dialogs;
     dialogs.click(QMessageBox::Yes).click(QMessageBox::Ok);
     type(form5, "Text1", "1qp01cs7");
@@ -58,8 +59,18 @@ TEST_F(AdminWindows, DeleteRecordAnsweredThroughTheRealQuestion)
 
 TEST_F(AdminWindows, BranchBoxesRefuseWithFocusAndChangesReachTheQueryWindow)
 {
+    Form3* query = Form3::open(setup.control);
     int reloads = 0;
-    Form5::branchesChanged = [&] { ++reloads; };
+    Form5::branchesChanged = [&] {  // as the window program wires it
+        ++reloads;
+        query->reloadBranches();
+    };
+    const auto offered = [&] {
+        QStringList codes;
+        for (int i = 0; i < control<QComboBox>(query, "Combo1_0")->count(); ++i)
+            codes << control<QComboBox>(query, "Combo1_0")->itemText(i);
+        return codes;
+    };
     click(form5, "Command6");
     EXPECT_EQ(form5->focusWidget(), control<QLineEdit>(form5, "Text3"));
     type(form5, "Text3", "w's--");  // the box holds three characters
@@ -67,9 +78,11 @@ TEST_F(AdminWindows, BranchBoxesRefuseWithFocusAndChangesReachTheQueryWindow)
     EXPECT_EQ(form5->focusWidget(), control<QLineEdit>(form5, "Text4"));
     type(form5, "Text4", QString::fromUtf8("Women's Studies & Design 設計 %_ ") + QString(300, 'x'));
     click(form5, "Command6");
+    EXPECT_TRUE(offered().contains("W'S")) << offered().join(",").toStdString();
     type(form5, "Text3", "ec");
     click(form5, "Command7");
     EXPECT_EQ(reloads, 2);
+    EXPECT_FALSE(offered().contains("EC"));
     EXPECT_EQ(setup.rows("SELECT BranchCode, length(Branch) FROM Branch WHERE BranchCode NOT IN ('CS', 'MCA')"),
               (Table{{"W'S", "255"}}));
 }
@@ -91,7 +104,7 @@ TEST_F(AdminWindows, MarksWindowRetrievesAndUpdatesThroughItsControls)
     EXPECT_EQ(form7->focusWidget(), control<QLineEdit>(form7, "Text4"));
 
     QtMessageService shown;
-    setup.control.Messages = &shown;
+    setup.control.session.Messages = &shown;
     type(form7, "Text2", "650");
     type(form7, "Text4", "Jan '05");
     RealDialogs dialogs;
@@ -104,7 +117,7 @@ TEST_F(AdminWindows, MarksWindowRetrievesAndUpdatesThroughItsControls)
     EXPECT_EQ(dialogs.seen().at(0).buttons, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
     EXPECT_EQ(dialogs.seen().at(1).text, " Update successful ");
     EXPECT_EQ(setup.rows("SELECT obtained, PassingYear FROM Marks WHERE education_level = 5"), (Table{{"650", "Jan '05"}}));
-    setup.control.Messages = &messages;
+    setup.control.session.Messages = &messages;
 
     control<QComboBox>(form7, "Combo1")->setCurrentIndex(7);
     EXPECT_EQ(control<QLabel>(form7, "Label8")->text(), "No records retrived for semester 8");
