@@ -5,6 +5,7 @@
 #include <clocale>
 #include <cmath>
 
+#include "db/data_connector.h"
 #include "extract/validation.h"
 #include "support/extraction_fixture.h"
 #include "word/application.h"
