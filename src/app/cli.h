@@ -1,6 +1,10 @@
 #pragma once
-// kyt-cli's commands register themselves here; each lives in its own cli_*.cpp.
+// kyt-cli's commands register themselves here; each lives in its own cli_*.cpp and parses its
+// arguments with a QCommandLineParser through parse(), which gives every command --help and names an
+// unknown or misspelt option.
 
+#include <QCommandLineParser>
+#include <QString>
 #include <string>
 #include <vector>
 
@@ -9,18 +13,28 @@ namespace kyt::cli {
 using Args = std::vector<std::string>;
 using CommandFn = int (*)(const Args& args);
 
+// Exit status of a command line that cannot be run as written.
+inline constexpr int kUsageError = 2;
+
 struct Command {
     const char* name;
-    const char* usage;
+    const char* usage;  // "name ARGS   what it does", shown by `kyt-cli --help`
     CommandFn run;
 };
 
 bool registerCommand(const Command& command);
 
-// Takes the value of `--name VALUE` out of `args`; empty when absent.
-std::string takeOption(Args& args, const std::string& name);
-// Takes a `--name` flag out of `args`.
-bool takeFlag(Args& args, const std::string& name);
+// Parses `args` (what follows the command's name) with `parser`, which the command has given its options,
+// description and positional arguments; adds -h/--help. Returns false when the command must end now with
+// `status`: 0 after printing the help, kUsageError after naming an unknown option or a missing value.
+bool parse(QCommandLineParser& parser, const char* command, const Args& args, int& status);
+
+// Prints "kyt-cli COMMAND: problem", the command's usage and a pointer to --help; returns kUsageError.
+int usageError(const QCommandLineParser& parser, const char* command, const std::string& problem);
+
+// An option's value and the positional arguments, as UTF-8.
+std::string value(const QCommandLineParser& parser, const QString& name);
+Args positional(const QCommandLineParser& parser);
 
 }  // namespace kyt::cli
 

@@ -65,12 +65,17 @@ bool readBranches(const std::string& file, std::vector<std::pair<std::string, st
 
 int initDb(const Args& given)
 {
-    Args args = given;
-    const std::string branchesFile = kyt::cli::takeOption(args, "--branches");
-    if (args.size() != 1 || args[0].rfind("--", 0) == 0) {
-        std::fprintf(stderr, "usage: kyt-cli init-db PATH [--branches FILE]\n");
-        return 2;
-    }
+    QCommandLineParser parser;
+    parser.setApplicationDescription("Makes a new, empty database from Kyt's schema. An existing file is never replaced.");
+    parser.addPositionalArgument("PATH", "The database file to make.");
+    parser.addOption({"branches", "Seed the Branch table from FILE, one \"CODE,Full name\" a line.", "FILE"});
+    int status = 0;
+    if (!kyt::cli::parse(parser, "init-db", given, status))
+        return status;
+    const Args args = kyt::cli::positional(parser);
+    if (args.size() != 1)
+        return kyt::cli::usageError(parser, "init-db", args.empty() ? "no database path given" : "one database path only");
+    const std::string branchesFile = kyt::cli::value(parser, "branches");
     std::vector<std::pair<std::string, std::string>> branches;
     if (!branchesFile.empty()) {
         std::string error;
@@ -97,16 +102,27 @@ std::string cell(std::string text)
 
 int sql(const Args& given)
 {
-    Args args = given;
-    const std::string path = kyt::cli::takeOption(args, "--db");
-    const std::string road = kyt::cli::takeOption(args, "--road");
-    const std::string savedQuery = kyt::cli::takeOption(args, "--saved-query");
-    if (path.empty() || args.size() != 1 || (!road.empty() && road != "query" && road != "connector")) {
-        std::fprintf(stderr,
-                     "usage: kyt-cli sql --db PATH [--road query] \"STATEMENT\"\n"
-                     "       kyt-cli sql --db PATH --saved-query NAME \"SELECT ...\"\n");
-        return 2;
-    }
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        "Runs one SQL statement and prints its rows tab-separated, field names first; or, with --saved-query, "
+        "replaces the SQL of a saved query.");
+    parser.addPositionalArgument("STATEMENT", "One SQL statement.");
+    parser.addOption({"db", "The database file.", "PATH"});
+    parser.addOption({"road", "connector (LIKE wildcards % and _, the default) or query (* ? # [list]).", "ROAD"});
+    parser.addOption({"saved-query", "Replace the SQL of the saved query NAME with STATEMENT.", "NAME"});
+    int status = 0;
+    if (!kyt::cli::parse(parser, "sql", given, status))
+        return status;
+    const Args args = kyt::cli::positional(parser);
+    const std::string path = kyt::cli::value(parser, "db");
+    const std::string road = kyt::cli::value(parser, "road");
+    const std::string savedQuery = kyt::cli::value(parser, "saved-query");
+    if (path.empty())
+        return kyt::cli::usageError(parser, "sql", "--db PATH is required");
+    if (args.size() != 1)
+        return kyt::cli::usageError(parser, "sql", args.empty() ? "no statement given" : "one statement only");
+    if (!road.empty() && road != "query" && road != "connector")
+        return kyt::cli::usageError(parser, "sql", "unknown road '" + road + "' (connector or query)");
     // Saved queries belong to the query road, like the query runs that rewrite them.
     const kyt::db::Road chosen =
         road == "query" || !savedQuery.empty() ? kyt::db::Road::Query : kyt::db::Road::Connector;

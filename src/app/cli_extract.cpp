@@ -10,6 +10,7 @@
 #include <string>
 
 #include "app/cli.h"
+#include "app/cli_session.h"
 #include "extract/batch_driver.h"
 #include "shell/configuration.h"
 #include "shell/product.h"
@@ -21,40 +22,6 @@ namespace {
 constexpr int kAllStored = 0;
 constexpr int kSomeRejected = 1;
 constexpr int kCouldNotStart = 2;
-
-// Messages on the terminal. Questions are asked when someone is there to answer them; otherwise the
-// first button (Yes: go on) is taken and said so.
-class TerminalMessages : public MessageService {
-public:
-    MsgAnswer show(const std::string& text, const std::string& title, MsgIcon icon, MsgButtons buttons) override
-    {
-        const bool question = buttons == MsgButtons::YesNo || buttons == MsgButtons::YesNoCancel;
-        std::FILE* out = icon == MsgIcon::Critical || question ? stderr : stdout;
-        // A plain notice reads as a line of the summary; anything else keeps its title.
-        const bool notice = icon == MsgIcon::None && !question;
-        if (notice || title.empty())
-            std::fprintf(out, "%s\n", text.c_str());
-        else
-            std::fprintf(out, "%s%s %s\n", title.c_str(), title.back() == '.' ? "" : ":", text.c_str());
-        if (!question)
-            return MsgAnswer::OK;
-        if (!isatty(STDIN_FILENO)) {
-            std::fprintf(stderr, "(no terminal to answer: continuing)\n");
-            return MsgAnswer::Yes;
-        }
-        for (;;) {
-            std::fprintf(stderr, "[y/n] ");
-            std::fflush(stderr);
-            std::string answer;
-            if (!std::getline(std::cin, answer))
-                return MsgAnswer::Yes;
-            if (answer == "y" || answer == "Y" || answer == "yes")
-                return MsgAnswer::Yes;
-            if (answer == "n" || answer == "N" || answer == "no")
-                return MsgAnswer::No;
-        }
-    }
-};
 
 // The status window as one line of a terminal: a bar, the percentage, the document being read.
 class TerminalView : public ExtractionView {
@@ -123,15 +90,23 @@ private:
 
 int extract(const Args& given)
 {
-    Args args = given;
-    const std::string configPath = takeOption(args, "--config");
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        "Reads every résumé of FOLDER into the database named by the configuration, logging each rejected "
+        "document with its reasons in FOLDER/Kyt_errors.txt.");
+    parser.addPositionalArgument("FOLDER", "The folder of résumés.");
+    addConfigOption(parser);
+    parser.addOption({"copy-errors", "Copy rejected documents into FOLDER/Kyt_Resumes_WithErrors."});
+    parser.addOption({"no-stop", "Do not ask whether to go on after every tenth problem."});
+    int status = 0;
+    if (!parse(parser, "extract", given, status))
+        return status == 0 ? 0 : kCouldNotStart;
+    const Args args = positional(parser);
+    if (args.size() != 1)
+        return usageError(parser, "extract", args.empty() ? "no folder given" : "one folder only");
     RunOptions options;
-    options.copyErroredResumes = takeFlag(args, "--copy-errors");
-    options.dontStop = takeFlag(args, "--no-stop");
-    if (args.size() != 1 || args[0].rfind("--", 0) == 0) {
-        std::fprintf(stderr, "usage: kyt-cli extract FOLDER [--config FILE] [--copy-errors] [--no-stop]\n");
-        return kCouldNotStart;
-    }
+    options.copyErroredResumes = parser.isSet("copy-errors");
+    options.dontStop = parser.isSet("no-stop");
     std::error_code ec;
     const std::filesystem::path folder = std::filesystem::absolute(args[0], ec);
     if (ec || !std::filesystem::is_directory(folder)) {
@@ -144,33 +119,8 @@ int extract(const Args& given)
 
     TerminalMessages messages;
     Control control;
-    control.AppTitle = std::string(kAppTitle);
-    control.Messages = &messages;
-    control.ConfigPath = configPath.empty() ? DefaultConfigPath() : std::filesystem::absolute(configPath).string();
-
-    switch (LoadConfiguration(control)) {
-    case ConfigProblem::None:
-        break;
-    case ConfigProblem::CannotOpen:
-        std::fprintf(stderr, "kyt-cli extract: cannot read the configuration %s\n", control.ConfigPath.c_str());
-        return kCouldNotStart;
-    case ConfigProblem::TooShort:
-    case ConfigProblem::EmptyCode:
-    case ConfigProblem::EmptyDatabasePath:
-        std::fprintf(stderr,
-                     "kyt-cli extract: the configuration %s needs the college code, the placement e-mail address "
-                     "and the database path on its first three lines\n",
-                     control.ConfigPath.c_str());
-        return kCouldNotStart;
-    case ConfigProblem::DatabaseNotFound:
-        std::fprintf(stderr, "kyt-cli extract: the database %s named by %s does not exist (kyt-cli init-db makes one)\n",
-                     control.DatabasePath.c_str(), control.ConfigPath.c_str());
-        return kCouldNotStart;
-    }
-    if (StartUp(control) != StartUpResult::Ready) {
-        CloseDown(control);
-        return kCouldNotStart;
-    }
+    if (const int failed = openSession(parser, "extract", control, messages))
+        return failed;
 
     TerminalView view;
     const RunResult result = RunExtraction(control, view, options);

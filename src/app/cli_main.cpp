@@ -1,5 +1,7 @@
 #include "app/cli.h"
 
+#include <QCoreApplication>
+#include <QStringList>
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -20,32 +22,70 @@ bool registerCommand(const Command& command)
     return true;
 }
 
-std::string takeOption(Args& args, const std::string& name)
+namespace {
+
+// Qt's help begins with "Usage: <path of the program> [options]"; ours names the command.
+std::string helpOf(const QCommandLineParser& parser, const char* command)
 {
-    for (size_t i = 0; i + 1 < args.size(); ++i) {
-        if (args[i] == name) {
-            std::string value = args[i + 1];
-            args.erase(args.begin() + static_cast<long>(i), args.begin() + static_cast<long>(i) + 2);
-            return value;
-        }
-    }
-    return {};
+    const std::string text = parser.helpText().toStdString();
+    const size_t firstLineEnd = text.find('\n');
+    std::string usage = "Usage: kyt-cli " + std::string(command) + " [options]";
+    const std::string firstLine = text.substr(0, firstLineEnd);
+    const size_t options = firstLine.find("[options]");
+    if (options != std::string::npos)
+        usage += firstLine.substr(options + std::strlen("[options]"));
+    return usage + (firstLineEnd == std::string::npos ? "\n" : text.substr(firstLineEnd));
 }
 
-bool takeFlag(Args& args, const std::string& name)
+}  // namespace
+
+int usageError(const QCommandLineParser& parser, const char* command, const std::string& problem)
 {
-    auto it = std::find(args.begin(), args.end(), name);
-    if (it == args.end())
+    std::string usage = helpOf(parser, command);
+    usage = usage.substr(0, usage.find('\n'));
+    usage.replace(0, std::strlen("Usage"), "usage");
+    std::fprintf(stderr, "kyt-cli %s: %s\n%s\nTry 'kyt-cli %s --help' for more.\n", command, problem.c_str(),
+                 usage.c_str(), command);
+    return kUsageError;
+}
+
+bool parse(QCommandLineParser& parser, const char* command, const Args& args, int& status)
+{
+    const QCommandLineOption help(QStringList{"h", "help"}, "Show this help.");
+    parser.addOption(help);
+    QStringList arguments{QString("kyt-cli ") + command};
+    for (const std::string& arg : args)
+        arguments << QString::fromStdString(arg);
+    if (!parser.parse(arguments)) {
+        status = usageError(parser, command, parser.errorText().toStdString());
         return false;
-    args.erase(it);
+    }
+    if (parser.isSet(help)) {
+        std::fputs(helpOf(parser, command).c_str(), stdout);
+        status = 0;
+        return false;
+    }
     return true;
+}
+
+std::string value(const QCommandLineParser& parser, const QString& name)
+{
+    return parser.value(name).toStdString();
+}
+
+Args positional(const QCommandLineParser& parser)
+{
+    Args out;
+    for (const QString& arg : parser.positionalArguments())
+        out.push_back(arg.toStdString());
+    return out;
 }
 
 }  // namespace kyt::cli
 
 static void printUsage()
 {
-    std::fprintf(stderr, "usage: kyt-cli COMMAND [ARGS...]\n\ncommands:\n");
+    std::fprintf(stderr, "usage: kyt-cli COMMAND [ARGS...]   (kyt-cli COMMAND --help for each)\n\ncommands:\n");
     auto all = kyt::cli::commands();
     std::sort(all.begin(), all.end(), [](const auto& a, const auto& b) { return std::strcmp(a.name, b.name) < 0; });
     for (const auto& c : all)
@@ -54,7 +94,9 @@ static void printUsage()
 
 int main(int argc, char** argv)
 {
-    if (argc < 2 || std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "help") == 0) {
+    QCoreApplication app(argc, argv);
+    if (argc < 2 || std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0 ||
+        std::strcmp(argv[1], "help") == 0) {
         printUsage();
         return argc < 2 ? 2 : 0;
     }

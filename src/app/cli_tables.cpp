@@ -33,12 +33,17 @@ std::string escaped(const std::string& text)
     return out;
 }
 
-int tables(const kyt::cli::Args& args)
+int tables(const kyt::cli::Args& given)
 {
-    if (args.empty()) {
-        std::fprintf(stderr, "usage: kyt-cli tables FILE...\n");
-        return 2;
-    }
+    QCommandLineParser parser;
+    parser.setApplicationDescription("Prints every table cell of the documents as Kyt reads it: table, row, cell, text.");
+    parser.addPositionalArgument("FILE", "A document (.docx, or .doc/.rtf/.odt through LibreOffice).", "FILE...");
+    int parsed = 0;
+    if (!kyt::cli::parse(parser, "tables", given, parsed))
+        return parsed;
+    const kyt::cli::Args args = kyt::cli::positional(parser);
+    if (args.empty())
+        return kyt::cli::usageError(parser, "tables", "no document given");
     std::string error;
     auto app = kyt::word::Application::start(error);
     if (!app) {

@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QTimer>
 
+#include "admin/ui/form5.h"
 #include "extract/ui/form1.h"
 #include "shell/product.h"
 #include "shell/ui/program.h"
@@ -31,6 +32,7 @@ int main(int argc, char** argv)
         configPath = QFileInfo(configPath).absoluteFilePath();
     kyt::Program program(messages, configPath.toStdString());
     program.setOpener("OKButton", [&program] { kyt::Form1::open(program.control()); });
+    program.setOpener("Command3", [&program] { kyt::Form5::open(program.control()); });
     QTimer::singleShot(0, &program, &kyt::Program::start);
     return app.exec();
 }

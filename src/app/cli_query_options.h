@@ -1,0 +1,28 @@
+#pragma once
+// The criteria window's choices as kyt-cli options, shared by every command that selects students
+// (query, save, merge). Each option stands for one control; what is not given keeps the window's
+// default at load.
+
+#include <QCommandLineParser>
+#include <string>
+
+#include "query/query_builder.h"
+#include "query/retrieve.h"
+#include "shell/control.h"
+
+namespace kyt::cli {
+
+// --batch --branch (up to three) --all-branches --exclude --from --to --strict --atleast|--atmost|--exactly
+// --rank --ascending|--descending --class --cet --gender --age --project-words --hobby-words.
+void addQueryOptions(QCommandLineParser& parser);
+
+// The criteria the options describe, over the branch list of `control` and the batches of `year`.
+// False with `error` filled for a value that no control of the window could hold (exit status 2).
+bool queryCriteria(const QCommandLineParser& parser, const Control& control, int year, query::Criteria& criteria,
+                   std::string& error);
+
+// Prints a refusal (the window's message) or an engine failure on standard error; returns the exit
+// status: 0 shown, 2 refused, 1 failed.
+int reportRetrieve(const query::RetrieveOutcome& outcome, const char* command);
+
+}  // namespace kyt::cli

@@ -1,0 +1,83 @@
+#include "app/cli_session.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <iostream>
+
+#include "app/cli.h"
+#include "shell/configuration.h"
+#include "shell/product.h"
+#include "shell/startup.h"
+
+namespace kyt::cli {
+
+MsgAnswer TerminalMessages::show(const std::string& text, const std::string& title, MsgIcon icon, MsgButtons buttons)
+{
+    const bool question = buttons == MsgButtons::YesNo || buttons == MsgButtons::YesNoCancel;
+    std::FILE* out = icon == MsgIcon::Critical || question ? stderr : stdout;
+    // A plain notice reads as a line of the summary; anything else keeps its title.
+    const bool notice = icon == MsgIcon::None && !question;
+    if (notice || title.empty())
+        std::fprintf(out, "%s\n", text.c_str());
+    else
+        std::fprintf(out, "%s%s %s\n", title.c_str(), title.back() == '.' ? "" : ":", text.c_str());
+    if (!question)
+        return MsgAnswer::OK;
+    if (!isatty(STDIN_FILENO)) {
+        std::fprintf(stderr, "(no terminal to answer: continuing)\n");
+        return MsgAnswer::Yes;
+    }
+    for (;;) {
+        std::fprintf(stderr, "[y/n] ");
+        std::fflush(stderr);
+        std::string answer;
+        if (!std::getline(std::cin, answer))
+            return MsgAnswer::Yes;
+        if (answer == "y" || answer == "Y" || answer == "yes")
+            return MsgAnswer::Yes;
+        if (answer == "n" || answer == "N" || answer == "no")
+            return MsgAnswer::No;
+    }
+}
+
+void addConfigOption(QCommandLineParser& parser)
+{
+    parser.addOption({"config", "Use FILE instead of Kyt.ini beside the program.", "FILE"});
+}
+
+int openSession(const QCommandLineParser& parser, const char* command, Control& control, MessageService& messages)
+{
+    const std::string configPath = value(parser, "config");
+    control.AppTitle = std::string(kAppTitle);
+    control.Messages = &messages;
+    control.ConfigPath = configPath.empty() ? DefaultConfigPath() : std::filesystem::absolute(configPath).string();
+
+    switch (LoadConfiguration(control)) {
+    case ConfigProblem::None:
+        break;
+    case ConfigProblem::CannotOpen:
+        std::fprintf(stderr, "kyt-cli %s: cannot read the configuration %s\n", command, control.ConfigPath.c_str());
+        return kUsageError;
+    case ConfigProblem::TooShort:
+    case ConfigProblem::EmptyCode:
+    case ConfigProblem::EmptyDatabasePath:
+        std::fprintf(stderr,
+                     "kyt-cli %s: the configuration %s needs the college code, the placement e-mail address "
+                     "and the database path on its first three lines\n",
+                     command, control.ConfigPath.c_str());
+        return kUsageError;
+    case ConfigProblem::DatabaseNotFound:
+        std::fprintf(stderr, "kyt-cli %s: the database %s named by %s does not exist (kyt-cli init-db makes one)\n",
+                     command, control.DatabasePath.c_str(), control.ConfigPath.c_str());
+        return kUsageError;
+    }
+    if (StartUp(control) != StartUpResult::Ready) {
+        CloseDown(control);
+        return kUsageError;
+    }
+    return 0;
+}
+
+}  // namespace kyt::cli

@@ -1,0 +1,28 @@
+#pragma once
+// What the commands that work on the configured database share: messages on the terminal, the
+// --config option, and start-up (configuration, connection, branch list) as the window program does it.
+
+#include <QCommandLineParser>
+#include <string>
+
+#include "shell/control.h"
+#include "shell/message_service.h"
+
+namespace kyt::cli {
+
+// Messages on the terminal. Questions are asked when someone is there to answer them; otherwise the
+// first button (Yes: go on) is taken and said so.
+class TerminalMessages : public MessageService {
+public:
+    MsgAnswer show(const std::string& text, const std::string& title, MsgIcon icon, MsgButtons buttons) override;
+};
+
+// --config FILE: the configuration to use instead of Kyt.ini beside the program.
+void addConfigOption(QCommandLineParser& parser);
+
+// Reads the configuration named by --config, connects and loads the branch list into `control`, with
+// `messages` for what start-up tells the officer. Returns 0, or the exit status (2) after saying why on
+// standard error; after a failure CloseDown has already run.
+int openSession(const QCommandLineParser& parser, const char* command, Control& control, MessageService& messages);
+
+}  // namespace kyt::cli

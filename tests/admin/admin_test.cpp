@@ -1,0 +1,144 @@
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "admin/admin_fixture.h"
+#include "extract/usn.h"
+#include "support/db_faults.h"
+
+namespace kyt::test {
+namespace {
+
+using admin::Outcome;
+using Admin = AdminTest;
+
+TEST_F(Admin, DeleteStudentUsesTheNormalFormAndRefusesWhatIsNotAStoredUsn)
+{
+    student("1QP01CS007", {{3, 600, 1000}, {4, 700, 1000}});
+    student("1QP01CS008");
+    exec("INSERT INTO Marks VALUES ('1QP01EC001', 3, 'X', 1, 2, 50, 'Second', '2001', '1')");  // no Personal row
+    const struct { std::string typed; MsgAnswer answer; std::string said; } cases[] = {
+        {"1QP01CS0'7", MsgAnswer::Yes, "The USN : 1QP01CS0'7 is invalid "},
+        {"1QP01EC001", MsgAnswer::Yes, "The USN : 1QP01EC001 does not exist in the database"},
+        {" 1qp01cs7 ", MsgAnswer::No,
+         "Are you sure you want to delete the records of \r\n\r\n\tStudent 1QP01CS007\r\n\tUSN - 1QP01CS007 ? "},
+    };
+    const auto before = tables();
+    for (const auto& c : cases) {
+        messages.setNextAnswer(c.answer);
+        EXPECT_EQ(admin::DeleteStudent(setup.control, c.typed).outcome, Outcome::Refused) << c.typed;
+        EXPECT_EQ(messages.last().text, c.said);
+    }
+    EXPECT_EQ(tables(), before);
+    EXPECT_EQ(admin::DeleteStudent(setup.control, "1qp01cs7").outcome, Outcome::Done);
+    EXPECT_EQ(messages.last().text, "The record was deleted successfully");
+    EXPECT_EQ(setup.rows("SELECT USN FROM Personal UNION ALL SELECT usn FROM Marks"),
+              (Table{{"1QP01CS008"}, {"1QP01CS008"}, {"1QP01EC001"}}));
+    EXPECT_TRUE(setup.control.ErrorText.empty()) << "a refusal must not wait for the next extraction log";
+}
+
+TEST_F(Admin, DeleteBatchTakesTheYearOrTheYearAndBranchOnly)
+{
+    for (const char* usn : {"1QP99CS001", "1QP99CS002", "1QP99EC001", "1QP98CS001", "1QP99MCA01"})
+        student(usn);
+    student("1QP97EC001", {});  // a batch without marks rows
+    // An empty question: refused before it.
+    const struct { std::string typed; long students, marks; std::string question; } cases[] = {
+        {"%%", 6, 5, ""}, {"9_", 6, 5, ""}, {"2'", 6, 5, ""}, {"99C", 6, 5, ""}, {"99-CS", 6, 5, ""},
+        {"99ec", 5, 4, "99EC batch (1 student) ?"},
+        {"97", 4, 4, "97 batch (1 student) ?"},
+        {" 99 ", 1, 1, "99 batch (3 students) ?"},
+    };
+    for (const auto& c : cases) {
+        messages.clear();
+        EXPECT_EQ(admin::DeleteBatch(setup.control, c.typed).outcome,
+                  c.question.empty() ? Outcome::Refused : Outcome::Done);
+        EXPECT_EQ(students(), c.students) << c.typed;
+        EXPECT_EQ(marks(), c.marks) << c.typed;
+        EXPECT_EQ(messages.messages().at(0).text,
+                  c.question.empty() ? "The text box should have either the year only or year followed by the branch code"
+                                     : "Are you sure you want to delete ALL the records of the \r\n" + c.question);
+    }
+    admin::DeleteBatch(setup.control, "96");
+    EXPECT_EQ(messages.last().text, "The Batch 96 does not exist in the database");
+}
+
+TEST_F(Admin, AFailedDeleteOrCommitLeavesEveryTableAsItWasAndRemoveAllKeepsTheBranches)
+{
+    student("1QP99CS001", {{3, 1, 2}, {4, 1, 2}});
+    const auto before = tables();
+    exec("CREATE TRIGGER fail BEFORE DELETE ON Marks BEGIN SELECT RAISE(ABORT, 'injected'); END");
+    for (auto remove : {+[](Control& c) { return admin::DeleteStudent(c, "1QP99CS001"); },
+                        +[](Control& c) { return admin::DeleteBatch(c, "99"); },
+                        +[](Control& c) { return admin::DeleteAllRecords(c); }}) {
+        const admin::Result result = remove(setup.control);
+        EXPECT_EQ(result.outcome, Outcome::Failed);
+        EXPECT_NE(result.reason.find("injected"), std::string::npos) << result.reason;
+        EXPECT_EQ(messages.last().title, "Kyt - Error");
+        EXPECT_EQ(tables(), before);
+    }
+    EXPECT_EQ(messages.last().text, "The records were not deleted - Contact the database administrator");
+    exec("DROP TRIGGER fail");
+
+    // A reader elsewhere keeps the commit from completing: the failure is told, never success.
+    setup.control.Connector->GetCurrentConnection()->setBusyTimeout(50);
+    DatabaseLock reader(setup.databasePath, DatabaseLock::Kind::Read);
+    EXPECT_EQ(admin::DeleteStudent(setup.control, "1QP99CS001").outcome, Outcome::Failed);
+    EXPECT_EQ(messages.last().text, "The record was not deleted - Contact the database administrator");
+    reader.release();
+    EXPECT_EQ(tables(), before);
+
+    EXPECT_EQ(admin::DeleteAllRecords(setup.control).outcome, Outcome::Done);
+    EXPECT_EQ(messages.messages().at(messages.messages().size() - 2).text,
+              " WARNING : This will remove ALL resume records of the students in the database (1 student) \r\n\r\n"
+              "                    Are you sure you want to remove all the records? ");
+    EXPECT_EQ(students() + marks(), 0);
+    EXPECT_EQ(admin::DeleteAllRecords(setup.control).outcome, Outcome::Done);  // an empty database too
+    EXPECT_EQ(messages.last().text, "All the records were deleted successfully");
+    EXPECT_EQ(setup.count("SELECT count(*) FROM Branch"), 3);
+}
+
+TEST_F(Admin, BranchChangesReachTheBranchListAndTheNextExtraction)
+{
+    student("1QP99EC001");
+    const std::string hostile = "Women's Studies & Design -- %_ \xC3\xA9";
+    // No name: delete.
+    const struct { std::string code, name, said; admin::Box focus = admin::Box::None; } cases[] = {
+        {"", "x", "Branch Code should not be empty", admin::Box::BranchCode},
+        {"CV", " ", "Branch Name should not be empty", admin::Box::BranchName},
+        {"mba", "Management", "Sorry, MBA data is not supported yet by Kyt v2.8"},
+        {" c", "C", "The Branch Code should be atleast 2 characters in length"},
+        {"cs", "Again", "The Branch code already exists.\r\nPlease delete the branch CS  and then try again"},
+        {"w's", " " + hostile + " ", "The Branch: W'S,  " + hostile + "  was successfully inserted into the database."},
+        {"cv ", "Civil", "The Branch: CV,  Civil  was successfully inserted into the database."},
+        {"X%", "", " The Branch: X% does not exist in the database."},
+        {"ec", "", "The Branch: EC,  Electronics  was successfully deleted.\r\n\r\n You may want delete the batches "
+                   "of this branch using the above options"},
+    };
+    for (const auto& c : cases) {
+        const admin::Result result = c.name.empty() ? admin::DeleteBranch(setup.control, c.code)
+                                                    : admin::AddBranch(setup.control, c.code, c.name == " " ? "" : c.name);
+        EXPECT_EQ(result.focus, c.focus) << c.code;
+        EXPECT_EQ(messages.last().text, c.said);
+    }
+    EXPECT_EQ(setup.rows("SELECT Branch FROM Branch WHERE BranchCode = 'W''S'"), Table{{hostile}});
+    EXPECT_EQ(students(), 1);  // the EC student stays
+    const auto& codes = setup.control.BranchCodes;
+    ASSERT_EQ(setup.control.BranchCount, 4);
+    EXPECT_EQ(std::set<std::string>(codes.begin(), codes.begin() + 4), (std::set<std::string>{"CS", "CV", "MCA", "W'S"}));
+    std::string added = "1qp99cv7", removed = "1QP99EC001";
+    EXPECT_EQ(ValidateUSN(setup.control, added), "1QP99CV007");
+    EXPECT_EQ(ValidateUSN(setup.control, removed), "ERR");
+
+    for (int i = 5; i <= 40; ++i)  // the most the query window can offer
+        exec("INSERT INTO Branch VALUES ('B" + std::to_string(i) + "', 'Branch')");
+    EXPECT_EQ(admin::AddBranch(setup.control, "ZZ", "One too many").outcome, Outcome::Refused);
+    EXPECT_EQ(setup.count("SELECT count(*) FROM Branch"), 40);
+
+    setup.control.Connector->CloseConnection();
+    EXPECT_EQ(admin::AddBranch(setup.control, "ME", "Mechanical").outcome, Outcome::Failed);
+    EXPECT_EQ(messages.last().text.rfind("The database could not be read", 0), 0u) << messages.last().text;
+}
+
+}  // namespace
+}  // namespace kyt::test
