@@ -367,4 +367,44 @@ std::unique_ptr<Document> Application::open(const std::string& path, std::string
     return Document::open(converted->second, error);
 }
 
+bool Application::convertToPdf(const std::string& docxPath, std::string& pdfPath, std::string& error)
+{
+    const std::string soffice = findLibreOffice();
+    if (soffice.empty()) {
+        error = "LibreOffice is not installed, so the results cannot be saved as PDF. "
+                "Save them as .docx instead, or install LibreOffice.";
+        return false;
+    }
+    const fs::path outDir = fs::path(workDir_) / ("pdf-" + std::to_string(++batches_));
+    const fs::path profile = fs::path(workDir_) / "pdf-profile";
+    std::error_code ec;
+    fs::create_directories(outDir, ec);
+    if (ec) {
+        error = "Cannot make a working folder in " + workDir_ + ".";
+        return false;
+    }
+    const std::vector<std::string> argv = {soffice,
+                                           "-env:UserInstallation=file://" + profile.string(),
+                                           "--headless", "--invisible", "--nologo", "--norestore", "--nolockcheck",
+                                           "--convert-to", "pdf", "--outdir", outDir.string(), docxPath};
+    const RunResult result = runWithTimeLimit(argv, conversionTimeLimit, (outDir / "soffice.log").string());
+    const fs::path output = outDir / (fs::path(docxPath).stem().string() + ".pdf");
+    if (fs::file_size(output, ec) == 0 || ec) {
+        switch (result) {
+        case RunResult::TimedOut:
+            error = "LibreOffice did not finish making the PDF within " + std::to_string(conversionTimeLimit.count()) +
+                    " seconds.";
+            break;
+        case RunResult::NotStarted:
+            error = "LibreOffice could not be started to make the PDF.";
+            break;
+        default:
+            error = "LibreOffice could not make the PDF.";
+        }
+        return false;
+    }
+    pdfPath = output.string();
+    return true;
+}
+
 }  // namespace kyt::word

@@ -39,6 +39,11 @@ public:
     // Set by start() to the number of cores, at most four; a small batch uses fewer.
     unsigned maxConversionProcesses = 1;
 
+    // Converts a .docx written by the program into a PDF beside it in the working folder (`pdfPath`
+    // receives its name). Fails with a reason the user can act on when LibreOffice is not installed or
+    // could not convert the document.
+    bool convertToPdf(const std::string& docxPath, std::string& pdfPath, std::string& error);
+
     // The private folder of converted files and LibreOffice's profile; removed with the application.
     const std::string& workDir() const { return workDir_; }
 

@@ -193,14 +193,16 @@ std::string runsXml(std::string_view text, const RunStyle& style)
     return out;
 }
 
-bool writePackage(const std::string& path, const std::string& bodyXml, const std::string& title, bool landscape,
-                  std::string& error)
+namespace {
+
+struct Part {
+    const char* name;
+    std::string bytes;
+};
+
+std::vector<Part> packageParts(const std::string& bodyXml, const std::string& title, bool landscape)
 {
-    struct Part {
-        const char* name;
-        std::string bytes;
-    };
-    const std::vector<Part> parts = {
+    return {
         {"[Content_Types].xml", kContentTypes},
         {"_rels/.rels", kPackageRels},
         {"word/document.xml", documentXml(bodyXml, landscape)},
@@ -209,7 +211,32 @@ bool writePackage(const std::string& path, const std::string& bodyXml, const std
         {"docProps/core.xml", coreProperties(title)},
         {"docProps/app.xml", kAppProperties},
     };
+}
 
+bool addParts(zip_t* archive, const std::vector<Part>& parts, std::string& error)
+{
+    for (const Part& part : parts) {
+        zip_source_t* source = zip_source_buffer(archive, part.bytes.data(), part.bytes.size(), 0);
+        if (!source || zip_file_add(archive, part.name, source, ZIP_FL_OVERWRITE | ZIP_FL_ENC_UTF_8) < 0) {
+            if (source)
+                zip_source_free(source);
+            error = zip_strerror(archive);
+            return false;
+        }
+    }
+    return true;
+}
+
+struct SourceFree {
+    void operator()(zip_source_t* source) const { zip_source_free(source); }
+};
+
+}  // namespace
+
+bool writePackage(const std::string& path, const std::string& bodyXml, const std::string& title, bool landscape,
+                  std::string& error)
+{
+    const std::vector<Part> parts = packageParts(bodyXml, title, landscape);
     int code = 0;
     ZipArchive archive(zip_open(path.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &code));
     if (!archive) {
@@ -219,14 +246,9 @@ bool writePackage(const std::string& path, const std::string& bodyXml, const std
         zip_error_fini(&zipError);
         return false;
     }
-    for (const Part& part : parts) {
-        zip_source_t* source = zip_source_buffer(archive.get(), part.bytes.data(), part.bytes.size(), 0);
-        if (!source || zip_file_add(archive.get(), part.name, source, ZIP_FL_OVERWRITE | ZIP_FL_ENC_UTF_8) < 0) {
-            if (source)
-                zip_source_free(source);
-            error = "Cannot write " + path + ": " + zip_strerror(archive.get());
-            return false;
-        }
+    if (!addParts(archive.get(), parts, error)) {
+        error = "Cannot write " + path + ": " + error;
+        return false;
     }
     // zip_close writes a temporary file and renames it, so a failed save leaves no half-written file.
     if (zip_close(archive.get()) != 0) {
@@ -234,6 +256,54 @@ bool writePackage(const std::string& path, const std::string& bodyXml, const std
         return false;
     }
     archive.release();
+    return true;
+}
+
+bool packageBytes(const std::string& bodyXml, const std::string& title, bool landscape, std::string& out,
+                  std::string& error)
+{
+    const std::vector<Part> parts = packageParts(bodyXml, title, landscape);
+    zip_error_t zipError;
+    zip_error_init(&zipError);
+    std::unique_ptr<zip_source_t, SourceFree> buffer(zip_source_buffer_create(nullptr, 0, 0, &zipError));
+    if (!buffer) {
+        error = std::string("Cannot make the document in memory: ") + zip_error_strerror(&zipError);
+        zip_error_fini(&zipError);
+        return false;
+    }
+    ZipArchive archive(zip_open_from_source(buffer.get(), ZIP_TRUNCATE, &zipError));
+    if (!archive) {
+        error = std::string("Cannot make the document in memory: ") + zip_error_strerror(&zipError);
+        zip_error_fini(&zipError);
+        return false;
+    }
+    zip_error_fini(&zipError);
+    zip_source_keep(buffer.get());  // the archive frees its reference at close; the bytes are read after
+    if (!addParts(archive.get(), parts, error)) {
+        error = "Cannot make the document in memory: " + error;
+        return false;
+    }
+    if (zip_close(archive.get()) != 0) {
+        error = std::string("Cannot make the document in memory: ") + zip_strerror(archive.get());
+        return false;
+    }
+    archive.release();
+
+    zip_stat_t stat;
+    zip_stat_init(&stat);
+    if (zip_source_stat(buffer.get(), &stat) != 0 || !(stat.valid & ZIP_STAT_SIZE) ||
+        zip_source_open(buffer.get()) != 0) {
+        error = "Cannot read back the document made in memory.";
+        return false;
+    }
+    out.assign(static_cast<size_t>(stat.size), '\0');
+    const zip_int64_t read = zip_source_read(buffer.get(), out.data(), stat.size);
+    zip_source_close(buffer.get());
+    if (read != static_cast<zip_int64_t>(stat.size)) {
+        error = "Cannot read back the document made in memory.";
+        out.clear();
+        return false;
+    }
     return true;
 }
 

@@ -25,5 +25,8 @@ std::string runsXml(std::string_view text, const RunStyle& style = {});
 // children of w:body without the section properties. Landscape pages when `landscape`.
 bool writePackage(const std::string& path, const std::string& bodyXml, const std::string& title, bool landscape,
                   std::string& error);
+// The same package as bytes in memory, for callers that write the file themselves.
+bool packageBytes(const std::string& bodyXml, const std::string& title, bool landscape, std::string& out,
+                  std::string& error);
 
 }  // namespace kyt::word::detail

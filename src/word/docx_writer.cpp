@@ -9,11 +9,13 @@ namespace kyt::word {
 using detail::runsXml;
 using detail::RunStyle;
 
-void DocxWriter::addParagraph(const std::string& text, Align align, bool bold)
+void DocxWriter::addParagraph(const std::string& text, Align align, bool bold, bool newPage)
 {
     body_ += "<w:p>";
     if (align == Align::Centre)
         body_ += R"(<w:pPr><w:jc w:val="center"/></w:pPr>)";
+    if (newPage)
+        body_ += R"(<w:r><w:br w:type="page"/></w:r>)";
     if (!text.empty())
         body_ += runsXml(text, RunStyle{bold});
     body_ += "</w:p>";
@@ -72,6 +74,11 @@ void DocxWriter::addPageBreak()
 bool DocxWriter::save(const std::string& path, std::string& error) const
 {
     return detail::writePackage(path, body_, title, landscape, error);
+}
+
+bool DocxWriter::bytes(std::string& out, std::string& error) const
+{
+    return detail::packageBytes(body_, title, landscape, out, error);
 }
 
 }  // namespace kyt::word

@@ -1,0 +1,150 @@
+// kyt-cli save: the query window's Retrieve, then the results window's "Save results to file" with the
+// advanced save options given as options. Writes the file whole or not at all.
+
+#include <QStringList>
+#include <algorithm>
+#include <cstdio>
+#include <string>
+
+#include "app/cli.h"
+#include "app/cli_query_options.h"
+#include "app/cli_session.h"
+#include "query/save_results.h"
+#include "shell/startup.h"
+
+namespace kyt::cli {
+namespace {
+
+constexpr int kRefused = 2;
+constexpr int kFailed = 1;
+
+std::string lower(std::string text)
+{
+    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::tolower(c); });
+    return text;
+}
+
+// The result's columns named by --columns, in that order and spelt as the result spells them.
+bool chosenColumns(const QCommandLineParser& parser, const query::ResultTable& result,
+                   std::vector<std::string>& names, std::string& error)
+{
+    if (!parser.isSet("columns")) {
+        names = result.fields;
+        return true;
+    }
+    for (const QString& part : parser.value("columns").split(',')) {
+        const std::string wanted = part.trimmed().toStdString();
+        auto found = std::find_if(result.fields.begin(), result.fields.end(),
+                                  [&](const std::string& field) { return lower(field) == lower(wanted); });
+        if (found == result.fields.end()) {
+            std::string known;
+            for (const auto& field : result.fields)
+                known += (known.empty() ? "" : ", ") + field;
+            error = "the result has no column '" + wanted + "' (it has " + known + ")";
+            return false;
+        }
+        if (std::find(names.begin(), names.end(), *found) != names.end()) {
+            error = "the column '" + *found + "' is named twice";
+            return false;
+        }
+        names.push_back(*found);
+    }
+    return true;
+}
+
+int saveCommand(const Args& given)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        "Selects students as the query window does and saves them as the results window does: one table per "
+        "branch in a .docx (a new page at each change of branch when the result is ranked by USN and the USN "
+        "is saved), or delimited lines; .csv, .txt and .pdf too, by the ending of --out. Exits with 0 when "
+        "the file was written, 2 on a refusal, 1 on a failure; a failed save leaves no file behind.");
+    addConfigOption(parser);
+    addQueryOptions(parser);
+    parser.addOption({"out", "The file to write: .docx, .csv, .txt or .pdf.", "FILE"});
+    parser.addOption({"columns", "The columns to save, in output order (default: all, as the grid shows them).",
+                      "A,B,..."});
+    parser.addOption({"delimiter", "Delimited lines instead of tables, with this delimiter.",
+                      "Space|Comma|Tab|SemiColon"});
+    parser.addOption({"title", "The page title (default: Student List).", "TEXT"});
+    parser.addOption({"no-title", "Write the title paragraph empty."});
+    parser.addOption({"no-page-breaks", "No new page at a change of branch."});
+    int status = 0;
+    if (!parse(parser, "save", given, status))
+        return status;
+    if (!parser.positionalArguments().isEmpty())
+        return usageError(parser, "save", "unexpected argument '" + positional(parser).front() + "'");
+    const std::string out = value(parser, "out");
+    if (out.empty())
+        return usageError(parser, "save", "--out FILE is required");
+    if (!query::SaveFormatFor(out))
+        return usageError(parser, "save", "--out must end in .docx, .csv, .txt or .pdf");
+    const std::string delimiter = value(parser, "delimiter");
+    if (parser.isSet("delimiter") && delimiter != "Space" && delimiter != "Comma" && delimiter != "Tab" &&
+        delimiter != "SemiColon")
+        return usageError(parser, "save", "--delimiter must be Space, Comma, Tab or SemiColon");
+    if (parser.isSet("title") && parser.isSet("no-title"))
+        return usageError(parser, "save", "--title and --no-title exclude each other");
+
+    TerminalMessages messages;
+    Control control;
+    if (const int failed = openSession(parser, "save", control, messages))
+        return failed;
+    const int year = query::CurrentYear();
+    query::Criteria criteria;
+    std::string error;
+    if (!queryCriteria(parser, control, year, criteria, error)) {
+        CloseDown(control);
+        return usageError(parser, "save", error);
+    }
+    const query::RetrieveOutcome outcome = query::Retrieve(control, criteria, year);
+    const std::string databasePath = control.DatabasePath;
+    const std::string condition = control.QueryCondition;
+    CloseDown(control);
+    if (outcome.status != query::RetrieveOutcome::Status::Shown)
+        return reportRetrieve(outcome, "save");
+
+    std::vector<std::string> names;
+    if (!chosenColumns(parser, outcome.result, names, error)) {
+        std::fprintf(stderr, "kyt-cli save: %s\n", error.c_str());
+        return kRefused;
+    }
+    // As the results window sets its fields: breaks only for a result ranked by USN with the USN saved.
+    const bool usnSaved = std::find(names.begin(), names.end(), "USN") != names.end();
+    query::SaveLayout layout;
+    layout.PageTitle = parser.isSet("no-title") ? std::string()
+                       : parser.isSet("title")  ? value(parser, "title")
+                                                : std::string("Student List");
+    layout.NoTables = parser.isSet("delimiter");
+    layout.Delimit = layout.NoTables ? delimiter : std::string("Space");
+    layout.NoPageBreak = parser.isSet("no-page-breaks") || !outcome.query.rankedByUsn || !usnSaved;
+
+    std::string sql;
+    query::ResultTable saved;
+    db::Failure failure;
+    if (!query::BuildSaveSql(names, condition, sql, error)) {
+        std::fprintf(stderr, "kyt-cli save: Information Not Saved. %s\n", error.c_str());
+        return kRefused;
+    }
+    if (!query::OpenResult(databasePath, sql, saved, failure)) {
+        std::fprintf(stderr, "kyt-cli save: Information Not Saved. error %d: %s\n", failure.number,
+                     failure.description.c_str());
+        return kFailed;
+    }
+    if (!query::WriteResults(saved, layout, out, error)) {
+        std::fprintf(stderr, "kyt-cli save: Information Not Saved. %s\n", error.c_str());
+        return kFailed;
+    }
+    std::printf("Information Saved. %ld student%s in %s\n", saved.recordCount(), saved.recordCount() == 1 ? "" : "s",
+                out.c_str());
+    return 0;
+}
+
+}  // namespace
+
+KYT_CLI_COMMAND("save", "save --out FILE [--config FILE] [--columns A,B,...] [--delimiter D] [--title TEXT|--no-title] "
+                        "[--no-page-breaks] [criteria...]   save selected students as the results window does",
+                saveCommand);
+
+}  // namespace kyt::cli
