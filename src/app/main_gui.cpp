@@ -7,9 +7,11 @@
 
 #include "admin/ui/form5.h"
 #include "extract/ui/form1.h"
+#include "query/ui/form3.h"
 #include "shell/product.h"
 #include "shell/ui/program.h"
 #include "shell/ui/qt_message_service.h"
+#include "shell/ui/window_registration.h"
 
 int main(int argc, char** argv)
 {
@@ -32,7 +34,12 @@ int main(int argc, char** argv)
         configPath = QFileInfo(configPath).absoluteFilePath();
     kyt::Program program(messages, configPath.toStdString());
     program.setOpener("OKButton", [&program] { kyt::Form1::open(program.control()); });
+    program.setOpener("CancelButton", [&program] { kyt::Form3::open(program.control()); });
     program.setOpener("Command3", [&program] { kyt::Form5::open(program.control()); });
+    kyt::Form5::branchesChanged = [] {
+        if (auto* query = qobject_cast<kyt::Form3*>(kyt::findWindow("Form3")))
+            query->reloadBranches();
+    };
     QTimer::singleShot(0, &program, &kyt::Program::start);
     return app.exec();
 }

@@ -1,0 +1,69 @@
+#pragma once
+// The query criteria window: which students to select (batch, branches, aggregate over a semester range,
+// class, words in projects and hobbies), how to rank them and which columns to add. Retrieve builds the
+// query, runs it and shows the result in the results window.
+
+#include <QWidget>
+#include <array>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "query/query_builder.h"
+#include "query/retrieve.h"
+#include "shell/control.h"
+
+class QComboBox;
+
+namespace Ui {
+class Form3;
+}
+
+namespace kyt {
+
+class Form3 : public QWidget {
+    Q_OBJECT
+
+public:
+    // The main menu's "Query  résumé database": shows the window, loading it when it is not open.
+    static Form3* open(Control& control);
+
+    // `currentYear` gives the calendar year (the batch items and the two-year item depend on it); empty
+    // means the clock's.
+    explicit Form3(Control& control, std::function<int()> currentYear = {}, QWidget* parent = nullptr);
+    ~Form3() override;
+
+    // A copy of the exclude list, kept when the exclusion controls are hidden and at each Retrieve.
+    std::string BranchExcludeList;
+
+    // How long Retrieve waits for another program's lock on the database.
+    query::RunOptions runOptions;
+
+    // Fills the branch boxes again from the branch list of Control when it changed (a branch added or
+    // deleted), keeping each box's choice where its code still exists. Runs whenever the window is shown.
+    void reloadBranches();
+
+    // The criteria as the controls hold them.
+    query::Criteria criteria() const;
+
+    void Command1_Click();
+    void Command2_Click();
+    void Command3_Click();
+    void Combo1_Click(int Index);
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void Form_Load();
+    void fillBranchBoxes(const std::array<std::string, 3>& wanted);
+    int year() const;
+
+    std::unique_ptr<Ui::Form3> ui;
+    Control& control_;
+    std::function<int()> currentYear_;
+    std::array<QComboBox*, 3> Combo1;
+};
+
+}  // namespace kyt
