@@ -36,8 +36,8 @@ int main(int argc, char** argv)
     program.setOpener("OKButton", [&program] { kyt::Form1::open(program.control()); });
     program.setOpener("CancelButton", [&program] { kyt::Form3::open(program.control()); });
     program.setOpener("Command3", [&program] { kyt::Form5::open(program.control()); });
-    kyt::Form5::branchesChanged = [] {
-        if (auto* query = qobject_cast<kyt::Form3*>(kyt::findWindow("Form3")))
+    kyt::Form5::branchesChanged = [&program] {
+        if (auto* query = qobject_cast<kyt::Form3*>(kyt::findWindow(program.control(), "Form3")))
             query->reloadBranches();
     };
     QTimer::singleShot(0, &program, &kyt::Program::start);
