@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "db/data_connector.h"
 #include "query/retrieve.h"
 #include "query/ui/result_model.h"
 
@@ -174,10 +175,10 @@ int main(int argc, char** argv)
         return 1;
 
     kyt::Control control;
-    control.DatabasePath = path;
+    control.config.DatabasePath = path;
     for (size_t i = 0; i < kBranches.size(); ++i)
-        control.BranchCodes[i] = kBranches[i].first;
-    control.BranchCount = static_cast<int16_t>(kBranches.size());
+        control.session.BranchCodes[i] = kBranches[i].first;
+    control.session.BranchCount = static_cast<int16_t>(kBranches.size());
     kyt::query::Criteria criteria = kyt::query::DefaultCriteria(kyt::query::BranchList(control), 2026);
     criteria.batch = kyt::query::kAllBatches;
     criteria.branches[0] = kyt::query::kAllBranches;

@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "admin/write_steps.h"
+#include "db/data_connector.h"
 #include "extract/usn.h"
 #include "shell/startup.h"
 
@@ -14,15 +15,15 @@ namespace detail {
 
 MsgAnswer tell(Control& control, const std::string& text, const std::string& title, MsgIcon icon, MsgButtons buttons)
 {
-    if (!control.Messages)
+    if (!control.session.Messages)
         return buttons == MsgButtons::OK ? MsgAnswer::OK : MsgAnswer::No;
-    return control.Messages->show(text, title, icon, buttons);
+    return control.session.Messages->show(text, title, icon, buttons);
 }
 
 bool lookUp(Control& control, const std::string& sql, db::Recordset& rows, Result& result)
 {
     db::Failure failure;
-    db::Database* connection = control.Connector ? control.Connector->GetCurrentConnection() : nullptr;
+    db::Database* connection = control.session.Connector ? control.session.Connector->GetCurrentConnection() : nullptr;
     if (connection && connection->openRecordset(sql, rows, failure))
         return true;
     if (!connection)
@@ -36,11 +37,11 @@ bool lookUp(Control& control, const std::string& sql, db::Recordset& rows, Resul
 
 bool writeAll(Control& control, const std::vector<std::string>& statements, std::string& reason)
 {
-    if (!control.Connector) {
+    if (!control.session.Connector) {
         reason = "The database is not connected.";
         return false;
     }
-    db::DataConnector& connector = *control.Connector;
+    db::DataConnector& connector = *control.session.Connector;
     connector.BeginTransaction();
     for (const std::string& sql : statements) {
         if (connector.exec(sql) != db::DataConnector::kSuccess) {
@@ -123,7 +124,7 @@ bool refuseMbaOrShort(Control& control, const std::string& code, bool mbaFirst)
     const auto mba = [&] {
         if (code != "MBA")
             return false;
-        tell(control, "Sorry, MBA data is not supported yet by " + control.AppTitle, "Kyt Error", MsgIcon::Exclamation);
+        tell(control, "Sorry, MBA data is not supported yet by " + control.session.AppTitle, "Kyt Error", MsgIcon::Exclamation);
         return true;
     };
     const auto tooShort = [&] {
@@ -176,24 +177,24 @@ double TwoDecimalValue(double value)
 
 std::string CheckedUsn(Control& control, const std::string& typed, std::string* databaseFailure)
 {
-    const std::string errorText = control.ErrorText;
-    const int32_t documentErrors = control.DocumentErrors, totalErrors = control.TotalErrors;
-    const int16_t branchCodeLen = control.BranchCodeLen;
-    const std::string branchName = control.BranchName;
+    const std::string errorText = control.run.ErrorText;
+    const int32_t documentErrors = control.run.DocumentErrors, totalErrors = control.run.TotalErrors;
+    const int16_t branchCodeLen = control.run.BranchCodeLen;
+    const std::string branchName = control.run.BranchName;
 
-    control.BranchCodeLen = 0;
+    control.run.BranchCodeLen = 0;
     std::string usn = typed;
     std::string normal = ValidateUSN(control, usn);
-    if (normal == "ERR" && control.BranchCodeLen == kBranchLookupFailed && databaseFailure) {
+    if (normal == "ERR" && control.run.BranchCodeLen == kBranchLookupFailed && databaseFailure) {
         std::string again = usn;
         LookupBranch(control, again, *databaseFailure);
     }
 
-    control.ErrorText = errorText;
-    control.DocumentErrors = documentErrors;
-    control.TotalErrors = totalErrors;
-    control.BranchCodeLen = branchCodeLen;
-    control.BranchName = branchName;
+    control.run.ErrorText = errorText;
+    control.run.DocumentErrors = documentErrors;
+    control.run.TotalErrors = totalErrors;
+    control.run.BranchCodeLen = branchCodeLen;
+    control.run.BranchName = branchName;
     return normal;
 }
 
@@ -243,7 +244,7 @@ Result DeleteBatch(Control& control, const std::string& typedBatch)
         return result;
     }
 
-    const std::string pattern = SqlText(control.RegionCollegeCode + batch + "%");
+    const std::string pattern = SqlText(control.config.RegionCollegeCode + batch + "%");
     db::Recordset rows;
     if (!lookUp(control, "SELECT name from PERSONAL where usn like " + pattern, rows, result))
         return result;
@@ -369,15 +370,15 @@ bool ReloadBranchList(Control& control, std::string& failure)
 {
     db::Recordset rows;
     db::Failure dbFailure;
-    db::Database* connection = control.Connector ? control.Connector->GetCurrentConnection() : nullptr;
+    db::Database* connection = control.session.Connector ? control.session.Connector->GetCurrentConnection() : nullptr;
     if (!connection || !connection->openRecordset("SELECT BranchCode FROM branch", rows, dbFailure)) {
         failure = connection ? dbFailure.description : "The database is not connected.";
         return false;
     }
     const long count = std::min<long>(rows.RecordCount(), kMaxBranches);
-    control.BranchCount = static_cast<int16_t>(count);
-    for (long i = 0; i < static_cast<long>(control.BranchCodes.size()); ++i) {
-        control.BranchCodes[static_cast<size_t>(i)] = i < count ? trimSpaces(rows.field(0).toText()) : std::string();
+    control.session.BranchCount = static_cast<int16_t>(count);
+    for (long i = 0; i < static_cast<long>(control.session.BranchCodes.size()); ++i) {
+        control.session.BranchCodes[static_cast<size_t>(i)] = i < count ? trimSpaces(rows.field(0).toText()) : std::string();
         if (i < count)
             rows.MoveNext();
     }

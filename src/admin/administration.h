@@ -1,7 +1,7 @@
 #pragma once
 // Administration: deleting one student, a batch or every record, adding and deleting branches, and
-// correcting one semester's marks. Each procedure asks and tells the officer through control.Messages,
-// writes in one transaction of control.Connector and commits before it says the change was made.
+// correcting one semester's marks. Each procedure asks and tells the officer through control.session.Messages,
+// writes in one transaction of control.session.Connector and commits before it says the change was made.
 // The windows and kyt-cli only gather the typed texts and call these.
 
 #include <cstdint>
@@ -50,7 +50,7 @@ Result DeleteAllRecords(Control& control);
 Result AddBranch(Control& control, const std::string& typedCode, const std::string& typedName);
 Result DeleteBranch(Control& control, const std::string& typedCode);
 
-// Reads the Branch table into control.BranchCodes and control.BranchCount, as start-up does. Called
+// Reads the Branch table into control.session.BranchCodes and control.session.BranchCount, as start-up does. Called
 // after every committed branch change, so that the query window offers the branches as they now are.
 bool ReloadBranchList(Control& control, std::string& failure);
 

@@ -7,6 +7,7 @@
 
 #include "admin/administration.h"
 #include "admin/write_steps.h"
+#include "db/data_connector.h"
 #include "extract/usn.h"
 #include "extract/validation.h"
 
@@ -99,7 +100,7 @@ Result UpdateMarks(Control& control, const std::string& typedUsn, const std::str
     // Both ends trimmed: a trailing blank must not turn a student just retrieved into one that "does not exist".
     const std::string usn = upperAscii(trimSpaces(typedUsn));
     const int16_t level = SemesterLevel(usn, semesterText);
-    const std::string errorTitle = control.AppTitle + " Error";
+    const std::string errorTitle = control.session.AppTitle + " Error";
 
     const auto obtained = wholeMarks(entry.Obtained);
     const auto maximum = wholeMarks(entry.Max);
@@ -149,7 +150,7 @@ Result UpdateMarks(Control& control, const std::string& typedUsn, const std::str
         }
     }
 
-    db::DataConnector& connector = *control.Connector;
+    db::DataConnector& connector = *control.session.Connector;
     const auto fail = [&](const std::string& text, const std::string& title) {
         result.reason = connector.ErrDesc;
         connector.RollBackTransaction();

@@ -164,7 +164,7 @@ int admin(const Args& args)
 
     AdminMessages messages(parser.isSet(yes));
     Control control;
-    control.AppTitle = std::string(kAppTitle);
+    control.session.AppTitle = std::string(kAppTitle);
     // A database that cannot be opened is a failure of the database, not a refusal.
     if (openSession(parser, "admin", control, messages) != 0)
         return kDatabaseFailed;

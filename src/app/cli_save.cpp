@@ -9,6 +9,7 @@
 #include "app/cli.h"
 #include "app/cli_query_options.h"
 #include "app/cli_session.h"
+#include "db/data_connector.h"
 #include "query/save_results.h"
 #include "shell/startup.h"
 
@@ -99,8 +100,8 @@ int saveCommand(const Args& given)
         return usageError(parser, "save", error);
     }
     const query::RetrieveOutcome outcome = query::Retrieve(control, criteria, year);
-    const std::string databasePath = control.DatabasePath;
-    const std::string condition = control.QueryCondition;
+    const std::string databasePath = control.config.DatabasePath;
+    const std::string condition = control.query.QueryCondition;
     CloseDown(control);
     if (outcome.status != query::RetrieveOutcome::Status::Shown)
         return reportRetrieve(outcome, "save");

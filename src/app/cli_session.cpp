@@ -50,15 +50,15 @@ void addConfigOption(QCommandLineParser& parser)
 int openSession(const QCommandLineParser& parser, const char* command, Control& control, MessageService& messages)
 {
     const std::string configPath = value(parser, "config");
-    control.AppTitle = std::string(kAppTitle);
-    control.Messages = &messages;
-    control.ConfigPath = configPath.empty() ? DefaultConfigPath() : std::filesystem::absolute(configPath).string();
+    control.session.AppTitle = std::string(kAppTitle);
+    control.session.Messages = &messages;
+    control.config.ConfigPath = configPath.empty() ? DefaultConfigPath() : std::filesystem::absolute(configPath).string();
 
     switch (LoadConfiguration(control)) {
     case ConfigProblem::None:
         break;
     case ConfigProblem::CannotOpen:
-        std::fprintf(stderr, "kyt-cli %s: cannot read the configuration %s\n", command, control.ConfigPath.c_str());
+        std::fprintf(stderr, "kyt-cli %s: cannot read the configuration %s\n", command, control.config.ConfigPath.c_str());
         return kUsageError;
     case ConfigProblem::TooShort:
     case ConfigProblem::EmptyCode:
@@ -66,11 +66,11 @@ int openSession(const QCommandLineParser& parser, const char* command, Control& 
         std::fprintf(stderr,
                      "kyt-cli %s: the configuration %s needs the college code, the placement e-mail address "
                      "and the database path on its first three lines\n",
-                     command, control.ConfigPath.c_str());
+                     command, control.config.ConfigPath.c_str());
         return kUsageError;
     case ConfigProblem::DatabaseNotFound:
         std::fprintf(stderr, "kyt-cli %s: the database %s named by %s does not exist (kyt-cli init-db makes one)\n",
-                     command, control.DatabasePath.c_str(), control.ConfigPath.c_str());
+                     command, control.config.DatabasePath.c_str(), control.config.ConfigPath.c_str());
         return kUsageError;
     }
     if (StartUp(control) != StartUpResult::Ready) {

@@ -13,9 +13,11 @@
 #include <system_error>
 #include <thread>
 
+#include "db/data_connector.h"
 #include "extract/error_log.h"
 #include "extract/extract_resume.h"
 #include "extract/validation.h"
+#include "word/application.h"
 
 namespace kyt {
 
@@ -69,11 +71,11 @@ bool CopyInto(const fs::path& source, const fs::path& folder)
 // While a run lasts, the reader's progress reaches the view.
 class ProgressHookup {
 public:
-    ProgressHookup(Control& control, ExtractionView& view) : control_(control), saved_(control.ResumeProgress)
+    ProgressHookup(Control& control, ExtractionView& view) : control_(control), saved_(control.run.ResumeProgress)
     {
-        control_.ResumeProgress = [&view](int16_t percent) { view.setResumeProgress(percent); };
+        control_.run.ResumeProgress = [&view](int16_t percent) { view.setResumeProgress(percent); };
     }
-    ~ProgressHookup() { control_.ResumeProgress = saved_; }
+    ~ProgressHookup() { control_.run.ResumeProgress = saved_; }
 
 private:
     Control& control_;
@@ -175,41 +177,43 @@ std::vector<std::string> ResumeFiles(const std::string& folder)
 
 std::string ExtractedToText(const Control& control)
 {
-    return " The resumes were extracted to " + (control.Connector ? control.Connector->GetSource() : std::string());
+    return " The resumes were extracted to " +
+        (control.session.Connector ? control.session.Connector->GetSource() : std::string());
 }
 
 void ShowExtractedTo(Control& control)
 {
-    if (control.Messages)
-        control.Messages->show(ExtractedToText(control), "Kyt Message", MsgIcon::None, MsgButtons::OK);
+    if (control.session.Messages)
+        control.session.Messages->show(ExtractedToText(control), "Kyt Message", MsgIcon::None, MsgButtons::OK);
 }
 
 void ShowFinishMessages(Control& control, bool copyErroredResumes)
 {
-    if (!control.Messages)
+    if (!control.session.Messages)
         return;
     const std::string copiedNote = " NOTE: Resumes with errors were copied to a folder 'Kyt_Resumes_WithErrors' "
                                    "under the folder selected for extraction ";
-    if (control.SuccessfulDocuments < 1) {
+    if (control.run.SuccessfulDocuments < 1) {
         // Leaving without a word when nothing was stored would look like success.
-        control.Messages->show(copyErroredResumes ? " All resumes contained critical errors \n\n" + copiedNote
+        control.session.Messages->show(copyErroredResumes ? " All resumes contained critical errors \n\n" + copiedNote
                                                   : std::string(" All resumes contained critical errors "),
                                "Kyt Message", MsgIcon::None, MsgButtons::OK);
-    } else if (copyErroredResumes && control.TotalErrors > 0) {
-        control.Messages->show(ExtractedToText(control) + "\n\n" + copiedNote, "Kyt Message", MsgIcon::None,
+    } else if (copyErroredResumes && control.run.TotalErrors > 0) {
+        control.session.Messages->show(ExtractedToText(control) + "\n\n" + copiedNote, "Kyt Message", MsgIcon::None,
                                MsgButtons::OK);
     } else {
         ShowExtractedTo(control);
     }
-    if (control.CopyFailures < 0) {
-        control.Messages->show("Few resumes with errors were not copied(" + std::to_string(-control.CopyFailures) +
-                                   ") to 'Kyt_Resumes_WithErrors' folder\n"
-                                   "Please use Kyt_errors.txt for a full list of all errored documents\n"
-                                   "This problem occurs because  maybe: \n\n"
-                                   " 1. The folder is ReadOnly (folder properties) \n"
-                                   " 2. The concerned .doc file already exists in the folder and the file is "
-                                   "readonly \n",
-                               "Possible Error", MsgIcon::Information, MsgButtons::OK);
+    if (control.run.CopyFailures < 0) {
+        control.session.Messages->show("Few resumes with errors were not copied(" +
+                                           std::to_string(-control.run.CopyFailures) +
+                                           ") to 'Kyt_Resumes_WithErrors' folder\n"
+                                           "Please use Kyt_errors.txt for a full list of all errored documents\n"
+                                           "This problem occurs because  maybe: \n\n"
+                                           " 1. The folder is ReadOnly (folder properties) \n"
+                                           " 2. The concerned .doc file already exists in the folder and the file is "
+                                           "readonly \n",
+                                       "Possible Error", MsgIcon::Information, MsgButtons::OK);
     }
 }
 
@@ -220,26 +224,26 @@ RunResult RunExtraction(Control& control, ExtractionView& view, const RunOptions
     const fs::path folder = options.folder;
     const fs::path sideFolder = folder / kSideFolderName;
     auto ask = [&](const std::string& text, const std::string& title, MsgIcon icon, MsgButtons buttons) {
-        return control.Messages ? control.Messages->show(text, title, icon, buttons) : MsgAnswer::Yes;
+        return control.session.Messages ? control.session.Messages->show(text, title, icon, buttons) : MsgAnswer::Yes;
     };
 
-    if (!control.Connector || !control.Connector->GetConnectStatus()) {
+    if (!control.session.Connector || !control.session.Connector->GetConnectStatus()) {
         ask("Kyt is not connected to its database, so no résumé was touched.", "Error.", MsgIcon::Critical,
             MsgButtons::OK);
         return result;
     }
     std::string error;
-    control.WordApp = word::Application::start(error);
-    if (!control.WordApp) {
+    control.session.WordApp = word::Application::start(error);
+    if (!control.session.WordApp) {
         ask("Kyt could not start reading documents, so no résumé was touched.\n\n" + error, "Error.",
             MsgIcon::Critical, MsgButtons::OK);
         return result;
     }
 
-    control.DocumentErrors = 0;
-    control.TotalErrors = 0;
-    control.SuccessfulDocuments = 0;
-    control.CopyFailures = 0;
+    control.run.DocumentErrors = 0;
+    control.run.TotalErrors = 0;
+    control.run.SuccessfulDocuments = 0;
+    control.run.CopyFailures = 0;
     int scanned = 0;
 
     const std::vector<std::string> files = ResumeFiles(options.folder);
@@ -258,16 +262,16 @@ RunResult RunExtraction(Control& control, ExtractionView& view, const RunOptions
         ask("Kyt could not create the error log " + logPath + ", so no résumé was touched.\n\n" + log->lastError() +
                 "\n\nPlease make sure the folder is not read-only and try again.",
             "Error.", MsgIcon::Critical, MsgButtons::OK);
-        control.WordApp.reset();
+        control.session.WordApp.reset();
         return result;
     }
-    control.ErrorLog = log.get();
+    control.run.ErrorLog = log.get();
     ProgressHookup hookup(control, view);
 
     view.setTotalErrors("0");
     view.showScannedText(" Documents scanned till now: 0");
     const std::string caption = view.caption();
-    control.LastResumeFolder = options.folder;
+    control.config.LastResumeFolder = options.folder;
 
     // Legacy documents are converted in one go, so the word processor starts once per run.
     std::vector<std::string> paths;
@@ -280,7 +284,7 @@ RunResult RunExtraction(Control& control, ExtractionView& view, const RunOptions
     if (legacy > 0) {
         view.showConverting(legacy);
         view.processEvents();
-        control.WordApp->prepare(paths);
+        control.session.WordApp->prepare(paths);
     }
 
     AddError(control, "Errors occured during the extraction of the folder : " + std::string(kCrLf), 4);
@@ -294,10 +298,10 @@ RunResult RunExtraction(Control& control, ExtractionView& view, const RunOptions
     for (size_t index = 0; index < files.size(); ++index) {
         const std::string& name = files[index];
         ++scanned;
-        ++control.SuccessfulDocuments;
+        ++control.run.SuccessfulDocuments;
         view.startDocument(name);
 
-        control.DocumentErrors = 0;
+        control.run.DocumentErrors = 0;
         AddError(control, kCrLf + name + "\t\t", 1);
 
         const double started = clock();
@@ -305,7 +309,7 @@ RunResult RunExtraction(Control& control, ExtractionView& view, const RunOptions
         const int16_t extracted = read.done
                                       ? ExtractResume(control, paths[index], std::move(read.document), read.error)
                                       : ExtractResume(control, paths[index]);
-        control.TotalScanSeconds += clock() - started;
+        control.config.TotalScanSeconds += clock() - started;
 
         const int percent = WholePercent(scanned, total);
         view.setWholeProgress(percent);
@@ -313,12 +317,12 @@ RunResult RunExtraction(Control& control, ExtractionView& view, const RunOptions
 
         if (extracted == kResumeRejected) {
             ++result.rejected;
-            view.setDocumentErrors(std::to_string(control.DocumentErrors));
-            view.setTotalErrors(std::to_string(control.TotalErrors));
+            view.setDocumentErrors(std::to_string(control.run.DocumentErrors));
+            view.setTotalErrors(std::to_string(control.run.TotalErrors));
             view.showNote("Please see " + options.folder + "/" + kErrorLogName + "  file for description");
 
             bool goOn = true;
-            if (control.TotalErrors != 0 && control.TotalErrors % 10 == 0 && !options.dontStop) {
+            if (control.run.TotalErrors != 0 && control.run.TotalErrors % 10 == 0 && !options.dontStop) {
                 goOn = ask(" There are too many errors occuring frequently. You might want to check : \n\n"
                            "1. That you are trying to extract from the correct folder OR \n"
                            "2. The database path is set properly in Kyt.ini file in *this* program's folder.\n\n"
@@ -326,8 +330,8 @@ RunResult RunExtraction(Control& control, ExtractionView& view, const RunOptions
                            "Please Intervene", MsgIcon::None, MsgButtons::YesNo) != MsgAnswer::No;
             }
             if (options.copyErroredResumes && !CopyInto(paths[index], sideFolder))
-                --control.CopyFailures;
-            --control.SuccessfulDocuments;
+                --control.run.CopyFailures;
+            --control.run.SuccessfulDocuments;
             if (!goOn) {
                 view.setWholeProgress(100);
                 view.setCaption("100 % " + caption);
@@ -343,7 +347,7 @@ RunResult RunExtraction(Control& control, ExtractionView& view, const RunOptions
         view.processEvents();
     }
 
-    control.ErrorLog = nullptr;
+    control.run.ErrorLog = nullptr;
     // A log that could not be written (a full disk) must not pass for a complete account of the run;
     // when nothing was rejected it goes anyway.
     const bool logWritten = log->close() && !log->failed();
@@ -353,13 +357,13 @@ RunResult RunExtraction(Control& control, ExtractionView& view, const RunOptions
             "Error.", MsgIcon::Critical, MsgButtons::OK);
     log.reset();
 
-    control.TotalDocumentsScanned += scanned;
-    if (control.TotalDocumentsScanned == 0)
-        control.TotalDocumentsScanned = 1;
-    control.AverageScanSeconds = control.TotalScanSeconds / control.TotalDocumentsScanned;
+    control.config.TotalDocumentsScanned += scanned;
+    if (control.config.TotalDocumentsScanned == 0)
+        control.config.TotalDocumentsScanned = 1;
+    control.config.AverageScanSeconds = control.config.TotalScanSeconds / control.config.TotalDocumentsScanned;
 
     std::error_code ec;
-    if (scanned == control.SuccessfulDocuments) {
+    if (scanned == control.run.SuccessfulDocuments) {
         fs::permissions(logPath, fs::perms::owner_write, fs::perm_options::add, ec);
         fs::remove(logPath, ec);
     } else {
@@ -372,10 +376,11 @@ RunResult RunExtraction(Control& control, ExtractionView& view, const RunOptions
     ShowResumeProgress(control, finished);
     view.showScanningHeading();
     view.showScannedText(" Total Documents scanned : " + std::to_string(scanned));
-    view.showSuccessfulText(" No. of Successfully scanned documents :" + std::to_string(control.SuccessfulDocuments));
+    view.showSuccessfulText(" No. of Successfully scanned documents :" +
+                            std::to_string(control.run.SuccessfulDocuments));
     view.showComplete();
 
-    control.WordApp.reset();
+    control.session.WordApp.reset();
     result.scanned = scanned;
     return result;
 }

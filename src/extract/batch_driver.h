@@ -64,8 +64,8 @@ struct RunResult {
 // sorted by name, without the owner files (~$name) the word processor leaves beside open documents.
 std::vector<std::string> ResumeFiles(const std::string& folder);
 
-// Runs the extraction of `options.folder`. Needs control.Connector connected and control.Messages set.
-// control.WordApp is started here and released at the end of the run.
+// Runs the extraction of `options.folder`. Needs control.session.Connector connected and control.session.Messages set.
+// control.session.WordApp is started here and released at the end of the run.
 RunResult RunExtraction(Control& control, ExtractionView& view, const RunOptions& options);
 
 // The message that tells where the students were stored ("The resumes were extracted to ...").

@@ -7,10 +7,12 @@
 #include <limits>
 #include <optional>
 
+#include "db/data_connector.h"
 #include "extract/usn.h"
 #include "extract/validation.h"
 #include "shell/email.h"
-#include "shell/startup.h"
+#include "shell/product.h"
+#include "word/application.h"
 
 namespace kyt {
 
@@ -105,7 +107,7 @@ private:
     void reportMarksFailure(int32_t number, const char* tag);
     bool inTransaction() const
     {
-        const db::Database* database = control_.Connector->GetCurrentConnection();
+        const db::Database* database = control_.session.Connector->GetCurrentConnection();
         return database && database->inTransaction();
     }
     void closeDocument() { document_.reset(); }
@@ -121,20 +123,20 @@ private:
 
 int16_t ResumeReader::run()
 {
-    if (!control_.Connector || !control_.Connector->GetConnectStatus())
+    if (!control_.session.Connector || !control_.session.Connector->GetConnectStatus())
         return fail("The database is not connected.");
     std::string error = openError_;
     if (!opened_) {
-        if (!control_.WordApp)
+        if (!control_.session.WordApp)
             return fail("The document reader is not running.");
-        document_ = control_.WordApp->open(path_, error);
+        document_ = control_.session.WordApp->open(path_, error);
     }
     // A document the reader cannot open at all is no résumé: it is rejected with its reason, and the run
     // goes on with the next one.
     if (!document_)
         return fail(error);
     progress(3);
-    control_.BranchName.clear();
+    control_.run.BranchName.clear();
     institution_.clear();
 
     switch (readPersonal()) {
@@ -154,11 +156,12 @@ int16_t ResumeReader::run()
     }
 
     progress(98);
-    control_.Connector->EndTransaction();
+    control_.session.Connector->EndTransaction();
     // A commit that did not happen (disk full, lost lock) must not be counted as a stored student; the
     // connector has rolled it back.
-    if (control_.Connector->CommitFailed()) {
-        reportPersonalFailure(control_.Connector->ErrNo != 0 ? control_.Connector->ErrNo : db::kErrOther);
+    if (control_.session.Connector->CommitFailed()) {
+        reportPersonalFailure(control_.session.Connector->ErrNo != 0 ? control_.session.Connector->ErrNo
+                                                                     : db::kErrOther);
         return reject();
     }
     closeDocument();
@@ -203,7 +206,7 @@ ResumeReader::Step ResumeReader::readPersonal()
     col4 = ProperCase(col4);
     std::string email = FirstChars(cells[2], 50);
     if (ValidateEmail(email) == "ERR")
-        email = control_.PlacementEmail;  // an unusable address is replaced, not reported
+        email = control_.config.PlacementEmail;  // an unusable address is replaced, not reported
     progress(14);
 
     std::string col7, col13, col14, col17, col15, col25, col8, col19, col23, col9, col20, col10, col21, col11,
@@ -258,7 +261,7 @@ ResumeReader::Step ResumeReader::readPersonal()
     col27 = FirstChars(cells[1], 250);
     progress(40);
 
-    std::string branch = control_.BranchName;
+    std::string branch = control_.run.BranchName;
     const size_t first = branch.find_first_not_of(' ');
     branch = first == std::string::npos ? std::string() : branch.substr(first, branch.find_last_not_of(' ') - first + 1);
 
@@ -274,14 +277,15 @@ ResumeReader::Step ResumeReader::readPersonal()
     sql += "', '" + col26 + "', '" + col27 + "', '" + col28;
     sql += "', " + std::string("2,2,2,0,0,'e','e','e','e'") + ")";
 
-    control_.Connector->BeginTransaction();
+    control_.session.Connector->BeginTransaction();
     // Without an open transaction the rows below would be committed one by one: a failed résumé would
     // leave half a student behind (a locked database shows here).
     if (!inTransaction()) {
-        reportPersonalFailure(control_.Connector->ErrNo != 0 ? control_.Connector->ErrNo : db::kErrOther);
+        reportPersonalFailure(control_.session.Connector->ErrNo != 0 ? control_.session.Connector->ErrNo
+                                                                     : db::kErrOther);
         return Step::Reject;
     }
-    const int32_t result = control_.Connector->exec(sql);
+    const int32_t result = control_.session.Connector->exec(sql);
     progress(43);
     if (result != db::DataConnector::kSuccess) {
         reportPersonalFailure(result);
@@ -292,14 +296,14 @@ ResumeReader::Step ResumeReader::readPersonal()
 
 void ResumeReader::reportPersonalFailure(int32_t number)
 {
-    const std::string text = DbErrorText(control_, number);
+    const std::string text = db::DbErrorText(control_.session, number, kSupportContact);
     report(" In Personal Information table: " + std::string(kCrLf) + text + kCrLf + kCrLf + " ( Technically, " +
            std::to_string(number) + " ) ");
 }
 
 void ResumeReader::reportMarksFailure(int32_t number, const char* tag)
 {
-    const std::string text = DbErrorText(control_, number);
+    const std::string text = db::DbErrorText(control_.session, number, kSupportContact);
     report(" In Academic Performance table: " + std::string(kCrLf) + text + kCrLf + " ( Technically, " +
            std::to_string(number) + "  ." + tag + " ) ");
 }
@@ -312,7 +316,7 @@ ResumeReader::Step ResumeReader::writeMarks()
     if (document_->tableCount() < 2)
         return Step::Fail;
     progress(56);
-    const Layout& layout = control_.BranchCodeLen == 3 ? kMCA : kBE;
+    const Layout& layout = control_.run.BranchCodeLen == 3 ? kMCA : kBE;
     progress(59);
 
     // Running sums over the semesters stored so far, 16-bit as the aggregate columns were always computed.
@@ -393,7 +397,7 @@ ResumeReader::Step ResumeReader::writeMarks()
                                     institution_ + "', " + std::to_string(*obtained) + ", " +
                                     std::to_string(*maximum) + ", " + Shortest(percentage) + ", '" + className +
                                     "', '" + passYear + "', '" + attempts + "')";
-            const int32_t result = control_.Connector->exec(sql);
+            const int32_t result = control_.session.Connector->exec(sql);
             if (result != db::DataConnector::kSuccess) {
                 reportMarksFailure(result, "SQL2");
                 return Step::Reject;
@@ -407,7 +411,7 @@ ResumeReader::Step ResumeReader::writeMarks()
             const std::string aggregate = FixedTwo(static_cast<double>(sumObtained) / sumMaximum * 100);
             const std::string sql = "UPDATE personal set one_to_" + std::to_string(semestersSoFar) + "=" +
                                     aggregate + " where USN='" + usn_ + "'";
-            const int32_t result = control_.Connector->exec(sql);
+            const int32_t result = control_.session.Connector->exec(sql);
             if (result != db::DataConnector::kSuccess) {
                 reportMarksFailure(result, "SQL3");
                 return Step::Reject;
@@ -420,7 +424,7 @@ ResumeReader::Step ResumeReader::writeMarks()
 ResumeReader::Step ResumeReader::writeProjects()
 {
     progress(82);
-    const Layout& layout = control_.BranchCodeLen == 3 ? kMCA : kBE;
+    const Layout& layout = control_.run.BranchCodeLen == 3 ? kMCA : kBE;
     TableRow cells;
     if (!row(2, static_cast<int16_t>(layout.projectsRow), cells))
         return Step::Fail;
@@ -447,7 +451,7 @@ ResumeReader::Step ResumeReader::writeProjects()
     const std::string sql = "UPDATE personal set prefinalproject1 = '" + preFinal1 + "', prefinalproject2='" +
                             preFinal2 + "', finalproject1='" + final1 + "', finalproject2='" + final2 +
                             "'  where USN='" + usn_ + "'";
-    const int32_t result = control_.Connector->exec(sql);
+    const int32_t result = control_.session.Connector->exec(sql);
     progress(93);
     if (result != db::DataConnector::kSuccess) {
         reportMarksFailure(result, "SQL4");
@@ -459,8 +463,8 @@ ResumeReader::Step ResumeReader::writeProjects()
 int16_t ResumeReader::reject()
 {
     report("Transaction rolled back", 3);
-    if (control_.Connector)
-        control_.Connector->RollBackTransaction();
+    if (control_.session.Connector)
+        control_.session.Connector->RollBackTransaction();
     closeDocument();
     progress(kProgressFinished);
     return kResumeRejected;
@@ -472,8 +476,8 @@ int16_t ResumeReader::fail(const std::string& reason)
     if (!reason.empty())
         report(reason, 3);
     // Whatever was written for this résumé goes: its rows must never be committed with the next one.
-    if (control_.Connector)
-        control_.Connector->RollBackTransaction();
+    if (control_.session.Connector)
+        control_.session.Connector->RollBackTransaction();
     closeDocument();
     progress(kProgressFinished);
     return kResumeRejected;
@@ -530,8 +534,8 @@ void ShowResumeProgress(Control& control, int16_t& Percent)
         Percent = 100;
     else if (Percent > 97)
         Percent = 97;
-    if (control.ResumeProgress)
-        control.ResumeProgress(Percent);
+    if (control.run.ResumeProgress)
+        control.run.ResumeProgress(Percent);
 }
 
 int16_t ExtractResume(Control& control, const std::string& Path)

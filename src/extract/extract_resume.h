@@ -19,7 +19,7 @@ inline constexpr int16_t kResumeRejected = -1;
 inline constexpr int16_t kProgressFinished = 2786;
 
 // 1 when the student was stored and committed, -1 when the résumé was rejected (nothing stored).
-// Needs control.WordApp started and control.Connector connected.
+// Needs control.session.WordApp started and control.session.Connector connected.
 int16_t ExtractResume(Control& control, const std::string& Path);
 // The same with the document read already (a run reads the next .docx while the database commits the
 // current student). `document` null means it could not be read, for the reason `openError`.

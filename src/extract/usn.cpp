@@ -36,7 +36,7 @@ enum class Lookup { Found, NotFound, Failed };
 
 Lookup findBranch(Control& control, const std::string& code, std::string& name, std::string& failure)
 {
-    db::Database* database = control.Connector ? control.Connector->GetCurrentConnection() : nullptr;
+    db::Database* database = control.session.Connector ? control.session.Connector->GetCurrentConnection() : nullptr;
     if (!database) {
         failure = "there is no database connection";
         return Lookup::Failed;
@@ -80,7 +80,7 @@ int16_t LookupBranch(Control& control, std::string& USN, std::string& failure)
         return kBranchLookupFailed;
     if (found == Lookup::NotFound)
         return kBranchUnknown;
-    control.BranchName = name;
+    control.run.BranchName = name;
     return length;
 }
 
@@ -103,9 +103,10 @@ std::string ValidateUSN(Control& control, std::string& USN)
         return "ERR";
     }
     const std::string college = FirstChars(USN, 3);
-    if (college != control.RegionCollegeCode) {
+    if (college != control.config.RegionCollegeCode) {
         AddError(control,
-                 "Error USN " + USN + " - Bad college code ( " + college + "). Expecting : " + control.RegionCollegeCode,
+                 "Error USN " + USN + " - Bad college code ( " + college +
+                     "). Expecting : " + control.config.RegionCollegeCode,
                  kError);
         return "ERR";
     }
@@ -118,23 +119,23 @@ std::string ValidateUSN(Control& control, std::string& USN)
     }
 
     std::string failure;
-    control.BranchCodeLen = LookupBranch(control, USN, failure);
-    if (control.BranchCodeLen == kBranchLookupFailed) {
+    control.run.BranchCodeLen = LookupBranch(control, USN, failure);
+    if (control.run.BranchCodeLen == kBranchLookupFailed) {
         AddError(control, "Error USN " + USN + " - The Branch table could not be read: " + failure, kError);
         return "ERR";
     }
-    if (control.BranchCodeLen == kBranchUnknown) {
+    if (control.run.BranchCodeLen == kBranchUnknown) {
         AddError(control,
                  "Error USN " + USN + " - Branch code ( " + MidChars(USN, 5, 2) + ") not in database. " + USN,
                  kError);
         return "ERR";
     }
-    if (control.BranchCodeLen == kBranchMBA) {
+    if (control.run.BranchCodeLen == kBranchMBA) {
         AddError(control, "Kyt does not yet support MBA resumes.\r\nCurrent USN: " + USN, kError);
         return "ERR";
     }
 
-    const size_t branchLength = static_cast<size_t>(control.BranchCodeLen);
+    const size_t branchLength = static_cast<size_t>(control.run.BranchCodeLen);
     const size_t rollWidth = branchLength == 2 ? 3 : 2;
     std::string roll = MidChars(USN, branchLength + 5);
     if (IsNumber(roll)) {

@@ -289,17 +289,17 @@ void AddError(Control& control, std::string& Message, int16_t Kind)
 {
     if (Kind == kError || Kind == kRemark)
         WrapText(Message, 51, 4);
-    control.ErrorText += Message;
-    control.ErrorText += "\r\n";
+    control.run.ErrorText += Message;
+    control.run.ErrorText += "\r\n";
     if (Kind == kFlush) {
-        if (control.ErrorLog && control.ErrorLog->write(control.ErrorText + "\r\n"))
-            control.ErrorText.clear();
+        if (control.run.ErrorLog && control.run.ErrorLog->write(control.run.ErrorText + "\r\n"))
+            control.run.ErrorText.clear();
     } else if (Kind == kDiscard) {
-        control.ErrorText.clear();
+        control.run.ErrorText.clear();
     }
     if (Kind == kError) {
-        ++control.DocumentErrors;
-        ++control.TotalErrors;
+        ++control.run.DocumentErrors;
+        ++control.run.TotalErrors;
     }
 }
 

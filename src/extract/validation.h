@@ -29,11 +29,11 @@ std::string WrapText(std::string& Text, int16_t Width, int16_t Tabs);  // change
 inline constexpr int16_t kPlainLine = 1;  // the driver's own lines
 inline constexpr int16_t kError = 2;      // a fault in the résumé: wrapped and counted
 inline constexpr int16_t kRemark = 3;     // wrapped, not counted
-inline constexpr int16_t kFlush = 4;      // appended, then the pending text goes to control.ErrorLog
+inline constexpr int16_t kFlush = 4;      // appended, then the pending text goes to control.run.ErrorLog
 inline constexpr int16_t kDiscard = 5;    // the pending text (and the message) are dropped
 
-// Appends Message and CR LF to control.ErrorText (kinds 2 and 3 wrap Message in place, width 51,
-// four tabs, first). Kind 4 then writes ErrorText followed by CR LF to control.ErrorLog as one
+// Appends Message and CR LF to control.run.ErrorText (kinds 2 and 3 wrap Message in place, width 51,
+// four tabs, first). Kind 4 then writes ErrorText followed by CR LF to control.run.ErrorLog as one
 // record and empties it; when no log is open or the write fails, ErrorText is kept whole so that
 // nothing is lost: the next flush carries it, and a failing sink remembers its failure for the run
 // to report. Kind 5 empties ErrorText. Kind 2 adds 1 to DocumentErrors and TotalErrors. Any other

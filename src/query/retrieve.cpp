@@ -1,4 +1,5 @@
 #include "query/retrieve.h"
+#include "db/data_connector.h"
 
 #include <algorithm>
 #include <ctime>
@@ -71,8 +72,8 @@ bool RunQuery(const std::string& databasePath, const BuiltQuery& query, ResultTa
 
 std::vector<std::string> BranchList(const Control& control)
 {
-    const int count = std::clamp<int>(control.BranchCount, 0, static_cast<int>(control.BranchCodes.size()));
-    return {control.BranchCodes.begin(), control.BranchCodes.begin() + count};
+    const int count = std::clamp<int>(control.session.BranchCount, 0, static_cast<int>(control.session.BranchCodes.size()));
+    return {control.session.BranchCodes.begin(), control.session.BranchCodes.begin() + count};
 }
 
 RetrieveOutcome Retrieve(Control& control, const Criteria& criteria, int year, const RunOptions& options)
@@ -80,16 +81,16 @@ RetrieveOutcome Retrieve(Control& control, const Criteria& criteria, int year, c
     RetrieveOutcome outcome;
     outcome.query = BuildQuery(criteria, BranchList(control), year);
     if (!outcome.query.PercentColumn.empty())
-        control.PercentColumn = outcome.query.PercentColumn;
+        control.query.PercentColumn = outcome.query.PercentColumn;
     if (outcome.query.refused()) {
         outcome.status = RetrieveOutcome::Status::Refused;
         return outcome;
     }
-    if (!RunQuery(control.DatabasePath, outcome.query, outcome.result, outcome.failure, options)) {
+    if (!RunQuery(control.config.DatabasePath, outcome.query, outcome.result, outcome.failure, options)) {
         outcome.status = RetrieveOutcome::Status::Failed;
         return outcome;
     }
-    control.QueryCondition = outcome.query.condition;
+    control.query.QueryCondition = outcome.query.condition;
     outcome.status = RetrieveOutcome::Status::Shown;
     return outcome;
 }

@@ -50,9 +50,9 @@ struct RetrieveOutcome {
     db::Failure failure;
 };
 
-// Retrieve without the windows: builds the query from `criteria`, sets control.PercentColumn once the
-// semester range is accepted, runs it on control.DatabasePath and, when it ran, sets
-// control.QueryCondition.
+// Retrieve without the windows: builds the query from `criteria`, sets control.query.PercentColumn once the
+// semester range is accepted, runs it on control.config.DatabasePath and, when it ran, sets
+// control.query.QueryCondition.
 RetrieveOutcome Retrieve(Control& control, const Criteria& criteria, int year, const RunOptions& options = {});
 
 // The calendar year now, on the local clock.

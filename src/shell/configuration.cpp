@@ -90,7 +90,7 @@ bool parseSeconds(std::string_view text, double& out)
 fs::path configFolder(const Control& control)
 {
     std::error_code ec;
-    fs::path config = fs::absolute(fs::path(control.ConfigPath), ec);
+    fs::path config = fs::absolute(fs::path(control.config.ConfigPath), ec);
     return config.parent_path();
 }
 
@@ -157,8 +157,8 @@ bool FileExists(const std::string& Path)
 
 ConfigProblem LoadConfiguration(Control& control)
 {
-    control.ConfigRelativePaths = {};
-    std::ifstream in(control.ConfigPath, std::ios::binary);
+    control.config.ConfigRelativePaths = {};
+    std::ifstream in(control.config.ConfigPath, std::ios::binary);
     if (!in)
         return ConfigProblem::CannotOpen;
     std::string text(static_cast<size_t>(kMaxConfigBytes), '\0');
@@ -171,30 +171,31 @@ ConfigProblem LoadConfiguration(Control& control)
     if (lines.size() < 3)
         return ConfigProblem::TooShort;
     fs::path folder = configFolder(control);
-    std::string* pathLines[] = {&control.DatabasePath, &control.LastResumeFolder, &control.LastFormatFolder};
-    control.RegionCollegeCode = lines[0];
-    control.PlacementEmail = lines[1];
+    std::string* pathLines[] = {&control.config.DatabasePath, &control.config.LastResumeFolder,
+                                &control.config.LastFormatFolder};
+    control.config.RegionCollegeCode = lines[0];
+    control.config.PlacementEmail = lines[1];
     for (size_t i = 0; i < 3; ++i) {
         if (2 + i >= lines.size())
             break;
         const std::string& line = lines[2 + i];
         *pathLines[i] = resolveAgainst(folder, line);
-        control.ConfigRelativePaths[i] = *pathLines[i] == line ? std::string() : line;
+        control.config.ConfigRelativePaths[i] = *pathLines[i] == line ? std::string() : line;
     }
     if (lines.size() > 5)
-        control.ProgramFilePath = lines[5];
+        control.config.ProgramFilePath = lines[5];
     if (lines.size() > 6)
-        parseInt32(lines[6], control.TotalDocumentsScanned);
+        parseInt32(lines[6], control.config.TotalDocumentsScanned);
     if (lines.size() > 7)
-        parseSeconds(lines[7], control.TotalScanSeconds);
+        parseSeconds(lines[7], control.config.TotalScanSeconds);
     if (lines.size() > 8)
-        parseSeconds(lines[8], control.AverageScanSeconds);
+        parseSeconds(lines[8], control.config.AverageScanSeconds);
 
-    if (control.RegionCollegeCode.empty())
+    if (control.config.RegionCollegeCode.empty())
         return ConfigProblem::EmptyCode;
-    if (control.DatabasePath.empty())
+    if (control.config.DatabasePath.empty())
         return ConfigProblem::EmptyDatabasePath;
-    if (!FileExists(control.DatabasePath))
+    if (!FileExists(control.config.DatabasePath))
         return ConfigProblem::DatabaseNotFound;
     return ConfigProblem::None;
 }
@@ -210,8 +211,9 @@ int16_t ReadConfiguration(Control& control, const std::function<void()>& showSet
 {
     if (LoadConfiguration(control) == ConfigProblem::None)
         return 1;
-    if (control.Messages &&
-        control.Messages->show(ConfigMissingQuestion(), "Error.", MsgIcon::None, MsgButtons::YesNo) == MsgAnswer::Yes &&
+    if (control.session.Messages &&
+        control.session.Messages->show(ConfigMissingQuestion(), "Error.", MsgIcon::None, MsgButtons::YesNo) ==
+            MsgAnswer::Yes &&
         showSetupWindow)
         showSetupWindow();
     return -1;
@@ -232,24 +234,25 @@ std::string FormatSeconds(double seconds)
 std::string ConfigurationText(const Control& control)
 {
     fs::path folder = configFolder(control);
-    const std::string* pathLines[] = {&control.DatabasePath, &control.LastResumeFolder, &control.LastFormatFolder};
-    std::string text = control.RegionCollegeCode + "\r\n" + control.PlacementEmail + "\r\n";
+    const std::string* pathLines[] = {&control.config.DatabasePath, &control.config.LastResumeFolder,
+                                      &control.config.LastFormatFolder};
+    std::string text = control.config.RegionCollegeCode + "\r\n" + control.config.PlacementEmail + "\r\n";
     for (size_t i = 0; i < 3; ++i) {
-        const std::string& relative = control.ConfigRelativePaths[i];
+        const std::string& relative = control.config.ConfigRelativePaths[i];
         bool unchanged = !relative.empty() && resolveAgainst(folder, relative) == *pathLines[i];
         text += unchanged ? relative : *pathLines[i];
         text += "\r\n";
     }
-    text += control.ProgramFilePath + "\r\n";
-    text += std::to_string(control.TotalDocumentsScanned) + "\r\n";
-    text += FormatSeconds(control.TotalScanSeconds) + "\r\n";
-    text += FormatSeconds(control.AverageScanSeconds) + "\r\n";
+    text += control.config.ProgramFilePath + "\r\n";
+    text += std::to_string(control.config.TotalDocumentsScanned) + "\r\n";
+    text += FormatSeconds(control.config.TotalScanSeconds) + "\r\n";
+    text += FormatSeconds(control.config.AverageScanSeconds) + "\r\n";
     return text;
 }
 
 bool WriteConfiguration(const Control& control, std::string& error)
 {
-    return WriteFileAtomically(control.ConfigPath, ConfigurationText(control), error);
+    return WriteFileAtomically(control.config.ConfigPath, ConfigurationText(control), error);
 }
 
 std::string SetupFileText(const SetupValues& values)

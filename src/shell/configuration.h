@@ -22,7 +22,7 @@ bool FileExists(const std::string& Path);
 
 enum class ConfigProblem { None, CannotOpen, TooShort, EmptyCode, EmptyDatabasePath, DatabaseNotFound };
 
-// Reads control.ConfigPath into the nine configuration variables. Lines 1 to 3 must be present;
+// Reads control.config.ConfigPath into the nine configuration variables. Lines 1 to 3 must be present;
 // lines 4 to 9 that are missing or do not convert leave their variable as it was.
 ConfigProblem LoadConfiguration(Control& control);
 
@@ -35,7 +35,7 @@ std::string ConfigMissingQuestion();
 
 // The nine lines as the main menu writes them back at the end of a run.
 std::string ConfigurationText(const Control& control);
-// Replaces control.ConfigPath with ConfigurationText; false with `error` filled when that failed, in
+// Replaces control.config.ConfigPath with ConfigurationText; false with `error` filled when that failed, in
 // which case the previous file is untouched.
 bool WriteConfiguration(const Control& control, std::string& error);
 

@@ -1,6 +1,7 @@
 #pragma once
-// The program-wide state that every window and procedure reaches. The application owns one Control;
-// tests make their own.
+// The program-wide state that every window and procedure reaches, grouped by who owns it: the
+// configuration file, what start-up opens, one extraction run, the last query. The application owns
+// one Control; tests make their own.
 
 #include <array>
 #include <cstdint>
@@ -9,12 +10,21 @@
 #include <string>
 #include <string_view>
 
-#include "db/data_connector.h"
+#include "db/error_text.h"
 #include "shell/message_service.h"
 #include "shell/window_registry.h"
-#include "word/application.h"
 
 namespace kyt {
+
+namespace db {
+class DataConnector;
+}
+namespace word {
+class Application;
+}
+
+// A college with more branches than this cannot be served: the branch list holds entries 0 to 40.
+inline constexpr int kMaxBranches = 40;
 
 // Where AddError's flushes go: the error log of the running extraction.
 class LogSink {
@@ -23,12 +33,8 @@ public:
     virtual bool write(std::string_view text) = 0;
 };
 
-struct Control {
-    std::string AppTitle;
-    std::unique_ptr<db::DataConnector> Connector;
-    std::unique_ptr<word::Application> WordApp;
-
-    // Configuration lines 1 to 9.
+// Kyt.ini's nine lines, and where the file is.
+struct ConfigState {
     std::string RegionCollegeCode;
     std::string PlacementEmail;
     std::string DatabasePath;
@@ -39,34 +45,58 @@ struct Control {
     double TotalScanSeconds = 0;
     double AverageScanSeconds = 0;
 
-    std::array<std::string, 41> BranchCodes;
+    std::string ConfigPath;  // Kyt.ini in use (beside the executable by default)
+    // Lines 3 to 5 as Kyt.ini holds them when they are relative to its folder (empty otherwise): the
+    // variables hold the resolved paths, and a path still unchanged at the end is written back as it was.
+    std::array<std::string, 3> ConfigRelativePaths;
+};
+
+// What start-up opens and loads, and the services the running program plugs in. The database error
+// table (DbErrorCodes, DbErrorTexts, DbErrorCount) is the inherited part.
+struct SessionState : db::DbErrorTable {
+    SessionState();
+    ~SessionState();
+    SessionState(SessionState&&) noexcept;
+    SessionState& operator=(SessionState&&) noexcept;
+
+    std::string AppTitle;
+    std::unique_ptr<db::DataConnector> Connector;
+    std::unique_ptr<word::Application> WordApp;
+
+    std::array<std::string, kMaxBranches + 1> BranchCodes;
     int16_t BranchCount = 0;
 
-    std::array<int32_t, 21> DbErrorCodes{};  // entries 1 to 20
-    std::array<std::string, 21> DbErrorTexts;
-    int DbErrorCount = 0;
+    MessageService* Messages = nullptr;
+    WindowRegistry Windows;  // the task windows loaded so far, closed with the main menu
+};
 
+// One extraction run: its counts, the pending error text of the current document, and its log.
+struct RunState {
     std::string ErrorText;
     int32_t DocumentErrors = 0;
     int32_t TotalErrors = 0;
     int32_t SuccessfulDocuments = 0;
     int16_t CopyFailures = 0;
 
+    // The branch of the last USN validated (ValidateUSN also returns it).
     int16_t BranchCodeLen = 0;
     std::string BranchName;
 
+    LogSink* ErrorLog = nullptr;                  // open only during an extraction run
+    std::function<void(int16_t)> ResumeProgress;  // shows the current document's progress
+};
+
+// The last query's condition, which saving and mail merge rebuild their own queries from.
+struct QueryState {
     std::string QueryCondition;
     std::string PercentColumn;
+};
 
-    // Services the running program plugs in.
-    MessageService* Messages = nullptr;
-    LogSink* ErrorLog = nullptr;                    // open only during an extraction run
-    std::function<void(int16_t)> ResumeProgress;    // shows the current document's progress
-    std::string ConfigPath;                         // Kyt.ini in use (beside the executable by default)
-    // Lines 3 to 5 as Kyt.ini holds them when they are relative to its folder (empty otherwise): the
-    // variables hold the resolved paths, and a path still unchanged at the end is written back as it was.
-    std::array<std::string, 3> ConfigRelativePaths;
-    WindowRegistry Windows;                         // the task windows loaded so far, closed with the main menu
+struct Control {
+    ConfigState config;
+    SessionState session;
+    RunState run;
+    QueryState query;
 };
 
 }  // namespace kyt

@@ -24,7 +24,7 @@ protected:
             exec("INSERT INTO Marks VALUES ('" + usn + "', " + std::to_string(m[0]) + ", 'RVCE', " +
                  std::to_string(m[1]) + ", " + std::to_string(m[2]) + ", 60, 'First', '2001', '1')");
     }
-    void exec(const std::string& sql) { ASSERT_EQ(setup.control.Connector->exec(sql), -13) << sql; }
+    void exec(const std::string& sql) { ASSERT_EQ(setup.control.session.Connector->exec(sql), -13) << sql; }
     std::array<Table, 3> tables()
     {
         return {setup.rows("SELECT * FROM Personal ORDER BY USN"),

@@ -3,6 +3,7 @@
 #include <set>
 
 #include "admin/admin_fixture.h"
+#include "db/data_connector.h"
 #include "extract/usn.h"
 #include "support/db_faults.h"
 
@@ -34,7 +35,7 @@ TEST_F(Admin, DeleteStudentUsesTheNormalFormAndRefusesWhatIsNotAStoredUsn)
     EXPECT_EQ(messages.last().text, "The record was deleted successfully");
     EXPECT_EQ(setup.rows("SELECT USN FROM Personal UNION ALL SELECT usn FROM Marks"),
               (Table{{"1QP01CS008"}, {"1QP01CS008"}, {"1QP01EC001"}}));
-    EXPECT_TRUE(setup.control.ErrorText.empty()) << "a refusal must not wait for the next extraction log";
+    EXPECT_TRUE(setup.control.run.ErrorText.empty()) << "a refusal must not wait for the next extraction log";
 }
 
 TEST_F(Admin, DeleteBatchTakesTheYearOrTheYearAndBranchOnly)
@@ -81,7 +82,7 @@ TEST_F(Admin, AFailedDeleteOrCommitLeavesEveryTableAsItWasAndRemoveAllKeepsTheBr
     exec("DROP TRIGGER fail");
 
     // A reader elsewhere keeps the commit from completing: the failure is told, never success.
-    setup.control.Connector->GetCurrentConnection()->setBusyTimeout(50);
+    setup.control.session.Connector->GetCurrentConnection()->setBusyTimeout(50);
     DatabaseLock reader(setup.databasePath, DatabaseLock::Kind::Read);
     EXPECT_EQ(admin::DeleteStudent(setup.control, "1QP99CS001").outcome, Outcome::Failed);
     EXPECT_EQ(messages.last().text, "The record was not deleted - Contact the database administrator");
@@ -123,8 +124,8 @@ TEST_F(Admin, BranchChangesReachTheBranchListAndTheNextExtraction)
     }
     EXPECT_EQ(setup.rows("SELECT Branch FROM Branch WHERE BranchCode = 'W''S'"), Table{{hostile}});
     EXPECT_EQ(students(), 1);  // the EC student stays
-    const auto& codes = setup.control.BranchCodes;
-    ASSERT_EQ(setup.control.BranchCount, 4);
+    const auto& codes = setup.control.session.BranchCodes;
+    ASSERT_EQ(setup.control.session.BranchCount, 4);
     EXPECT_EQ(std::set<std::string>(codes.begin(), codes.begin() + 4), (std::set<std::string>{"CS", "CV", "MCA", "W'S"}));
     std::string added = "1qp99cv7", removed = "1QP99EC001";
     EXPECT_EQ(ValidateUSN(setup.control, added), "1QP99CV007");
@@ -135,7 +136,7 @@ TEST_F(Admin, BranchChangesReachTheBranchListAndTheNextExtraction)
     EXPECT_EQ(admin::AddBranch(setup.control, "ZZ", "One too many").outcome, Outcome::Refused);
     EXPECT_EQ(setup.count("SELECT count(*) FROM Branch"), 40);
 
-    setup.control.Connector->CloseConnection();
+    setup.control.session.Connector->CloseConnection();
     EXPECT_EQ(admin::AddBranch(setup.control, "ME", "Mechanical").outcome, Outcome::Failed);
     EXPECT_EQ(messages.last().text.rfind("The database could not be read", 0), 0u) << messages.last().text;
 }

@@ -34,7 +34,7 @@ TEST_F(Marks, AggregatesAfterAnUpdateEqualThoseOfAFreshExtraction)
             form.setMarks(s + row, "", "", "", "", "", "", "");
         const auto extract = [&](ExtractionSetup& into, const TempDir& dir) {
             form.save(dir.file("resume.docx"));
-            ASSERT_EQ(ExtractResume(into.control, dir.file("resume.docx")), kResumeStored) << into.control.ErrorText;
+            ASSERT_EQ(ExtractResume(into.control, dir.file("resume.docx")), kResumeStored) << into.control.run.ErrorText;
         };
         const std::string aggregates = "SELECT one_to_4, one_to_5, one_to_6, one_to_7, one_to_8 FROM Personal";
         extract(updated, here);

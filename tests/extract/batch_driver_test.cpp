@@ -4,6 +4,7 @@
 
 #include <filesystem>
 
+#include "db/data_connector.h"
 #include "support/extraction_fixture.h"
 #include "word/application.h"
 
@@ -89,7 +90,7 @@ TEST_F(BatchDriverTest, LogOfThreeDocumentsWithTheSecondRejectedIsExact)
     EXPECT_EQ(result.outcome, RunOutcome::Completed);
     EXPECT_EQ(result.scanned, 3);
     EXPECT_EQ(result.rejected, 1);
-    EXPECT_EQ(setup.control.SuccessfulDocuments, 2);
+    EXPECT_EQ(setup.control.run.SuccessfulDocuments, 2);
     EXPECT_EQ(students(), 2);
 
     // The rejected document and the log are copied aside.
@@ -97,7 +98,7 @@ TEST_F(BatchDriverTest, LogOfThreeDocumentsWithTheSecondRejectedIsExact)
     EXPECT_TRUE(fs::exists(side / "b.docx"));
     EXPECT_FALSE(fs::exists(side / "a.docx"));
     EXPECT_EQ(test::readFile((side / kErrorLogName).string()), expected);
-    EXPECT_EQ(setup.control.CopyFailures, 0);
+    EXPECT_EQ(setup.control.run.CopyFailures, 0);
 }
 
 // Documents are read one ahead of the run: each must still be stored or rejected under its own name.
@@ -151,9 +152,9 @@ TEST_F(BatchDriverTest, StatusShowsTheRunAndItsTotals)
     EXPECT_TRUE(view.scanningHeading);
     EXPECT_TRUE(view.complete);
     EXPECT_EQ(view.lastResumeProgress, 100);
-    EXPECT_EQ(setup.control.LastResumeFolder, folder.string());
-    EXPECT_EQ(setup.control.WordApp, nullptr);
-    EXPECT_EQ(setup.control.ErrorLog, nullptr);
+    EXPECT_EQ(setup.control.config.LastResumeFolder, folder.string());
+    EXPECT_EQ(setup.control.session.WordApp, nullptr);
+    EXPECT_EQ(setup.control.run.ErrorLog, nullptr);
 }
 
 TEST_F(BatchDriverTest, RunWithEveryDocumentStoredLeavesNoLog)
@@ -183,7 +184,7 @@ TEST_F(BatchDriverTest, AsksAfterTenProblemsAndStopsOnNo)
     EXPECT_NE(setup.messages.last().text.find("Do you want to continue anyway?"), std::string::npos);
     EXPECT_EQ(result.outcome, RunOutcome::Stopped);
     EXPECT_EQ(result.scanned, 10);
-    EXPECT_EQ(setup.control.SuccessfulDocuments, 0);
+    EXPECT_EQ(setup.control.run.SuccessfulDocuments, 0);
     // The block of the document at which the run stopped closes with its name and "-".
     const std::string text = log();
     const std::string ending = "bad19.docx-\r\n\r\n";
@@ -237,13 +238,13 @@ TEST_F(BatchDriverTest, LogThatCannotBeCreatedStopsTheRunBeforeAnyDocument)
     EXPECT_NE(setup.messages.last().text.find("Kyt_errors.txt"), std::string::npos);
     EXPECT_TRUE(view.documents.empty());
     EXPECT_EQ(students(), 0);
-    EXPECT_EQ(setup.control.WordApp, nullptr);
+    EXPECT_EQ(setup.control.session.WordApp, nullptr);
 }
 
 TEST_F(BatchDriverTest, RunWithoutADatabaseDoesNotStart)
 {
     add("a.docx", ResumeForm::be("1QP01CS001"));
-    setup.control.Connector->CloseConnection();
+    setup.control.session.Connector->CloseConnection();
     const RunResult result = run();
     EXPECT_EQ(result.outcome, RunOutcome::CouldNotStart);
     ASSERT_EQ(setup.messages.messages().size(), 1u);
@@ -260,7 +261,7 @@ TEST_F(BatchDriverTest, FailedCopiesAreCountedAndTheRunGoesOn)
     test::writeFile((folder / kSideFolderName).string(), "a file where the folder should be");
     const RunResult result = run(true);
     EXPECT_EQ(result.scanned, 3);
-    EXPECT_EQ(setup.control.CopyFailures, -2);
+    EXPECT_EQ(setup.control.run.CopyFailures, -2);
     EXPECT_EQ(students(), 1);
 }
 
@@ -268,8 +269,8 @@ TEST_F(BatchDriverTest, StatisticsAddTheRunsDocumentsAndSeconds)
 {
     for (int k = 1; k <= 4; ++k)
         add("r" + std::to_string(k) + ".docx", ResumeForm::be("1QP01CS00" + std::to_string(k)));
-    setup.control.TotalDocumentsScanned = 6;
-    setup.control.TotalScanSeconds = 8;
+    setup.control.config.TotalDocumentsScanned = 6;
+    setup.control.config.TotalScanSeconds = 8;
     // Each document takes 2, 3, 3 and 4 seconds by this clock.
     std::vector<double> ticks{0, 2, 10, 13, 20, 23, 30, 34};
     size_t next = 0;
@@ -277,9 +278,9 @@ TEST_F(BatchDriverTest, StatisticsAddTheRunsDocumentsAndSeconds)
     options.folder = folder.string();
     options.clock = [&] { return ticks.at(next++); };
     RunExtraction(setup.control, view, options);
-    EXPECT_EQ(setup.control.TotalDocumentsScanned, 10);
-    EXPECT_DOUBLE_EQ(setup.control.TotalScanSeconds, 20);
-    EXPECT_DOUBLE_EQ(setup.control.AverageScanSeconds, 2);
+    EXPECT_EQ(setup.control.config.TotalDocumentsScanned, 10);
+    EXPECT_DOUBLE_EQ(setup.control.config.TotalScanSeconds, 20);
+    EXPECT_DOUBLE_EQ(setup.control.config.AverageScanSeconds, 2);
 }
 
 TEST(ResumeFiles, TakesWordProcessorFilesInNameOrderWithoutOwnerFiles)

@@ -83,12 +83,12 @@ TEST(ErrorLogFile, AFullDiskFailsTheWriteAndAddErrorKeepsTheText)
     ErrorLogFile log;
     ASSERT_TRUE(log.open("/dev/full")) << log.lastError();
     Control control;
-    control.ErrorLog = &log;
+    control.run.ErrorLog = &log;
     AddError(control, std::string("Name is blank"), kError);
     AddError(control, std::string("=-="), kFlush);
     EXPECT_TRUE(log.failed());
     EXPECT_NE(log.lastError().find("/dev/full"), std::string::npos) << log.lastError();
-    EXPECT_EQ(control.ErrorText, "\t\t\t\tName is blank\r\n=-=\r\n");
+    EXPECT_EQ(control.run.ErrorText, "\t\t\t\tName is blank\r\n=-=\r\n");
 }
 
 using test::FileSizeLimit;

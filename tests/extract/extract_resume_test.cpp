@@ -33,7 +33,7 @@ protected:
     {
         const std::string path = dir.file(name);
         form.save(path);
-        setup.control.DocumentErrors = 0;
+        setup.control.run.DocumentErrors = 0;
         return ExtractResume(setup.control, path);
     }
     long students() { return setup.count("SELECT count(*) FROM Personal"); }
@@ -62,7 +62,7 @@ protected:
 
 TEST_F(ExtractResumeTest, StoresACompleteBEResumeInOneGo)
 {
-    ASSERT_EQ(extract(ResumeForm::be("1qp01cs7")), kResumeStored) << setup.control.ErrorText;
+    ASSERT_EQ(extract(ResumeForm::be("1qp01cs7")), kResumeStored) << setup.control.run.ErrorText;
 
     EXPECT_EQ(personal("USN"), "1QP01CS007");
     EXPECT_EQ(personal("Name"), "Shankar Rao");
@@ -93,7 +93,7 @@ TEST_F(ExtractResumeTest, StoresACompleteBEResumeInOneGo)
     EXPECT_EQ(personal("prefinalproject1"), "Library management system");
     EXPECT_EQ(personal("finalproject1"), "Résumé database for the placement office");
     EXPECT_EQ(personal("prefinalproject2"), "");
-    EXPECT_EQ(setup.control.DocumentErrors, 0);
+    EXPECT_EQ(setup.control.run.DocumentErrors, 0);
 }
 
 TEST_F(ExtractResumeTest, RefusedUsnLeavesTheDatabaseUntouched)
@@ -101,20 +101,20 @@ TEST_F(ExtractResumeTest, RefusedUsnLeavesTheDatabaseUntouched)
     EXPECT_EQ(extract(ResumeForm::be("2QP01CS007")), kResumeRejected);
     EXPECT_EQ(students(), 0);
     EXPECT_EQ(marks(), 0);
-    EXPECT_NE(setup.control.ErrorText.find("Bad college code"), std::string::npos) << setup.control.ErrorText;
-    EXPECT_NE(setup.control.ErrorText.find("Transaction rolled back"), std::string::npos);
-    EXPECT_EQ(setup.control.DocumentErrors, 1);
+    EXPECT_NE(setup.control.run.ErrorText.find("Bad college code"), std::string::npos) << setup.control.run.ErrorText;
+    EXPECT_NE(setup.control.run.ErrorText.find("Transaction rolled back"), std::string::npos);
+    EXPECT_EQ(setup.control.run.DocumentErrors, 1);
 }
 
 TEST_F(ExtractResumeTest, SameResumeTwiceIsRefusedAsDuplicateAndTheFirstIsKept)
 {
-    ASSERT_EQ(extract(ResumeForm::be()), kResumeStored) << setup.control.ErrorText;
-    setup.control.ErrorText.clear();
+    ASSERT_EQ(extract(ResumeForm::be()), kResumeStored) << setup.control.run.ErrorText;
+    setup.control.run.ErrorText.clear();
     ResumeForm second = ResumeForm::be();
     second.set(1, 2, 2, "someone else");
     EXPECT_EQ(extract(second), kResumeRejected);
 
-    const std::string& text = setup.control.ErrorText;
+    const std::string& text = setup.control.run.ErrorText;
     const std::string unwrapped = Unwrapped(text);
     EXPECT_NE(unwrapped.find("A resume with the same USN already exists in the database."), std::string::npos) << text;
     EXPECT_NE(unwrapped.find("( Technically, 105121349 )"), std::string::npos) << text;
@@ -127,7 +127,7 @@ TEST_F(ExtractResumeTest, SemestersStoppingAfterFiveStoreLevelsOneToSeven)
 {
     ResumeForm form = ResumeForm::be();
     form.set(2, 10, 3, "");  // semester 6 (marks row 9): no obtained marks
-    ASSERT_EQ(extract(form), kResumeStored) << setup.control.ErrorText;
+    ASSERT_EQ(extract(form), kResumeStored) << setup.control.run.ErrorText;
 
     EXPECT_EQ(levels(), (std::vector<std::string>{"1", "2", "3", "4", "5", "6", "7"}));
     EXPECT_NEAR(std::stod(personal("one_to_4")), 63.50, 1e-9);
@@ -142,7 +142,7 @@ TEST_F(ExtractResumeTest, FirstMarksRowWithoutObtainedStoresTheStudentWithoutMar
 {
     ResumeForm form = ResumeForm::be();
     form.set(2, 2, 3, "");
-    ASSERT_EQ(extract(form), kResumeStored) << setup.control.ErrorText;
+    ASSERT_EQ(extract(form), kResumeStored) << setup.control.run.ErrorText;
     EXPECT_EQ(students(), 1);
     EXPECT_EQ(marks(), 0);
     EXPECT_EQ(personal("finalproject1"), "Résumé database for the placement office");
@@ -160,7 +160,7 @@ TEST_P(FirstRowPercentage, IsReadFromThePercentageCell)
 {
     ResumeForm form = ResumeForm::be();
     form.set(2, 2, 5, GetParam().cell);
-    ASSERT_EQ(extract(form), kResumeStored) << setup.control.ErrorText;
+    ASSERT_EQ(extract(form), kResumeStored) << setup.control.run.ErrorText;
     EXPECT_DOUBLE_EQ(std::stod(marksOf()[0][5]), GetParam().stored);
 }
 
@@ -173,7 +173,7 @@ TEST_F(ExtractResumeTest, SemesterWithFullMarksIsAHundredPercentFCD)
 {
     ResumeForm form = ResumeForm::be();
     form.set(2, 5, 3, "1000");
-    ASSERT_EQ(extract(form), kResumeStored) << setup.control.ErrorText;
+    ASSERT_EQ(extract(form), kResumeStored) << setup.control.run.ErrorText;
     EXPECT_EQ(std::stod(marksOf()[2][5]), 100);
     EXPECT_EQ(marksOf()[2][6], "FCD");
 }
@@ -183,7 +183,7 @@ TEST_F(ExtractResumeTest, SecondRowInheritsTheInstitutionAndAnEmptyFirstStaysEmp
     ResumeForm form = ResumeForm::be();
     form.set(2, 2, 2, "");
     form.set(2, 3, 2, "MES   College");
-    ASSERT_EQ(extract(form), kResumeStored) << setup.control.ErrorText;
+    ASSERT_EQ(extract(form), kResumeStored) << setup.control.run.ErrorText;
     EXPECT_EQ(marksOf()[0][2], "");
     EXPECT_EQ(marksOf()[1][2], "MES College");
 }
@@ -192,10 +192,10 @@ TEST_F(ExtractResumeTest, InvalidEmailIsReplacedSilentlyByThePlacementAddress)
 {
     ResumeForm form = ResumeForm::be();
     form.set(1, 5, 3, "shankar at example dot com");
-    ASSERT_EQ(extract(form), kResumeStored) << setup.control.ErrorText;
-    EXPECT_EQ(personal("Email"), setup.control.PlacementEmail);
-    EXPECT_EQ(setup.control.DocumentErrors, 0);
-    EXPECT_EQ(setup.control.ErrorText.find("mail"), std::string::npos);
+    ASSERT_EQ(extract(form), kResumeStored) << setup.control.run.ErrorText;
+    EXPECT_EQ(personal("Email"), setup.control.config.PlacementEmail);
+    EXPECT_EQ(setup.control.run.DocumentErrors, 0);
+    EXPECT_EQ(setup.control.run.ErrorText.find("mail"), std::string::npos);
 }
 
 TEST_F(ExtractResumeTest, LongProjectTitlesContinueInTheSecondColumn)
@@ -208,7 +208,7 @@ TEST_F(ExtractResumeTest, LongProjectTitlesContinueInTheSecondColumn)
     ResumeForm form = ResumeForm::be();
     form.set(2, 15, 1, preFinal);
     form.set(2, 15, 2, final);
-    ASSERT_EQ(extract(form), kResumeStored) << setup.control.ErrorText;
+    ASSERT_EQ(extract(form), kResumeStored) << setup.control.run.ErrorText;
 
     EXPECT_EQ(personal("prefinalproject1"), preFinal.substr(0, 254));
     EXPECT_EQ(personal("prefinalproject2"), preFinal.substr(254));  // characters 255-300
@@ -219,7 +219,7 @@ TEST_F(ExtractResumeTest, LongProjectTitlesContinueInTheSecondColumn)
 
 TEST_F(ExtractResumeTest, MCAResumeChecksItsThirdRowButDoesNotStoreIt)
 {
-    ASSERT_EQ(extract(ResumeForm::mca()), kResumeStored) << setup.control.ErrorText;
+    ASSERT_EQ(extract(ResumeForm::mca()), kResumeStored) << setup.control.run.ErrorText;
     const std::string usn = "1QP01MCA07";
     EXPECT_EQ(levels(usn), (std::vector<std::string>{"1", "2", "4", "5", "6", "7", "8", "9"}));
     EXPECT_EQ(marksOf(usn)[2][2], "Dayananda Sagar College");
@@ -239,8 +239,8 @@ TEST_F(ExtractResumeTest, MCAThirdRowWithoutMaxMarksRejectsTheResume)
     ResumeForm form = ResumeForm::mca();
     form.set(2, 4, 4, "");
     EXPECT_EQ(extract(form), kResumeRejected);
-    EXPECT_NE(Unwrapped(setup.control.ErrorText).find("Max marks not entered. See row 3"), std::string::npos)
-        << setup.control.ErrorText;
+    EXPECT_NE(Unwrapped(setup.control.run.ErrorText).find("Max marks not entered. See row 3"), std::string::npos)
+        << setup.control.run.ErrorText;
     EXPECT_EQ(students(), 0);
     EXPECT_EQ(marks(), 0);
 }
@@ -260,8 +260,8 @@ TEST_P(ReaderRejects, WithItsMessageAndLeavesNothingStored)
     ResumeForm form = ResumeForm::be();
     form.set(c.table, c.row, c.cell, c.text);
     EXPECT_EQ(extract(form), kResumeRejected);
-    const std::string unwrapped = Unwrapped(setup.control.ErrorText);
-    EXPECT_NE(unwrapped.find(c.message), std::string::npos) << setup.control.ErrorText;
+    const std::string unwrapped = Unwrapped(setup.control.run.ErrorText);
+    EXPECT_NE(unwrapped.find(c.message), std::string::npos) << setup.control.run.ErrorText;
     EXPECT_NE(unwrapped.find("Transaction rolled back"), std::string::npos);
     EXPECT_EQ(students(), 0);
     EXPECT_EQ(marks(), 0);
@@ -296,13 +296,14 @@ TEST_F(ExtractResumeTest, FailureAfterTheTransactionBeganLeavesNoRow)
     form.set(2, 8, 3, "99999");
     form.set(2, 8, 4, "99999");
     EXPECT_EQ(extract(form), kResumeRejected);
-    EXPECT_NE(setup.control.ErrorText.find("This file does not seem to be a valid format resume"), std::string::npos)
-        << setup.control.ErrorText;
+    EXPECT_NE(setup.control.run.ErrorText.find("This file does not seem to be a valid format resume"),
+              std::string::npos)
+        << setup.control.run.ErrorText;
     EXPECT_EQ(students(), 0);
     EXPECT_EQ(marks(), 0);
 
     // And the next résumé is stored alone, not together with the failed one's rows.
-    ASSERT_EQ(extract(ResumeForm::be("1QP01CS008"), "next.docx"), kResumeStored) << setup.control.ErrorText;
+    ASSERT_EQ(extract(ResumeForm::be("1QP01CS008"), "next.docx"), kResumeStored) << setup.control.run.ErrorText;
     EXPECT_EQ(students(), 1);
     EXPECT_EQ(marks(), 10);
 }
@@ -324,7 +325,7 @@ TEST_F(ExtractResumeTest, DocumentWithoutTablesIsNotAResume)
     std::string error;
     ASSERT_TRUE(writer.save(path, error)) << error;
     EXPECT_EQ(ExtractResume(setup.control, path), kResumeRejected);
-    EXPECT_NE(setup.control.ErrorText.find("This file does not seem"), std::string::npos);
+    EXPECT_NE(setup.control.run.ErrorText.find("This file does not seem"), std::string::npos);
 }
 
 TEST_F(ExtractResumeTest, UnreadableFileIsRejectedWithItsReason)
@@ -332,7 +333,7 @@ TEST_F(ExtractResumeTest, UnreadableFileIsRejectedWithItsReason)
     const std::string path = dir.file("broken.docx");
     test::writeFile(path, "this is not a zip file");
     EXPECT_EQ(ExtractResume(setup.control, path), kResumeRejected);
-    EXPECT_NE(setup.control.ErrorText.find("This file does not seem"), std::string::npos);
+    EXPECT_NE(setup.control.run.ErrorText.find("This file does not seem"), std::string::npos);
     EXPECT_EQ(students(), 0);
 }
 
@@ -340,7 +341,7 @@ TEST_F(ExtractResumeTest, RowWithFewerDigitBoxesGivesASmallerNumber)
 {
     ResumeForm form = ResumeForm::be();
     form.truncateRow(1, 10, 5);  // cells 3, 4 and 5 hold 1, 2, 3
-    ASSERT_EQ(extract(form), kResumeStored) << setup.control.ErrorText;
+    ASSERT_EQ(extract(form), kResumeStored) << setup.control.run.ErrorText;
     // Column 18 holds the number of the digit boxes of table 1 row 10.
     EXPECT_EQ(setup.rows("SELECT * FROM Personal").at(0).at(17), "123");
 }
@@ -348,8 +349,8 @@ TEST_F(ExtractResumeTest, RowWithFewerDigitBoxesGivesASmallerNumber)
 TEST_F(ExtractResumeTest, ReportsProgressAtItsFixedPointsAndNeverPast97BeforeTheEnd)
 {
     std::vector<int> shown;
-    setup.control.ResumeProgress = [&](int16_t percent) { shown.push_back(percent); };
-    ASSERT_EQ(extract(ResumeForm::be()), kResumeStored) << setup.control.ErrorText;
+    setup.control.run.ResumeProgress = [&](int16_t percent) { shown.push_back(percent); };
+    ASSERT_EQ(extract(ResumeForm::be()), kResumeStored) << setup.control.run.ErrorText;
 
     std::vector<int> expected{3, 6, 14, 14, 17, 20, 23, 25, 29, 35, 37, 40, 43, 45, 49, 52, 56, 59};
     for (int i = 1; i <= 11; ++i)
@@ -363,7 +364,7 @@ TEST(ShowResumeProgress, HoldsAt97UntilTheFinishedValue)
 {
     Control control;
     int shown = -1;
-    control.ResumeProgress = [&](int16_t percent) { shown = percent; };
+    control.run.ResumeProgress = [&](int16_t percent) { shown = percent; };
     for (auto [given, expected] : std::vector<std::pair<int16_t, int16_t>>{{43, 43}, {98, 97}, {97, 97}, {2786, 100}}) {
         int16_t value = given;
         ShowResumeProgress(control, value);
@@ -440,10 +441,11 @@ TEST_P(GeneratedResume, IsStoredOrRefusedAsItsFaultSays)
     const int16_t result = ExtractResume(setup.control, path);
     if (*c.message) {
         EXPECT_EQ(result, kResumeRejected);
-        EXPECT_NE(Unwrapped(setup.control.ErrorText).find(c.message), std::string::npos) << setup.control.ErrorText;
+        EXPECT_NE(Unwrapped(setup.control.run.ErrorText).find(c.message), std::string::npos)
+            << setup.control.run.ErrorText;
         EXPECT_EQ(students(), 0);
     } else {
-        EXPECT_EQ(result, kResumeStored) << setup.control.ErrorText;
+        EXPECT_EQ(result, kResumeStored) << setup.control.run.ErrorText;
         EXPECT_EQ(students(), 1);
         EXPECT_EQ(setup.count("SELECT count(*) FROM Marks WHERE usn='1QP22CS001'"), c.marksRows);
     }

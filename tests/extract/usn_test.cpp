@@ -19,10 +19,10 @@ class BranchDatabase {
 public:
     explicit BranchDatabase(const std::string& branches = kCsMcaBranches)
     {
-        control.RegionCollegeCode = "1QP";
+        control.config.RegionCollegeCode = "1QP";
         path = test::makeDatabase(dir, branches);
-        control.Connector = std::make_unique<db::DataConnector>();
-        connected = control.Connector->ConnectToDataBase("Admin", "", path) == 2;
+        control.session.Connector = std::make_unique<db::DataConnector>();
+        connected = control.session.Connector->ConnectToDataBase("Admin", "", path) == 2;
     }
     test::TempDir dir;
     std::string path;
@@ -46,13 +46,13 @@ class ValidateUSNCases : public testing::TestWithParam<UsnCase> {};
 TEST_P(ValidateUSNCases, GivesTheNormalFormOrTheExactRefusal)
 {
     BranchDatabase db;
-    ASSERT_TRUE(db.connected) << db.control.Connector->ErrDesc;
+    ASSERT_TRUE(db.connected) << db.control.session.Connector->ErrDesc;
     std::string usn = GetParam().typed;
     EXPECT_EQ(ValidateUSN(db.control, usn), GetParam().result);
-    EXPECT_EQ(db.control.ErrorText, GetParam().errorText);
+    EXPECT_EQ(db.control.run.ErrorText, GetParam().errorText);
     const int32_t refusals = GetParam().result == "ERR" ? 1 : 0;
-    EXPECT_EQ(db.control.DocumentErrors, refusals);
-    EXPECT_EQ(db.control.TotalErrors, refusals);
+    EXPECT_EQ(db.control.run.DocumentErrors, refusals);
+    EXPECT_EQ(db.control.run.TotalErrors, refusals);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -104,12 +104,12 @@ TEST(Usn, ValidateUSNSetsTheBranchOfTheUsn)
     ASSERT_TRUE(db.connected);
     std::string mca = "1QP01MCA7";
     ValidateUSN(db.control, mca);
-    EXPECT_EQ(db.control.BranchCodeLen, 3);
-    EXPECT_EQ(db.control.BranchName, "Master of Computer Applications");
+    EXPECT_EQ(db.control.run.BranchCodeLen, 3);
+    EXPECT_EQ(db.control.run.BranchName, "Master of Computer Applications");
     std::string cs = "1qp01cs7";
     ValidateUSN(db.control, cs);
-    EXPECT_EQ(db.control.BranchCodeLen, 2);
-    EXPECT_EQ(db.control.BranchName, "Computer Science");
+    EXPECT_EQ(db.control.run.BranchCodeLen, 2);
+    EXPECT_EQ(db.control.run.BranchName, "Computer Science");
 }
 
 TEST(Usn, ATwoCharacterCodeWinsOverAThreeCharacterCodeThatStartsWithIt)
@@ -118,8 +118,8 @@ TEST(Usn, ATwoCharacterCodeWinsOverAThreeCharacterCodeThatStartsWithIt)
     ASSERT_TRUE(db.connected);
     std::string usn = "1QP01MCA7";
     EXPECT_EQ(ValidateUSN(db.control, usn), "1QP01MCA7");  // branch MC, roll number "A7" left as typed
-    EXPECT_EQ(db.control.BranchCodeLen, 2);
-    EXPECT_EQ(db.control.BranchName, "Mechanical");
+    EXPECT_EQ(db.control.run.BranchCodeLen, 2);
+    EXPECT_EQ(db.control.run.BranchName, "Mechanical");
 }
 
 TEST(Usn, MBAIsRefusedEvenWhenItIsABranch)
@@ -128,8 +128,8 @@ TEST(Usn, MBAIsRefusedEvenWhenItIsABranch)
     ASSERT_TRUE(db.connected);
     std::string usn = "1qp01mba07";
     EXPECT_EQ(ValidateUSN(db.control, usn), "ERR");
-    EXPECT_EQ(db.control.BranchCodeLen, kBranchMBA);
-    EXPECT_EQ(db.control.ErrorText,
+    EXPECT_EQ(db.control.run.BranchCodeLen, kBranchMBA);
+    EXPECT_EQ(db.control.run.ErrorText,
               "\t\t\t\tKyt does not yet support MBA resumes.\r\n\t\t\t\tCurrent USN: 1QP01MBA07\r\n");
 }
 
@@ -141,8 +141,8 @@ TEST(Usn, ARefusalBeforeTheLookupKeepsThePreviousBranch)
     ASSERT_EQ(ValidateUSN(db.control, mca), "1QP01MCA07");
     for (std::string refused : {"XQP01CS007", "2QP01CS007", "1QP01CS'07"}) {
         EXPECT_EQ(ValidateUSN(db.control, refused), "ERR");
-        EXPECT_EQ(db.control.BranchCodeLen, 3) << refused;
-        EXPECT_EQ(db.control.BranchName, "Master of Computer Applications") << refused;
+        EXPECT_EQ(db.control.run.BranchCodeLen, 3) << refused;
+        EXPECT_EQ(db.control.run.BranchName, "Master of Computer Applications") << refused;
     }
 }
 
@@ -154,8 +154,8 @@ TEST(Usn, AnUnknownBranchSetsItsCodeButKeepsThePreviousName)
     ASSERT_EQ(ValidateUSN(db.control, cs), "1QP01CS007");
     std::string unknown = "1QP01XY007";
     EXPECT_EQ(ValidateUSN(db.control, unknown), "ERR");
-    EXPECT_EQ(db.control.BranchCodeLen, kBranchUnknown);
-    EXPECT_EQ(db.control.BranchName, "Computer Science");
+    EXPECT_EQ(db.control.run.BranchCodeLen, kBranchUnknown);
+    EXPECT_EQ(db.control.run.BranchName, "Computer Science");
 }
 
 TEST(Usn, ABadRollNumberStillSetsTheBranch)
@@ -164,28 +164,28 @@ TEST(Usn, ABadRollNumberStillSetsTheBranch)
     ASSERT_TRUE(db.connected);
     std::string usn = "1QP01MCA123";
     EXPECT_EQ(ValidateUSN(db.control, usn), "ERR");
-    EXPECT_EQ(db.control.BranchCodeLen, 3);
+    EXPECT_EQ(db.control.run.BranchCodeLen, 3);
 }
 
 TEST(Usn, RefusalsAddUpInTheCounters)
 {
     BranchDatabase db;
     ASSERT_TRUE(db.connected);
-    db.control.TotalErrors = 9;
+    db.control.run.TotalErrors = 9;
     for (std::string usn : {"XQP01CS007", "1QP01CS007", "1QP01XY007"})
         ValidateUSN(db.control, usn);
-    EXPECT_EQ(db.control.DocumentErrors, 2);
-    EXPECT_EQ(db.control.TotalErrors, 11);
+    EXPECT_EQ(db.control.run.DocumentErrors, 2);
+    EXPECT_EQ(db.control.run.TotalErrors, 11);
 }
 
 TEST(Usn, TheCollegeCodeIsComparedExactly)
 {
     BranchDatabase db;
     ASSERT_TRUE(db.connected);
-    db.control.RegionCollegeCode = "1qp";  // as a hand-edited configuration might hold it
+    db.control.config.RegionCollegeCode = "1qp";  // as a hand-edited configuration might hold it
     std::string usn = "1qp01cs7";
     EXPECT_EQ(ValidateUSN(db.control, usn), "ERR");
-    EXPECT_EQ(db.control.ErrorText,
+    EXPECT_EQ(db.control.run.ErrorText,
               "\t\t\t\tError USN 1QP01CS7 - Bad college code ( 1QP). Expect\r\n\t\t\t\ting : 1qp\r\n");
 }
 
@@ -209,30 +209,31 @@ TEST(Usn, ABrokenBranchTableIsReportedWithTheDatabasesReason)
     BranchDatabase db;
     ASSERT_TRUE(db.connected);
     db::Failure failure;
-    ASSERT_TRUE(db.control.Connector->GetCurrentConnection()->exec("DROP TABLE Branch", failure)) << failure.description;
+    ASSERT_TRUE(db.control.session.Connector->GetCurrentConnection()->exec("DROP TABLE Branch", failure))
+        << failure.description;
     std::string usn = "1QP01CS007";
     std::string reason;
     EXPECT_EQ(LookupBranch(db.control, usn, reason), kBranchLookupFailed);
     EXPECT_FALSE(reason.empty());
     EXPECT_EQ(ValidateUSN(db.control, usn), "ERR");
-    EXPECT_NE(db.control.ErrorText.find("Error USN 1QP01CS007 - The Branch table could not be"), std::string::npos)
-        << db.control.ErrorText;
-    EXPECT_EQ(db.control.TotalErrors, 1);
+    EXPECT_NE(db.control.run.ErrorText.find("Error USN 1QP01CS007 - The Branch table could not be"), std::string::npos)
+        << db.control.run.ErrorText;
+    EXPECT_EQ(db.control.run.TotalErrors, 1);
 }
 
 TEST(UsnWithoutDatabase, NoConnectionIsReportedNotCrashed)
 {
     Control control;
-    control.RegionCollegeCode = "1QP";
+    control.config.RegionCollegeCode = "1QP";
     std::string usn = "1QP01CS007";
     EXPECT_EQ(ValidateUSN(control, usn), "ERR");
-    EXPECT_EQ(control.BranchCodeLen, kBranchLookupFailed);
-    EXPECT_EQ(control.ErrorText, "\t\t\t\tError USN 1QP01CS007 - The Branch table could not be\r\n"
+    EXPECT_EQ(control.run.BranchCodeLen, kBranchLookupFailed);
+    EXPECT_EQ(control.run.ErrorText, "\t\t\t\tError USN 1QP01CS007 - The Branch table could not be\r\n"
                                  "\t\t\t\t read: there is no database connection\r\n");
-    control.Connector = std::make_unique<db::DataConnector>();  // made, never connected
-    control.ErrorText.clear();
+    control.session.Connector = std::make_unique<db::DataConnector>();  // made, never connected
+    control.run.ErrorText.clear();
     EXPECT_EQ(ValidateUSN(control, usn), "ERR");
-    EXPECT_EQ(control.BranchCodeLen, kBranchLookupFailed);
+    EXPECT_EQ(control.run.BranchCodeLen, kBranchLookupFailed);
 }
 
 TEST(UsnWithoutDatabase, ACodeWithAQuoteNeverReachesTheDatabase)

@@ -301,61 +301,61 @@ TEST(AddError, PlainLineIsAppendedUnwrappedAndUncounted)
     Control control;
     std::string message = letters(80);
     AddError(control, message, kPlainLine);
-    EXPECT_EQ(control.ErrorText, letters(80) + "\r\n");
+    EXPECT_EQ(control.run.ErrorText, letters(80) + "\r\n");
     EXPECT_EQ(message, letters(80));
-    EXPECT_EQ(control.DocumentErrors, 0);
-    EXPECT_EQ(control.TotalErrors, 0);
+    EXPECT_EQ(control.run.DocumentErrors, 0);
+    EXPECT_EQ(control.run.TotalErrors, 0);
 }
 
 TEST(AddError, ErrorIsWrappedInPlaceAndRaisesBothCounters)
 {
     Control control;
-    control.ErrorText = "pending\r\n";
-    control.DocumentErrors = 2;
-    control.TotalErrors = 9;
+    control.run.ErrorText = "pending\r\n";
+    control.run.DocumentErrors = 2;
+    control.run.TotalErrors = 9;
     std::string message = letters(60);
     AddError(control, message, kError);
     const std::string wrapped = kTabs + letters(52) + "\r\n" + kTabs + letters(60).substr(52);
     EXPECT_EQ(message, wrapped);
-    EXPECT_EQ(control.ErrorText, "pending\r\n" + wrapped + "\r\n");
-    EXPECT_EQ(control.DocumentErrors, 3);
-    EXPECT_EQ(control.TotalErrors, 10);
+    EXPECT_EQ(control.run.ErrorText, "pending\r\n" + wrapped + "\r\n");
+    EXPECT_EQ(control.run.DocumentErrors, 3);
+    EXPECT_EQ(control.run.TotalErrors, 10);
 }
 
 TEST(AddError, RemarkIsWrappedButNotCounted)
 {
     Control control;
     AddError(control, std::string("Transaction rolled back"), kRemark);
-    EXPECT_EQ(control.ErrorText, kTabs + "Transaction rolled back\r\n");
-    EXPECT_EQ(control.DocumentErrors, 0);
-    EXPECT_EQ(control.TotalErrors, 0);
+    EXPECT_EQ(control.run.ErrorText, kTabs + "Transaction rolled back\r\n");
+    EXPECT_EQ(control.run.DocumentErrors, 0);
+    EXPECT_EQ(control.run.TotalErrors, 0);
 }
 
 TEST(AddError, DiscardEmptiesWhateverWasPending)
 {
     Control control;
     test::MemoryLogSink log;
-    control.ErrorLog = &log;
-    control.ErrorText = "a whole document's problems\r\n";
+    control.run.ErrorLog = &log;
+    control.run.ErrorText = "a whole document's problems\r\n";
     AddError(control, std::string("=-="), kDiscard);
-    EXPECT_EQ(control.ErrorText, "");
+    EXPECT_EQ(control.run.ErrorText, "");
     EXPECT_TRUE(log.records.empty());
-    EXPECT_EQ(control.TotalErrors, 0);
+    EXPECT_EQ(control.run.TotalErrors, 0);
 }
 
 TEST(AddError, UnknownKindBehavesLikeAPlainLine)
 {
     Control control;
     AddError(control, letters(70), 9);
-    EXPECT_EQ(control.ErrorText, letters(70) + "\r\n");
-    EXPECT_EQ(control.TotalErrors, 0);
+    EXPECT_EQ(control.run.ErrorText, letters(70) + "\r\n");
+    EXPECT_EQ(control.run.TotalErrors, 0);
 }
 
 TEST(AddError, FlushWritesOneRecordWithTheDocumentBlockAndEmptiesTheText)
 {
     Control control;
     test::MemoryLogSink log;
-    control.ErrorLog = &log;
+    control.run.ErrorLog = &log;
     AddError(control, std::string("\r\nresume1.docx\t\t"), kPlainLine);
     AddError(control, std::string("Name is blank"), kError);
     AddError(control, std::string("Transaction rolled back"), kRemark);
@@ -363,8 +363,8 @@ TEST(AddError, FlushWritesOneRecordWithTheDocumentBlockAndEmptiesTheText)
     ASSERT_EQ(log.records.size(), 1u);
     EXPECT_EQ(log.records[0],
               "\r\nresume1.docx\t\t\r\n" + kTabs + "Name is blank\r\n" + kTabs + "Transaction rolled back\r\n=-=\r\n\r\n");
-    EXPECT_EQ(control.ErrorText, "");
-    EXPECT_EQ(control.DocumentErrors, 1);
+    EXPECT_EQ(control.run.ErrorText, "");
+    EXPECT_EQ(control.run.DocumentErrors, 1);
 }
 
 TEST(AddError, FlushWithNoLogOpenKeepsTheText)
@@ -372,23 +372,23 @@ TEST(AddError, FlushWithNoLogOpenKeepsTheText)
     Control control;
     AddError(control, std::string("Name is blank"), kError);
     AddError(control, std::string("=-="), kFlush);
-    EXPECT_EQ(control.ErrorText, kTabs + "Name is blank\r\n=-=\r\n");
+    EXPECT_EQ(control.run.ErrorText, kTabs + "Name is blank\r\n=-=\r\n");
 }
 
 TEST(AddError, FailedFlushKeepsTheTextForTheNextFlush)
 {
     Control control;
     test::FailingLogSink log(1, 1);  // the second write fails, the third succeeds
-    control.ErrorLog = &log;
+    control.run.ErrorLog = &log;
     AddError(control, std::string("head"), kFlush);
     AddError(control, std::string("first block"), kFlush);
     EXPECT_EQ(log.refused, 1);
-    EXPECT_EQ(control.ErrorText, "first block\r\n");
+    EXPECT_EQ(control.run.ErrorText, "first block\r\n");
     AddError(control, std::string("second block"), kFlush);
     ASSERT_EQ(log.records.size(), 2u);
     EXPECT_EQ(log.records[0], "head\r\n\r\n");
     EXPECT_EQ(log.records[1], "first block\r\nsecond block\r\n\r\n");
-    EXPECT_EQ(control.ErrorText, "");
+    EXPECT_EQ(control.run.ErrorText, "");
 }
 
 TEST(Characters, CountAndCutNeverSplitACharacter)

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include "db/data_connector.h"
 #include "query/retrieve.h"
 #include "students.h"
 #include "support/db_faults.h"
@@ -16,13 +17,13 @@ class RetrieveTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        control.DatabasePath = test::makeDatabase(dir);
-        test::storeStudents(control.DatabasePath);
+        control.config.DatabasePath = test::makeDatabase(dir);
+        test::storeStudents(control.config.DatabasePath);
         db::Failure failure;
-        writer = db::Database::open(control.DatabasePath, db::Road::Connector, failure);
-        control.BranchCodes[0] = "CS", control.BranchCodes[1] = "EC", control.BranchCodes[2] = "MCA";
-        control.BranchCount = 3;
-        control.QueryCondition = "earlier condition";
+        writer = db::Database::open(control.config.DatabasePath, db::Road::Connector, failure);
+        control.session.BranchCodes[0] = "CS", control.session.BranchCodes[1] = "EC", control.session.BranchCodes[2] = "MCA";
+        control.session.BranchCount = 3;
+        control.query.QueryCondition = "earlier condition";
     }
 
     Criteria batch22()
@@ -96,22 +97,22 @@ TEST_F(RetrieveTest, ALockedDatabaseIsToldAsSuchAndChangesNothing)
 {
     const std::string before = freePercent();
     for (auto kind : {test::DatabaseLock::Kind::Write, test::DatabaseLock::Kind::Read}) {
-        test::DatabaseLock lock(control.DatabasePath, kind);
+        test::DatabaseLock lock(control.config.DatabasePath, kind);
         ASSERT_TRUE(lock.held());
         Criteria c = batch22();
         c.fromSemester = "2";
         const RetrieveOutcome outcome = Retrieve(control, c, kYear, {.busyTimeoutMs = 50});
         ASSERT_EQ(outcome.status, RetrieveOutcome::Status::Failed);
         EXPECT_NE(outcome.failure.description.find("locked"), std::string::npos) << outcome.failure.description;
-        EXPECT_EQ(control.QueryCondition, "earlier condition");
-        EXPECT_EQ(control.PercentColumn, "Percent2To6");
+        EXPECT_EQ(control.query.QueryCondition, "earlier condition");
+        EXPECT_EQ(control.query.PercentColumn, "Percent2To6");
         lock.release();
         EXPECT_EQ(freePercent(), before);
     }
     const RetrieveOutcome outcome = Retrieve(control, batch22(), kYear);
     ASSERT_EQ(outcome.status, RetrieveOutcome::Status::Shown);
     EXPECT_EQ(freePercent(), outcome.query.aggregate);
-    EXPECT_EQ(control.QueryCondition, outcome.query.condition);
+    EXPECT_EQ(control.query.QueryCondition, outcome.query.condition);
 }
 
 }  // namespace

@@ -22,8 +22,8 @@ class Configuration : public ::testing::Test {
 protected:
     Configuration()
     {
-        control.Messages = &messages;
-        control.ConfigPath = dir.file("Kyt.ini");
+        control.session.Messages = &messages;
+        control.config.ConfigPath = dir.file("Kyt.ini");
         database = dir.file("kyt.db");
         writeFile(database, "stands in for the database; only its existence is checked here");
     }
@@ -38,8 +38,8 @@ TEST_F(Configuration, SetupFileIsUsableAndItsStatisticsComeBackAsZero)
 {
     SetupValues values{"1qp", "Placement@College.EDU", database, dir.path().string(), dir.file("kyt")};
     std::string error;
-    ASSERT_TRUE(WriteSetupFile(control.ConfigPath, values, error)) << error;
-    std::vector<std::string> written = crlfLines(readFile(control.ConfigPath));
+    ASSERT_TRUE(WriteSetupFile(control.config.ConfigPath, values, error)) << error;
+    std::vector<std::string> written = crlfLines(readFile(control.config.ConfigPath));
     EXPECT_EQ(written, (std::vector<std::string>{"1QP", "placement@college.edu", database, dir.path().string(),
                                                  dir.path().string(), dir.file("kyt")}));
 
@@ -47,13 +47,13 @@ TEST_F(Configuration, SetupFileIsUsableAndItsStatisticsComeBackAsZero)
     EXPECT_EQ(ReadConfiguration(control, [&] { setupShown = true; }), 1);
     EXPECT_FALSE(setupShown);
     EXPECT_TRUE(messages.messages().empty());
-    EXPECT_EQ(control.RegionCollegeCode, "1QP");
-    EXPECT_EQ(control.DatabasePath, database);
-    EXPECT_EQ(control.TotalDocumentsScanned, 0);
-    EXPECT_EQ(control.TotalScanSeconds, 0);
+    EXPECT_EQ(control.config.RegionCollegeCode, "1QP");
+    EXPECT_EQ(control.config.DatabasePath, database);
+    EXPECT_EQ(control.config.TotalDocumentsScanned, 0);
+    EXPECT_EQ(control.config.TotalScanSeconds, 0);
 
     ASSERT_TRUE(WriteConfiguration(control, error)) << error;
-    std::string rewritten = readFile(control.ConfigPath);
+    std::string rewritten = readFile(control.config.ConfigPath);
     std::vector<std::string> lines = crlfLines(rewritten);
     ASSERT_EQ(lines.size(), 9u);
     EXPECT_EQ(lines[6], "0");
@@ -72,7 +72,7 @@ class UnusableConfiguration : public Configuration, public ::testing::WithParamI
 
 TEST_P(UnusableConfiguration, AsksWhetherToCreateItNow)
 {
-    GetParam().make(control.ConfigPath, database, dir.path().string());
+    GetParam().make(control.config.ConfigPath, database, dir.path().string());
     messages.setNextAnswer(MsgAnswer::No);
     bool setupShown = false;
     EXPECT_EQ(ReadConfiguration(control, [&] { setupShown = true; }), -1);
@@ -116,48 +116,50 @@ TEST_F(Configuration, AnsweringYesOpensTheSetupWindow)
 
 TEST_F(Configuration, ReadsNineLinesAndIgnoresTheRest)
 {
-    writeFile(control.ConfigPath,
+    writeFile(control.config.ConfigPath,
               configText({"2GT", "tpo@college.edu", database, "/data/resumes", "/data/formats", "/opt/kyt/kyt", "125",
                           "312.500", "2.500", "a tenth line", "an eleventh"}));
     ASSERT_EQ(LoadConfiguration(control), ConfigProblem::None);
-    EXPECT_EQ(control.RegionCollegeCode, "2GT");
-    EXPECT_EQ(control.PlacementEmail, "tpo@college.edu");
-    EXPECT_EQ(control.LastResumeFolder, "/data/resumes");
-    EXPECT_EQ(control.LastFormatFolder, "/data/formats");
-    EXPECT_EQ(control.ProgramFilePath, "/opt/kyt/kyt");
-    EXPECT_EQ(control.TotalDocumentsScanned, 125);
-    EXPECT_EQ(control.TotalScanSeconds, 312.5);
-    EXPECT_EQ(control.AverageScanSeconds, 2.5);
+    EXPECT_EQ(control.config.RegionCollegeCode, "2GT");
+    EXPECT_EQ(control.config.PlacementEmail, "tpo@college.edu");
+    EXPECT_EQ(control.config.LastResumeFolder, "/data/resumes");
+    EXPECT_EQ(control.config.LastFormatFolder, "/data/formats");
+    EXPECT_EQ(control.config.ProgramFilePath, "/opt/kyt/kyt");
+    EXPECT_EQ(control.config.TotalDocumentsScanned, 125);
+    EXPECT_EQ(control.config.TotalScanSeconds, 312.5);
+    EXPECT_EQ(control.config.AverageScanSeconds, 2.5);
 
     std::string error;
     ASSERT_TRUE(WriteConfiguration(control, error)) << error;
-    std::vector<std::string> lines = crlfLines(readFile(control.ConfigPath));
+    std::vector<std::string> lines = crlfLines(readFile(control.config.ConfigPath));
     ASSERT_EQ(lines.size(), 9u) << "lines after the ninth are not kept";
     EXPECT_EQ(lines[8], "2.500");
 }
 
 TEST_F(Configuration, AcceptsLinesEndedTheLinuxWayAndAnEditorsByteOrderMark)
 {
-    writeFile(control.ConfigPath, "\xEF\xBB\xBF" "1QP\na@b.c\n" + database + "\n");
+    writeFile(control.config.ConfigPath, "\xEF\xBB\xBF" "1QP\na@b.c\n" + database + "\n");
     EXPECT_EQ(LoadConfiguration(control), ConfigProblem::None);
-    EXPECT_EQ(control.RegionCollegeCode, "1QP");
-    EXPECT_EQ(control.DatabasePath, database);
+    EXPECT_EQ(control.config.RegionCollegeCode, "1QP");
+    EXPECT_EQ(control.config.DatabasePath, database);
 }
 
 TEST_F(Configuration, MalformedStatisticsLeaveTheirValues)
 {
-    control.TotalDocumentsScanned = 7;
-    control.TotalScanSeconds = 1.25;
-    control.AverageScanSeconds = 0.5;
-    writeFile(control.ConfigPath, configText({"1QP", "a@b.c", database, "", "", "", "seven", "1,250.000", "nan"}));
+    control.config.TotalDocumentsScanned = 7;
+    control.config.TotalScanSeconds = 1.25;
+    control.config.AverageScanSeconds = 0.5;
+    writeFile(control.config.ConfigPath,
+              configText({"1QP", "a@b.c", database, "", "", "", "seven", "1,250.000", "nan"}));
     ASSERT_EQ(LoadConfiguration(control), ConfigProblem::None);
-    EXPECT_EQ(control.TotalDocumentsScanned, 7);
-    EXPECT_EQ(control.TotalScanSeconds, 1.25);
-    EXPECT_EQ(control.AverageScanSeconds, 0.5);
+    EXPECT_EQ(control.config.TotalDocumentsScanned, 7);
+    EXPECT_EQ(control.config.TotalScanSeconds, 1.25);
+    EXPECT_EQ(control.config.AverageScanSeconds, 0.5);
 
-    writeFile(control.ConfigPath, configText({"1QP", "a@b.c", database, "", "", "", "99999999999", "-", "1e5x"}));
+    writeFile(control.config.ConfigPath,
+              configText({"1QP", "a@b.c", database, "", "", "", "99999999999", "-", "1e5x"}));
     ASSERT_EQ(LoadConfiguration(control), ConfigProblem::None);
-    EXPECT_EQ(control.TotalDocumentsScanned, 7) << "a count beyond 32 bits does not convert";
+    EXPECT_EQ(control.config.TotalDocumentsScanned, 7) << "a count beyond 32 bits does not convert";
 }
 
 TEST(FormatSeconds, ThreeDecimalsWithAPoint)
@@ -182,22 +184,22 @@ TEST_F(Configuration, StatisticsReadBackExactlyWhateverTheLocale)
 {
     std::locale previous = std::locale::global(std::locale(std::locale::classic(), new CommaDecimals));
     for (double seconds : {0.001, 2.5, 61.875, 12345.678, 987654321.125}) {
-        control.TotalDocumentsScanned = 1234567;
-        control.TotalScanSeconds = seconds;
-        control.AverageScanSeconds = seconds / 3;
-        control.RegionCollegeCode = "1QP";
-        control.DatabasePath = database;
+        control.config.TotalDocumentsScanned = 1234567;
+        control.config.TotalScanSeconds = seconds;
+        control.config.AverageScanSeconds = seconds / 3;
+        control.config.RegionCollegeCode = "1QP";
+        control.config.DatabasePath = database;
         std::string error;
         ASSERT_TRUE(WriteConfiguration(control, error)) << error;
-        std::string first = readFile(control.ConfigPath);
+        std::string first = readFile(control.config.ConfigPath);
 
         Control reread;
-        reread.ConfigPath = control.ConfigPath;
+        reread.config.ConfigPath = control.config.ConfigPath;
         ASSERT_EQ(LoadConfiguration(reread), ConfigProblem::None);
-        EXPECT_EQ(reread.TotalDocumentsScanned, 1234567);
-        EXPECT_EQ(FormatSeconds(reread.TotalScanSeconds), FormatSeconds(seconds));
+        EXPECT_EQ(reread.config.TotalDocumentsScanned, 1234567);
+        EXPECT_EQ(FormatSeconds(reread.config.TotalScanSeconds), FormatSeconds(seconds));
         ASSERT_TRUE(WriteConfiguration(reread, error)) << error;
-        EXPECT_EQ(readFile(control.ConfigPath), first) << "a second round trip changes nothing";
+        EXPECT_EQ(readFile(control.config.ConfigPath), first) << "a second round trip changes nothing";
     }
     std::locale::global(previous);
 }
@@ -207,39 +209,40 @@ TEST_F(Configuration, RelativeDatabasePathIsReadBesideTheFileAndWrittenBackAsItW
     std::filesystem::create_directories(dir.path() / "settings");
     std::filesystem::create_directories(dir.path() / "data");
     writeFile(dir.file("data/kyt.db"), "x");
-    control.ConfigPath = dir.file("settings/Kyt.ini");
+    control.config.ConfigPath = dir.file("settings/Kyt.ini");
     std::string text = configText({"1QP", "a@b.c", "../data/kyt.db", "../resumes", "", ""});
-    writeFile(control.ConfigPath, text);
+    writeFile(control.config.ConfigPath, text);
 
     ASSERT_EQ(LoadConfiguration(control), ConfigProblem::None);
-    EXPECT_EQ(control.DatabasePath, dir.file("data/kyt.db"));
-    EXPECT_EQ(control.LastResumeFolder, dir.file("resumes"));
+    EXPECT_EQ(control.config.DatabasePath, dir.file("data/kyt.db"));
+    EXPECT_EQ(control.config.LastResumeFolder, dir.file("resumes"));
 
     std::string error;
     ASSERT_TRUE(WriteConfiguration(control, error)) << error;
-    EXPECT_EQ(readFile(control.ConfigPath), text + "0\r\n0.000\r\n0.000\r\n");
+    EXPECT_EQ(readFile(control.config.ConfigPath), text + "0\r\n0.000\r\n0.000\r\n");
 
-    control.LastResumeFolder = "/srv/new-batch";
+    control.config.LastResumeFolder = "/srv/new-batch";
     ASSERT_TRUE(WriteConfiguration(control, error)) << error;
-    EXPECT_EQ(crlfLines(readFile(control.ConfigPath))[3], "/srv/new-batch") << "a changed folder is written as held";
-    EXPECT_EQ(crlfLines(readFile(control.ConfigPath))[2], "../data/kyt.db");
+    EXPECT_EQ(crlfLines(readFile(control.config.ConfigPath))[3], "/srv/new-batch")
+        << "a changed folder is written as held";
+    EXPECT_EQ(crlfLines(readFile(control.config.ConfigPath))[2], "../data/kyt.db");
 }
 
 TEST_F(Configuration, ADotNamesTheConfigurationsOwnFolder)
 {
-    writeFile(control.ConfigPath, configText({"1QP", "a@b.c", "./kyt.db", ".", "formats/"}));
+    writeFile(control.config.ConfigPath, configText({"1QP", "a@b.c", "./kyt.db", ".", "formats/"}));
     ASSERT_EQ(LoadConfiguration(control), ConfigProblem::None);
-    EXPECT_EQ(control.DatabasePath, database);
-    EXPECT_EQ(control.LastResumeFolder, dir.path().string());
-    EXPECT_EQ(control.LastFormatFolder, dir.file("formats"));
+    EXPECT_EQ(control.config.DatabasePath, database);
+    EXPECT_EQ(control.config.LastResumeFolder, dir.path().string());
+    EXPECT_EQ(control.config.LastFormatFolder, dir.file("formats"));
 }
 
 TEST_F(Configuration, RelativeDatabasePathIsNotReadAgainstTheWorkingFolder)
 {
     std::string text = configText({"1QP", "a@b.c", "kyt.db"});
     std::filesystem::create_directories(dir.path() / "elsewhere");
-    control.ConfigPath = dir.file("elsewhere/Kyt.ini");
-    writeFile(control.ConfigPath, text);
+    control.config.ConfigPath = dir.file("elsewhere/Kyt.ini");
+    writeFile(control.config.ConfigPath, text);
     std::filesystem::path previous = std::filesystem::current_path();
     std::filesystem::current_path(dir.path());  // kyt.db exists here, but not beside the file
     EXPECT_EQ(LoadConfiguration(control), ConfigProblem::DatabaseNotFound);
@@ -249,9 +252,9 @@ TEST_F(Configuration, RelativeDatabasePathIsNotReadAgainstTheWorkingFolder)
 TEST_F(Configuration, FailedRewriteLeavesThePreviousFile)
 {
     std::string text = configText({"1QP", "a@b.c", database, "", "", "", "3", "1.000", "0.333"});
-    writeFile(control.ConfigPath, text);
-    control.DatabasePath = database;
-    control.RegionCollegeCode = "1QP";
+    writeFile(control.config.ConfigPath, text);
+    control.config.DatabasePath = database;
+    control.config.RegionCollegeCode = "1QP";
     std::string error;
     bool written;
     {
@@ -261,7 +264,7 @@ TEST_F(Configuration, FailedRewriteLeavesThePreviousFile)
     }
     EXPECT_FALSE(written);
     EXPECT_NE(error.find(dir.path().string()), std::string::npos) << error;
-    EXPECT_EQ(readFile(control.ConfigPath), text);
+    EXPECT_EQ(readFile(control.config.ConfigPath), text);
 }
 
 struct FileExistsCase {
@@ -309,13 +312,13 @@ TEST(SampleConfiguration, NamesTheDemoDatabaseAndSurvivesARunUnchanged)
     std::string sample = readFile(std::string(KYT_SOURCE_DIR) + "/samples/Kyt.ini");
     ASSERT_FALSE(sample.empty());
     Control control;
-    control.ConfigPath = dir.file("samples/Kyt.ini");
-    writeFile(control.ConfigPath, sample);
+    control.config.ConfigPath = dir.file("samples/Kyt.ini");
+    writeFile(control.config.ConfigPath, sample);
     ASSERT_EQ(LoadConfiguration(control), ConfigProblem::None);
-    EXPECT_EQ(control.DatabasePath, dir.file("demo/kyt.db"));
+    EXPECT_EQ(control.config.DatabasePath, dir.file("demo/kyt.db"));
     std::string error;
     ASSERT_TRUE(WriteConfiguration(control, error)) << error;
-    EXPECT_EQ(readFile(control.ConfigPath), sample);
+    EXPECT_EQ(readFile(control.config.ConfigPath), sample);
 }
 
 }  // namespace

@@ -2,7 +2,9 @@
 
 #include <limits>
 
+#include "db/data_connector.h"
 #include "db/database.h"
+#include "shell/product.h"
 #include "shell/startup.h"
 #include "support/scripted_messages.h"
 #include "support/temp_dir.h"
@@ -41,7 +43,7 @@ TEST_P(DbErrorTextCases, MapsNegativeAndPositiveNumbersAlike)
     Control control;
     FillDbErrorTable(control);
     int32_t number = GetParam().given;
-    EXPECT_EQ(DbErrorText(control, number), *GetParam().text);
+    EXPECT_EQ(db::DbErrorText(control.session, number, kSupportContact), *GetParam().text);
     EXPECT_EQ(number, GetParam().leftInVariable);
 }
 
@@ -69,19 +71,19 @@ TEST(DbErrorText, TheEnginesOwnNumbersMeetTheirTexts)
         {db::kErrRequiredBlank, &kBlankField},  {db::kErrFieldTooLong, &kTooLong},
         {db::kErrInconsistent, &kInconsistent}, {db::kErrOther, &kOther}};
     for (auto [number, text] : pairs)
-        EXPECT_EQ(DbErrorText(control, number), *text) << number;
+        EXPECT_EQ(db::DbErrorText(control.session, number, kSupportContact), *text) << number;
 }
 
 TEST(DbErrorText, BeforeTheTableIsFilledEverythingIsOther)
 {
     Control control;
     int32_t number = db::kErrDuplicateKey;
-    EXPECT_EQ(DbErrorText(control, number), kOther);
+    EXPECT_EQ(db::DbErrorText(control.session, number, kSupportContact), kOther);
 }
 
 class StartUpProcedure : public ::testing::Test {
 protected:
-    StartUpProcedure() { control.Messages = &messages; }
+    StartUpProcedure() { control.session.Messages = &messages; }
 
     test::TempDir dir;
     test::ScriptedMessages messages;
@@ -90,10 +92,10 @@ protected:
 
 TEST_F(StartUpProcedure, ConnectsLoadsTrimmedBranchCodesAndFillsTheErrorTable)
 {
-    control.DatabasePath = test::makeDatabase(dir, "CS,Computer Science\nEC,Electronics\n");
+    control.config.DatabasePath = test::makeDatabase(dir, "CS,Computer Science\nEC,Electronics\n");
     {
         db::Failure failure;
-        auto database = db::Database::open(control.DatabasePath, db::Road::Connector, failure);
+        auto database = db::Database::open(control.config.DatabasePath, db::Road::Connector, failure);
         ASSERT_TRUE(database) << failure.description;
         ASSERT_TRUE(database->exec("INSERT INTO Branch (BranchCode, Branch) VALUES ('ME  ', 'Mechanical')",
                                    failure))
@@ -101,43 +103,43 @@ TEST_F(StartUpProcedure, ConnectsLoadsTrimmedBranchCodesAndFillsTheErrorTable)
     }
     EXPECT_EQ(StartUp(control), StartUpResult::Ready);
     EXPECT_TRUE(messages.messages().empty());
-    ASSERT_TRUE(control.Connector);
-    EXPECT_TRUE(control.Connector->GetConnectStatus());
-    ASSERT_EQ(control.BranchCount, 3);
-    std::vector<std::string> codes(control.BranchCodes.begin(), control.BranchCodes.begin() + 3);
+    ASSERT_TRUE(control.session.Connector);
+    EXPECT_TRUE(control.session.Connector->GetConnectStatus());
+    ASSERT_EQ(control.session.BranchCount, 3);
+    std::vector<std::string> codes(control.session.BranchCodes.begin(), control.session.BranchCodes.begin() + 3);
     std::sort(codes.begin(), codes.end());
     EXPECT_EQ(codes, (std::vector<std::string>{"CS", "EC", "ME"}));
-    EXPECT_EQ(control.DbErrorCount, 6);
-    EXPECT_EQ(control.DbErrorCodes[1], 105121349);
-    EXPECT_EQ(control.DbErrorTexts[6], kOther);
+    EXPECT_EQ(control.session.DbErrorCount, 6);
+    EXPECT_EQ(control.session.DbErrorCodes[1], 105121349);
+    EXPECT_EQ(control.session.DbErrorTexts[6], kOther);
 
     CloseDown(control);
-    EXPECT_FALSE(control.Connector);
-    EXPECT_FALSE(control.WordApp);
+    EXPECT_FALSE(control.session.Connector);
+    EXPECT_FALSE(control.session.WordApp);
 }
 
 TEST_F(StartUpProcedure, AMissingDatabaseIsReportedWithItsReason)
 {
-    control.DatabasePath = dir.file("gone.db");
+    control.config.DatabasePath = dir.file("gone.db");
     EXPECT_EQ(StartUp(control), StartUpResult::NotConnected);
     ASSERT_EQ(messages.messages().size(), 1u);
     EXPECT_EQ(messages.last().title, "Error Reading database");
     EXPECT_EQ(messages.last().icon, MsgIcon::Critical);
     EXPECT_EQ(messages.last().text,
               "Error opening the database.\nPlease check that you are trying to open the correct database \n\n" +
-                  control.Connector->ErrDesc);
-    EXPECT_FALSE(control.Connector->ErrDesc.empty());
-    EXPECT_EQ(control.DbErrorCount, 0);
+                  control.session.Connector->ErrDesc);
+    EXPECT_FALSE(control.session.Connector->ErrDesc.empty());
+    EXPECT_EQ(control.session.DbErrorCount, 0);
 }
 
 TEST_F(StartUpProcedure, AnEmptyBranchTableIsReportedAndStartUpGoesOn)
 {
-    control.DatabasePath = test::makeDatabase(dir, "");
+    control.config.DatabasePath = test::makeDatabase(dir, "");
     EXPECT_EQ(StartUp(control), StartUpResult::Ready);
     ASSERT_EQ(messages.messages().size(), 1u);
     EXPECT_EQ(messages.last().title, "Error");
-    EXPECT_EQ(control.BranchCount, 0);
-    EXPECT_EQ(control.DbErrorCount, 6);
+    EXPECT_EQ(control.session.BranchCount, 0);
+    EXPECT_EQ(control.session.DbErrorCount, 6);
 }
 
 struct BranchLimitCase {
@@ -150,13 +152,13 @@ class BranchLimit : public StartUpProcedure, public ::testing::WithParamInterfac
 
 TEST_P(BranchLimit, FortyLoadFortyOneDoNot)
 {
-    control.DatabasePath = test::makeDatabase(dir, test::branchLines(GetParam().branches));
+    control.config.DatabasePath = test::makeDatabase(dir, test::branchLines(GetParam().branches));
     EXPECT_EQ(StartUp(control), GetParam().result);
     EXPECT_EQ(messages.messages().size(), GetParam().messages);
-    EXPECT_EQ(control.BranchCount, GetParam().branches);
+    EXPECT_EQ(control.session.BranchCount, GetParam().branches);
     bool loaded = GetParam().result == StartUpResult::Ready;
-    EXPECT_EQ(!control.BranchCodes[0].empty(), loaded);
-    EXPECT_EQ(control.DbErrorCount, loaded ? 6 : 0);
+    EXPECT_EQ(!control.session.BranchCodes[0].empty(), loaded);
+    EXPECT_EQ(control.session.DbErrorCount, loaded ? 6 : 0);
     if (!loaded) {
         EXPECT_EQ(messages.last().title, "Critical Error");
     }

@@ -139,16 +139,16 @@ struct Finalize {
 ExtractionSetup::ExtractionSetup(const TempDir& dir)
 {
     databasePath = makeDatabase(dir);
-    control.AppTitle = "Kyt v2.8";
-    control.RegionCollegeCode = "1QP";
-    control.PlacementEmail = "placement@college.edu";
-    control.DatabasePath = databasePath;
-    control.Messages = &messages;
+    control.session.AppTitle = "Kyt v2.8";
+    control.config.RegionCollegeCode = "1QP";
+    control.config.PlacementEmail = "placement@college.edu";
+    control.config.DatabasePath = databasePath;
+    control.session.Messages = &messages;
     EXPECT_EQ(StartUp(control), StartUpResult::Ready);
     messages.clear();
     std::string error;
-    control.WordApp = word::Application::start(error);
-    EXPECT_TRUE(control.WordApp) << error;
+    control.session.WordApp = word::Application::start(error);
+    EXPECT_TRUE(control.session.WordApp) << error;
 }
 
 ExtractionSetup::~ExtractionSetup() { CloseDown(control); }

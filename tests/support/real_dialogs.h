@@ -8,7 +8,7 @@
 // clicked fails the test and is hidden, so that a broken program fails instead of hanging.
 //
 //     kyt::QtMessageService shown;            // shell/ui/qt_message_service.h
-//     control.Messages = &shown;
+//     control.session.Messages = &shown;
 //     test::RealDialogs dialogs;
 //     dialogs.click(QMessageBox::No);
 //     window->findChild<QPushButton*>("Command1")->click();   // blocks in the message box until answered

@@ -86,12 +86,12 @@ inline bool waitUntil(const std::function<bool()>& done, int limitMs = 10000)
 // must go before the fixture does (they hold the Control by reference).
 class WindowTest : public ::testing::Test {
 protected:
-    WindowTest() { state.Messages = &messages; }
+    WindowTest() { state.session.Messages = &messages; }
 
-    // A database with `branchLines` and a Kyt.ini naming it; state.ConfigPath points at it.
+    // A database with `branchLines` and a Kyt.ini naming it; state.config.ConfigPath points at it.
     void configure(const std::string& branchLines = "CS,Computer Science\nEC,Electronics\n")
     {
-        state.ConfigPath = makeConfiguredFolder(dir, branchLines, &database);
+        state.config.ConfigPath = makeConfiguredFolder(dir, branchLines, &database);
     }
 
     TempDir dir;

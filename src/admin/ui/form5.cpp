@@ -33,7 +33,7 @@ Form5* Form5::open(Control& control)
 
 void Form5::Form_Load()
 {
-    setWindowTitle(QString::fromStdString(control_.AppTitle + " - Administration"));
+    setWindowTitle(QString::fromStdString(control_.session.AppTitle + " - Administration"));
 }
 
 void Form5::Command1_Click()

@@ -31,7 +31,7 @@ Form7* Form7::open(Control& control)
 
 void Form7::Form_Load()
 {
-    setWindowTitle(QString::fromStdString(control_.AppTitle + " - Update semester marks records"));
+    setWindowTitle(QString::fromStdString(control_.session.AppTitle + " - Update semester marks records"));
     for (int semester = 1; semester <= 8; ++semester)
         ui->Combo1->addItem(QString::number(semester));
     ui->Combo1->setCurrentIndex(5);

@@ -8,6 +8,7 @@
 #include "extract/batch_driver.h"
 #include "extract/ui/form2.h"
 #include "shell/ui/folder_list.h"
+#include "word/application.h"
 #include "shell/ui/window_registration.h"
 #include "ui_form1.h"
 
@@ -35,7 +36,7 @@ Form1::Form1(Control& control, QWidget* parent)
     connect(ui->Command1, &QPushButton::clicked, this, &Form1::Command1_Click);
     connect(ui->Command2, &QPushButton::clicked, this, &Form1::Command2_Click);
 
-    const QString last = Q(control_.LastResumeFolder);
+    const QString last = Q(control_.config.LastResumeFolder);
     if (!last.isEmpty() && QFileInfo(last).isDir()) {
         const QString root = QStorageInfo(last).rootPath();
         ui->Drive1->setCurrentIndex(std::max(0, ui->Drive1->findData(root)));
@@ -46,7 +47,7 @@ Form1::Form1(Control& control, QWidget* parent)
         goToFolder(drive_.isEmpty() ? QDir::rootPath() : drive_);
     }
     ui->File1->setEnabled(false);
-    setWindowTitle(Q(control_.AppTitle + " - Select résumé folder."));
+    setWindowTitle(Q(control_.session.AppTitle + " - Select résumé folder."));
 }
 
 Form1::~Form1() = default;
@@ -98,8 +99,8 @@ void Form1::Drive1_Change(int index)
     const QString root = ui->Drive1->itemData(index).toString();
     const QStorageInfo volume(root);
     if (!volume.isReady() || !QFileInfo(root).isReadable()) {
-        if (control_.Messages)
-            control_.Messages->show("Error Reading device", "The drive " + root.toStdString() + " is not ready",
+        if (control_.session.Messages)
+            control_.session.Messages->show("Error Reading device", "The drive " + root.toStdString() + " is not ready",
                                     MsgIcon::Critical, MsgButtons::OK);
         ui->Drive1->setCurrentIndex(std::max(0, ui->Drive1->findData(drive_)));
         return;
@@ -147,9 +148,9 @@ void Form1::Command2_Click() { close(); }
 
 void Form1::closeEvent(QCloseEvent* event)
 {
-    control_.WordApp.reset();  // there may be no reader running
+    control_.session.WordApp.reset();  // there may be no reader running
     // Closed means unloaded: it goes at the next turn of the event loop, and a later open makes a fresh one.
-    control_.Windows.remove("Form1", this);
+    control_.session.Windows.remove("Form1", this);
     event->accept();
 }
 

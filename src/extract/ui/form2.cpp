@@ -17,7 +17,7 @@ Form2::Form2(Control& control, QWidget* parent) : QWidget(parent), ui(std::make_
     ui->setupUi(this);
     setAttribute(Qt::WA_DeleteOnClose);
     Finished = false;
-    setWindowTitle(Q(control_.AppTitle + " - Status"));
+    setWindowTitle(Q(control_.session.AppTitle + " - Status"));
     connect(ui->Command1, &QPushButton::clicked, this, &Form2::Command1_Click);
     connect(ui->Command2, &QPushButton::clicked, this, &Form2::Command2_Click);
 }

@@ -71,7 +71,7 @@ int Form3::year() const
 
 void Form3::Form_Load()
 {
-    setWindowTitle(q(control_.AppTitle + " - Query"));
+    setWindowTitle(q(control_.session.AppTitle + " - Query"));
     BranchExcludeList.clear();
     fillBranchBoxes({});
 
@@ -180,13 +180,13 @@ void Form3::Command2_Click()
 
     if (outcome.status == query::RetrieveOutcome::Status::Refused) {
         const query::Refusal& refusal = *built.refusal;
-        control_.Messages->show(refusal.text, refusal.title, refusal.icon, MsgButtons::OK);
+        control_.session.Messages->show(refusal.text, refusal.title, refusal.icon, MsgButtons::OK);
         if (auto* focus = findChild<QWidget*>(q(refusal.focus)))
             focus->setFocus();
         return;
     }
     if (outcome.status == query::RetrieveOutcome::Status::Failed) {
-        control_.Messages->show("The students could not be retrieved.\r\n\r\n" + outcome.failure.description,
+        control_.session.Messages->show("The students could not be retrieved.\r\n\r\n" + outcome.failure.description,
                                 "Error", MsgIcon::Critical, MsgButtons::OK);
         return;
     }
@@ -200,7 +200,7 @@ void Form3::Command1_Click()
 
 void Form3::Command3_Click()
 {
-    control_.Messages->show(query::QueryHelpText(), control_.AppTitle, MsgIcon::Information, MsgButtons::OK);
+    control_.session.Messages->show(query::QueryHelpText(), control_.session.AppTitle, MsgIcon::Information, MsgButtons::OK);
 }
 
 bool Form3::eventFilter(QObject* watched, QEvent* event)

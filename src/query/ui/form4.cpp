@@ -75,7 +75,7 @@ Form4::~Form4() = default;
 
 void Form4::Form_Load()
 {
-    setWindowTitle(QString::fromStdString(control_.AppTitle + " - Query Results"));
+    setWindowTitle(QString::fromStdString(control_.session.AppTitle + " - Query Results"));
     for (QWidget* hidden : std::initializer_list<QWidget*>{ui->Label4, ui->ProgressBar1, ui->Label5, ui->Label6})
         hidden->setVisible(false);
     // Loading again after Close brings the controls back as designed; the fields keep their values.

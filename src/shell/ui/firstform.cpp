@@ -30,7 +30,7 @@ FirstForm::~FirstForm() = default;
 
 void FirstForm::Form_Load()
 {
-    setWindowTitle(QString::fromStdString(control.AppTitle + " - Select Option."));
+    setWindowTitle(QString::fromStdString(control.session.AppTitle + " - Select Option."));
 }
 
 void FirstForm::setOpener(const QString& buttonName, std::function<void()> opener)
@@ -62,7 +62,7 @@ void FirstForm::CancelButton_Click()
 void FirstForm::Command2_Click()
 {
     // Generation after a query must cover every student, not the last selection.
-    control.QueryCondition.clear();
+    control.query.QueryCondition.clear();
     open("Command2");
 }
 
@@ -74,7 +74,7 @@ void FirstForm::Command3_Click()
 void FirstForm::Command1_Click()
 {
     close();
-    control.Windows.closeAll();
+    control.session.Windows.closeAll();
 }
 
 void FirstForm::closeEvent(QCloseEvent* event)
@@ -88,7 +88,7 @@ void FirstForm::closeEvent(QCloseEvent* event)
 
 void FirstForm::Form_Unload()
 {
-    control.Windows.closeAll();
+    control.session.Windows.closeAll();
     CloseDown(control);
     std::string error;
     // Nothing is left for the officer to do about it at this point, and the previous file is intact.

@@ -7,6 +7,7 @@
 #include <QScreen>
 #include <QTimer>
 
+#include "db/data_connector.h"
 #include "shell/configuration.h"
 #include "shell/product.h"
 #include "shell/startup.h"
@@ -61,8 +62,8 @@ frmSplash::~frmSplash() = default;
 void frmSplash::Form_Load()
 {
     ui->lblVersion->setText(QString::fromUtf8(kVersionText.data(), kVersionText.size()));
-    control.AppTitle = std::string(kAppTitle);
-    setWindowTitle(QString::fromStdString(control.AppTitle));
+    control.session.AppTitle = std::string(kAppTitle);
+    setWindowTitle(QString::fromStdString(control.session.AppTitle));
     if (QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
     show();
@@ -73,9 +74,9 @@ void frmSplash::Form_Load()
 
     if (ReadConfiguration(control, actions.showSetupWindow) == 1) {
         StartUpResult result = StartUp(control);
-        if (!control.Connector || !control.Connector->GetConnectStatus()) {
-            if (control.Messages)
-                control.Messages->show("Unable to connect to database", "", MsgIcon::Critical, MsgButtons::OK);
+        if (!control.session.Connector || !control.session.Connector->GetConnectStatus()) {
+            if (control.session.Messages)
+                control.session.Messages->show("Unable to connect to database", "", MsgIcon::Critical, MsgButtons::OK);
             close();
             return;
         }

@@ -13,8 +13,8 @@ namespace kyt {
 
 Program::Program(MessageService& messages, const std::string& configPath)
 {
-    control_.Messages = &messages;
-    control_.ConfigPath = configPath.empty() ? DefaultConfigPath() : configPath;
+    control_.session.Messages = &messages;
+    control_.config.ConfigPath = configPath.empty() ? DefaultConfigPath() : configPath;
 }
 
 Program::~Program()
@@ -22,7 +22,7 @@ Program::~Program()
     // Windows hold the state by reference: they go first, the state last. Those closed at the end
     // (unloaded, waiting for the event loop that has stopped) go now too.
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    control_.Windows.destroyAll();
+    control_.session.Windows.destroyAll();
     mainMenu_.reset();
     setup_.reset();
     splash_.reset();

@@ -37,13 +37,13 @@ setinit::~setinit() = default;
 
 void setinit::Form_Load()
 {
-    setWindowTitle(QString::fromStdString(control.AppTitle + " - Setup init file"));
+    setWindowTitle(QString::fromStdString(control.session.AppTitle + " - Setup init file"));
 }
 
 void setinit::tell(const std::string& text, const std::string& title, MsgIcon icon)
 {
-    if (control.Messages)
-        control.Messages->show(text, title, icon, MsgButtons::OK);
+    if (control.session.Messages)
+        control.session.Messages->show(text, title, icon, MsgButtons::OK);
 }
 
 void setinit::Command1_Click()
@@ -73,7 +73,7 @@ void setinit::Command1_Click()
     values.DatabasePath = QFileInfo(ui->Text3->text()).absoluteFilePath().toStdString();
     values.ProgramFolder = ProgramFolder();
     values.ProgramFile = ProgramFile();
-    std::string path = control.ConfigPath.empty() ? DefaultConfigPath() : control.ConfigPath;
+    std::string path = control.config.ConfigPath.empty() ? DefaultConfigPath() : control.config.ConfigPath;
     std::string error;
     if (!WriteSetupFile(path, values, error)) {
         // Saying "created" over a file that was never written would send the officer into a restart loop.

@@ -19,22 +19,23 @@ void registerWindow(Control& control, const QString& name, QWidget* window, bool
     };
     if (owned)
         entry.destroy = [guarded] { delete guarded.data(); };
-    control.Windows.add(key, std::move(entry));
-    QObject::connect(window, &QObject::destroyed, [&control, key, window] { control.Windows.remove(key, window); });
+    control.session.Windows.add(key, std::move(entry));
+    QObject::connect(window, &QObject::destroyed,
+                     [&control, key, window] { control.session.Windows.remove(key, window); });
 }
 
 void registerMainMenu(Control& control, QWidget* mainMenu)
 {
     // No close: the main menu's own close is what closes the others.
     const std::string key = kMainMenuName;
-    control.Windows.add(key, {nullptr, nullptr, mainMenu});
+    control.session.Windows.add(key, {nullptr, nullptr, mainMenu});
     QObject::connect(mainMenu, &QObject::destroyed,
-                     [&control, key, mainMenu] { control.Windows.remove(key, mainMenu); });
+                     [&control, key, mainMenu] { control.session.Windows.remove(key, mainMenu); });
 }
 
 QWidget* findWindow(const Control& control, const QString& name)
 {
-    return static_cast<QWidget*>(control.Windows.find(name.toStdString()));
+    return static_cast<QWidget*>(control.session.Windows.find(name.toStdString()));
 }
 
 void centreOnMainMenu(const Control& control, QWidget* window)

@@ -13,7 +13,7 @@ namespace kyt {
 // The main menu's name in the registry. It is registered only to be found: the registry never closes it.
 inline constexpr const char* kMainMenuName = "FirstForm";
 
-// Registers `window` under `name` in control.Windows: closing the main menu closes it through its own
+// Registers `window` under `name` in control.session.Windows: closing the main menu closes it through its own
 // close handling; it leaves the registry when it is destroyed. With `owned`, the program destroys it
 // at its end (for windows created with new and no parent).
 void registerWindow(Control& control, const QString& name, QWidget* window, bool owned = false);

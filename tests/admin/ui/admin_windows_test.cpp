@@ -31,7 +31,7 @@ protected:
     ~AdminWindows() override
     {
         Form5::branchesChanged = nullptr;
-        setup.control.Windows.destroyAll();
+        setup.control.session.Windows.destroyAll();
     }
     void type(QWidget* window, const char* box, const QString& text) { control<QLineEdit>(window, box)->setText(text); }
 
@@ -45,7 +45,7 @@ TEST_F(AdminWindows, DeleteRecordAnsweredThroughTheRealQuestion)
     ASSERT_NE(form5, nullptr);
     EXPECT_EQ(form5->windowTitle(), "Kyt v2.8 - Administration");
     QtMessageService shown;
-    setup.control.Messages = &shown;
+    setup.control.session.Messages = &shown;
     RealDialogs dialogs;
     dialogs.click(QMessageBox::Yes).click(QMessageBox::Ok);
     type(form5, "Text1", "1qp01cs7");
@@ -91,7 +91,7 @@ TEST_F(AdminWindows, MarksWindowRetrievesAndUpdatesThroughItsControls)
     EXPECT_EQ(form7->focusWidget(), control<QLineEdit>(form7, "Text4"));
 
     QtMessageService shown;
-    setup.control.Messages = &shown;
+    setup.control.session.Messages = &shown;
     type(form7, "Text2", "650");
     type(form7, "Text4", "Jan '05");
     RealDialogs dialogs;
@@ -104,7 +104,7 @@ TEST_F(AdminWindows, MarksWindowRetrievesAndUpdatesThroughItsControls)
     EXPECT_EQ(dialogs.seen().at(0).buttons, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
     EXPECT_EQ(dialogs.seen().at(1).text, " Update successful ");
     EXPECT_EQ(setup.rows("SELECT obtained, PassingYear FROM Marks WHERE education_level = 5"), (Table{{"650", "Jan '05"}}));
-    setup.control.Messages = &messages;
+    setup.control.session.Messages = &messages;
 
     control<QComboBox>(form7, "Combo1")->setCurrentIndex(7);
     EXPECT_EQ(control<QLabel>(form7, "Label8")->text(), "No records retrived for semester 8");

@@ -16,6 +16,7 @@
 #include "shell/ui/window_registration.h"
 #include "support/extraction_fixture.h"
 #include "support/window_test.h"
+#include "word/application.h"
 
 namespace kyt {
 namespace {
@@ -38,12 +39,12 @@ protected:
     Form1Test()
     {
         fs::create_directory(folder);
-        setup.control.LastResumeFolder = folder.string();
-        setup.control.WordApp.reset();  // a run starts its own
+        setup.control.config.LastResumeFolder = folder.string();
+        setup.control.session.WordApp.reset();  // a run starts its own
     }
     ~Form1Test() override
     {
-        setup.control.Windows.closeAll();
+        setup.control.session.Windows.closeAll();
         for (QWidget* widget : QApplication::topLevelWidgets())
             delete widget;
     }
@@ -71,7 +72,7 @@ TEST_F(Form1Test, OpensAtTheLastFolderWithADisabledPreview)
     EXPECT_FALSE(control<QCheckBox>(window, "Check2")->isChecked());
     EXPECT_EQ(control<QPushButton>(window, "Command1")->text(), "Start");
     EXPECT_EQ(control<QPushButton>(window, "Command2")->text(), "Cancel");
-    EXPECT_TRUE(setup.control.Windows.contains("Form1"));
+    EXPECT_TRUE(setup.control.session.Windows.contains("Form1"));
     // A second open shows the same window.
     EXPECT_EQ(Form1::open(setup.control), window);
 }
@@ -113,7 +114,7 @@ TEST_F(Form1Test, StartRunsTheFolderAndTheStatusWindowLeadsOn)
     Form2* status = window->statusWindow();
     ASSERT_NE(status, nullptr);
     EXPECT_TRUE(status->isVisible());
-    EXPECT_TRUE(setup.control.Windows.contains("Form2"));
+    EXPECT_TRUE(setup.control.session.Windows.contains("Form2"));
     EXPECT_EQ(status->windowTitle().toStdString(), "100 % Kyt v2.8 - Status");
     EXPECT_EQ(control<QLabel>(status, "Label2")->text(), "c.docx");
     EXPECT_EQ(control<QLabel>(status, "Label3")->text(), "100 %");
@@ -169,10 +170,10 @@ TEST_F(Form1Test, CancelClosesTheWindowAndLetsTheReaderGo)
 {
     Form1* window = Form1::open(setup.control);
     std::string error;
-    setup.control.WordApp = word::Application::start(error);
+    setup.control.session.WordApp = word::Application::start(error);
     control<QPushButton>(window, "Command2")->click();
     EXPECT_FALSE(window->isVisible());
-    EXPECT_EQ(setup.control.WordApp, nullptr);
+    EXPECT_EQ(setup.control.session.WordApp, nullptr);
 }
 
 }  // namespace

@@ -62,7 +62,7 @@ TEST_F(Form2Test, ResumeProgressShowsNumberAndBar)
 
 TEST_F(Form2Test, FinishAfterEveryDocumentStoredTellsOnlyWhereTheyWent)
 {
-    setup.control.SuccessfulDocuments = 3;
+    setup.control.run.SuccessfulDocuments = 3;
     status->setCopyErroredResumes(true);
     finish();
     ASSERT_EQ(setup.messages.messages().size(), 1u);
@@ -77,8 +77,8 @@ TEST_F(Form2Test, FinishAfterEveryDocumentStoredTellsOnlyWhereTheyWent)
 
 TEST_F(Form2Test, FinishWithCopiedRejectionsAddsTheNote)
 {
-    setup.control.SuccessfulDocuments = 2;
-    setup.control.TotalErrors = 1;
+    setup.control.run.SuccessfulDocuments = 2;
+    setup.control.run.TotalErrors = 1;
     status->setCopyErroredResumes(true);
     finish();
     ASSERT_EQ(setup.messages.messages().size(), 1u);
@@ -89,8 +89,8 @@ TEST_F(Form2Test, FinishWithCopiedRejectionsAddsTheNote)
 
 TEST_F(Form2Test, FinishWithoutCopyingDoesNotMentionTheSideFolder)
 {
-    setup.control.SuccessfulDocuments = 2;
-    setup.control.TotalErrors = 1;
+    setup.control.run.SuccessfulDocuments = 2;
+    setup.control.run.TotalErrors = 1;
     finish();
     ASSERT_EQ(setup.messages.messages().size(), 1u);
     EXPECT_EQ(setup.messages.last().text, extractedTo());
@@ -98,9 +98,9 @@ TEST_F(Form2Test, FinishWithoutCopyingDoesNotMentionTheSideFolder)
 
 TEST_F(Form2Test, FailedCopiesAreReportedWithTheirNumber)
 {
-    setup.control.SuccessfulDocuments = 1;
-    setup.control.TotalErrors = 2;
-    setup.control.CopyFailures = -2;
+    setup.control.run.SuccessfulDocuments = 1;
+    setup.control.run.TotalErrors = 2;
+    setup.control.run.CopyFailures = -2;
     status->setCopyErroredResumes(true);
     finish();
     ASSERT_EQ(setup.messages.messages().size(), 2u);
@@ -114,7 +114,7 @@ TEST_F(Form2Test, FailedCopiesAreReportedWithTheirNumber)
 
 TEST_F(Form2Test, FinishWhenNothingWasStoredSaysSo)
 {
-    setup.control.SuccessfulDocuments = 0;
+    setup.control.run.SuccessfulDocuments = 0;
     status->setCopyErroredResumes(true);
     finish();
     ASSERT_EQ(setup.messages.messages().size(), 1u);
@@ -130,7 +130,7 @@ TEST_F(Form2Test, FinishWhenNothingWasStoredSaysSo)
 
 TEST_F(Form2Test, BackTellsWhereTheyWentAndOpensAFreshExtractionWindow)
 {
-    setup.control.SuccessfulDocuments = 1;
+    setup.control.run.SuccessfulDocuments = 1;
     status->findChild<QPushButton*>("Command1")->click();
     ASSERT_EQ(setup.messages.messages().size(), 1u);
     EXPECT_EQ(setup.messages.last().text, extractedTo());

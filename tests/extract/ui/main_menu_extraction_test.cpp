@@ -13,6 +13,7 @@
 #include "shell/ui/qt_message_service.h"
 #include "shell/ui/window_registration.h"
 #include "support/extraction_fixture.h"
+#include "word/application.h"
 #include "support/real_dialogs.h"
 #include "support/test_config.h"
 
@@ -29,9 +30,9 @@ protected:
     MainMenuExtraction()
     {
         fs::create_directory(folder);
-        setup.control.LastResumeFolder = folder.string();
-        setup.control.ConfigPath = dir.file("Kyt.ini");
-        setup.control.WordApp.reset();
+        setup.control.config.LastResumeFolder = folder.string();
+        setup.control.config.ConfigPath = dir.file("Kyt.ini");
+        setup.control.session.WordApp.reset();
         menu = std::make_unique<FirstForm>(setup.control);
         menu->setOpener("OKButton", [this] { Form1::open(setup.control); });
         menu->show();
@@ -71,9 +72,9 @@ TEST_F(MainMenuExtraction, ClosingTheMenuRunsTheStatusWindowsCloseBeforeTheDatab
     menu->close();
     ASSERT_EQ(setup.messages.messages().size(), 1u);
     EXPECT_EQ(setup.messages.last().text, " The resumes were extracted to " + setup.databasePath);
-    EXPECT_EQ(setup.control.Connector, nullptr);
+    EXPECT_EQ(setup.control.session.Connector, nullptr);
     // The run's folder and statistics reach the configuration file.
-    const std::string config = test::readFile(setup.control.ConfigPath);
+    const std::string config = test::readFile(setup.control.config.ConfigPath);
     EXPECT_NE(config.find(folder.string() + "\r\n"), std::string::npos) << config;
 }
 
@@ -86,7 +87,7 @@ namespace {
 // The whole officer's path with the window program's own message boxes, answered through their buttons.
 class RealDialogRun : public MainMenuExtraction {
 protected:
-    RealDialogRun() { setup.control.Messages = &shown; }
+    RealDialogRun() { setup.control.session.Messages = &shown; }
 
     void addRejected(int count)
     {
@@ -132,8 +133,8 @@ TEST_F(RealDialogRun, TenProblemsAnsweredNoStopTheRunAndTheConfigurationIsStillR
     menu->findChild<QPushButton*>("Command1")->click();
     ASSERT_TRUE(dialogs.allAnswered());
     EXPECT_EQ(dialogs.seen()[1].text, " The resumes were extracted to " + setup.databasePath);
-    EXPECT_EQ(setup.control.Connector, nullptr);
-    const std::vector<std::string> lines = test::crlfLines(test::readFile(setup.control.ConfigPath));
+    EXPECT_EQ(setup.control.session.Connector, nullptr);
+    const std::vector<std::string> lines = test::crlfLines(test::readFile(setup.control.config.ConfigPath));
     ASSERT_GE(lines.size(), 7u);
     EXPECT_EQ(lines[3], folder.string());
     EXPECT_EQ(lines[6], "10");
@@ -150,7 +151,7 @@ TEST_F(RealDialogRun, TenProblemsAnsweredYesRunToTheEnd)
     Form2* status = window->statusWindow();
     ASSERT_NE(status, nullptr);
     EXPECT_EQ(status->findChild<QLabel*>("Label10")->text(), " Total Documents scanned : 12");
-    EXPECT_EQ(setup.control.TotalErrors, 12);
+    EXPECT_EQ(setup.control.run.TotalErrors, 12);
 
     dialogs.click(QMessageBox::Ok);
     status->findChild<QPushButton*>("Command2")->click();
@@ -176,7 +177,7 @@ TEST_F(RealDialogRun, AFolderWithoutResumesIsToldAndTheWindowsStayUsable)
     menu->close();
     ASSERT_TRUE(dialogs.allAnswered());
     EXPECT_FALSE(menu->isVisible());
-    EXPECT_EQ(setup.control.Connector, nullptr);
+    EXPECT_EQ(setup.control.session.Connector, nullptr);
 }
 
 }  // namespace

@@ -35,8 +35,8 @@ protected:
     void SetUp() override
     {
         database = test::makeDatabase(dir, "CS,Computer Science\nEC,Electronics\nMCA,Master of Computer Applications\n");
-        state.AppTitle = "Kyt v2.8";
-        state.DatabasePath = database;
+        state.session.AppTitle = "Kyt v2.8";
+        state.config.DatabasePath = database;
         setBranches({"CS", "EC", "MCA"});
         test::storeStudents(database);
         Form4::setOpener(state, "Command2", [this](Form4&) { ++generateClicks; });
@@ -45,7 +45,7 @@ protected:
     void TearDown() override
     {
         form.reset();
-        state.Windows.destroyAll();
+        state.session.Windows.destroyAll();
         Form4::setOpener(state, "Command2", {});
     }
 
@@ -58,8 +58,8 @@ protected:
     void setBranches(const std::vector<std::string>& codes)
     {
         for (size_t i = 0; i < codes.size(); ++i)
-            state.BranchCodes[i] = codes[i];
-        state.BranchCount = static_cast<int16_t>(codes.size());
+            state.session.BranchCodes[i] = codes[i];
+        state.session.BranchCount = static_cast<int16_t>(codes.size());
     }
     template <class T = QWidget>
     T* the(const char* name) { return control<T>(form.get(), name); }
@@ -192,7 +192,7 @@ TEST_F(QueryWindows, AnEmptyResultThenOneWithRecordsInTheSameResultsWindow)
     auto* grid = inResults<QTableView>("DataGrid1");
     EXPECT_EQ(grid->model()->index(0, 0).data().toString(), "1QP22EC002");
     EXPECT_EQ(grid->model()->index(1, 3).data().toString(), "70.00");
-    EXPECT_EQ(state.QueryCondition.rfind(" where (Percent1To6 >= 0 )  AND ( usn like '*22CS*' or usn like '*22EC*')", 0), 0u);
+    EXPECT_EQ(state.query.QueryCondition.rfind(" where (Percent1To6 >= 0 )  AND ( usn like '*22CS*' or usn like '*22EC*')", 0), 0u);
     test::click(first, "Command2");
     EXPECT_EQ(generateClicks, 1);
 }
@@ -225,7 +225,7 @@ TEST_F(QueryWindows, ALockedDatabaseIsToldAndTheWindowStaysUsable)
     choose("Combo7", "22");
     retrieve();
     ASSERT_EQ(inResults<QLabel>("Label2")->text(), "2");
-    const std::string condition = state.QueryCondition;
+    const std::string condition = state.query.QueryCondition;
     {
         test::DatabaseLock lock(database);
         choose("Combo1_2", "MCA");
@@ -235,7 +235,7 @@ TEST_F(QueryWindows, ALockedDatabaseIsToldAndTheWindowStaysUsable)
         EXPECT_EQ(messages.last().icon, MsgIcon::Critical);
         EXPECT_EQ(the<QComboBox>("Combo1_2")->currentText(), "MCA");
         EXPECT_EQ(inResults<QLabel>("Label2")->text(), "2");
-        EXPECT_EQ(state.QueryCondition, condition);
+        EXPECT_EQ(state.query.QueryCondition, condition);
     }
     retrieve();
     EXPECT_EQ(inResults<QLabel>("Label2")->text(), "3");
@@ -244,7 +244,7 @@ TEST_F(QueryWindows, ALockedDatabaseIsToldAndTheWindowStaysUsable)
 TEST_F(QueryWindows, HelpAnsweredInARealMessageBox)
 {
     QtMessageService shown;
-    state.Messages = &shown;
+    state.session.Messages = &shown;
     test::RealDialogs dialogs;
     dialogs.click(QMessageBox::Ok);
     test::click(form.get(), "Command3");

@@ -12,7 +12,7 @@ using test::control;
 
 class MainMenu : public test::WindowTest {
 protected:
-    MainMenu() { state.AppTitle = "Kyt v2.8"; }
+    MainMenu() { state.session.AppTitle = "Kyt v2.8"; }
 };
 
 struct Caption {
@@ -91,9 +91,9 @@ TEST_F(MainMenu, AButtonWithAnOpenerOpensItsWindow)
 TEST_F(MainMenu, GenerateAllResumesForgetsTheLastQueryFirst)
 {
     FirstForm menu(state);
-    state.QueryCondition = "WHERE Personal.Branch = 'CS'";
+    state.query.QueryCondition = "WHERE Personal.Branch = 'CS'";
     std::string conditionSeenByGenerator = "not opened";
-    menu.setOpener("Command2", [&] { conditionSeenByGenerator = state.QueryCondition; });
+    menu.setOpener("Command2", [&] { conditionSeenByGenerator = state.query.QueryCondition; });
     click(&menu, "Command2");
     EXPECT_EQ(conditionSeenByGenerator, "");
 }
@@ -116,7 +116,7 @@ namespace {
 
 TEST_F(MainMenu, AnOpenerShowsItsWindowOnceAndTheMainMenuClosesIt)
 {
-    state.ConfigPath = dir.file("Kyt.ini");
+    state.config.ConfigPath = dir.file("Kyt.ini");
     FirstForm menu(state);
     int made = 0;
     menu.setOpener("OKButton", [&] {
@@ -131,11 +131,11 @@ TEST_F(MainMenu, AnOpenerShowsItsWindowOnceAndTheMainMenuClosesIt)
     QWidget* form1 = findWindow(state, "Form1");
     ASSERT_TRUE(form1);
     EXPECT_TRUE(form1->isVisible());
-    EXPECT_TRUE(state.Windows.contains("Form1"));
+    EXPECT_TRUE(state.session.Windows.contains("Form1"));
 
     menu.close();
     EXPECT_FALSE(form1->isVisible());
-    state.Windows.destroyAll();
+    state.session.Windows.destroyAll();
     EXPECT_FALSE(findWindow(state, "Form1"));
 }
 

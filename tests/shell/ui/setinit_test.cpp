@@ -21,8 +21,8 @@ class SetupWindow : public test::WindowTest {
 protected:
     SetupWindow()
     {
-        state.AppTitle = "Kyt v2.8";
-        state.ConfigPath = dir.file("Kyt.ini");
+        state.session.AppTitle = "Kyt v2.8";
+        state.config.ConfigPath = dir.file("Kyt.ini");
         databaseFile = dir.file("kyt.db");
         writeFile(databaseFile, "only its existence matters to the setup window");
     }
@@ -41,7 +41,7 @@ TEST_F(SetupWindow, CaptionAndRegistration)
 {
     setinit window(state);
     EXPECT_EQ(window.windowTitle(), "Kyt v2.8 - Setup init file");
-    EXPECT_TRUE(state.Windows.contains("setinit"));
+    EXPECT_TRUE(state.session.Windows.contains("setinit"));
 }
 
 struct Refusal {
@@ -70,7 +70,7 @@ TEST_P(SetupRefusals, RefusesWithoutWritingAndFocusesTheField)
     EXPECT_EQ(messages.last().icon, MsgIcon::Critical);
     EXPECT_EQ(messages.last().buttons, MsgButtons::OK);
     EXPECT_EQ(window.focusWidget(), control<QLineEdit>(&window, r.focus));
-    EXPECT_FALSE(std::filesystem::exists(state.ConfigPath));
+    EXPECT_FALSE(std::filesystem::exists(state.config.ConfigPath));
     EXPECT_TRUE(window.isVisible());
 }
 
@@ -99,7 +99,7 @@ TEST_F(SetupWindow, WritesSixLinesWithTheCodeUpperCasedAndTheAddressLowerCased)
     EXPECT_EQ(messages.last().icon, MsgIcon::Information);
     EXPECT_FALSE(window.isVisible());
 
-    std::string text = readFile(state.ConfigPath);
+    std::string text = readFile(state.config.ConfigPath);
     std::vector<std::string> lines = crlfLines(text);
     ASSERT_EQ(lines.size(), 6u) << text;
     EXPECT_EQ(lines[0], "1QP");
@@ -116,7 +116,7 @@ TEST_F(SetupWindow, LongerCodesOfAnyCharactersAreAccepted)
     setinit window(state);
     fill(window, "4so-2024", "tpo@college.edu", databaseFile);
     click(&window, "Command1");
-    EXPECT_EQ(crlfLines(readFile(state.ConfigPath)).at(0), "4SO-2024");
+    EXPECT_EQ(crlfLines(readFile(state.config.ConfigPath)).at(0), "4SO-2024");
 }
 
 TEST_F(SetupWindow, ATypedRelativePathIsStoredInFull)
@@ -127,12 +127,12 @@ TEST_F(SetupWindow, ATypedRelativePathIsStoredInFull)
     fill(window, "1QP", "tpo@college.edu", "kyt.db");
     click(&window, "Command1");
     std::filesystem::current_path(previous);
-    EXPECT_EQ(crlfLines(readFile(state.ConfigPath)).at(2), databaseFile);
+    EXPECT_EQ(crlfLines(readFile(state.config.ConfigPath)).at(2), databaseFile);
 }
 
 TEST_F(SetupWindow, AFileThatCannotBeWrittenIsReportedNotCelebrated)
 {
-    state.ConfigPath = dir.file("no-such-folder/Kyt.ini");
+    state.config.ConfigPath = dir.file("no-such-folder/Kyt.ini");
     setinit window(state);
     window.show();
     fill(window, "1QP", "tpo@college.edu", databaseFile);
@@ -160,7 +160,7 @@ TEST_F(SetupWindow, LocatePutsTheFileChosenInTheFileDialogIntoTheDatabaseField)
 TEST_F(SetupWindow, ARealMessageIsAnsweredThroughItsButton)
 {
     QtMessageService shown;
-    state.Messages = &shown;
+    state.session.Messages = &shown;
     setinit window(state);
     window.show();
     test::RealDialogs dialogs;
@@ -207,7 +207,7 @@ TEST_F(SetupWindow, CancelClosesWithoutWriting)
     fill(window, "1QP", "tpo@college.edu", databaseFile);
     click(&window, "Command2");
     EXPECT_FALSE(window.isVisible());
-    EXPECT_FALSE(std::filesystem::exists(state.ConfigPath));
+    EXPECT_FALSE(std::filesystem::exists(state.config.ConfigPath));
     EXPECT_TRUE(messages.messages().empty());
 }
 

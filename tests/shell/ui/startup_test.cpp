@@ -4,6 +4,7 @@
 #include <QTimer>
 #include <filesystem>
 
+#include "db/data_connector.h"
 #include "shell/configuration.h"
 #include "shell/ui/firstform.h"
 #include "shell/ui/frmsplash.h"
@@ -38,7 +39,7 @@ protected:
 TEST_F(StartUp, SplashGivesWayToTheMainMenuAtItsTimer)
 {
     configure();
-    start(state.ConfigPath);
+    start(state.config.ConfigPath);
     ASSERT_TRUE(splashShown());
     EXPECT_TRUE(messages.messages().empty());
     auto* timer = program->splash()->findChild<QTimer*>("Timer1");
@@ -47,23 +48,23 @@ TEST_F(StartUp, SplashGivesWayToTheMainMenuAtItsTimer)
     EXPECT_TRUE(timer->isActive());
     EXPECT_EQ(control<QLabel>(program->splash(), "lblVersion")->text(), "Version 2.8");
     EXPECT_EQ(control<QLabel>(program->splash(), "lblProductName")->text(), "Kyt");
-    EXPECT_EQ(program->control().AppTitle, "Kyt v2.8");
+    EXPECT_EQ(program->control().session.AppTitle, "Kyt v2.8");
     EXPECT_FALSE(mainMenuShown());
 
     ASSERT_TRUE(test::waitUntil([&] { return mainMenuShown(); }));
     EXPECT_FALSE(splashShown());
     EXPECT_FALSE(timer->isActive());
     EXPECT_EQ(program->mainMenu()->windowTitle(), "Kyt v2.8 - Select Option.");
-    EXPECT_EQ(program->control().BranchCount, 2);
-    EXPECT_EQ(program->control().BranchCodes[0], "CS");
-    EXPECT_EQ(program->control().DbErrorCount, 6);
+    EXPECT_EQ(program->control().session.BranchCount, 2);
+    EXPECT_EQ(program->control().session.BranchCodes[0], "CS");
+    EXPECT_EQ(program->control().session.DbErrorCount, 6);
     program->mainMenu()->close();
 }
 
 TEST_F(StartUp, AClickAnywhereOnTheSplashOpensTheMainMenuAtOnce)
 {
     configure();
-    start(state.ConfigPath);
+    start(state.config.ConfigPath);
     test::mouseClick(control<QLabel>(program->splash(), "lblCompanyProduct"));
     EXPECT_TRUE(mainMenuShown());
     EXPECT_FALSE(splashShown());
@@ -74,29 +75,29 @@ TEST_F(StartUp, AClickAnywhereOnTheSplashOpensTheMainMenuAtOnce)
 TEST_F(StartUp, AKeyPressEndsWithoutMainMenuOrRewrite)
 {
     configure();
-    std::string before = readFile(state.ConfigPath);
-    start(state.ConfigPath);
+    std::string before = readFile(state.config.ConfigPath);
+    start(state.config.ConfigPath);
     test::keyClick(program->splash(), Qt::Key_Space, " ");
     EXPECT_FALSE(splashShown());
     EXPECT_FALSE(program->mainMenu());
     program.reset();
-    EXPECT_EQ(readFile(state.ConfigPath), before);
+    EXPECT_EQ(readFile(state.config.ConfigPath), before);
 }
 
 TEST_F(StartUp, ClosingTheMainMenuRewritesTheConfiguration)
 {
     configure();
-    start(state.ConfigPath);
+    start(state.config.ConfigPath);
     test::mouseClick(program->splash());
     ASSERT_TRUE(mainMenuShown());
-    program->control().LastResumeFolder = "/srv/resumes/2026";
-    program->control().TotalDocumentsScanned = 12;
-    program->control().TotalScanSeconds = 30;
-    program->control().AverageScanSeconds = 2.5;
+    program->control().config.LastResumeFolder = "/srv/resumes/2026";
+    program->control().config.TotalDocumentsScanned = 12;
+    program->control().config.TotalScanSeconds = 30;
+    program->control().config.AverageScanSeconds = 2.5;
     program->mainMenu()->close();
 
-    EXPECT_FALSE(program->control().Connector) << "the database is closed and the connector let go";
-    std::vector<std::string> lines = crlfLines(readFile(state.ConfigPath));
+    EXPECT_FALSE(program->control().session.Connector) << "the database is closed and the connector let go";
+    std::vector<std::string> lines = crlfLines(readFile(state.config.ConfigPath));
     ASSERT_EQ(lines.size(), 9u);
     EXPECT_EQ(lines[2], database);
     EXPECT_EQ(lines[3], "/srv/resumes/2026");
@@ -116,7 +117,7 @@ public:
 protected:
     void closeEvent(QCloseEvent* event) override
     {
-        bool connected = control_.Connector && control_.Connector->GetConnectStatus();
+        bool connected = control_.session.Connector && control_.session.Connector->GetConnectStatus();
         log_.push_back(name_ + (connected ? " (database open)" : " (database closed)"));
         event->accept();
     }
@@ -130,7 +131,7 @@ private:
 TEST_F(StartUp, ExitClosesTheTaskWindowsInOrderBeforeTheDatabase)
 {
     configure();
-    start(state.ConfigPath);
+    start(state.config.ConfigPath);
     test::mouseClick(program->splash());
     ASSERT_TRUE(mainMenuShown());
     std::vector<std::string> log;
@@ -145,21 +146,21 @@ TEST_F(StartUp, ExitClosesTheTaskWindowsInOrderBeforeTheDatabase)
     EXPECT_EQ(std::vector<std::string>(log.begin(), log.begin() + 3),
               (std::vector<std::string>{"Form1 (database open)", "Form2 (database open)",
                                         "FormatFile (database open)"}));
-    EXPECT_EQ(crlfLines(readFile(state.ConfigPath)).size(), 9u);
+    EXPECT_EQ(crlfLines(readFile(state.config.ConfigPath)).size(), 9u);
 }
 
 TEST_F(StartUp, AnEmptyBranchTableIsReportedAndTheMainMenuStillOpens)
 {
     configure("");
-    start(state.ConfigPath);
+    start(state.config.ConfigPath);
     ASSERT_EQ(messages.messages().size(), 1u);
     EXPECT_EQ(messages.last().text,
               "Error. The database does not contain any branches \nPlease set the branches of your college by using "
               "the adminstration option which follows.\nOr contact kyt-support@example.org");
     EXPECT_EQ(messages.last().title, "Error");
     EXPECT_EQ(messages.last().icon, MsgIcon::Critical);
-    EXPECT_EQ(program->control().BranchCount, 0);
-    EXPECT_EQ(program->control().DbErrorCount, 6);
+    EXPECT_EQ(program->control().session.BranchCount, 0);
+    EXPECT_EQ(program->control().session.DbErrorCount, 6);
     test::mouseClick(program->splash());
     EXPECT_TRUE(mainMenuShown());
     program->mainMenu()->close();
@@ -168,11 +169,11 @@ TEST_F(StartUp, AnEmptyBranchTableIsReportedAndTheMainMenuStillOpens)
 TEST_F(StartUp, FortyBranchesAllLoad)
 {
     configure(test::branchLines(40));
-    start(state.ConfigPath);
+    start(state.config.ConfigPath);
     EXPECT_TRUE(messages.messages().empty());
     const Control& c = program->control();
-    ASSERT_EQ(c.BranchCount, 40);
-    std::vector<std::string> codes(c.BranchCodes.begin(), c.BranchCodes.begin() + 40);
+    ASSERT_EQ(c.session.BranchCount, 40);
+    std::vector<std::string> codes(c.session.BranchCodes.begin(), c.session.BranchCodes.begin() + 40);
     std::sort(codes.begin(), codes.end());
     EXPECT_EQ(codes.front(), "B01");
     EXPECT_EQ(codes.back(), "B40");
@@ -184,8 +185,8 @@ TEST_F(StartUp, FortyBranchesAllLoad)
 TEST_F(StartUp, FortyOneBranchesEndStartUpAfterTheMessage)
 {
     configure(test::branchLines(41));
-    std::string before = readFile(state.ConfigPath);
-    start(state.ConfigPath);
+    std::string before = readFile(state.config.ConfigPath);
+    start(state.config.ConfigPath);
     ASSERT_EQ(messages.messages().size(), 1u);
     EXPECT_EQ(messages.last().text,
               "Sorry, there are too many branches. This software cannot be used for colleges with over 40 branches ");
@@ -194,9 +195,9 @@ TEST_F(StartUp, FortyOneBranchesEndStartUpAfterTheMessage)
     EXPECT_EQ(messages.last().buttons, MsgButtons::OK);
     EXPECT_FALSE(splashShown());
     EXPECT_FALSE(program->mainMenu());
-    EXPECT_TRUE(program->control().BranchCodes[0].empty()) << "no codes loaded";
+    EXPECT_TRUE(program->control().session.BranchCodes[0].empty()) << "no codes loaded";
     program.reset();
-    EXPECT_EQ(readFile(state.ConfigPath), before);
+    EXPECT_EQ(readFile(state.config.ConfigPath), before);
 }
 
 TEST_F(StartUp, AMissingConfigurationOffersTheSetupWindow)
@@ -207,7 +208,7 @@ TEST_F(StartUp, AMissingConfigurationOffersTheSetupWindow)
     EXPECT_EQ(messages.last().title, "Error.");
     ASSERT_TRUE(program->setupWindow());
     EXPECT_TRUE(program->setupWindow()->isVisible());
-    EXPECT_FALSE(program->control().Connector) << "the database is not opened";
+    EXPECT_FALSE(program->control().session.Connector) << "the database is not opened";
 
     // The splash still goes at its tick; the setup window stays.
     ASSERT_TRUE(test::waitUntil([&] { return !splashShown(); }));
@@ -231,10 +232,10 @@ TEST_F(StartUp, ADatabaseThatCannotBeOpenedEndsTheProgram)
 {
     std::string notADatabase = dir.file("kyt.db");
     test::writeFile(notADatabase, "this is a text file, not a database");
-    state.ConfigPath = dir.file("Kyt.ini");
-    test::writeSetupConfig(state.ConfigPath, notADatabase);
-    std::string before = readFile(state.ConfigPath);
-    start(state.ConfigPath);
+    state.config.ConfigPath = dir.file("Kyt.ini");
+    test::writeSetupConfig(state.config.ConfigPath, notADatabase);
+    std::string before = readFile(state.config.ConfigPath);
+    start(state.config.ConfigPath);
 
     ASSERT_EQ(messages.messages().size(), 2u);
     const test::RecordedMessage& first = messages.messages()[0];
@@ -250,13 +251,13 @@ TEST_F(StartUp, ADatabaseThatCannotBeOpenedEndsTheProgram)
     EXPECT_FALSE(splashShown());
     EXPECT_FALSE(program->mainMenu());
     program.reset();
-    EXPECT_EQ(readFile(state.ConfigPath), before);
+    EXPECT_EQ(readFile(state.config.ConfigPath), before);
 }
 
 TEST_F(StartUp, TheSetupWindowsFileIsUsableAndGainsZeroStatisticsAtTheNextEnd)
 {
     database = test::makeDatabase(dir);
-    state.ConfigPath = dir.file("Kyt.ini");
+    state.config.ConfigPath = dir.file("Kyt.ini");
     {
         setinit window(state);
         control<QLineEdit>(&window, "Text1")->setText("1qp");
@@ -264,17 +265,17 @@ TEST_F(StartUp, TheSetupWindowsFileIsUsableAndGainsZeroStatisticsAtTheNextEnd)
         control<QLineEdit>(&window, "Text3")->setText(QString::fromStdString(database));
         click(&window, "Command1");
     }
-    ASSERT_EQ(crlfLines(readFile(state.ConfigPath)).size(), 6u);
+    ASSERT_EQ(crlfLines(readFile(state.config.ConfigPath)).size(), 6u);
     messages.clear();
 
-    start(state.ConfigPath);
+    start(state.config.ConfigPath);
     EXPECT_TRUE(messages.messages().empty());
     test::mouseClick(program->splash());
     ASSERT_TRUE(mainMenuShown());
-    EXPECT_EQ(program->control().RegionCollegeCode, "1QP");
+    EXPECT_EQ(program->control().config.RegionCollegeCode, "1QP");
     program->mainMenu()->close();
 
-    std::vector<std::string> lines = crlfLines(readFile(state.ConfigPath));
+    std::vector<std::string> lines = crlfLines(readFile(state.config.ConfigPath));
     ASSERT_EQ(lines.size(), 9u);
     EXPECT_EQ(lines[0], "1QP");
     EXPECT_EQ(lines[1], "tpo@college.edu");
