@@ -29,10 +29,11 @@ function(kyt_ui_library name dir)
   endif()
 endfunction()
 
-# kyt_tests(<name> <dir> DEPS ... [WINDOWS]) : one GoogleTest executable of <dir>/*.cpp.
-# WINDOWS runs it on Qt's offscreen platform.
+# kyt_tests(<name> <dir> DEPS ... [WINDOWS] [ONE_PROCESS <gtest pattern>...]) : one GoogleTest executable
+# of <dir>/*.cpp. WINDOWS runs it on Qt's offscreen platform. The cases matching ONE_PROCESS share a slow
+# set-up (the corpus, LibreOffice): ctest runs them together in one process, the others one per process.
 function(kyt_tests name dir)
-  cmake_parse_arguments(ARG "WINDOWS" "" "DEPS" ${ARGN})
+  cmake_parse_arguments(ARG "WINDOWS" "" "DEPS;ONE_PROCESS" ${ARGN})
   file(GLOB sources CONFIGURE_DEPENDS ${dir}/*.cpp)
   if(NOT sources)
     return()
@@ -49,5 +50,12 @@ function(kyt_tests name dir)
     set_target_properties(${name} PROPERTIES AUTOMOC ON)
     set(props ENVIRONMENT "QT_QPA_PLATFORM=offscreen;KYT_CLI=$<TARGET_FILE:kyt-cli>")
   endif()
-  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES ${props})
+  if(ARG_ONE_PROCESS)
+    string(JOIN ":" grouped ${ARG_ONE_PROCESS})
+    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 TEST_FILTER "-${grouped}" PROPERTIES ${props})
+    add_test(NAME ${name}.OneProcess COMMAND ${name} --gtest_filter=${grouped})
+    set_tests_properties(${name}.OneProcess PROPERTIES ${props})
+  else()
+    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES ${props})
+  endif()
 endfunction()

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <fstream>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -88,6 +89,11 @@ int initDb(const Args& given)
     if (!Database::create(args[0], branches, failure))
         return reportFailure(failure);
     std::printf("Created %s with %zu branch%s.\n", args[0].c_str(), branches.size(), branches.size() == 1 ? "" : "es");
+    // Opening puts the new database in the journal mode its disk calls for; say which, and why.
+    std::unique_ptr<Database> db = Database::open(args[0], kyt::db::Road::Connector, failure);
+    if (!db)
+        return reportFailure(failure);
+    std::printf("Journal: %s.\n", db->storage().reason.c_str());
     return 0;
 }
 
@@ -130,6 +136,8 @@ int sql(const Args& given)
     std::unique_ptr<Database> db = Database::open(path, chosen, failure);
     if (!db)
         return reportFailure(failure);
+    if (!db->storage().warning.empty())
+        std::fprintf(stderr, "kyt-cli: warning: %s\n", db->storage().warning.c_str());
 
     if (!savedQuery.empty()) {
         if (!db->setSavedQuery(savedQuery, args[0], failure))

@@ -7,7 +7,10 @@
 
 #include "admin/ui/form5.h"
 #include "extract/ui/form1.h"
+#include "merge/ui/formatfile.h"
 #include "query/ui/form3.h"
+#include "query/ui/form4.h"
+#include "shell/ui/firstform.h"
 #include "shell/product.h"
 #include "shell/ui/program.h"
 #include "shell/ui/qt_message_service.h"
@@ -35,6 +38,29 @@ int main(int argc, char** argv)
     kyt::Program program(messages, configPath.toStdString());
     program.setOpener("OKButton", [&program] { kyt::Form1::open(program.control()); });
     program.setOpener("CancelButton", [&program] { kyt::Form3::open(program.control()); });
+    // The résumé generator hides the main menu while it works and shows its progress on the results window.
+    auto generatorHooks = [&program] {
+        kyt::GenerateHooks hooks;
+        hooks.HideMainMenu = [&program] {
+            if (QWidget* menu = program.mainMenu())
+                menu->hide();
+        };
+        hooks.ShowMainMenu = [&program] {
+            if (QWidget* menu = program.mainMenu())
+                menu->show();
+        };
+        hooks.ShowProgress = [&program](int16_t percent) { kyt::Form4::get(program.control())->ShowProgress(percent); };
+        hooks.ShowQueryResults = [&program] {
+            kyt::Form4* results = kyt::Form4::get(program.control());
+            results->show();
+            results->raise();
+        };
+        return hooks;
+    };
+    program.setOpener("Command2", [&program, generatorHooks] { kyt::FormatFile::open(program.control(), generatorHooks()); });
+    kyt::Form4::setOpener("Command2", [&program, generatorHooks](kyt::Form4&) {
+        kyt::FormatFile::open(program.control(), generatorHooks());
+    });
     program.setOpener("Command3", [&program] { kyt::Form5::open(program.control()); });
     kyt::Form5::branchesChanged = [&program] {
         if (auto* query = qobject_cast<kyt::Form3*>(kyt::findWindow(program.control(), "Form3")))

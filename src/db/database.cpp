@@ -97,7 +97,59 @@ bool isSevere(int code)
            primary == SQLITE_CORRUPT || primary == SQLITE_NOTADB;
 }
 
-bool configureConnection(sqlite3* db, Road road, int busyTimeoutMs, const std::string& path, Failure& failure)
+// The journal mode a pragma leaves ("wal", "delete", ...), or empty with the engine's text in `error`.
+std::string journalModeAfter(sqlite3* db, const char* pragma, std::string& error)
+{
+    sqlite3_stmt* raw = nullptr;
+    int rc = sqlite3_prepare_v2(db, pragma, -1, &raw, nullptr);
+    Statement stmt(raw);
+    if (rc == SQLITE_OK)
+        rc = sqlite3_step(stmt.get());
+    if (rc != SQLITE_ROW) {
+        error = sqlite3_errmsg(db);
+        return {};
+    }
+    const unsigned char* text = sqlite3_column_text(stmt.get(), 0);
+    return lowerCase(text ? reinterpret_cast<const char*>(text) : "");
+}
+
+// Puts the database in the journal mode its file system calls for. A write-ahead log that cannot be
+// started leaves the rollback journal (slower, as safe). A write-ahead log found on a share that cannot
+// be ended (another program has the file open) stays, and the officer is to be told.
+Storage applyJournal(sqlite3* db, const std::string& path)
+{
+    Storage storage;
+    storage.fileSystem = fileSystemOf(path);
+    const StorageChoice choice = chooseJournal(storage.fileSystem);
+    storage.reason = choice.reason;
+    std::string error;
+    journalModeAfter(db, choice.mode == JournalMode::WriteAheadLog ? "PRAGMA journal_mode=WAL"
+                                                                   : "PRAGMA journal_mode=DELETE",
+                     error);
+    std::string ignored;
+    const std::string mode = journalModeAfter(db, "PRAGMA journal_mode", ignored);
+    storage.mode = mode == "wal" ? JournalMode::WriteAheadLog : JournalMode::Rollback;
+    if (storage.mode == choice.mode)
+        return storage;
+    const std::string why = error.empty() ? std::string() : " (" + error + ")";
+    if (choice.mode == JournalMode::WriteAheadLog) {
+        storage.reason = "rollback journal with full sync: the database is on a local disk (" +
+                         storage.fileSystem.name + "), but the write-ahead log could not be started" + why;
+        return storage;
+    }
+    storage.reason = "write-ahead log with full sync, though the database is not on a local disk (" +
+                     storage.fileSystem.name + "): it could not be switched to the rollback journal" + why;
+    storage.warning = "The database " + path + " is kept with a write-ahead log, which is not safe where it is (" +
+                      storage.fileSystem.name +
+                      ", not a local disk), and Kyt could not switch it to the rollback journal because another "
+                      "program is using it" + why +
+                      ".\n\nClose Kyt on every other computer that uses this database, then start Kyt again. Until "
+                      "then, use the database from this computer only.";
+    return storage;
+}
+
+bool configureConnection(sqlite3* db, Road road, int busyTimeoutMs, const std::string& path, Storage& storage,
+                         Failure& failure)
 {
     sqlite3_extended_result_codes(db, 1);
     sqlite3_busy_timeout(db, busyTimeoutMs);
@@ -105,9 +157,9 @@ bool configureConnection(sqlite3* db, Road road, int busyTimeoutMs, const std::s
         failure = {kErrOther, "Cannot prepare the database " + path + " (" + sqlite3_errstr(rc) + ")."};
         return false;
     }
-    // Offices keep the database on shared drives, where a write-ahead log does not work; the rollback
-    // journal with full sync survives a program killed mid-transaction.
-    return runScript(db, "PRAGMA journal_mode=DELETE; PRAGMA synchronous=FULL;", path, failure);
+    storage = applyJournal(db, path);
+    // Full sync in either mode: a student the officer was told is stored survives a power cut.
+    return runScript(db, "PRAGMA synchronous=FULL", path, failure);
 }
 
 // Makes the view of one saved query from its SQL and checks that the engine can run it.
@@ -167,8 +219,12 @@ struct Database::Statements {
     Statement toReal;
 };
 
-Database::Database(sqlite3* db, std::string path, Road road)
-    : db_(db), path_(std::move(path)), road_(road), statements_(std::make_unique<Statements>())
+Database::Database(sqlite3* db, std::string path, Road road, Storage storage)
+    : db_(db),
+      path_(std::move(path)),
+      road_(road),
+      storage_(std::move(storage)),
+      statements_(std::make_unique<Statements>())
 {
 }
 
@@ -178,6 +234,12 @@ Database::~Database()
     // A transaction still open here was never committed: it must not be.
     if (db_ && !sqlite3_get_autocommit(db_))
         sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+    // Closing leaves the database file whole on its own, as the end of a run does. It does not wait:
+    // while another program reads or writes, the log stays, as safe, for the last one to close.
+    if (db_) {
+        sqlite3_busy_timeout(db_, 0);
+        sqlite3_wal_checkpoint_v2(db_, "main", SQLITE_CHECKPOINT_TRUNCATE, nullptr, nullptr);
+    }
     sqlite3_close_v2(db_);
 }
 
@@ -229,9 +291,10 @@ std::unique_ptr<Database> Database::open(const std::string& path, Road road, Fai
         return nullptr;
     }
     stmt.reset();
-    if (!configureConnection(db.get(), road, kDefaultBusyTimeoutMs, path, failure))
+    Storage storage;
+    if (!configureConnection(db.get(), road, kDefaultBusyTimeoutMs, path, storage, failure))
         return nullptr;
-    return std::unique_ptr<Database>(new Database(db.release(), path, road));
+    return std::unique_ptr<Database>(new Database(db.release(), path, road, std::move(storage)));
 }
 
 bool Database::create(const std::string& path, Failure& failure)
@@ -260,12 +323,13 @@ bool Database::create(const std::string& path, const std::vector<std::pair<std::
 
     bool ok = false;
     {
+        Storage storage;
         sqlite3* raw = nullptr;
         int rc = sqlite3_open_v2(path.c_str(), &raw, SQLITE_OPEN_READWRITE, nullptr);
         Connection db(raw);
         if (rc != SQLITE_OK) {
             failure = db ? failureOf(db.get(), path) : Failure{kErrOther, "Cannot open the database " + path + "."};
-        } else if (configureConnection(db.get(), Road::Query, kDefaultBusyTimeoutMs, path, failure) &&
+        } else if (configureConnection(db.get(), Road::Query, kDefaultBusyTimeoutMs, path, storage, failure) &&
                    runScript(db.get(), "BEGIN IMMEDIATE", path, failure) &&
                    runScript(db.get(), kSchemaSql, path, failure)) {
             ok = true;
@@ -304,7 +368,8 @@ bool Database::create(const std::string& path, const std::vector<std::pair<std::
     if (!ok) {
         std::error_code ec;
         std::filesystem::remove(path, ec);
-        std::filesystem::remove(path + "-journal", ec);
+        for (const char* beside : {"-journal", "-wal", "-shm"})
+            std::filesystem::remove(path + beside, ec);
     }
     return ok;
 }
@@ -683,6 +748,21 @@ bool Database::inTransaction() const
 void Database::setBusyTimeout(int milliseconds)
 {
     sqlite3_busy_timeout(db_, milliseconds);
+}
+
+bool Database::checkpoint(Failure& failure)
+{
+    failure = {};
+    if (!sqlite3_get_autocommit(db_)) {
+        failure = {kErrOther, "The database " + path_ + " cannot be brought up to date while a transaction is open."};
+        return false;
+    }
+    // Nothing to do, and no error, when the database keeps a rollback journal.
+    if (sqlite3_wal_checkpoint_v2(db_, "main", SQLITE_CHECKPOINT_TRUNCATE, nullptr, nullptr) != SQLITE_OK) {
+        failure = failureOf(db_, path_);
+        return false;
+    }
+    return true;
 }
 
 }  // namespace kyt::db

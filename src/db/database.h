@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "db/recordset.h"
+#include "db/storage.h"
 
 struct sqlite3;
 struct sqlite3_stmt;
@@ -74,12 +75,20 @@ public:
     // How long a statement waits for another program's lock before it fails.
     void setBusyTimeout(int milliseconds);
 
+    // Empties the write-ahead log into the database file, so that the file alone holds every committed
+    // student (an officer may copy it as a backup). Waits for readers as for a lock; nothing to do with
+    // the rollback journal. Refused inside a transaction.
+    bool checkpoint(Failure& failure);
+
+    // Which journal the database keeps and why, decided when it was opened.
+    const Storage& storage() const { return storage_; }
+
     Road road() const { return road_; }
     const std::string& path() const { return path_; }
     sqlite3* handle() const { return db_; }
 
 private:
-    Database(sqlite3* db, std::string path, Road road);
+    Database(sqlite3* db, std::string path, Road road, Storage storage);
     // One statement; its rows go to `out` when given. `readOnly` refuses a statement that would write.
     bool run(std::string_view sql, Recordset* out, bool readOnly, Failure& failure);
     enum class Shaped { Done, Failed, AsWritten };
@@ -93,6 +102,7 @@ private:
     sqlite3* db_;
     std::string path_;
     Road road_;
+    Storage storage_;
     struct Statements;
     std::unique_ptr<Statements> statements_;
 };

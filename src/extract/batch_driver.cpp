@@ -14,6 +14,7 @@
 #include <thread>
 
 #include "db/data_connector.h"
+#include "db/database.h"
 #include "extract/error_log.h"
 #include "extract/extract_resume.h"
 #include "extract/validation.h"
@@ -217,6 +218,20 @@ void ShowFinishMessages(Control& control, bool copyErroredResumes)
     }
 }
 
+void BringDatabaseUpToDate(Control& control)
+{
+    db::Database* database = control.session.Connector ? control.session.Connector->GetCurrentConnection() : nullptr;
+    db::Failure failure;
+    if (!database || database->checkpoint(failure) || !control.session.Messages)
+        return;
+    const std::string& path = database->path();
+    control.session.Messages->show("The students of this run are stored, but the database file " + path +
+                               " could not be brought up to date yet: they are kept in " + path +
+                               "-wal beside it until Kyt closes.\n\nUntil then, copy both files when you make a "
+                               "copy of the database.\n\n" + failure.description,
+                           "Kyt Message", MsgIcon::Information, MsgButtons::OK);
+}
+
 RunResult RunExtraction(Control& control, ExtractionView& view, const RunOptions& options)
 {
     RunResult result;
@@ -382,6 +397,7 @@ RunResult RunExtraction(Control& control, ExtractionView& view, const RunOptions
 
     control.session.WordApp.reset();
     result.scanned = scanned;
+    BringDatabaseUpToDate(control);
     return result;
 }
 

@@ -68,6 +68,11 @@ std::vector<std::string> ResumeFiles(const std::string& folder);
 // control.session.WordApp is started here and released at the end of the run.
 RunResult RunExtraction(Control& control, ExtractionView& view, const RunOptions& options);
 
+// Empties the database's write-ahead log into the database file, so that the file alone holds every
+// stored student; when another program keeps that from happening, the officer is told. RunExtraction
+// does this at its end.
+void BringDatabaseUpToDate(Control& control);
+
 // The message that tells where the students were stored ("The resumes were extracted to ...").
 std::string ExtractedToText(const Control& control);
 void ShowExtractedTo(Control& control);

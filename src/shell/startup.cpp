@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "db/data_connector.h"
+#include "db/database.h"
 #include "db/recordset.h"
 #include "shell/message_service.h"
 #include "shell/product.h"
@@ -61,6 +62,10 @@ StartUpResult StartUp(Control& control)
         control.session.Connector->CloseConnection();
         return StartUpResult::NotConnected;
     }
+
+    // A write-ahead log on a network share that could not be ended: the officer must know.
+    if (!connection->storage().warning.empty() && control.session.Messages)
+        control.session.Messages->show(connection->storage().warning, "Kyt Message", MsgIcon::Exclamation, MsgButtons::OK);
 
     if (branches.isEOF() && branches.isBOF())
         show(control,

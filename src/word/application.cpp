@@ -198,7 +198,8 @@ std::string conversionFailure(RunResult result, std::chrono::seconds limit)
 // string when it was converted, else why not.
 std::vector<std::string> convertInOneProcess(const std::string& soffice, const fs::path& profile,
                                              const fs::path& outDir, const std::vector<Conversion>& items,
-                                             std::chrono::seconds limit, const fs::path& logPath)
+                                             std::chrono::seconds limit, const fs::path& logPath,
+                                             const std::string& filter = "docx:MS Word 2007 XML")
 {
     std::vector<std::string> failures(items.size());
     std::vector<bool> done(items.size(), false);
@@ -207,7 +208,7 @@ std::vector<std::string> convertInOneProcess(const std::string& soffice, const f
         std::vector<std::string> argv = {soffice,
                                          "-env:UserInstallation=file://" + profile.string(),
                                          "--headless", "--invisible", "--nologo", "--norestore", "--nolockcheck",
-                                         "--convert-to", "docx:MS Word 2007 XML", "--outdir", outDir.string()};
+                                         "--convert-to", filter, "--outdir", outDir.string()};
         for (size_t k = next; k < items.size(); ++k)
             if (!done[k])
                 argv.push_back(items[k].link.string());
@@ -337,6 +338,103 @@ void Application::prepare(const std::vector<std::string>& paths)
     }
     for (const Conversion& item : items)
         fs::remove(item.link, ec);
+}
+
+std::vector<std::string> Application::convertToPdf(const std::vector<std::string>& paths, const std::string& outDir)
+{
+    std::vector<std::string> failures(paths.size());
+    const std::string soffice = findLibreOffice();
+    if (soffice.empty()) {
+        for (auto& failure : failures)
+            failure = "LibreOffice is not installed, so no PDF can be made.";
+        return failures;
+    }
+    const fs::path batchDir = fs::path(workDir_) / ("pdf" + std::to_string(batches_++));
+    const fs::path inDir = batchDir / "in";
+    const fs::path convertedDir = batchDir / "out";
+    std::error_code ec;
+    fs::create_directories(inDir, ec);
+    fs::create_directories(convertedDir, ec);
+    std::vector<Conversion> items;
+    std::vector<size_t> itemOf;  // position in `paths` of each item
+    for (size_t k = 0; k < paths.size(); ++k) {
+        const std::string stem = std::to_string(k + 1);
+        const fs::path link = inDir / (stem + ".docx");
+        std::error_code linkError;
+        fs::create_symlink(fs::absolute(paths[k], linkError), link, linkError);
+        if (linkError) {
+            failures[k] = "The file cannot be opened.";
+            continue;
+        }
+        items.push_back({paths[k], link, convertedDir / (stem + ".pdf")});
+        itemOf.push_back(k);
+    }
+    const size_t processes =
+        std::clamp<size_t>(items.size() / kFilesPerConversionProcess, 1, std::max(1u, maxConversionProcesses));
+    std::vector<std::vector<Conversion>> shares(processes);
+    std::vector<std::vector<size_t>> shareIndex(processes);
+    for (size_t k = 0; k < items.size(); ++k) {
+        shares[k % processes].push_back(items[k]);
+        shareIndex[k % processes].push_back(itemOf[k]);
+    }
+    std::vector<std::vector<std::string>> results(processes);
+    auto convertShare = [&, this](size_t p) {
+        const fs::path profile = fs::path(workDir_) / ("pdfprofile" + std::to_string(p));
+        results[p] = convertInOneProcess(soffice, profile, convertedDir, shares[p], conversionTimeLimit,
+                                         batchDir / ("libreoffice" + std::to_string(p) + ".log"), "pdf");
+    };
+    std::vector<std::thread> others;
+    std::vector<size_t> withoutThread;
+    for (size_t p = 1; p < processes; ++p) {
+        try {
+            others.emplace_back(convertShare, p);
+        } catch (const std::system_error&) {
+            withoutThread.push_back(p);
+        }
+    }
+    if (processes > 0 && !items.empty())
+        convertShare(0);
+    for (size_t p : withoutThread)
+        convertShare(p);
+    for (std::thread& thread : others)
+        thread.join();
+    for (size_t p = 0; p < processes; ++p) {
+        for (size_t k = 0; k < shares[p].size(); ++k) {
+            const size_t at = shareIndex[p][k];
+            if (k < results[p].size() && !results[p][k].empty()) {
+                failures[at] = "LibreOffice could not make a PDF of the document.";
+                continue;
+            }
+            const fs::path target = fs::path(outDir) / fs::path(paths[at]).filename().replace_extension(".pdf");
+            std::error_code moveError;
+            fs::rename(shares[p][k].output, target, moveError);
+            if (moveError) {
+                moveError.clear();
+                fs::copy_file(shares[p][k].output, target, fs::copy_options::overwrite_existing, moveError);
+            }
+            if (moveError)
+                failures[at] = "The PDF cannot be saved as " + target.string() + ": " + moveError.message();
+        }
+    }
+    fs::remove_all(batchDir, ec);
+    return failures;
+}
+
+std::string Application::convertedDocx(const std::string& path, std::string& error)
+{
+    error.clear();
+    if (!converted_.count(path) && !failed_.count(path))
+        prepare({path});
+    if (auto failed = failed_.find(path); failed != failed_.end()) {
+        error = failed->second;
+        return {};
+    }
+    auto converted = converted_.find(path);
+    if (converted == converted_.end()) {
+        error = "The document could not be converted.";
+        return {};
+    }
+    return converted->second;
 }
 
 std::unique_ptr<Document> Application::open(const std::string& path, std::string& error)

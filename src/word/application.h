@@ -35,6 +35,15 @@ public:
     // Opens one document (converting a legacy one now if it was not prepared).
     std::unique_ptr<Document> open(const std::string& path, std::string& error);
 
+    // The .docx that LibreOffice made of the legacy document `path` (converting it now if needed);
+    // empty with a reason in `error` when there is none.
+    std::string convertedDocx(const std::string& path, std::string& error);
+
+    // Converts .docx files to PDF into `outDir` (each named as its .docx), in one batch shared among
+    // the LibreOffice processes as prepare() shares its files. Gives, per file, an empty string when
+    // its PDF was made, else why not.
+    std::vector<std::string> convertToPdf(const std::vector<std::string>& paths, const std::string& outDir);
+
     std::chrono::seconds conversionTimeLimit{600};  // for each LibreOffice start
     // Set by start() to the number of cores, at most four; a small batch uses fewer.
     unsigned maxConversionProcesses = 1;

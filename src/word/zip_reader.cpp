@@ -50,6 +50,12 @@ bool ZipReader::has(const char* name) const
     return archive_ && zip_name_locate(archive_.get(), name, ZIP_FL_NOCASE) >= 0;
 }
 
+std::string ZipReader::name(zip_int64_t index) const
+{
+    const char* stored = archive_ ? zip_get_name(archive_.get(), static_cast<zip_uint64_t>(index), ZIP_FL_ENC_GUESS) : nullptr;
+    return stored ? std::string(stored) : std::string();
+}
+
 ZipStatus ZipReader::read(const char* name, size_t cap, std::string& out) const
 {
     out.clear();

@@ -28,6 +28,8 @@ public:
     // Reads one entry (name compared without letter case, as packages require) into `out`.
     ZipStatus read(const char* name, size_t cap, std::string& out) const;
     zip_int64_t entryCount() const { return entries_; }
+    // The name of entry `index` (0 to entryCount() - 1) as stored; empty when it has none.
+    std::string name(zip_int64_t index) const;
 
 private:
     ZipArchive archive_;

@@ -1,11 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <set>
 
 #include "admin/admin_fixture.h"
 #include "db/data_connector.h"
 #include "extract/usn.h"
+#include "db/database.h"
 #include "support/db_faults.h"
+#include "support/file_size_limit.h"
 
 namespace kyt::test {
 namespace {
@@ -81,12 +84,26 @@ TEST_F(Admin, AFailedDeleteOrCommitLeavesEveryTableAsItWasAndRemoveAllKeepsTheBr
     EXPECT_EQ(messages.last().text, "The records were not deleted - Contact the database administrator");
     exec("DROP TRIGGER fail");
 
-    // A reader elsewhere keeps the commit from completing: the failure is told, never success.
-    setup.control.session.Connector->GetCurrentConnection()->setBusyTimeout(50);
-    DatabaseLock reader(setup.databasePath, DatabaseLock::Kind::Read);
-    EXPECT_EQ(admin::DeleteStudent(setup.control, "1QP99CS001").outcome, Outcome::Failed);
+    // A commit that cannot complete is told as a failure, never success. With the rollback journal a
+    // reader elsewhere keeps the commit from taking the file; the write-ahead log lets readers be, so
+    // there the log is kept from growing, as on a full disk.
+    db::Database& connection = *setup.control.session.Connector->GetCurrentConnection();
+    connection.setBusyTimeout(50);
+    {
+        std::unique_ptr<DatabaseLock> reader;
+        std::unique_ptr<FileSizeLimit> fullDisk;
+        if (connection.storage().mode == db::JournalMode::WriteAheadLog) {
+            db::Failure failure;
+            ASSERT_TRUE(connection.checkpoint(failure)) << failure.description;  // the log starts empty
+            fullDisk = std::make_unique<FileSizeLimit>(100);
+            ASSERT_TRUE(fullDisk->active());
+        } else {
+            reader = std::make_unique<DatabaseLock>(setup.databasePath, DatabaseLock::Kind::Read);
+            ASSERT_TRUE(reader->held());
+        }
+        EXPECT_EQ(admin::DeleteStudent(setup.control, "1QP99CS001").outcome, Outcome::Failed);
+    }
     EXPECT_EQ(messages.last().text, "The record was not deleted - Contact the database administrator");
-    reader.release();
     EXPECT_EQ(tables(), before);
 
     EXPECT_EQ(admin::DeleteAllRecords(setup.control).outcome, Outcome::Done);

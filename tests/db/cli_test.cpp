@@ -39,6 +39,23 @@ TEST(InitDb, SeedsBranchesInUpperCase)
     EXPECT_EQ(output, "BranchCode\tBranch\nCS\tComputer Science\nMCA\tMaster of Computer Applications\n");
 }
 
+// The line names the journal the database now keeps, which is the one the engine reports.
+TEST(InitDb, SaysWhichJournalTheDatabaseKeepsAndWhy)
+{
+    TempDir dir;
+    const std::string path = dir.file("kyt.db");
+    std::string output;
+    ASSERT_EQ(runCli("init-db " + quoted(path), &output), 0) << output;
+    const size_t line = output.find("\nJournal: ");
+    ASSERT_NE(line, std::string::npos) << output;
+    const bool wal = output.compare(line + 10, 15, "write-ahead log") == 0;
+    EXPECT_TRUE(wal || output.compare(line + 10, 16, "rollback journal") == 0) << output;
+    EXPECT_NE(output.find(" with full sync: the ", line), std::string::npos) << output;
+    std::string mode;
+    ASSERT_EQ(runCli("sql --db " + quoted(path) + " \"PRAGMA journal_mode\"", &mode), 0) << mode;
+    EXPECT_EQ(mode, wal ? "journal_mode\nwal\n" : "journal_mode\ndelete\n");
+}
+
 TEST(InitDb, ABadBranchListLeavesNoDatabase)
 {
     TempDir dir;

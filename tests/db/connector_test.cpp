@@ -120,26 +120,6 @@ TEST_F(Connector, CloseConnectionRollsBackAnOpenTransaction)
     EXPECT_EQ(count("Personal"), 0);
 }
 
-TEST_F(Connector, ACommitThatCannotHappenIsRolledBackAndReported)
-{
-    connector->GetCurrentConnection()->setBusyTimeout(100);
-    connector->BeginTransaction();
-    ASSERT_EQ(connector->exec(personalInsert({.usn = "1QP22CS001"})), -13);
-
-    // A reader in the middle of a read keeps its shared lock; the commit cannot take the file.
-    DatabaseLock reader(path, DatabaseLock::Kind::Read);
-    ASSERT_TRUE(reader.held());
-
-    connector->EndTransaction();
-    EXPECT_TRUE(connector->CommitFailed());
-    EXPECT_NE(connector->ErrNo, 0);
-    EXPECT_NE(connector->ErrDesc.find("locked"), std::string::npos) << connector->ErrDesc;
-    EXPECT_FALSE(connector->GetCurrentConnection()->inTransaction());
-
-    reader.release();
-    EXPECT_EQ(count("Personal"), 0);
-}
-
 TEST_F(Connector, WritesAfterABeginThatFoundTheDatabaseLockedDoNotRunOutsideATransaction)
 {
     DatabaseLock holder(path);

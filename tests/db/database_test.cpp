@@ -212,24 +212,6 @@ TEST_F(DatabaseTest, ClosingWithAnOpenTransactionDoesNotCommitIt)
     EXPECT_EQ(select(*db, "SELECT * FROM Personal").RecordCount(), 0);
 }
 
-TEST_F(DatabaseTest, ALockHeldElsewhereFailsClearlyInsteadOfHanging)
-{
-    DatabaseLock other(path);
-    ASSERT_TRUE(other.held());
-
-    auto waiter = openDb();
-    waiter->setBusyTimeout(100);
-    Failure failure;
-    EXPECT_FALSE(waiter->begin(failure));
-    EXPECT_NE(failure.description.find("locked"), std::string::npos) << failure.description;
-    EXPECT_NE(failure.description.find(path), std::string::npos) << failure.description;
-    EXPECT_FALSE(waiter->exec(personalInsert({.usn = "1QP22CS002"}), failure));
-    EXPECT_FALSE(waiter->inTransaction());
-
-    other.release();
-    EXPECT_TRUE(waiter->exec(personalInsert({.usn = "1QP22CS002"}), failure)) << failure.description;
-}
-
 TEST_F(DatabaseTest, AFullDiskFailsTheWriteAndRollsBackTheTransaction)
 {
     auto db = openDb();
@@ -248,43 +230,6 @@ TEST_F(DatabaseTest, AFullDiskFailsTheWriteAndRollsBackTheTransaction)
     EXPECT_NE(failure.description.find("full"), std::string::npos) << failure.description;
     EXPECT_FALSE(db->inTransaction());
     EXPECT_EQ(select(*openDb(), "SELECT * FROM Personal").RecordCount(), 0);
-}
-
-TEST_F(DatabaseTest, AProcessKilledMidTransactionLeavesTheLastCommittedState)
-{
-    {
-        auto db = openDb();
-        run(*db, personalInsert({.usn = "1QP22CS000", .name = "Committed"}));
-    }
-    pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        // A small page cache makes the engine write changed pages into the file before the commit,
-        // so the killed transaction leaves a hot journal behind.
-        Failure failure;
-        auto db = Database::open(path, Road::Connector, failure);
-        if (!db || !db->exec("PRAGMA cache_size = 5", failure) || !db->begin(failure))
-            _exit(2);
-        for (int i = 1; i <= 400; ++i) {
-            char usn[16];
-            std::snprintf(usn, sizeof usn, "1QP22CS%03d", i);
-            if (!db->exec(personalInsert({.usn = usn, .hobbies = std::string(240, 'h'), .eca = std::string(240, 'e')}),
-                          failure))
-                _exit(3);
-        }
-        if (!db->exec("UPDATE Personal SET Name = 'Changed' WHERE USN = '1QP22CS000'", failure))
-            _exit(5);
-        kill(getpid(), SIGKILL);
-        _exit(4);
-    }
-    int status = 0;
-    waitpid(child, &status, 0);
-    ASSERT_TRUE(WIFSIGNALED(status)) << "child ended with " << WEXITSTATUS(status);
-    ASSERT_TRUE(std::filesystem::exists(path + "-journal"));  // the kill came mid-transaction
-
-    auto db = openDb();
-    EXPECT_EQ(column(*db, "SELECT Name FROM Personal", "Name"), std::vector<std::string>{"Committed"});
-    EXPECT_EQ(column(*db, "PRAGMA integrity_check", "integrity_check"), std::vector<std::string>{"ok"});
 }
 
 TEST_F(DatabaseTest, SavedQueryTextIsKeptAsWritten)

@@ -6,6 +6,7 @@
 #include "db/database.h"
 #include "shell/product.h"
 #include "shell/startup.h"
+#include "support/db_faults.h"
 #include "support/scripted_messages.h"
 #include "support/temp_dir.h"
 #include "support/test_config.h"
@@ -130,6 +131,29 @@ TEST_F(StartUpProcedure, AMissingDatabaseIsReportedWithItsReason)
                   control.session.Connector->ErrDesc);
     EXPECT_FALSE(control.session.Connector->ErrDesc.empty());
     EXPECT_EQ(control.session.DbErrorCount, 0);
+}
+
+// The database sits on a network share in write-ahead-log mode, and another program has it open, so the
+// log cannot be ended: the officer is told, and Kyt starts.
+TEST_F(StartUpProcedure, AWriteAheadLogThatCannotBeEndedOnAShareIsTold)
+{
+    control.config.DatabasePath = test::makeDatabase(dir);
+    {
+        test::FakeFileSystem localDisk(test::kExt4);
+        db::Failure failure;
+        ASSERT_TRUE(db::Database::open(control.config.DatabasePath, db::Road::Connector, failure)) << failure.description;
+    }
+    test::DatabaseLock otherProgram(control.config.DatabasePath, test::DatabaseLock::Kind::Read);
+    ASSERT_TRUE(otherProgram.held());
+    test::FakeFileSystem share(test::kNfs);
+
+    EXPECT_EQ(StartUp(control), StartUpResult::Ready);
+    ASSERT_EQ(messages.messages().size(), 1u);
+    EXPECT_EQ(messages.last().title, "Kyt Message");
+    EXPECT_EQ(messages.last().icon, MsgIcon::Exclamation);
+    EXPECT_EQ(messages.last().text, control.session.Connector->GetCurrentConnection()->storage().warning);
+    EXPECT_NE(messages.last().text.find(control.config.DatabasePath), std::string::npos) << messages.last().text;
+    EXPECT_EQ(control.session.BranchCount, 3);
 }
 
 TEST_F(StartUpProcedure, AnEmptyBranchTableIsReportedAndStartUpGoesOn)

@@ -1,6 +1,7 @@
 #include "support/db_faults.h"
 
 #include <sqlite3.h>
+#include <sys/vfs.h>
 
 #include "db/database.h"
 #include "db/recordset.h"
@@ -37,6 +38,34 @@ bool fillDisk(db::Database& database)
     if (!database.query("PRAGMA page_count", pages, failure) || pages.isEOF())
         return false;
     return database.exec("PRAGMA max_page_count = " + std::to_string(pages.field(0).toInteger()), failure);
+}
+
+FakeFileSystem::FakeFileSystem(uint64_t type)
+    : previous_(db::setFileSystemProbe([type](const std::string&, uint64_t& out) {
+          out = type;
+          return true;
+      }))
+{
+}
+
+FakeFileSystem::FakeFileSystem(std::string folder, uint64_t type)
+    : previous_(db::setFileSystemProbe([folder = std::move(folder), type](const std::string& path, uint64_t& out) {
+          if (path.rfind(folder + "/", 0) == 0) {
+              out = type;
+              return true;
+          }
+          struct statfs info {};
+          if (statfs(path.c_str(), &info) != 0)
+              return false;
+          out = static_cast<uint32_t>(info.f_type);
+          return true;
+      }))
+{
+}
+
+FakeFileSystem::~FakeFileSystem()
+{
+    db::setFileSystemProbe(std::move(previous_));
 }
 
 }  // namespace kyt::test

@@ -1,7 +1,11 @@
 #pragma once
-// Database faults for tests: another program holding the file, a disk that is full.
+// Database faults for tests: another program holding the file, a disk that is full, a folder that is
+// a network share.
 
+#include <cstdint>
 #include <string>
+
+#include "db/storage.h"
 
 struct sqlite3;
 
@@ -34,5 +38,23 @@ private:
 // The database file cannot grow any more on this connection: the next write that needs a new page
 // fails as on a full disk. Returns false when the limit could not be set.
 bool fillDisk(db::Database& database);
+
+// While it lives, the file system of a database reads as `type` (a statfs type: 0x6969 is NFS):
+// everywhere, or only under `folder` (elsewhere statfs answers). Databases opened meanwhile keep the
+// journal that type calls for.
+class FakeFileSystem {
+public:
+    explicit FakeFileSystem(uint64_t type);
+    FakeFileSystem(std::string folder, uint64_t type);
+    ~FakeFileSystem();
+    FakeFileSystem(const FakeFileSystem&) = delete;
+    FakeFileSystem& operator=(const FakeFileSystem&) = delete;
+
+private:
+    db::FileSystemProbe previous_;
+};
+
+inline constexpr uint64_t kNfs = 0x6969;
+inline constexpr uint64_t kExt4 = 0xEF53;
 
 }  // namespace kyt::test

@@ -10,6 +10,7 @@
 #include "admin/admin_fixture.h"
 #include "admin/ui/form5.h"
 #include "admin/ui/form7.h"
+#include "query/ui/form3.h"
 #include "shell/ui/firstform.h"
 #include "shell/ui/qt_message_service.h"
 #include "shell/ui/window_registration.h"
@@ -58,8 +59,18 @@ TEST_F(AdminWindows, DeleteRecordAnsweredThroughTheRealQuestion)
 
 TEST_F(AdminWindows, BranchBoxesRefuseWithFocusAndChangesReachTheQueryWindow)
 {
+    Form3* query = Form3::open(setup.control);
     int reloads = 0;
-    Form5::branchesChanged = [&] { ++reloads; };
+    Form5::branchesChanged = [&] {  // as the window program wires it
+        ++reloads;
+        query->reloadBranches();
+    };
+    const auto offered = [&] {
+        QStringList codes;
+        for (int i = 0; i < control<QComboBox>(query, "Combo1_0")->count(); ++i)
+            codes << control<QComboBox>(query, "Combo1_0")->itemText(i);
+        return codes;
+    };
     click(form5, "Command6");
     EXPECT_EQ(form5->focusWidget(), control<QLineEdit>(form5, "Text3"));
     type(form5, "Text3", "w's--");  // the box holds three characters
@@ -67,9 +78,11 @@ TEST_F(AdminWindows, BranchBoxesRefuseWithFocusAndChangesReachTheQueryWindow)
     EXPECT_EQ(form5->focusWidget(), control<QLineEdit>(form5, "Text4"));
     type(form5, "Text4", QString::fromUtf8("Women's Studies & Design 設計 %_ ") + QString(300, 'x'));
     click(form5, "Command6");
+    EXPECT_TRUE(offered().contains("W'S")) << offered().join(",").toStdString();
     type(form5, "Text3", "ec");
     click(form5, "Command7");
     EXPECT_EQ(reloads, 2);
+    EXPECT_FALSE(offered().contains("EC"));
     EXPECT_EQ(setup.rows("SELECT BranchCode, length(Branch) FROM Branch WHERE BranchCode NOT IN ('CS', 'MCA')"),
               (Table{{"W'S", "255"}}));
 }

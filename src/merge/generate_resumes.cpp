@@ -1,0 +1,293 @@
+#include "merge/generate_resumes.h"
+
+#include <QDir>
+#include <QStandardPaths>
+
+#include <filesystem>
+#include <map>
+
+#include "db/database.h"
+#include "merge/merge_template.h"
+#include "word/application.h"
+
+namespace kyt {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string kCrLf = "\r\n";
+
+// The module-wide values the generator reads, in one place.
+const std::string& queryCondition(const Control& control)
+{
+    return control.query.QueryCondition;
+}
+const std::string& databasePath(const Control& control)
+{
+    return control.config.DatabasePath;
+}
+MessageService* messages(const Control& control)
+{
+    return control.session.Messages;
+}
+
+void show(const Control& control, const std::string& text, const std::string& title, MsgIcon icon)
+{
+    if (MessageService* service = messages(control))
+        service->show(text, title, icon, MsgButtons::OK);
+}
+
+void call(const std::function<void()>& hook)
+{
+    if (hook)
+        hook();
+}
+
+std::string tooLongText()
+{
+    return "The query string has become > 510 characters. " + kCrLf +
+           "Try and enter only a part of a word in the two constraints field." + kCrLf +
+           " For example, Instead of typing 'oracle' on project field you can type 'ora'.";
+}
+
+std::string errorText(const std::string& description)
+{
+    return " Errors have occured: " + kCrLf + description + kCrLf + kCrLf +
+           "1. Maybe the target document has an invalid field " + kCrLf +
+           "2. In a few cases, closing Kyt and reopening it may solve the problem. ";
+}
+
+// The user's documents folder, where the word processor saves a document given no folder.
+std::string documentsFolder()
+{
+    QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    if (folder.isEmpty())
+        folder = QDir::homePath();
+    return folder.toStdString();
+}
+
+bool sameFile(const std::string& a, const std::string& b)
+{
+    std::error_code ec;
+    return fs::exists(a, ec) && fs::exists(b, ec) && fs::equivalent(a, b, ec);
+}
+
+}  // namespace
+
+std::string MergeSql(const std::string& QueryCondition)
+{
+    if (QueryCondition.empty()) {
+        // A plain "FROM ser, FreePercent" would pair every student with every aggregate row.
+        return "SELECT * FROM ser LEFT JOIN FreePercent ON ser.USN = FreePercent.USN_FP ORDER BY ser.USN";
+    }
+    std::string condition = QueryCondition;
+    const std::string from = "personal.";
+    const std::string to = "ser.";
+    for (size_t at = condition.find(from); at != std::string::npos; at = condition.find(from, at + to.size()))
+        condition.replace(at, from.size(), to);
+    return "SELECT * FROM ser, FreePercent " + condition;
+}
+
+std::string StudentFileName(const std::string& usn, const std::string& name)
+{
+    std::string stem = usn.empty() ? name : name.empty() ? usn : usn + "_" + name;
+    std::string out;
+    for (unsigned char c : stem) {
+        const bool refused = c < 0x20 || std::string_view("/\\:*?\"<>|").find(static_cast<char>(c)) != std::string_view::npos;
+        out += refused ? '_' : static_cast<char>(c);
+    }
+    // Windows drops trailing dots and blanks; a name of only those would vanish.
+    while (!out.empty() && (out.back() == '.' || out.back() == ' '))
+        out.pop_back();
+    while (!out.empty() && (out.front() == '.' || out.front() == ' '))
+        out.erase(0, 1);
+    if (out.empty())
+        out = "resume";
+    return out;
+}
+
+GenerateResult GenerateResumes(Control& control, const std::string& Folder, const std::string& FileName,
+                               const GenerateHooks& hooks, const GenerateOptions& options)
+{
+    GenerateResult result;
+    auto progress = [&](int16_t percent) {
+        if (hooks.ShowProgress)
+            hooks.ShowProgress(percent);
+    };
+    auto finish = [&] {
+        call(hooks.ShowMainMenu);
+        call(hooks.ShowQueryResults);
+        progress(100);
+    };
+    auto fail = [&](const std::string& description) {
+        show(control, errorText(description), "Kyt v1.2 - Error", MsgIcon::Critical);
+        progress(0);
+        call(hooks.ShowMainMenu);
+        result.outcome = GenerateOutcome::Failed;
+        result.description = description;
+        return result;
+    };
+
+    progress(3);
+    call(hooks.HideMainMenu);
+    const std::string sql = MergeSql(queryCondition(control));
+    if (sql.size() > kMaxMergeSqlLength) {
+        show(control, tooLongText(), "Kyt v1.2 - Error.", MsgIcon::Critical);
+        result.outcome = GenerateOutcome::Refused;
+        result.description = "The query string has become > 510 characters.";
+        finish();
+        return result;
+    }
+    progress(8);
+
+    // The target document, read into memory; a legacy one through LibreOffice.
+    const std::string targetPath = (fs::path(Folder) / FileName).string();
+    std::string error;
+    std::unique_ptr<word::Application> converter;
+    std::string readable = targetPath;
+    if (word::Application::isLegacyFormat(targetPath)) {
+        converter = word::Application::start(error);
+        if (!converter)
+            return fail(error);
+        readable = converter->convertedDocx(targetPath, error);
+        if (readable.empty())
+            return fail(error);
+    }
+    auto target = merge::MergeTemplate::load(readable, error);
+    if (!target)
+        return fail(error);
+
+    // Where the résumés go.
+    const bool perStudent = !options.perStudentFolder.empty();
+    std::string output;
+    if (perStudent) {
+        output = options.perStudentFolder;
+        std::error_code ec;
+        if (!fs::is_directory(output, ec))
+            return fail("The folder " + output + " does not exist.");
+    } else {
+        output = options.outputFile;
+        if (output.empty() && hooks.AskOutputFile)
+            output = hooks.AskOutputFile("Please give a filename", "Microsoft Word (*.docx)|*.docx");
+        if (output.empty())
+            output = (fs::path(documentsFolder()) / kDefaultMergeOutput).string();
+        if (sameFile(output, targetPath))
+            return fail("The résumés cannot be saved over the target format document " + targetPath + ".");
+    }
+    progress(24);
+
+    if (target->fieldCount() == 0) {
+        GenerateResult none = fail("The target document has no fields.");
+        none.outcome = GenerateOutcome::Refused;
+        return none;
+    }
+    target->makeMergeFields();
+    progress(29);
+
+    // The merge query is kept in the database as MergeQuery, and the students are read through it.
+    db::Failure failure;
+    auto database = db::Database::open(databasePath(control), db::Road::Query, failure);
+    if (!database)
+        return fail(failure.description);
+    if (!database->setSavedQuery("MergeQuery", sql, failure))
+        return fail(failure.description);
+    db::Recordset records;
+    if (!database->openRecordset("SELECT * FROM MergeQuery", records, failure))
+        return fail(failure.description);
+    database.reset();
+    progress(35);
+    merge::DataSource data;
+    data.columns = records.fieldNames();
+    data.rows.reserve(static_cast<size_t>(records.RecordCount()));
+    for (; !records.isEOF(); records.MoveNext()) {
+        std::vector<std::string> row;
+        row.reserve(data.columns.size());
+        for (int i = 0; i < records.fieldCount(); ++i)
+            row.push_back(records.field(i).toText());
+        data.rows.push_back(std::move(row));
+    }
+    result.records = data.rows.size();
+    progress(38);
+
+    std::vector<std::string> unknown;
+    auto compiled = target->compile(data.columns, unknown, error);
+    progress(70);
+    if (!compiled && !unknown.empty()) {
+        show(control,
+             " There are errors in the fields of the target document: " + FileName + " Please correct them.",
+             " Kyt v1.2 - Error ", MsgIcon::Critical);
+        result.outcome = GenerateOutcome::Refused;
+        result.description = "Fields the data does not have:";
+        for (const auto& name : unknown)
+            result.description += " " + name;
+        finish();
+        return result;
+    }
+    if (!compiled)
+        return fail(error);
+    if (data.rows.empty())
+        return fail("No student matches the selection; there is nothing to merge.");
+    progress(75);
+
+    if (!perStudent) {
+        if (!compiled->write(data, 0, data.rows.size(), output, error))
+            return fail(error);
+        result.files.push_back(output);
+    } else {
+        const int usn = data.column("USN");
+        const int name = data.column("Name");
+        std::map<std::string, int> taken;
+        for (size_t r = 0; r < data.rows.size(); ++r) {
+            const std::string stem = StudentFileName(usn >= 0 ? data.rows[r][static_cast<size_t>(usn)] : std::string(),
+                                                     name >= 0 ? data.rows[r][static_cast<size_t>(name)] : std::string());
+            // Names are compared without letter case: a shared folder on Windows would merge them.
+            const std::string key = QString::fromStdString(stem).toLower().toStdString();
+            const int seen = taken[key]++;
+            const std::string file = stem + (seen ? " (" + std::to_string(seen + 1) + ")" : std::string()) + ".docx";
+            const std::string path = (fs::path(output) / file).string();
+            if (!compiled->write(data, r, 1, path, error))
+                return fail(error);
+            result.files.push_back(path);
+        }
+    }
+    progress(80);
+
+    if (perStudent && options.pdf) {
+        // One batch for all files: LibreOffice starts once per share, not once per student.
+        std::string startError;
+        if (!converter)
+            converter = word::Application::start(startError);
+        std::vector<std::string> failures;
+        if (!converter || !word::Application::libreOfficeAvailable()) {
+            show(control, "No PDF copies were made: LibreOffice is not installed. The résumés were saved as .docx.",
+                 control.session.AppTitle, MsgIcon::Exclamation);
+        } else {
+            failures = converter->convertToPdf(result.files, output);
+            size_t failed = 0;
+            std::string first;
+            for (size_t i = 0; i < failures.size(); ++i) {
+                if (failures[i].empty()) {
+                    ++result.pdfs;
+                    continue;
+                }
+                if (failed++ == 0)
+                    first = fs::path(result.files[i]).filename().string() + ": " + failures[i];
+            }
+            if (failed > 0)
+                show(control,
+                     std::to_string(failed) + " of " + std::to_string(failures.size()) +
+                         " PDF copies could not be made. The first: " + first,
+                     control.session.AppTitle, MsgIcon::Exclamation);
+        }
+    }
+    show(control, " The generated resumes were saved at " + output, "Success.", MsgIcon::Information);
+    progress(87);
+    result.outcome = GenerateOutcome::Written;
+    result.output = output;
+
+    finish();
+    return result;
+}
+
+}  // namespace kyt

@@ -1,0 +1,181 @@
+#include "merge/ui/formatfile.h"
+
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFileSystemModel>
+#include <QStorageInfo>
+
+#include "shell/ui/window_registration.h"
+#include "ui_formatfile.h"
+
+namespace kyt {
+
+namespace {
+
+QString Q(const std::string& text)
+{
+    return QString::fromStdString(text);
+}
+
+// The save dialog of the generator; it does not ask before replacing a file.
+std::string askOutputFile(QWidget* parent, const std::string& title)
+{
+    QString chosen = QFileDialog::getSaveFileName(parent, Q(title), QString(), "Microsoft Word (*.docx)", nullptr,
+                                                  QFileDialog::DontConfirmOverwrite);
+    if (!chosen.isEmpty() && QFileInfo(chosen).suffix().isEmpty())
+        chosen += ".docx";
+    return chosen.toStdString();
+}
+
+}  // namespace
+
+FormatFile::FormatFile(Control& control, GenerateHooks hooks, QWidget* parent)
+    : QWidget(parent),
+      ui(std::make_unique<Ui::FormatFile>()),
+      control_(control),
+      hooks_(std::move(hooks)),
+      folders_(new QFileSystemModel(this))
+{
+    ui->setupUi(this);
+    setAttribute(Qt::WA_DeleteOnClose);
+    if (!hooks_.AskOutputFile)
+        hooks_.AskOutputFile = [this](const std::string& title, const std::string&) { return askOutputFile(this, title); };
+
+    folders_->setFilter(QDir::AllDirs | QDir::NoDotAndDotDot);
+    folders_->setRootPath(QDir::rootPath());
+    ui->Dir1->setModel(folders_);
+    for (int column = 1; column < folders_->columnCount(); ++column)
+        ui->Dir1->hideColumn(column);
+    for (const QStorageInfo& volume : QStorageInfo::mountedVolumes()) {
+        if (volume.isValid() && ui->Drive1->findData(volume.rootPath()) < 0)
+            ui->Drive1->addItem(volume.rootPath(), volume.rootPath());
+    }
+
+    connect(ui->Drive1, &QComboBox::activated, this, &FormatFile::Drive1_Change);
+    connect(ui->Dir1->selectionModel(), &QItemSelectionModel::currentChanged, this, &FormatFile::Dir1_Change);
+    connect(ui->File1, &QListWidget::itemDoubleClicked, this, &FormatFile::File1_DblClick);
+    connect(ui->Command1, &QPushButton::clicked, this, &FormatFile::Command1_Click);
+    connect(ui->Command2, &QPushButton::clicked, this, &FormatFile::Command2_Click);
+    connect(ui->Command3, &QPushButton::clicked, this, &FormatFile::Command3_Click);
+    connect(ui->Command4, &QPushButton::clicked, this, &FormatFile::Command4_Click);
+    connect(ui->Check1, &QCheckBox::toggled, this, [this](bool on) {
+        ui->Text1->setEnabled(on);
+        ui->Command4->setEnabled(on);
+        ui->Check2->setEnabled(on);
+    });
+    Form_Load();
+}
+
+FormatFile::~FormatFile() = default;
+
+FormatFile* FormatFile::open(Control& control, GenerateHooks hooks)
+{
+    auto* window = new FormatFile(control, std::move(hooks));
+    window->setObjectName("FormatFile");
+    registerWindow(control, "FormatFile", window, true);
+    window->show();
+    window->raise();
+    window->activateWindow();
+    return window;
+}
+
+void FormatFile::Form_Load()
+{
+    setWindowTitle(Q(control_.session.AppTitle + " -  Locate the target format file"));
+    const QString last = Q(control_.config.LastFormatFolder);
+    // A remembered folder that no longer exists leaves the lists at the current folder.
+    QString start = QDir::currentPath();
+    if (!last.isEmpty() && QFileInfo(last).isDir())
+        start = last;
+    ui->Drive1->setCurrentIndex(std::max(0, ui->Drive1->findData(QStorageInfo(start).rootPath())));
+    goToFolder(start);
+}
+
+QString FormatFile::folder() const
+{
+    const QModelIndex index = ui->Dir1->currentIndex();
+    return index.isValid() ? folders_->filePath(index) : QString();
+}
+
+void FormatFile::goToFolder(const QString& path)
+{
+    const QModelIndex index = folders_->index(QDir::cleanPath(path));
+    if (!index.isValid())
+        return;
+    ui->Dir1->setCurrentIndex(index);
+    ui->Dir1->scrollTo(index);
+    Dir1_Change();
+}
+
+void FormatFile::Drive1_Change(int index)
+{
+    goToFolder(ui->Drive1->itemData(index).toString());
+}
+
+void FormatFile::Dir1_Change()
+{
+    ui->File1->clear();
+    const QDir dir(folder());
+    for (const QString& name : dir.entryList({"*.doc*"}, QDir::Files | QDir::Readable, QDir::Name | QDir::IgnoreCase)) {
+        // Word leaves owner files (~$name.docx) beside open documents; they are not formats.
+        if (!name.startsWith("~$"))
+            ui->File1->addItem(name);
+    }
+}
+
+void FormatFile::File1_DblClick(QListWidgetItem*)
+{
+    Command1_Click();
+}
+
+void FormatFile::tell(const std::string& text)
+{
+    if (control_.session.Messages)
+        control_.session.Messages->show(text, "", MsgIcon::None, MsgButtons::OK);
+}
+
+void FormatFile::Command1_Click()
+{
+    QListWidgetItem* item = ui->File1->currentItem();
+    if (!item || !item->isSelected()) {
+        tell("Please select a file");
+        return;
+    }
+    GenerateOptions options;
+    if (ui->Check1->isChecked()) {
+        if (ui->Text1->text().isEmpty() || !QFileInfo(ui->Text1->text()).isDir()) {
+            tell("Please choose an existing folder for the students' files");
+            return;
+        }
+        options.perStudentFolder = ui->Text1->text().toStdString();
+        options.pdf = ui->Check2->isChecked();
+    }
+    hide();
+    control_.config.LastFormatFolder = folder().toStdString();
+    result_ = GenerateResumes(control_, folder().toStdString(), item->text().toStdString(), hooks_, options);
+    close();
+}
+
+void FormatFile::Command2_Click()
+{
+    close();
+}
+
+void FormatFile::Command3_Click()
+{
+    tell(std::string("For generating resumes, a file must be prepared by the user, ") + "\r\n" +
+         "which contains the target company's resume format and the required fields filled using CTRL+F9 and the "
+         "name of the field in the database." +
+         "\r\n" + "Without this file, resumes cannot be generated." + "\r\n\r\n" +
+         "Please refer to the Kyt user manual under 'Generating Resumes' section for further help.");
+}
+
+void FormatFile::Command4_Click()
+{
+    const QString chosen = QFileDialog::getExistingDirectory(this, "Folder for the students' files", ui->Text1->text());
+    if (!chosen.isEmpty())
+        ui->Text1->setText(chosen);
+}
+
+}  // namespace kyt

@@ -1,0 +1,55 @@
+#pragma once
+// The target format window: the officer picks the company's format document (and, if wanted, a folder
+// for one file per student); OK runs the résumé generator and the window goes.
+
+#include <QWidget>
+#include <memory>
+
+#include "merge/generate_resumes.h"
+#include "shell/control.h"
+
+class QFileSystemModel;
+class QListWidgetItem;
+
+namespace Ui {
+class FormatFile;
+}
+
+namespace kyt {
+
+class FormatFile : public QWidget {
+    Q_OBJECT
+
+public:
+    // `hooks` connect the generator to the main menu and the query results window; an empty
+    // AskOutputFile is replaced by the save dialog.
+    FormatFile(Control& control, GenerateHooks hooks, QWidget* parent = nullptr);
+    ~FormatFile() override;
+
+    // Shows a new target format window (it is unloaded after each use) and registers it.
+    static FormatFile* open(Control& control, GenerateHooks hooks);
+
+    QString folder() const;
+    const GenerateResult& lastResult() const { return result_; }
+
+    void Drive1_Change(int index);
+    void Dir1_Change();
+    void File1_DblClick(QListWidgetItem* item);
+    void Command1_Click();
+    void Command2_Click();
+    void Command3_Click();
+    void Command4_Click();
+
+private:
+    void Form_Load();
+    void goToFolder(const QString& path);
+    void tell(const std::string& text);
+
+    std::unique_ptr<Ui::FormatFile> ui;
+    Control& control_;
+    GenerateHooks hooks_;
+    QFileSystemModel* folders_;
+    GenerateResult result_;
+};
+
+}  // namespace kyt

@@ -1,0 +1,391 @@
+// The journal a database keeps follows the disk it is on: a write-ahead log on a local disk, the
+// rollback journal on a network share. Every failure path works the same in both.
+
+#include <gtest/gtest.h>
+#include <linux/magic.h>
+#include <signal.h>
+#include <sqlite3.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "db/storage.h"
+#include "seed.h"
+#include "support/db_faults.h"
+#include "support/file_size_limit.h"
+
+namespace kyt::test {
+namespace {
+
+namespace fs = std::filesystem;
+using db::Database;
+using db::Failure;
+using db::JournalMode;
+using db::Road;
+
+std::string text(Database& database, const std::string& sql)
+{
+    db::Recordset rs;
+    Failure failure;
+    EXPECT_TRUE(database.query(sql, rs, failure)) << sql << "\n" << failure.description;
+    return rs.isEOF() ? std::string() : rs.field(0).toText();
+}
+
+long students(Database& database)
+{
+    return std::stol(text(database, "SELECT count(*) FROM Personal"));
+}
+
+void write(Database& database, const std::string& sql)
+{
+    Failure failure;
+    EXPECT_TRUE(database.exec(sql, failure)) << sql << "\n" << failure.description;
+}
+
+// The file format's own record of the mode: bytes 18 and 19 of the header are 2 for a write-ahead log.
+int headerVersion(const std::string& path)
+{
+    return static_cast<unsigned char>(readFile(path).at(18));
+}
+
+uintmax_t sizeOrZero(const std::string& path)
+{
+    std::error_code ec;
+    const uintmax_t size = fs::file_size(path, ec);
+    return ec ? 0 : size;
+}
+
+struct Raw {
+    sqlite3* db = nullptr;
+    explicit Raw(const std::string& path) { sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr); }
+    ~Raw() { sqlite3_close_v2(db); }
+    bool run(const char* sql) { return sqlite3_exec(db, sql, nullptr, nullptr, nullptr) == SQLITE_OK; }
+};
+
+struct FileSystemCase {
+    const char* name;
+    uint64_t type;
+    JournalMode mode;
+    const char* because;  // in the reason
+};
+
+// One database opened on one file system after another: each open switches it to the journal its
+// file system calls for, in both directions, and the students stay.
+TEST(JournalChoice, FollowsTheFileSystemOfTheDatabase)
+{
+    const FileSystemCase cases[] = {
+        {"nfs", NFS_SUPER_MAGIC, JournalMode::Rollback, "network share (nfs)"},
+        {"ext4", EXT4_SUPER_MAGIC, JournalMode::WriteAheadLog, "local disk (ext4)"},
+        {"smb", SMB_SUPER_MAGIC, JournalMode::Rollback, "network share (smb)"},
+        {"xfs", XFS_SUPER_MAGIC, JournalMode::WriteAheadLog, "local disk (xfs)"},
+        {"cifs", CIFS_SUPER_MAGIC, JournalMode::Rollback, "network share (cifs)"},
+        {"btrfs", BTRFS_SUPER_MAGIC, JournalMode::WriteAheadLog, "local disk (btrfs)"},
+        {"smb2", SMB2_SUPER_MAGIC, JournalMode::Rollback, "network share (smb2)"},
+        {"tmpfs", TMPFS_MAGIC, JournalMode::WriteAheadLog, "local disk (tmpfs)"},
+        {"fuse", FUSE_SUPER_MAGIC, JournalMode::Rollback, "network share (fuse)"},
+        {"overlay", OVERLAYFS_SUPER_MAGIC, JournalMode::WriteAheadLog, "local disk (overlay)"},
+        {"9p", V9FS_MAGIC, JournalMode::Rollback, "network share (9p)"},
+        {"f2fs", F2FS_SUPER_MAGIC, JournalMode::WriteAheadLog, "local disk (f2fs)"},
+        {"ceph", CEPH_SUPER_MAGIC, JournalMode::Rollback, "network share (ceph)"},
+        {"vfat", MSDOS_SUPER_MAGIC, JournalMode::WriteAheadLog, "local disk (vfat)"},
+        {"afs", AFS_SUPER_MAGIC, JournalMode::Rollback, "network share (afs)"},
+        {"exfat", EXFAT_SUPER_MAGIC, JournalMode::WriteAheadLog, "local disk (exfat)"},
+        {"kafs", AFS_FS_MAGIC, JournalMode::Rollback, "network share (afs)"},
+        {"nilfs", NILFS_SUPER_MAGIC, JournalMode::WriteAheadLog, "local disk (nilfs2)"},
+        {"coda", CODA_SUPER_MAGIC, JournalMode::Rollback, "network share (coda)"},
+        {"ncp", NCP_SUPER_MAGIC, JournalMode::Rollback, "network share (ncpfs)"},
+        {"ocfs2", OCFS2_SUPER_MAGIC, JournalMode::Rollback, "network share (ocfs2)"},
+        {"lustre", 0x0BD00BD0, JournalMode::Rollback, "network share (lustre)"},
+        {"gpfs", 0x47504653, JournalMode::Rollback, "network share (gpfs)"},
+        {"gfs2", 0x01161970, JournalMode::Rollback, "network share (gfs2)"},
+        {"vboxsf", 0x786F4256, JournalMode::Rollback, "network share (vboxsf)"},
+        {"zfs", 0x2FC12FC1, JournalMode::WriteAheadLog, "local disk (zfs)"},
+        {"unknown", 0x12345678, JournalMode::Rollback, "(type 0x12345678) that Kyt does not know to be a local disk"},
+    };
+    TempDir dir;
+    const std::string path = makeDatabase(dir);
+    int stored = 0;
+    for (const FileSystemCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        FakeFileSystem fileSystem(c.type);
+        Failure failure;
+        auto db = Database::open(path, Road::Connector, failure);
+        ASSERT_TRUE(db) << failure.description;
+        EXPECT_EQ(db->storage().mode, c.mode);
+        EXPECT_NE(db->storage().reason.find(c.because), std::string::npos) << db->storage().reason;
+        EXPECT_TRUE(db->storage().warning.empty()) << db->storage().warning;
+        const bool wal = c.mode == JournalMode::WriteAheadLog;
+        EXPECT_EQ(text(*db, "PRAGMA journal_mode"), wal ? "wal" : "delete");
+        EXPECT_EQ(text(*db, "PRAGMA synchronous"), "2");  // full
+        EXPECT_EQ(headerVersion(path), wal ? 2 : 1);
+
+        char usn[16];
+        std::snprintf(usn, sizeof usn, "1QP22CS%03d", ++stored);
+        write(*db, personalInsert({.usn = usn}));
+        EXPECT_EQ(students(*db), stored);
+    }
+}
+
+TEST(JournalChoice, AFileSystemThatCannotBeToldKeepsTheRollbackJournal)
+{
+    TempDir dir;
+    const std::string path = makeDatabase(dir);
+    const db::FileSystemProbe previous =
+        db::setFileSystemProbe([](const std::string&, uint64_t&) { return false; });
+    Failure failure;
+    auto db = Database::open(path, Road::Connector, failure);
+    db::setFileSystemProbe(previous);
+    ASSERT_TRUE(db) << failure.description;
+    EXPECT_EQ(db->storage().mode, JournalMode::Rollback);
+    EXPECT_NE(db->storage().reason.find("could not be identified"), std::string::npos) << db->storage().reason;
+    EXPECT_EQ(text(*db, "PRAGMA journal_mode"), "delete");
+}
+
+// An officer moves the database (with its log, as a copy taken while Kyt had it open) from the local
+// disk to the office share: it opens with the rollback journal, and nothing of the log is lost.
+TEST(JournalChoice, ADatabaseMovedToANetworkFolderOpensWithTheRollbackJournal)
+{
+    TempDir dir;
+    const std::string local = makeDatabase(dir);
+    fs::create_directory(dir.path() / "share");
+    const std::string moved = dir.file("share/kyt.db");
+    FakeFileSystem share(dir.file("share"), NFS_SUPER_MAGIC);
+
+    Failure failure;
+    auto before = Database::open(local, Road::Connector, failure);
+    ASSERT_TRUE(before) << failure.description;
+    ASSERT_EQ(before->storage().mode, JournalMode::WriteAheadLog) << before->storage().reason;
+    write(*before, personalInsert({.usn = "1QP22CS001"}));
+    write(*before, personalInsert({.usn = "1QP22CS002"}));
+    ASSERT_GT(sizeOrZero(local + "-wal"), 0u);  // the students are in the log, not yet in the file
+    fs::copy_file(local, moved);
+    fs::copy_file(local + "-wal", moved + "-wal");
+    before.reset();
+
+    auto after = Database::open(moved, Road::Connector, failure);
+    ASSERT_TRUE(after) << failure.description;
+    EXPECT_EQ(after->storage().mode, JournalMode::Rollback);
+    EXPECT_NE(after->storage().reason.find("network share (nfs)"), std::string::npos) << after->storage().reason;
+    EXPECT_EQ(text(*after, "PRAGMA journal_mode"), "delete");
+    EXPECT_EQ(headerVersion(moved), 1);
+    EXPECT_FALSE(fs::exists(moved + "-wal"));
+    EXPECT_EQ(students(*after), 2);
+    EXPECT_EQ(text(*after, "PRAGMA integrity_check"), "ok");
+}
+
+// Another program has the database open in write-ahead-log mode: the log cannot be ended, the
+// database still opens, and the officer is told what to do. Once the other program is gone, it is
+// switched.
+TEST(JournalChoice, AWriteAheadLogOnAShareInUseStaysAndTheOfficerIsTold)
+{
+    TempDir dir;
+    const std::string path = makeDatabase(dir);
+    {
+        Failure failure;
+        auto local = Database::open(path, Road::Connector, failure);
+        ASSERT_TRUE(local) << failure.description;
+        ASSERT_EQ(local->storage().mode, JournalMode::WriteAheadLog);
+    }
+    auto other = std::make_unique<Raw>(path);
+    ASSERT_TRUE(other->run("SELECT count(*) FROM Personal"));
+
+    FakeFileSystem share(NFS_SUPER_MAGIC);
+    Failure failure;
+    auto db = Database::open(path, Road::Connector, failure);
+    ASSERT_TRUE(db) << failure.description;
+    EXPECT_EQ(db->storage().mode, JournalMode::WriteAheadLog);
+    const std::string& warning = db->storage().warning;
+    EXPECT_NE(warning.find(path), std::string::npos) << warning;
+    EXPECT_NE(warning.find("could not switch it to the rollback journal"), std::string::npos) << warning;
+    EXPECT_NE(warning.find("(nfs, not a local disk)"), std::string::npos) << warning;
+    write(*db, personalInsert({.usn = "1QP22CS001"}));
+    db.reset();
+
+    other.reset();
+    db = Database::open(path, Road::Connector, failure);
+    ASSERT_TRUE(db) << failure.description;
+    EXPECT_EQ(db->storage().mode, JournalMode::Rollback);
+    EXPECT_TRUE(db->storage().warning.empty());
+    EXPECT_EQ(students(*db), 1);
+}
+
+// An officer copies kyt.db alone as a backup: after a checkpoint the copy holds every student.
+TEST(Checkpoint, EmptiesTheLogIntoTheDatabaseFile)
+{
+    TempDir dir;
+    const std::string path = makeDatabase(dir);
+    FakeFileSystem disk(EXT4_SUPER_MAGIC);
+    Failure failure;
+    std::unique_ptr<Database> db = Database::open(path, Road::Connector, failure);
+    ASSERT_TRUE(db) << failure.description;
+    Database& database = *db;
+    write(database, personalInsert({.usn = "1QP22CS001"}));
+    ASSERT_GT(sizeOrZero(path + "-wal"), 0u);
+
+    ASSERT_TRUE(database.checkpoint(failure)) << failure.description;
+    EXPECT_EQ(sizeOrZero(path + "-wal"), 0u);
+    fs::copy_file(path, dir.file("backup.db"));
+    {
+        auto backup = Database::open(dir.file("backup.db"), Road::Connector, failure);
+        ASSERT_TRUE(backup) << failure.description;
+        EXPECT_EQ(students(*backup), 1);
+    }
+
+    // Inside a transaction there is nothing whole to write: refused, and the transaction goes on.
+    ASSERT_TRUE(database.begin(failure));
+    write(database, personalInsert({.usn = "1QP22CS002"}));
+    EXPECT_FALSE(database.checkpoint(failure));
+    EXPECT_TRUE(database.inTransaction());
+    ASSERT_TRUE(database.commit(failure)) << failure.description;
+
+    // Closing does the same, even while another program keeps the database open.
+    Raw other(path);
+    ASSERT_TRUE(other.run("SELECT count(*) FROM Personal"));
+    ASSERT_GT(sizeOrZero(path + "-wal"), 0u);
+    db.reset();
+    EXPECT_EQ(sizeOrZero(path + "-wal"), 0u);
+}
+
+TEST(Checkpoint, AReaderInTheMiddleOfAReadMakesItWaitThenSayTheDatabaseIsLocked)
+{
+    TempDir dir;
+    const std::string path = makeDatabase(dir);
+    FakeFileSystem disk(EXT4_SUPER_MAGIC);
+    Failure failure;
+    auto db = Database::open(path, Road::Connector, failure);
+    ASSERT_TRUE(db) << failure.description;
+    write(*db, personalInsert({.usn = "1QP22CS001"}));
+    db->setBusyTimeout(100);
+    DatabaseLock reader(path, DatabaseLock::Kind::Read);
+    ASSERT_TRUE(reader.held());
+    EXPECT_FALSE(db->checkpoint(failure));
+    EXPECT_NE(failure.description.find("locked"), std::string::npos) << failure.description;
+    reader.release();
+    EXPECT_TRUE(db->checkpoint(failure)) << failure.description;
+    EXPECT_EQ(sizeOrZero(path + "-wal"), 0u);
+}
+
+struct Mode {
+    const char* name;
+    uint64_t fileSystem;
+    JournalMode mode;
+};
+
+class InEachJournal : public DatabaseTest, public ::testing::WithParamInterface<Mode> {
+protected:
+    void SetUp() override
+    {
+        DatabaseTest::SetUp();
+        fileSystem = std::make_unique<FakeFileSystem>(GetParam().fileSystem);
+        ASSERT_EQ(openDb()->storage().mode, GetParam().mode);
+    }
+    bool wal() const { return GetParam().mode == JournalMode::WriteAheadLog; }
+
+    std::unique_ptr<FakeFileSystem> fileSystem;
+};
+
+TEST_P(InEachJournal, ALockHeldElsewhereFailsClearlyInsteadOfHanging)
+{
+    DatabaseLock other(path);
+    ASSERT_TRUE(other.held());
+
+    auto waiter = openDb();
+    waiter->setBusyTimeout(100);
+    Failure failure;
+    EXPECT_FALSE(waiter->begin(failure));
+    EXPECT_NE(failure.description.find("locked"), std::string::npos) << failure.description;
+    EXPECT_NE(failure.description.find(path), std::string::npos) << failure.description;
+    EXPECT_FALSE(waiter->exec(personalInsert({.usn = "1QP22CS002"}), failure));
+    EXPECT_FALSE(waiter->inTransaction());
+
+    other.release();
+    EXPECT_TRUE(waiter->exec(personalInsert({.usn = "1QP22CS002"}), failure)) << failure.description;
+}
+
+// The commit is where a student becomes durable; one that cannot happen is rolled back and told.
+// With the rollback journal a reader in the middle of a read keeps the commit from taking the file;
+// the write-ahead log lets readers be, so there the log is kept from growing, as on a full disk.
+TEST_P(InEachJournal, ACommitThatCannotHappenIsRolledBackAndReported)
+{
+    db::DataConnector connector;
+    ASSERT_EQ(connector.ConnectToDataBase("placement", "", path), 2) << connector.ErrDesc;
+    connector.GetCurrentConnection()->setBusyTimeout(100);
+    connector.BeginTransaction();
+    ASSERT_EQ(connector.exec(personalInsert({.usn = "1QP22CS001"})), -13);
+    {
+        std::unique_ptr<DatabaseLock> reader;
+        std::unique_ptr<FileSizeLimit> limit;
+        if (wal()) {
+            limit = std::make_unique<FileSizeLimit>(sizeOrZero(path + "-wal") + 100);
+            ASSERT_TRUE(limit->active());
+        } else {
+            reader = std::make_unique<DatabaseLock>(path, DatabaseLock::Kind::Read);
+            ASSERT_TRUE(reader->held());
+        }
+        connector.EndTransaction();
+    }
+    EXPECT_TRUE(connector.CommitFailed());
+    EXPECT_NE(connector.ErrNo, 0);
+    EXPECT_NE(connector.ErrDesc.find(path), std::string::npos) << connector.ErrDesc;
+    EXPECT_NE(connector.ErrDesc.find(wal() ? "could not be read or written" : "locked"), std::string::npos)
+        << connector.ErrDesc;
+    EXPECT_FALSE(connector.GetCurrentConnection()->inTransaction());
+    EXPECT_EQ(students(*openDb()), 0);
+
+    // The next student goes in as usual.
+    connector.BeginTransaction();
+    ASSERT_EQ(connector.exec(personalInsert({.usn = "1QP22CS002"})), -13);
+    connector.EndTransaction();
+    EXPECT_FALSE(connector.CommitFailed()) << connector.ErrDesc;
+    EXPECT_EQ(students(*openDb()), 1);
+}
+
+TEST_P(InEachJournal, AProcessKilledMidTransactionLeavesTheLastCommittedState)
+{
+    {
+        auto db = openDb();
+        run(*db, personalInsert({.usn = "1QP22CS000", .name = "Committed"}));
+    }
+    pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        // A small page cache makes the engine write changed pages out before the commit (into the
+        // file with the journal keeping the old ones, or into the log), so the kill leaves them there.
+        Failure failure;
+        auto db = Database::open(path, Road::Connector, failure);
+        if (!db || !db->exec("PRAGMA cache_size = 5", failure) || !db->begin(failure))
+            _exit(2);
+        for (int i = 1; i <= 400; ++i) {
+            char usn[16];
+            std::snprintf(usn, sizeof usn, "1QP22CS%03d", i);
+            if (!db->exec(personalInsert({.usn = usn, .hobbies = std::string(240, 'h'), .eca = std::string(240, 'e')}),
+                          failure))
+                _exit(3);
+        }
+        if (!db->exec("UPDATE Personal SET Name = 'Changed' WHERE USN = '1QP22CS000'", failure))
+            _exit(5);
+        kill(getpid(), SIGKILL);
+        _exit(4);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFSIGNALED(status)) << "child ended with " << WEXITSTATUS(status);
+    // The kill came mid-transaction, with its pages written out.
+    if (wal())
+        ASSERT_GT(sizeOrZero(path + "-wal"), 100000u);
+    else
+        ASSERT_TRUE(fs::exists(path + "-journal"));
+
+    auto db = openDb();
+    EXPECT_EQ(column(*db, "SELECT Name FROM Personal", "Name"), std::vector<std::string>{"Committed"});
+    EXPECT_EQ(text(*db, "PRAGMA integrity_check"), "ok");
+}
+
+INSTANTIATE_TEST_SUITE_P(Journals, InEachJournal,
+                         ::testing::Values(Mode{"RollbackJournal", NFS_SUPER_MAGIC, JournalMode::Rollback},
+                                           Mode{"WriteAheadLog", EXT4_SUPER_MAGIC, JournalMode::WriteAheadLog}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace kyt::test

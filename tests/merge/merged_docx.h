@@ -1,0 +1,34 @@
+#pragma once
+// Reading back what the merge wrote: its parts, the text of the body as the reader sees it, and the
+// checks every merged document must pass whatever its template.
+
+#include <gtest/gtest.h>
+
+#include <pugixml.hpp>
+
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace kyt::test {
+
+struct MergedDocx {
+    explicit MergedDocx(const std::string& path);
+
+    std::map<std::string, std::string> parts;  // every entry, by name
+    bool ok = false;
+    const std::string& part(const std::string& name) const;
+    // The text of the main part: every w:t and w:instrText, paragraphs ended with '\n'.
+    std::string bodyText() const;
+    int sectionCount() const;  // w:sectPr elements in the body
+
+private:
+    std::string bytes_;
+};
+
+// Well-formed parts, unique drawing and bookmark ids, every relationship target present, every part
+// with a content type. Adds a failure for each fault found.
+void expectValidPackage(const MergedDocx& docx);
+
+}  // namespace kyt::test
