@@ -58,7 +58,7 @@ int main(int argc, char** argv)
         return hooks;
     };
     program.setOpener("Command2", [&program, generatorHooks] { kyt::FormatFile::open(program.control(), generatorHooks()); });
-    kyt::Form4::setOpener("Command2", [&program, generatorHooks](kyt::Form4&) {
+    kyt::Form4::setOpener(program.control(), "Command2", [&program, generatorHooks](kyt::Form4&) {
         kyt::FormatFile::open(program.control(), generatorHooks());
     });
     program.setOpener("Command3", [&program] { kyt::Form5::open(program.control()); });
