@@ -10,6 +10,8 @@
 #include "merge/ui/formatfile.h"
 #include "query/ui/form3.h"
 #include "query/ui/form4.h"
+#include "query/ui/form6.h"
+#include "query/ui/save_to_file.h"
 #include "shell/ui/firstform.h"
 #include "shell/product.h"
 #include "shell/ui/program.h"
@@ -62,6 +64,11 @@ int main(int argc, char** argv)
         kyt::FormatFile::open(program.control(), generatorHooks());
     });
     program.setOpener("Command3", [&program] { kyt::Form5::open(program.control()); });
+    kyt::Form4::setOpener(program.control(), "Command3", [&program](kyt::Form4& results) {
+        kyt::SaveResultsToFile(program.control(), results);
+    });
+    kyt::Form4::setOpener(program.control(), "Command4",
+                          [&program](kyt::Form4& results) { kyt::Form6::open(program.control(), results); });
     kyt::Form5::branchesChanged = [&program] {
         if (auto* query = qobject_cast<kyt::Form3*>(kyt::findWindow(program.control(), "Form3")))
             query->reloadBranches();

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QDate>
 #include <filesystem>
 
 #include "db/seed.h"
@@ -23,7 +24,9 @@ protected:
         ASSERT_TRUE(writer) << failure.description;
         for (const auto& [usn, name, obtained] : {std::tuple{"1QP22EC001", "Ravi", 81}, std::tuple{"1QP22CS002", "Mala", 60},
                                                   std::tuple{"1QP22CS001", "Asha, R", 70}}) {
-            ASSERT_TRUE(writer->exec(personalInsert({.usn = usn, .name = name}), failure)) << failure.description;
+            const std::string born = QDate::currentDate().addYears(-20).addDays(-100).toString("dd-MM-yyyy").toStdString();
+            ASSERT_TRUE(writer->exec(personalInsert({.usn = usn, .name = name, .dob = born}), failure))
+                << failure.description;
             for (int level = 3; level <= 8; ++level)
                 ASSERT_TRUE(writer->exec(marksInsert(usn, level, obtained, 100), failure)) << failure.description;
         }
@@ -66,8 +69,11 @@ TEST_F(CliSave, WritesEveryFormatAsTheWindowDoes)
     EXPECT_EQ(tables(ranked), 1u) << "without the USN no branch is told";
 
     const std::string txt = dir.file("list.txt");
-    ASSERT_EQ(save("--rank USN --ascending --columns USN --delimiter SemiColon --no-title --out '" + txt + "'"), 0);
-    EXPECT_EQ(readFile(txt), "\r\n\r\nUSN;\r\n1QP22CS001;\r\n1QP22CS002;\r\n\f\r\nUSN;\r\n1QP22EC001;\r\n");
+    // The save query works the age out again, in whole years.
+    ASSERT_EQ(save("--rank USN --ascending --age --columns USN,age --delimiter SemiColon --no-title --out '" + txt + "'"),
+              0);
+    EXPECT_EQ(readFile(txt),
+              "\r\n\r\nUSN;Age;\r\n1QP22CS001;20;\r\n1QP22CS002;20;\r\n\f\r\nUSN;Age;\r\n1QP22EC001;20;\r\n");
 
     const std::string csv = dir.file("list.csv");
     ASSERT_EQ(save("--rank USN --ascending --out '" + csv + "'"), 0);
