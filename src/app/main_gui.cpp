@@ -60,16 +60,17 @@ int main(int argc, char** argv)
         return hooks;
     };
     program.setOpener("Command2", [&program, generatorHooks] { kyt::FormatFile::open(program.control(), generatorHooks()); });
-    kyt::Form4::setOpener("Command2", [&program, generatorHooks](kyt::Form4&) {
+    kyt::Form4::setOpener(program.control(), "Command2", [&program, generatorHooks](kyt::Form4&) {
         kyt::FormatFile::open(program.control(), generatorHooks());
     });
     program.setOpener("Command3", [&program] { kyt::Form5::open(program.control()); });
-    kyt::Form4::setOpener("Command3", [&program](kyt::Form4& results) {
+    kyt::Form4::setOpener(program.control(), "Command3", [&program](kyt::Form4& results) {
         kyt::SaveResultsToFile(program.control(), results);
     });
-    kyt::Form4::setOpener("Command4", [&program](kyt::Form4& results) { kyt::Form6::open(program.control(), results); });
-    kyt::Form5::branchesChanged = [] {
-        if (auto* query = qobject_cast<kyt::Form3*>(kyt::findWindow("Form3")))
+    kyt::Form4::setOpener(program.control(), "Command4",
+                          [&program](kyt::Form4& results) { kyt::Form6::open(program.control(), results); });
+    kyt::Form5::branchesChanged = [&program] {
+        if (auto* query = qobject_cast<kyt::Form3*>(kyt::findWindow(program.control(), "Form3")))
             query->reloadBranches();
     };
     QTimer::singleShot(0, &program, &kyt::Program::start);

@@ -30,6 +30,12 @@ bool WindowRegistry::contains(const std::string& name) const
     return std::any_of(entries_.begin(), entries_.end(), [&](const auto& e) { return e.first == name; });
 }
 
+void* WindowRegistry::find(const std::string& name) const
+{
+    auto it = std::find_if(entries_.begin(), entries_.end(), [&](const auto& e) { return e.first == name; });
+    return it == entries_.end() ? nullptr : it->second.window;
+}
+
 std::vector<std::string> WindowRegistry::closeAll()
 {
     std::vector<std::string> order;

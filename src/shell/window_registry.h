@@ -19,7 +19,7 @@ public:
     struct Entry {
         std::function<void()> close;    // runs the window's own close handling
         std::function<void()> destroy;  // lets go of the window at the end of the program; may be empty
-        const void* window = nullptr;   // identifies the window, so that a replaced one cannot remove its successor
+        void* window = nullptr;         // the window itself; also keeps a replaced one from removing its successor
     };
 
     WindowRegistry() = default;
@@ -34,6 +34,8 @@ public:
     // Removes `name` only while it still refers to `window`.
     void remove(const std::string& name, const void* window);
     bool contains(const std::string& name) const;
+    // The window registered under `name`, or null: the one way to find a loaded window.
+    void* find(const std::string& name) const;
 
     // Closes every loaded window: those of kCloseOrder in that order, then any others in the order
     // they were added. A failing close does not stop the others. Returns the names closed.

@@ -1,14 +1,13 @@
 #include "extract/ui/form1.h"
 
-#include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
 #include <QFileInfo>
-#include <QFileSystemModel>
 #include <QStorageInfo>
 
 #include "extract/batch_driver.h"
 #include "extract/ui/form2.h"
+#include "shell/ui/folder_list.h"
 #include "word/application.h"
 #include "shell/ui/window_registration.h"
 #include "ui_form1.h"
@@ -20,16 +19,11 @@ QString Q(const std::string& text) { return QString::fromStdString(text); }
 }  // namespace
 
 Form1::Form1(Control& control, QWidget* parent)
-    : QWidget(parent), ui(std::make_unique<Ui::Form1>()), control_(control), folders_(new QFileSystemModel(this))
+    : QWidget(parent), ui(std::make_unique<Ui::Form1>()), control_(control)
 {
     ui->setupUi(this);
     setAttribute(Qt::WA_DeleteOnClose);
-
-    folders_->setFilter(QDir::AllDirs | QDir::NoDotAndDotDot);
-    folders_->setRootPath(QDir::rootPath());
-    ui->Dir1->setModel(folders_);
-    for (int column = 1; column < folders_->columnCount(); ++column)
-        ui->Dir1->hideColumn(column);
+    folders_ = new FolderList(ui->Dir1);
 
     // Drives stand for the mounted volumes; the folder list shows the folders of the chosen one.
     for (const QStorageInfo& volume : QStorageInfo::mountedVolumes()) {
@@ -38,7 +32,7 @@ Form1::Form1(Control& control, QWidget* parent)
     }
 
     connect(ui->Drive1, &QComboBox::activated, this, &Form1::Drive1_Change);
-    connect(ui->Dir1->selectionModel(), &QItemSelectionModel::currentChanged, this, &Form1::Dir1_Change);
+    connect(folders_, &FolderList::currentChanged, this, &Form1::Dir1_Change);
     connect(ui->Command1, &QPushButton::clicked, this, &Form1::Command1_Click);
     connect(ui->Command2, &QPushButton::clicked, this, &Form1::Command2_Click);
 
@@ -60,15 +54,11 @@ Form1::~Form1() = default;
 
 Form1* Form1::open(Control& control)
 {
-    Form1* window = nullptr;
-    for (QWidget* widget : QApplication::topLevelWidgets()) {
-        auto* loaded = qobject_cast<Form1*>(widget);
-        if (loaded && !loaded->closed_)
-            window = loaded;
-    }
+    auto* window = static_cast<Form1*>(findWindow(control, "Form1"));
     if (!window) {
         window = new Form1(control);
         registerWindow(control, "Form1", window, true);
+        centreOnMainMenu(control, window);
     }
     window->show();
     window->raise();
@@ -82,12 +72,8 @@ Form2* Form1::statusWindow() const { return status_.data(); }
 
 void Form1::goToFolder(const QString& path)
 {
-    const QModelIndex index = folders_->index(QDir::cleanPath(path));
-    if (!index.isValid())
-        return;
-    ui->Dir1->setCurrentIndex(index);
-    ui->Dir1->scrollTo(index);
-    Dir1_Change();
+    if (folders_->showFolder(path))
+        Dir1_Change();
 }
 
 void Form1::fillPreview()
@@ -101,10 +87,10 @@ void Form1::fillPreview()
 
 void Form1::Dir1_Change()
 {
-    const QModelIndex index = ui->Dir1->currentIndex();
-    if (!index.isValid())
+    const QString path = folders_->currentPath();
+    if (path.isEmpty() || path == folder())
         return;
-    ui->Text1->setText(folders_->filePath(index));
+    ui->Text1->setText(path);
     fillPreview();
 }
 
@@ -143,6 +129,7 @@ void Form1::Command1_Click()
     Control* control = &control_;
     status->openExtractionWindow = [control] { open(*control); };
     registerWindow(control_, "Form2", status, true);
+    centreOnMainMenu(control_, status);
 
     hide();
     status->setRunning(true);
@@ -162,7 +149,8 @@ void Form1::Command2_Click() { close(); }
 void Form1::closeEvent(QCloseEvent* event)
 {
     control_.session.WordApp.reset();  // there may be no reader running
-    closed_ = true;
+    // Closed means unloaded: it goes at the next turn of the event loop, and a later open makes a fresh one.
+    control_.session.Windows.remove("Form1", this);
     event->accept();
 }
 

@@ -8,14 +8,13 @@
 
 #include "shell/control.h"
 
-class QFileSystemModel;
-
 namespace Ui {
 class Form1;
 }
 
 namespace kyt {
 
+class FolderList;
 class Form2;
 
 class Form1 : public QWidget {
@@ -46,10 +45,9 @@ private:
 
     std::unique_ptr<Ui::Form1> ui;
     Control& control_;
-    QFileSystemModel* folders_;
+    FolderList* folders_ = nullptr;
     QString drive_;
     QPointer<Form2> status_;
-    bool closed_ = false;  // closed, waiting to be deleted: a later open() makes a fresh window
 };
 
 }  // namespace kyt

@@ -40,9 +40,7 @@ constexpr int kEmailWidthTwips = 2800;
 
 Form4* Form4::get(Control& control)
 {
-    auto* window = qobject_cast<Form4*>(findWindow("Form4"));
-    if (window && &window->control_ != &control)
-        window = nullptr;
+    auto* window = qobject_cast<Form4*>(findWindow(control, "Form4"));
     if (!window) {
         window = new Form4(control);
         window->setObjectName("Form4");
@@ -53,10 +51,10 @@ Form4* Form4::get(Control& control)
     return window;
 }
 
-void Form4::setOpener(const QString& buttonName, std::function<void(Form4&)> opener)
+void Form4::setOpener(const Control& control, const QString& buttonName, std::function<void(Form4&)> opener)
 {
     openers()[buttonName] = std::move(opener);
-    if (auto* window = qobject_cast<Form4*>(findWindow("Form4")))
+    if (auto* window = qobject_cast<Form4*>(findWindow(control, "Form4")))
         window->enableOpeners();
 }
 

@@ -6,6 +6,7 @@
 
 #include "shell/configuration.h"
 #include "shell/startup.h"
+#include "shell/ui/window_registration.h"
 #include "ui_firstform.h"
 
 namespace kyt {
@@ -21,6 +22,7 @@ FirstForm::FirstForm(Control& control, QWidget* parent)
     connect(ui->Command2, &QPushButton::clicked, this, &FirstForm::Command2_Click);
     connect(ui->Command3, &QPushButton::clicked, this, &FirstForm::Command3_Click);
     connect(ui->Command1, &QPushButton::clicked, this, &FirstForm::Command1_Click);
+    registerMainMenu(control, this);
     Form_Load();
 }
 

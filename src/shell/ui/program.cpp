@@ -1,9 +1,13 @@
 #include "shell/ui/program.h"
 
+#include <QCoreApplication>
+#include <QEvent>
+
 #include "shell/configuration.h"
 #include "shell/ui/firstform.h"
 #include "shell/ui/frmsplash.h"
 #include "shell/ui/setinit.h"
+#include "shell/ui/window_registration.h"
 
 namespace kyt {
 
@@ -15,7 +19,9 @@ Program::Program(MessageService& messages, const std::string& configPath)
 
 Program::~Program()
 {
-    // Windows hold the state by reference: they go first, the state last.
+    // Windows hold the state by reference: they go first, the state last. Those closed at the end
+    // (unloaded, waiting for the event loop that has stopped) go now too.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     control_.session.Windows.destroyAll();
     mainMenu_.reset();
     setup_.reset();
@@ -44,6 +50,7 @@ void Program::showMainMenu()
         mainMenu_ = std::make_unique<FirstForm>(control_);
         for (const auto& [name, opener] : openers_)
             mainMenu_->setOpener(name, opener);
+        centreOnMainMenu(control_, mainMenu_.get());  // on the screen: it is the main menu
     }
     mainMenu_->show();
     mainMenu_->raise();
@@ -52,8 +59,10 @@ void Program::showMainMenu()
 
 void Program::showSetupWindow()
 {
-    if (!setup_)
+    if (!setup_) {
         setup_ = std::make_unique<setinit>(control_);
+        centreOnMainMenu(control_, setup_.get());
+    }
     setup_->show();
     setup_->raise();
     setup_->activateWindow();

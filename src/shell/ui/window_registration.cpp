@@ -1,7 +1,8 @@
 #include "shell/ui/window_registration.h"
 
-#include <QApplication>
+#include <QGuiApplication>
 #include <QPointer>
+#include <QScreen>
 #include <QWidget>
 
 namespace kyt {
@@ -23,24 +24,48 @@ void registerWindow(Control& control, const QString& name, QWidget* window, bool
                      [&control, key, window] { control.session.Windows.remove(key, window); });
 }
 
-QWidget* findWindow(const QString& name)
+void registerMainMenu(Control& control, QWidget* mainMenu)
 {
-    for (QWidget* window : QApplication::topLevelWidgets()) {
-        if (window->objectName() == name)
-            return window;
-    }
-    return nullptr;
+    // No close: the main menu's own close is what closes the others.
+    const std::string key = kMainMenuName;
+    control.session.Windows.add(key, {nullptr, nullptr, mainMenu});
+    QObject::connect(mainMenu, &QObject::destroyed,
+                     [&control, key, mainMenu] { control.session.Windows.remove(key, mainMenu); });
+}
+
+QWidget* findWindow(const Control& control, const QString& name)
+{
+    return static_cast<QWidget*>(control.session.Windows.find(name.toStdString()));
+}
+
+void centreOnMainMenu(const Control& control, QWidget* window)
+{
+    const QWidget* mainMenu = findWindow(control, kMainMenuName);
+    if (mainMenu == window)
+        mainMenu = nullptr;
+    QScreen* screen = mainMenu && mainMenu->isVisible() ? mainMenu->screen() : QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    const QRect free = screen->availableGeometry();
+    const QPoint centre = mainMenu && mainMenu->isVisible() ? mainMenu->frameGeometry().center() : free.center();
+    QRect placed(QPoint(0, 0), window->size());
+    placed.moveCenter(centre);
+    // Never off the screen's free area, so the title bar stays within reach.
+    placed.moveLeft(std::max(free.left(), std::min(placed.left(), free.right() - placed.width() + 1)));
+    placed.moveTop(std::max(free.top(), std::min(placed.top(), free.bottom() - placed.height() + 1)));
+    window->move(placed.topLeft());
 }
 
 QWidget* showWindow(Control& control, const QString& name, const std::function<QWidget*()>& make)
 {
-    QWidget* window = findWindow(name);
+    QWidget* window = findWindow(control, name);
     if (!window) {
         window = make ? make() : nullptr;
         if (!window)
             return nullptr;
         window->setObjectName(name);
         registerWindow(control, name, window, true);
+        centreOnMainMenu(control, window);
     }
     window->show();
     window->raise();

@@ -27,7 +27,7 @@ protected:
         menu = std::make_unique<FirstForm>(setup.control);
         menu->setOpener("Command3", [this] { Form5::open(setup.control); });
         click(menu.get(), "Command3");
-        form5 = qobject_cast<Form5*>(findWindow("Form5"));
+        form5 = qobject_cast<Form5*>(findWindow(setup.control, "Form5"));
     }
     ~AdminWindows() override
     {
@@ -91,7 +91,7 @@ TEST_F(AdminWindows, MarksWindowRetrievesAndUpdatesThroughItsControls)
 {
     student("1QP01CS007", {{5, 600, 1000}, {6, 700, 1000}});
     click(form5, "Command5");
-    auto* form7 = qobject_cast<Form7*>(findWindow("Form7"));
+    auto* form7 = qobject_cast<Form7*>(findWindow(setup.control, "Form7"));
     ASSERT_NE(form7, nullptr);
     type(form7, "Text1", "1qp01cs007");
     control<QComboBox>(form7, "Combo1")->setCurrentIndex(2);  // a valid USN: choosing a semester retrieves it

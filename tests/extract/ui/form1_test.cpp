@@ -13,6 +13,7 @@
 #include <filesystem>
 
 #include "extract/ui/form2.h"
+#include "shell/ui/window_registration.h"
 #include "support/extraction_fixture.h"
 #include "support/window_test.h"
 #include "word/application.h"
@@ -76,18 +77,27 @@ TEST_F(Form1Test, OpensAtTheLastFolderWithADisabledPreview)
     EXPECT_EQ(Form1::open(setup.control), window);
 }
 
-TEST_F(Form1Test, TheFolderListShowsTheFolderItOpensAt)
+TEST_F(Form1Test, TheFolderListShowsTheFolderItOpensAtOnceItsNeighboursAreRead)
 {
+    // Forty neighbours sorted before it: read in the background after the window opens, they push the
+    // chosen folder down and out of view unless the list brings it back.
+    for (int k = 0; k < 40; ++k)
+        fs::create_directory(dir.path() / ("aa" + std::to_string(10 + k)));
     Form1* window = Form1::open(setup.control);
     auto* folders = control<QTreeView>(window, "Dir1");
     const auto shown = [&] {
         const QModelIndex current = folders->currentIndex();
-        if (!current.isValid() || !folders->isExpanded(current.parent()))
-            return false;
-        return folders->viewport()->rect().intersects(folders->visualRect(current));
+        for (QModelIndex parent = current.parent(); parent.isValid(); parent = parent.parent()) {
+            if (!folders->isExpanded(parent))
+                return false;
+        }
+        // All read and sorted: the chosen folder comes last.
+        return current.isValid() && current.model()->rowCount(current.parent()) == 41 && current.row() == 40 &&
+               folders->viewport()->rect().contains(folders->visualRect(current));
     };
     EXPECT_TRUE(test::waitUntil(shown));
     EXPECT_EQ(folders->currentIndex().data().toString().toStdString(), "resumes");
+    EXPECT_EQ(control<QLineEdit>(window, "Text1")->text().toStdString(), folder.string());
 }
 
 TEST_F(Form1Test, StartRunsTheFolderAndTheStatusWindowLeadsOn)
@@ -139,11 +149,9 @@ TEST_F(Form1Test, BackReturnsToAFreshExtractionWindow)
     QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     ASSERT_EQ(setup.messages.messages().size(), 1u);
     EXPECT_EQ(setup.messages.last().text.rfind(" The resumes were extracted to ", 0), 0u);
-    Form1* fresh = nullptr;
-    for (QWidget* widget : QApplication::topLevelWidgets())
-        if (auto* form = qobject_cast<Form1*>(widget))
-            fresh = form;
+    auto* fresh = static_cast<Form1*>(findWindow(setup.control, "Form1"));
     ASSERT_NE(fresh, nullptr);
+    EXPECT_NE(fresh, window);
     EXPECT_TRUE(fresh->isVisible());
     EXPECT_EQ(control<QLineEdit>(fresh, "Text1")->text().toStdString(), folder.string());
 }

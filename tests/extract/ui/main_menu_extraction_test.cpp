@@ -11,6 +11,7 @@
 #include "extract/ui/form2.h"
 #include "shell/ui/firstform.h"
 #include "shell/ui/qt_message_service.h"
+#include "shell/ui/window_registration.h"
 #include "support/extraction_fixture.h"
 #include "word/application.h"
 #include "support/real_dialogs.h"
@@ -42,13 +43,7 @@ protected:
         for (QWidget* widget : QApplication::topLevelWidgets())
             delete widget;
     }
-    Form1* extractionWindow() const
-    {
-        for (QWidget* widget : QApplication::topLevelWidgets())
-            if (auto* form = qobject_cast<Form1*>(widget); form && form->isVisible())
-                return form;
-        return nullptr;
-    }
+    Form1* extractionWindow() const { return static_cast<Form1*>(findWindow(setup.control, "Form1")); }
 
     TempDir dir;
     ExtractionSetup setup{dir};

@@ -39,14 +39,14 @@ protected:
         state.config.DatabasePath = database;
         setBranches({"CS", "EC", "MCA"});
         test::storeStudents(database);
-        Form4::setOpener("Command2", [this](Form4&) { ++generateClicks; });
+        Form4::setOpener(state, "Command2", [this](Form4&) { ++generateClicks; });
         form = makeForm(2026);
     }
     void TearDown() override
     {
         form.reset();
         state.session.Windows.destroyAll();
-        Form4::setOpener("Command2", {});
+        Form4::setOpener(state, "Command2", {});
     }
 
     std::unique_ptr<Form3> makeForm(int year)
@@ -64,7 +64,7 @@ protected:
     template <class T = QWidget>
     T* the(const char* name) { return control<T>(form.get(), name); }
     void choose(const char* comboName, const QString& item) { the<QComboBox>(comboName)->setCurrentText(item); }
-    Form4* results() { return qobject_cast<Form4*>(findWindow("Form4")); }
+    Form4* results() { return qobject_cast<Form4*>(findWindow(state, "Form4")); }
     template <class T = QWidget>
     T* inResults(const char* name) { return control<T>(results(), name); }
     void retrieve() { test::click(form.get(), "Command2"); }
@@ -296,16 +296,16 @@ TEST_F(QueryWindows, MainMenuOpensOneCriteriaWindowAndCloseUnloadsIt)
     FirstForm menu(state);
     menu.setOpener("CancelButton", [this] { Form3::open(state); });
     test::click(&menu, "CancelButton");
-    QPointer<QWidget> opened = findWindow("Form3");
+    QPointer<QWidget> opened = findWindow(state, "Form3");
     ASSERT_TRUE(opened && opened->isVisible());
     control<QComboBox>(opened, "Combo7")->setCurrentText("23");
     test::click(&menu, "CancelButton");
-    EXPECT_EQ(findWindow("Form3"), opened.data());
+    EXPECT_EQ(findWindow(state, "Form3"), opened.data());
     test::click(opened, "Command1");
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(opened.isNull());
     test::click(&menu, "CancelButton");
-    EXPECT_EQ(control<QComboBox>(findWindow("Form3"), "Combo7")->currentText(), "21");
+    EXPECT_EQ(control<QComboBox>(findWindow(state, "Form3"), "Combo7")->currentText(), "21");
 }
 
 }  // namespace

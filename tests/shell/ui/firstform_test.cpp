@@ -128,7 +128,7 @@ TEST_F(MainMenu, AnOpenerShowsItsWindowOnceAndTheMainMenuClosesIt)
     click(&menu, "OKButton");
     click(&menu, "OKButton");
     EXPECT_EQ(made, 1);
-    QWidget* form1 = findWindow("Form1");
+    QWidget* form1 = findWindow(state, "Form1");
     ASSERT_TRUE(form1);
     EXPECT_TRUE(form1->isVisible());
     EXPECT_TRUE(state.session.Windows.contains("Form1"));
@@ -136,7 +136,7 @@ TEST_F(MainMenu, AnOpenerShowsItsWindowOnceAndTheMainMenuClosesIt)
     menu.close();
     EXPECT_FALSE(form1->isVisible());
     state.session.Windows.destroyAll();
-    EXPECT_FALSE(findWindow("Form1"));
+    EXPECT_FALSE(findWindow(state, "Form1"));
 }
 
 }  // namespace

@@ -22,8 +22,8 @@ protected:
     void SetUp() override
     {
         SaveWindows::SetUp();
-        Form4::setOpener("Command3", [this](Form4& f) { SaveResultsToFile(state, f); });
-        Form4::setOpener("Command4", [this](Form4& f) { options = Form6::open(state, f); });
+        Form4::setOpener(state, "Command3", [this](Form4& f) { SaveResultsToFile(state, f); });
+        Form4::setOpener(state, "Command4", [this](Form4& f) { options = Form6::open(state, f); });
         // The dialog's answer, and what the grid showed while it was asked.
         saveFileChooser() = [this](QWidget*, const QString& suggested) {
             suggestedName = suggested.toStdString();

@@ -10,6 +10,7 @@
 #include "query/retrieve.h"
 #include "query/ui/form4.h"
 #include "query/ui/form6.h"
+#include "shell/ui/window_registration.h"
 #include "support/window_test.h"
 
 namespace kyt::test {
@@ -33,6 +34,7 @@ protected:
                 ASSERT_TRUE(db->exec(marksInsert(usn, level, 70, 100), failure)) << failure.description;
         }
         results = std::make_unique<Form4>(state);
+        registerWindow(state, "Form4", results.get());  // found by the results window's openers
     }
 
     // A result as the criteria window shows it: USN, Name, the percentage and Email (or `select`).
