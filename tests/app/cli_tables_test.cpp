@@ -2,8 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include "docx_builder.h"
+#include "app/run_cli.h"
 #include "support/temp_dir.h"
+#include "word/docx_builder.h"
 #include "word/resume_form.h"
 
 using namespace kyt::test;

@@ -12,6 +12,7 @@
 #include <map>
 #include <memory>
 
+#include "app/run_cli.h"
 #include "support/temp_dir.h"
 #include "word/resume_form.h"
 
