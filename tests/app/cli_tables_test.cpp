@@ -3,12 +3,12 @@
 #include <gtest/gtest.h>
 
 #include "app/run_cli.h"
+#include "resume-form/resume_form.h"
 #include "support/temp_dir.h"
 #include "word/docx_builder.h"
-#include "word/resume_form.h"
 
 using namespace kyt::test;
-namespace form = kyt::word::form;
+namespace form = kyt::form;
 
 namespace {
 
