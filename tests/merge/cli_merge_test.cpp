@@ -7,7 +7,7 @@
 #include "merged_docx.h"
 #include "support/temp_dir.h"
 #include "support/test_config.h"
-#include "word/docx_builder.h"
+#include "support/zip_bytes.h"
 
 namespace kyt {
 namespace {

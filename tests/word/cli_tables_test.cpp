@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "docx_builder.h"
+#include "support/zip_bytes.h"
 #include "support/temp_dir.h"
 #include "resume-form/resume_form.h"
 
