@@ -2,9 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include "support/zip_bytes.h"
-#include "support/temp_dir.h"
+#include "app/run_cli.h"
 #include "resume-form/resume_form.h"
+#include "support/temp_dir.h"
+#include "support/zip_bytes.h"
 
 using namespace kyt::test;
 namespace form = kyt::form;
