@@ -15,28 +15,17 @@
 #include "shell/email.h"
 #include "shell/product.h"
 #include "word/application.h"
+#include "word/form_layout.h"
 
 namespace kyt {
 
 namespace {
 
+namespace form_layout = word::form_layout;
+
 constexpr const char* kCrLf = "\r\n";
 constexpr const char* kNotAResume =
     "This file does not seem to be a valid format resume as specified in Appendix A of your User manual.";
-
-// Where the marks and projects sit in table 2: the BE form (8 semesters) and the MCA form (6 semesters,
-// with a third school-level row that is checked but not kept).
-struct Layout {
-    int lastRow;          // last marks row i (table row i + 1)
-    int institutionRow;   // the row that only names the institution of the semesters
-    int projectsRow;      // table 2 row of the project titles
-    int preFinalCell;
-    int finalCell;
-    bool mca;
-};
-
-constexpr Layout kBE{11, 3, 15, 1, 2, false};
-constexpr Layout kMCA{10, 4, 13, 5, 6, true};
 
 // A ratio or a percentage below 1, brought to a percentage with two decimals the way the form's
 // numbers are shown: formatted, then read back.
@@ -124,6 +113,11 @@ private:
         return database && database->inTransaction();
     }
     void closeDocument() { document_.reset(); }
+    const form_layout::MarksLayout& marksLayout() const
+    {
+        return form_layout::marksLayout(control_.run.BranchCodeLen == 3 ? form_layout::Course::MCA
+                                                                          : form_layout::Course::BE);
+    }
 
     Control& control_;
     const std::string& path_;
@@ -182,119 +176,131 @@ int16_t ResumeReader::run()
     return kResumeStored;
 }
 
+// The progress shown once a row of table 1 is read.
+int16_t PersonalRowProgress(int row)
+{
+    switch (row) {
+    case 2: return 6;
+    case 3:
+    case 5: return 14;
+    case 7: return 17;
+    case 8: return 20;
+    case 11: return 23;
+    case 12: return 25;
+    case 14: return 29;
+    case 15: return 35;
+    case 17: return 37;
+    case 18: return 40;
+    default: return 0;
+    }
+}
+
+// The separator before a column of the Personal row, with the spacing the statement has always had.
+const char* PersonalSeparator(int column)
+{
+    switch (column) {
+    case form_layout::column::kBranch:
+    case form_layout::column::kName:
+    case form_layout::column::kDob + 1: return " , ";
+    case form_layout::column::kDob: return ",";
+    default: return ", ";
+    }
+}
+
 ResumeReader::Step ResumeReader::readPersonal()
 {
-    if (document_->tableCount() < 1)
+    namespace column = form_layout::column;
+    if (document_->tableCount() < form_layout::kPersonalTable)
         return Step::Fail;
+    std::array<std::string, column::kLastFromForm + 1> values;
     TableRow cells;
-
-    if (!row(1, 2, cells))
-        return Step::Fail;
-    std::string usnCell = cells[0];
-    usn_ = ValidateUSN(control_, usnCell);
-    if (usn_ == "ERR")
-        return Step::Reject;
-    std::string name = cells[1];
-    name = FirstChars(ProperCase(name), 65);
-    if (name.empty()) {
-        report("Name is blank");
-        return Step::Reject;
+    int currentRow = 0;
+    for (const form_layout::Field& field : form_layout::kPersonal) {
+        if (field.column == 0)
+            continue;
+        if (field.row != currentRow) {
+            if (const int16_t shown = PersonalRowProgress(currentRow))
+                progress(shown);
+            if (!row(static_cast<int16_t>(field.table), static_cast<int16_t>(field.row), cells))
+                return Step::Fail;
+            currentRow = field.row;
+        }
+        const size_t at = static_cast<size_t>(field.cell - 1);
+        std::string& value = values[static_cast<size_t>(field.column)];
+        switch (field.column) {
+        case column::kUsn: {
+            std::string usnCell = cells[at];
+            usn_ = ValidateUSN(control_, usnCell);
+            if (usn_ == "ERR")
+                return Step::Reject;
+            value = usn_;
+            break;
+        }
+        case column::kName: {
+            std::string name = cells[at];
+            value = FirstChars(ProperCase(name), static_cast<size_t>(field.width));
+            if (value.empty()) {
+                report("Name is blank");
+                return Step::Reject;
+            }
+            break;
+        }
+        case column::kFatherName:
+            value = FirstChars(cells[at], static_cast<size_t>(field.width));
+            value = ProperCase(value);
+            break;
+        case column::kDob: {
+            std::string day = cells[at], month = cells[at + 1], year = cells[at + 2];
+            value = FormatDOB(day, month, year);
+            // The query's Age column converts the date with the engine's own date conversion: a date it
+            // cannot convert (31-13-2003) would leave the student without an age, and a missing year would
+            // read as 2000.
+            if (value == "ERR" || !db::parseDate(value) || DigitsOnly(cells[at + 2]).empty()) {
+                report(" DOB: " + cells[at] + "-" + cells[at + 1] + "-" + cells[at + 2] + " is invalid ");
+                return Step::Reject;
+            }
+            break;
+        }
+        case column::kEmail:
+            value = FirstChars(cells[at], static_cast<size_t>(field.width));
+            if (ValidateEmail(value) == "ERR")
+                value = control_.config.PlacementEmail;  // an unusable address is replaced, not reported
+            // The placement address (Kyt.ini) is no cell text: it keeps its apostrophes, quoted as an SQL
+            // literal.
+            value = SqlQuoted(value);
+            break;
+        case column::kPin:
+        case column::kPermanentPin: {
+            int32_t number = 0;
+            if (!LeadingNumber(Joined(cells, field.cell, field.cell + field.cells - 1), number))
+                return Step::Fail;
+            value = std::to_string(number);
+            break;
+        }
+        default:
+            value = field.width ? FirstChars(cells[at], static_cast<size_t>(field.width)) : cells[at];
+        }
     }
-    progress(6);
-    const std::string col6 = FirstChars(cells[5], 10);
+    progress(PersonalRowProgress(currentRow));
 
-    if (!row(1, 3, cells))
-        return Step::Fail;
-    std::string day = cells[0], month = cells[1], year = cells[2];
-    const std::string dob = FormatDOB(day, month, year);
-    // The query's Age column converts the date with the engine's own date conversion: a date it cannot
-    // convert (31-13-2003) would leave the student without an age, and a missing year would read as 2000.
-    if (dob == "ERR" || !db::parseDate(dob) || DigitsOnly(cells[2]).empty()) {
-        report(" DOB: " + cells[0] + "-" + cells[1] + "-" + cells[2] + " is invalid ");
-        return Step::Reject;
-    }
-    progress(14);
-
-    if (!row(1, 5, cells))
-        return Step::Fail;
-    std::string col4 = FirstChars(cells[1], 65);
-    col4 = ProperCase(col4);
-    std::string email = FirstChars(cells[2], 50);
-    if (ValidateEmail(email) == "ERR")
-        email = control_.config.PlacementEmail;  // an unusable address is replaced, not reported
-    progress(14);
-
-    std::string col7, col13, col14, col17, col15, col25, col8, col19, col23, col9, col20, col10, col21, col11,
-        col28, col26, col27;
-    int32_t col18 = 0, col24 = 0;
-
-    if (!row(1, 7, cells))
-        return Step::Fail;
-    col7 = cells[0];
-    col13 = FirstChars(cells[1], 100);
-    progress(17);
-    if (!row(1, 8, cells))
-        return Step::Fail;
-    col14 = FirstChars(cells[1], 100);
-    col17 = FirstChars(cells[2], 50);
-    progress(20);
-    if (!row(1, 9, cells))
-        return Step::Fail;
-    col15 = cells[1];
-    if (!row(1, 10, cells) || !LeadingNumber(Joined(cells, 3, 8), col18))
-        return Step::Fail;
-    col25 = FirstChars(cells[8], 50);
-    if (!row(1, 11, cells))
-        return Step::Fail;
-    col8 = FirstChars(cells[0], 14);
-    progress(23);
-    if (!row(1, 12, cells))
-        return Step::Fail;
-    col19 = FirstChars(cells[1], 100);
-    col23 = FirstChars(cells[2], 50);
-    progress(25);
-    if (!row(1, 13, cells))
-        return Step::Fail;
-    col9 = FirstChars(cells[0], 50);
-    col20 = FirstChars(cells[1], 100);
-    if (!row(1, 14, cells))
-        return Step::Fail;
-    col10 = FirstChars(cells[0], 50);
-    col21 = cells[1];
-    progress(29);
-    if (!row(1, 15, cells) || !LeadingNumber(Joined(cells, 3, 8), col24))
-        return Step::Fail;
-    col11 = FirstChars(cells[0], 50);
-    progress(35);
-    if (!row(1, 17, cells))
-        return Step::Fail;
-    col28 = FirstChars(cells[2], 200);
-    progress(37);
-    if (!row(1, 18, cells))
-        return Step::Fail;
-    col26 = FirstChars(cells[0], 250);
-    col27 = FirstChars(cells[1], 250);
-    progress(40);
-
+    // The branch name comes from table Branch, not from a cell: it keeps its apostrophes, quoted as an SQL
+    // literal.
     std::string branch = control_.run.BranchName;
     const size_t first = branch.find_first_not_of(' ');
     branch = first == std::string::npos ? std::string() : branch.substr(first, branch.find_last_not_of(' ') - first + 1);
+    values[column::kBranch] = SqlQuoted(branch);
 
-    // The branch name (table Branch) and the placement address (Kyt.ini) are not cell texts: they keep
-    // their apostrophes, quoted as SQL literals.
-    branch = SqlQuoted(branch);
-    email = SqlQuoted(email);
-    std::string sql = "INSERT INTO Personal Values('" + usn_ + "' , '" + branch + "' , '" + name + "', '" + col4 +
-                      "','" + dob + "' , '" + col6;
-    for (const std::string* value : {&col7, &col8, &col9, &col10, &col11, &email, &col13, &col14, &col15})
-        sql += "', '" + *value;
-    sql += "', '";          // column 16, always empty
-    sql += "', '" + col17;
-    sql += "', " + std::to_string(col18) + ", '" + col19;
-    sql += "', '" + col20 + "', '" + col21 + "', '" + std::string() + "', '" + col23;
-    sql += "', " + std::to_string(col24) + ", '" + col25;
-    sql += "', '" + col26 + "', '" + col27 + "', '" + col28;
-    sql += "', " + std::string("2,2,2,0,0,'e','e','e','e'") + ")";
+    std::string sql = "INSERT INTO Personal Values(";
+    for (int c = column::kUsn; c <= column::kLastFromForm; ++c) {
+        if (c != column::kUsn)
+            sql += PersonalSeparator(c);
+        const std::string& value = values[static_cast<size_t>(c)];
+        if (c == column::kPin || c == column::kPermanentPin)
+            sql += value;
+        else
+            sql += "'" + value + "'";
+    }
+    sql += ", " + std::string("2,2,2,0,0,'e','e','e','e'") + ")";
 
     control_.session.Connector->BeginTransaction();
     // Without an open transaction the rows below would be committed one by one: a failed résumé would
@@ -332,41 +338,43 @@ ResumeReader::Step ResumeReader::writeMarks()
     progress(45);
     progress(49);
     progress(52);
-    if (document_->tableCount() < 2)
+    if (document_->tableCount() < form_layout::kMarksTable)
         return Step::Fail;
     progress(56);
-    const Layout& layout = control_.run.BranchCodeLen == 3 ? kMCA : kBE;
+    const form_layout::MarksLayout& layout = marksLayout();
     progress(59);
 
     // Running sums over the semesters stored so far, 16-bit as the aggregate columns were always computed.
     int32_t sumObtained = 0, sumMaximum = 0;
     TableRow cells;
-    for (int i = 1; i <= layout.lastRow; ++i) {
+    using namespace form_layout::marks;
+    auto cell = [&cells](int k) -> std::string& { return cells[static_cast<size_t>(k - 1)]; };
+    for (int i = 1; i <= layout.lastMarksRow; ++i) {
         progress(static_cast<int16_t>(std::nearbyint(i * 1.9 + 62)));
-        if (!row(2, static_cast<int16_t>(i + 1), cells))
+        if (!row(form_layout::kMarksTable, static_cast<int16_t>(form_layout::marksTableRow(i)), cells))
             return Step::Fail;
 
         if (i == layout.institutionRow) {
-            std::string institution = FirstChars(cells[1], 65);
+            std::string institution = FirstChars(cell(kInstitutionCell), kInstitutionRowWidth);
             institution_ = CollapseSpaces(institution);
             continue;
         }
-        if (!cells[1].empty()) {
-            std::string institution = cells[1];
+        if (!cell(kInstitutionCell).empty()) {
+            std::string institution = cell(kInstitutionCell);
             institution_ = CollapseSpaces(institution);
         }
-        if (cells[2].empty() || !IsNumber(cells[2]))
+        if (cell(kObtainedCell).empty() || !IsNumber(cell(kObtainedCell)))
             break;  // the marks end at the first row without obtained marks
         const std::string maxMarksMessage = "In Academic Performance table:  Max marks not entered. See row " +
                                             std::to_string(i);
-        if (cells[3].empty()) {
+        if (cell(kMaximumCell).empty()) {
             report(maxMarksMessage);
             return Step::Reject;
         }
-        if (!IsNumber(cells[3]))
+        if (!IsNumber(cell(kMaximumCell)))
             return Step::Fail;
-        const auto obtained = WholePart16(cells[2]);
-        const auto maximum = WholePart16(cells[3]);
+        const auto obtained = WholePart16(cell(kObtainedCell));
+        const auto maximum = WholePart16(cell(kMaximumCell));
         if (!obtained || !maximum)
             return Step::Fail;
         if (*maximum == 0) {
@@ -381,7 +389,7 @@ ResumeReader::Step ResumeReader::writeMarks()
 
         double percentage = -1;
         if (i == 1) {
-            std::string percentCell = cells[4];
+            std::string percentCell = cell(kPercentCell);
             percentage = ParsePercent(percentCell);
         }
         if (percentage == -1)
@@ -399,18 +407,18 @@ ResumeReader::Step ResumeReader::writeMarks()
                 sumObtained < std::numeric_limits<int16_t>::min() || sumMaximum < std::numeric_limits<int16_t>::min())
                 return Step::Fail;
         } else {
-            className = FirstChars(cells[5], 50);
+            className = FirstChars(cell(kClassCell), kTextWidth);
         }
 
-        const std::string passYear = FirstChars(cells[6], 50);
-        const std::string attempts = FirstChars(cells[7], 50);
+        const std::string passYear = FirstChars(cell(kYearCell), kTextWidth);
+        const std::string attempts = FirstChars(cell(kAttemptsCell), kTextWidth);
         if (passYear.empty() || attempts.empty()) {
             report("In Academic Performance table:  Pass year or No. of attempts is blank.  See row " +
                    std::to_string(i) + " of that table");
             return Step::Reject;
         }
 
-        if (!(layout.mca && i == 3)) {
+        if (i != layout.unstoredRow) {
             const int level = semester ? i - 1 : i;
             const std::string sql = "INSERT INTO marks values( '" + usn_ + "', " + std::to_string(level) + ", '" +
                                     institution_ + "', " + std::to_string(*obtained) + ", " +
@@ -423,8 +431,8 @@ ResumeReader::Step ResumeReader::writeMarks()
             }
         }
 
-        if (i >= 7 && !(layout.mca && i == 7)) {
-            const int semestersSoFar = layout.mca ? i - 4 : i - 3;
+        const int semestersSoFar = i - layout.institutionRow;
+        if (semestersSoFar >= kFirstAggregate) {
             if (sumMaximum == 0)
                 return Step::Fail;
             const std::string aggregate = FixedTwo(static_cast<double>(sumObtained) / sumMaximum * 100);
@@ -443,9 +451,9 @@ ResumeReader::Step ResumeReader::writeMarks()
 ResumeReader::Step ResumeReader::writeProjects()
 {
     progress(82);
-    const Layout& layout = control_.run.BranchCodeLen == 3 ? kMCA : kBE;
+    const form_layout::MarksLayout& layout = marksLayout();
     TableRow cells;
-    if (!row(2, static_cast<int16_t>(layout.projectsRow), cells))
+    if (!row(form_layout::kMarksTable, static_cast<int16_t>(layout.projectsRow), cells))
         return Step::Fail;
     const std::string preFinal = cells[static_cast<size_t>(layout.preFinalCell - 1)];
     const std::string final = cells[static_cast<size_t>(layout.finalCell - 1)];

@@ -10,7 +10,7 @@
 #include "support/extraction_fixture.h"
 #include "word/application.h"
 #include "word/docx_writer.h"
-#include "word/resume_form.h"
+#include "resume-form/resume_form.h"
 
 namespace kyt {
 namespace {
@@ -486,13 +486,13 @@ class GeneratedResume : public ExtractResumeTest, public ::testing::WithParamInt
 TEST_P(GeneratedResume, IsStoredOrRefusedAsItsFaultSays)
 {
     const GeneratedCase& c = GetParam();
-    word::form::Resume resume = word::form::sampleResume(1, "1QP22CS001", word::form::Course::BE);
+    form::Resume resume = form::sampleResume(1, "1QP22CS001", form::Course::BE);
     std::string error;
     if (*c.fault) {
-        ASSERT_TRUE(word::form::applyFault(resume, c.fault, error)) << error;
+        ASSERT_TRUE(form::applyFault(resume, c.fault, error)) << error;
     }
     const std::string path = dir.file("generated.docx");
-    ASSERT_TRUE(word::form::writeResume(resume, path, error)) << error;
+    ASSERT_TRUE(form::writeResume(resume, path, error)) << error;
 
     const int16_t result = ExtractResume(setup.control, path);
     if (*c.message) {
