@@ -22,7 +22,7 @@
 #include <vector>
 
 #include "word/application.h"
-#include "word/resume_form.h"
+#include "resume-form/resume_form.h"
 
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
@@ -193,9 +193,9 @@ void generate(const fs::path& folder, int count)
 {
     fs::create_directories(folder);
     for (int serial = 0; serial < count; ++serial) {
-        const std::string usn = kyt::word::form::batchUsn(serial);
+        const std::string usn = kyt::form::batchUsn(serial);
         std::string error;
-        if (!kyt::word::form::writeResume(kyt::word::form::sampleResume(serial, usn, kyt::word::form::Course::BE),
+        if (!kyt::form::writeResume(kyt::form::sampleResume(serial, usn, kyt::form::Course::BE),
                                           (folder / (usn + ".docx")).string(), error)) {
             std::fprintf(stderr, "cannot write a résumé: %s\n", error.c_str());
             std::exit(1);

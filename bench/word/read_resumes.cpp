@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "word/document.h"
-#include "word/resume_form.h"
+#include "resume-form/resume_form.h"
 
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
@@ -137,10 +137,10 @@ int main(int argc, char** argv)
     if (files.empty()) {
         const auto start = Clock::now();
         for (int n = 0; n < count; ++n) {
-            const std::string usn = kyt::word::form::batchUsn(n);
+            const std::string usn = kyt::form::batchUsn(n);
             std::string error;
             const std::string path = (fs::path(dir) / (usn + ".docx")).string();
-            if (!kyt::word::form::writeResume(kyt::word::form::sampleResume(n, usn, kyt::word::form::Course::BE), path,
+            if (!kyt::form::writeResume(kyt::form::sampleResume(n, usn, kyt::form::Course::BE), path,
                                               error)) {
                 std::fprintf(stderr, "%s\n", error.c_str());
                 return 1;

@@ -9,7 +9,7 @@
 #include "db/data_connector.h"
 #include "support/extraction_fixture.h"
 #include "word/docx_writer.h"
-#include "word/resume_form.h"
+#include "resume-form/resume_form.h"
 
 namespace kyt {
 namespace {
@@ -311,7 +311,7 @@ TEST_F(ExtractResumeTest, ReportsProgressAtItsFixedPointsAndNeverPast97BeforeThe
 // The form generator's résumés are read as it wrote them.
 TEST_F(ExtractResumeTest, StoresTheGeneratorsResumes)
 {
-    using namespace word::form;
+    using namespace form;
     for (Course course : {Course::BE, Course::MCA}) {
         const std::string usn = course == Course::BE ? "1QP22CS001" : "1QP22MCA01";
         const Resume resume = sampleResume(1, usn, course);

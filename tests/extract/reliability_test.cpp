@@ -13,7 +13,7 @@
 #include <memory>
 
 #include "support/temp_dir.h"
-#include "word/resume_form.h"
+#include "resume-form/resume_form.h"
 
 namespace kyt {
 namespace {
@@ -124,9 +124,9 @@ TEST(Reliability, RunKilledPartWayLeavesWholeStudentsAndARerunCompletesIt)
     const fs::path folder = dir.path() / "resumes";
     fs::create_directory(folder);
     for (int serial = 0; serial < kResumes; ++serial) {
-        const std::string usn = word::form::batchUsn(serial);
+        const std::string usn = form::batchUsn(serial);
         std::string error;
-        ASSERT_TRUE(word::form::writeResume(word::form::sampleResume(serial, usn, word::form::Course::BE),
+        ASSERT_TRUE(form::writeResume(form::sampleResume(serial, usn, form::Course::BE),
                                             (folder / (usn + ".docx")).string(), error))
             << error;
     }

@@ -16,23 +16,18 @@ namespace kyt {
 namespace {
 
 namespace fs = std::filesystem;
-using test::Student;
-
-std::string field(const std::string& code)
-{
-    return R"(<w:r><w:fldChar w:fldCharType="begin"/></w:r><w:r><w:instrText xml:space="preserve">)" + code +
-           R"(</w:instrText></w:r><w:r><w:fldChar w:fldCharType="separate"/></w:r><w:r><w:t>x</w:t></w:r>)"
-           R"(<w:r><w:fldChar w:fldCharType="end"/></w:r>)";
-}
 
 std::string line(const std::string& label, const std::string& code)
 {
-    return R"(<w:p><w:r><w:t xml:space="preserve">)" + label + ": </w:t></w:r>" + field(code) + "</w:p>";
+    return R"(<w:p><w:r><w:t xml:space="preserve">)" + label + R"(: </w:t></w:r><w:r><w:fldChar w:fldCharType="begin"/>)"
+           R"(</w:r><w:r><w:instrText xml:space="preserve">)" + code + R"(</w:instrText></w:r><w:r><w:fldChar )"
+           R"(w:fldCharType="separate"/></w:r><w:r><w:t>x</w:t></w:r><w:r><w:fldChar w:fldCharType="end"/></w:r></w:p>)";
 }
 
 // A company's format as officers make it: CTRL+F9 fields holding a column name, one DATE field between.
 const std::string kFormat = line("Name", " Name ") + line("USN", " USN ") + line("Printed", " DATE \\@ \"yyyy\" ") +
                             line("Aggregate", " Percent1To6 ");
+const std::vector<int16_t> kAllSteps = {3, 8, 24, 29, 35, 38, 70, 75, 80, 87, 100};
 
 class GenerateResumesTest : public ::testing::Test {
 protected:
@@ -45,19 +40,11 @@ protected:
         auto database = db::Database::open(control.config.DatabasePath, db::Road::Connector, failure);
         ASSERT_TRUE(database) << failure.description;
         // Stored out of USN order; the third student has no semester marks, so no FreePercent row.
-        struct Stored {
-            const char* usn;
-            const char* name;
-            int obtained;
-        };
-        for (const Stored& s : {Stored{"1RV22CS003", "Chitra", 70}, Stored{"1RV22CS001", "Asha", 90},
-                                Stored{"1RV22EC002", "Bhavana", 0}}) {
-            Student student;
-            student.usn = s.usn;
-            student.name = s.name;
-            ASSERT_TRUE(database->exec(test::personalInsert(student), failure)) << failure.description;
-            for (int level = 3; s.obtained > 0 && level <= 8; ++level)
-                ASSERT_TRUE(database->exec(test::marksInsert(s.usn, level, s.obtained, 100), failure));
+        for (const auto& [usn, name, obtained] : {std::tuple{"1RV22CS003", "Chitra", 70}, std::tuple{"1RV22CS001", "Asha", 90},
+                                                  std::tuple{"1RV22EC002", "Bhavana", 0}}) {
+            ASSERT_TRUE(database->exec(test::personalInsert({.usn = usn, .name = name}), failure)) << failure.description;
+            for (int level = 3; obtained > 0 && level <= 8; ++level)
+                ASSERT_TRUE(database->exec(test::marksInsert(usn, level, obtained, 100), failure));
         }
         hooks.ShowProgress = [this](int16_t p) { progress.push_back(p); };
         hooks.HideMainMenu = [this] { events += "hide-menu "; };
@@ -67,6 +54,7 @@ protected:
             events += "dialog(" + title + ") ";
             return answer;
         };
+        writeTarget(kFormat);
     }
 
     void writeTarget(const std::string& body)
@@ -77,7 +65,19 @@ protected:
 
     GenerateResult run(const GenerateOptions& options = {})
     {
+        messages.clear();
+        progress.clear();
+        events.clear();
         return GenerateResumes(control, dir.path().string(), "Infosys format.docx", hooks, options);
+    }
+
+    void expectOneMessage(const std::string& title, const std::string& text, MsgIcon icon)
+    {
+        ASSERT_EQ(messages.messages().size(), 1u);
+        EXPECT_EQ(messages.last().title, title);
+        EXPECT_EQ(messages.last().text, text);
+        EXPECT_EQ(messages.last().icon, icon);
+        EXPECT_EQ(test::readFile(dir.file("Infosys format.docx")), targetBytes) << "the target is never changed";
     }
 
     std::string mergeQuerySql()
@@ -94,102 +94,101 @@ protected:
     Control control;
     GenerateHooks hooks;
     std::vector<int16_t> progress;
-    std::string events;
-    std::string answer;
-    std::string targetBytes;
+    std::string events, answer, targetBytes;
 };
 
-const std::vector<int16_t> kAllSteps = {3, 8, 24, 29, 35, 38, 70, 75, 80, 87, 100};
-
+// From the main menu: the dialog's file, or when it is cancelled the default name in the documents folder.
 TEST_F(GenerateResumesTest, FromTheMainMenuEveryStudentComesOutOnceInUsnOrder)
 {
-    writeTarget(kFormat);
-    answer = dir.file("all.docx");
-    const GenerateResult result = run();
-    ASSERT_EQ(result.outcome, GenerateOutcome::Written) << result.description;
-    EXPECT_EQ(result.records, 3u);
-    EXPECT_EQ(progress, kAllSteps);
-    EXPECT_EQ(events, "hide-menu dialog(Please give a filename) show-menu show-results ");
-    ASSERT_EQ(messages.messages().size(), 1u);
-    EXPECT_EQ(messages.last().text, " The generated resumes were saved at " + answer);
-    EXPECT_EQ(messages.last().title, "Success.");
-    EXPECT_EQ(messages.last().icon, MsgIcon::Information);
-
-    const std::string text = test::MergedDocx(answer).bodyText();
-    const size_t asha = text.find("Name: Asha\nUSN: 1RV22CS001\n");
-    const size_t chitra = text.find("Name: Chitra\nUSN: 1RV22CS003\n");
-    const size_t bhavana = text.find("Name: Bhavana\nUSN: 1RV22EC002\nPrinted: ");
-    EXPECT_TRUE(asha < chitra && chitra < bhavana) << text;
-    EXPECT_NE(text.find("Aggregate: 90.00"), std::string::npos) << text;
-    EXPECT_NE(text.find(" DATE "), std::string::npos) << "the DATE field stays a field";
+    const char* oldHome = std::getenv("HOME");
+    const std::string savedHome = oldHome ? oldHome : "";
+    setenv("HOME", dir.path().c_str(), 1);
+    setenv("XDG_CONFIG_HOME", dir.file("config").c_str(), 1);
+    fs::create_directories(dir.file("Documents"));
+    for (const std::string& chosen : {dir.file("all.docx"), std::string()}) {
+        answer = chosen;
+        const GenerateResult result = run();
+        ASSERT_EQ(result.outcome, GenerateOutcome::Written) << result.description;
+        EXPECT_EQ(result.output, chosen.empty() ? dir.file("Documents/Selected_Resumes_By_Kyt___.docx") : chosen);
+        EXPECT_EQ(result.records, 3u);
+        EXPECT_EQ(progress, kAllSteps);
+        EXPECT_EQ(events, "hide-menu dialog(Please give a filename) show-menu show-results ");
+        expectOneMessage("Success.", " The generated resumes were saved at " + result.output, MsgIcon::Information);
+        const std::string text = test::MergedDocx(result.output).bodyText();
+        const size_t asha = text.find("Name: Asha\nUSN: 1RV22CS001\n");
+        const size_t chitra = text.find("Name: Chitra\nUSN: 1RV22CS003\n");
+        const size_t bhavana = text.find("Name: Bhavana\nUSN: 1RV22EC002\nPrinted: ");
+        EXPECT_TRUE(asha < chitra && chitra < bhavana && bhavana != std::string::npos) << text;
+        EXPECT_NE(text.find("Aggregate: 90.00"), std::string::npos) << text;
+        EXPECT_NE(text.find(" DATE "), std::string::npos) << "the DATE field stays a field";
+    }
+    setenv("HOME", savedHome.c_str(), 1);
+    unsetenv("XDG_CONFIG_HOME");
     EXPECT_EQ(mergeQuerySql(), MergeSql(""));
-    EXPECT_EQ(test::readFile(dir.file("Infosys format.docx")), targetBytes);
 }
 
-TEST_F(GenerateResumesTest, ASelectionKeepsItsConditionAndOrder)
+TEST_F(GenerateResumesTest, ASelectionGivesOneFilePerStudentNamedFromUsnAndName)
 {
-    writeTarget(kFormat);
+    EXPECT_EQ(MergeSql(" where personal.usn = 'a' AND Personal.Name = 'b' and personal.personal.x ORDER BY USN"),
+              "SELECT * FROM ser, FreePercent  where ser.usn = 'a' AND Personal.Name = 'b' and ser.ser.x ORDER BY USN");
     control.query.QueryCondition =
         " where (Percent1To6 >= 60 )  AND ( usn like '*22CS*') AND not exists ( select class  from  Marks where "
         "marks.usn = personal.usn AND  marks.education_level >= 3  AND  (marks.class = 'Second') )  AND (usn = "
         "Freepercent.usn_FP)  ORDER BY Percent1To6 DESC";
-    const GenerateResult result = run({dir.file("cs.docx")});
+    GenerateOptions options;
+    options.perStudentFolder = dir.file("each");
+    fs::create_directories(options.perStudentFolder);
+    const GenerateResult result = run(options);
     ASSERT_EQ(result.outcome, GenerateOutcome::Written) << result.description;
     EXPECT_EQ(result.records, 2u);
-    const std::string text = test::MergedDocx(dir.file("cs.docx")).bodyText();
-    EXPECT_LT(text.find("Asha"), text.find("Chitra"));
+    EXPECT_EQ(events, "hide-menu show-menu show-results ");
     EXPECT_NE(mergeQuerySql().find("marks.usn = ser.usn"), std::string::npos);
+    for (const char* file : {"1RV22CS001_Asha.docx", "1RV22CS003_Chitra.docx"}) {
+        const std::string text = test::MergedDocx(dir.file(std::string("each/") + file)).bodyText();
+        EXPECT_NE(text.find(std::string(file).substr(0, 10)), std::string::npos) << file;
+    }
+    EXPECT_FALSE(fs::exists(dir.file("each/1RV22EC002_Bhavana.docx")));
+    EXPECT_EQ(StudentFileName("1RV22CS001", "A/B: \"C\"?. "), "1RV22CS001_A_B_ _C__");
 }
 
 TEST_F(GenerateResumesTest, TheQueryMayHaveFiveHundredAndTenCharactersButNotOneMore)
 {
-    writeTarget(kFormat);
     const std::string condition = " where (usn = Freepercent.usn_FP) ORDER BY USN ASC";
     const std::string head = "SELECT * FROM ser, FreePercent ";
     for (size_t length : {size_t{510}, size_t{511}}) {
         SCOPED_TRACE(length);
-        messages.clear();
-        progress.clear();
-        events.clear();
         control.query.QueryCondition = condition + std::string(length - head.size() - condition.size(), ' ');
         ASSERT_EQ(MergeSql(control.query.QueryCondition).size(), length);
-        const std::string out = dir.file(std::to_string(length) + ".docx");
-        const GenerateResult result = run({out});
+        GenerateOptions options;
+        options.outputFile = dir.file(std::to_string(length) + ".docx");
+        const std::string& out = options.outputFile;
+        const GenerateResult result = run(options);
+        EXPECT_EQ(fs::exists(out), length == 510);
         if (length == 510) {
             EXPECT_EQ(result.outcome, GenerateOutcome::Written) << result.description;
-            EXPECT_TRUE(fs::exists(out));
             continue;
         }
         EXPECT_EQ(result.outcome, GenerateOutcome::Refused);
-        EXPECT_FALSE(fs::exists(out));
         EXPECT_EQ(progress, (std::vector<int16_t>{3, 100}));
         EXPECT_EQ(events, "hide-menu show-menu show-results ");
-        ASSERT_EQ(messages.messages().size(), 1u);
-        EXPECT_EQ(messages.last().text,
-                  "The query string has become > 510 characters. \r\nTry and enter only a part of a word in the two "
-                  "constraints field.\r\n For example, Instead of typing 'oracle' on project field you can type 'ora'.");
-        EXPECT_EQ(messages.last().title, "Kyt v1.2 - Error.");
-        EXPECT_EQ(messages.last().icon, MsgIcon::Critical);
+        expectOneMessage("Kyt v1.2 - Error.",
+                         "The query string has become > 510 characters. \r\nTry and enter only a part of a word in the "
+                         "two constraints field.\r\n For example, Instead of typing 'oracle' on project field you can "
+                         "type 'ora'.",
+                         MsgIcon::Critical);
     }
-}
-
-TEST_F(GenerateResumesTest, MergeSqlRewritesOnlyTheLowerCasePrefix)
-{
-    EXPECT_EQ(MergeSql(" where personal.usn = 'a' AND Personal.Name = 'b' and personal.personal.x ORDER BY USN"),
-              "SELECT * FROM ser, FreePercent  where ser.usn = 'a' AND Personal.Name = 'b' and ser.ser.x ORDER BY USN");
 }
 
 TEST_F(GenerateResumesTest, FailuresAndFieldErrorsAreToldAndWriteNothing)
 {
-    struct Case {
+    const struct {
         const char* what;
         std::string body;
         const char* title;
-        std::string textStart;
+        std::string text;
         std::vector<int16_t> steps;
         const char* events;
-    };
-    const std::vector<Case> cases = {
+    } cases[] = {
         {"a target without fields takes the error path",
          "<w:p><w:r><w:t>Dear sir</w:t></w:r></w:p>",
          "Kyt v1.2 - Error",
@@ -204,11 +203,8 @@ TEST_F(GenerateResumesTest, FailuresAndFieldErrorsAreToldAndWriteNothing)
          {3, 8, 24, 29, 35, 38, 70, 100},
          "hide-menu dialog(Please give a filename) show-menu show-results "},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        messages.clear();
-        progress.clear();
-        events.clear();
         writeTarget(c.body);
         answer = dir.file("never.docx");
         const GenerateResult result = run();
@@ -216,45 +212,8 @@ TEST_F(GenerateResumesTest, FailuresAndFieldErrorsAreToldAndWriteNothing)
         EXPECT_FALSE(fs::exists(answer));
         EXPECT_EQ(progress, c.steps);
         EXPECT_EQ(events, c.events);
-        ASSERT_EQ(messages.messages().size(), 1u);
-        EXPECT_EQ(messages.last().title, c.title);
-        EXPECT_EQ(messages.last().text, c.textStart);
-        EXPECT_EQ(messages.last().icon, MsgIcon::Critical);
-        EXPECT_EQ(test::readFile(dir.file("Infosys format.docx")), targetBytes);
+        expectOneMessage(c.title, c.text, MsgIcon::Critical);
     }
-}
-
-TEST_F(GenerateResumesTest, ACancelledDialogSavesUnderTheDefaultNameInTheDocumentsFolder)
-{
-    writeTarget(kFormat);
-    const char* oldHome = std::getenv("HOME");
-    const std::string savedHome = oldHome ? oldHome : "";
-    setenv("HOME", dir.path().c_str(), 1);
-    setenv("XDG_CONFIG_HOME", dir.file("config").c_str(), 1);
-    fs::create_directories(dir.file("Documents"));
-    answer.clear();
-    const GenerateResult result = run();
-    setenv("HOME", savedHome.c_str(), 1);
-    unsetenv("XDG_CONFIG_HOME");
-    ASSERT_EQ(result.outcome, GenerateOutcome::Written) << result.description;
-    EXPECT_EQ(result.output, dir.file("Documents/Selected_Resumes_By_Kyt___.docx"));
-    EXPECT_TRUE(fs::exists(result.output));
-}
-
-TEST_F(GenerateResumesTest, OneFilePerStudentNamedFromUsnAndName)
-{
-    writeTarget(kFormat);
-    fs::create_directories(dir.file("each"));
-    GenerateOptions options;
-    options.perStudentFolder = dir.file("each");
-    const GenerateResult result = run(options);
-    ASSERT_EQ(result.outcome, GenerateOutcome::Written) << result.description;
-    EXPECT_EQ(events, "hide-menu show-menu show-results ");
-    for (const char* file : {"1RV22CS001_Asha.docx", "1RV22CS003_Chitra.docx", "1RV22EC002_Bhavana.docx"}) {
-        const std::string text = test::MergedDocx(dir.file(std::string("each/") + file)).bodyText();
-        EXPECT_NE(text.find(std::string(file).substr(0, 10)), std::string::npos) << file;
-    }
-    EXPECT_EQ(StudentFileName("1RV22CS001", "A/B: \"C\"?. "), "1RV22CS001_A_B_ _C__");
 }
 
 }  // namespace

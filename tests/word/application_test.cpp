@@ -11,14 +11,14 @@
 #include "docx_builder.h"
 #include "libreoffice.h"
 #include "support/temp_dir.h"
-#include "word/resume_form.h"
+#include "resume-form/resume_form.h"
 
 using kyt::test::TempDir;
 using kyt::test::writeFile;
 using kyt::word::Application;
 using kyt::word::Document;
 namespace fs = std::filesystem;
-namespace form = kyt::word::form;
+namespace form = kyt::form;
 
 namespace {
 

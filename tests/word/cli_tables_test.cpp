@@ -4,10 +4,10 @@
 
 #include "docx_builder.h"
 #include "support/temp_dir.h"
-#include "word/resume_form.h"
+#include "resume-form/resume_form.h"
 
 using namespace kyt::test;
-namespace form = kyt::word::form;
+namespace form = kyt::form;
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "word/resume_form.h"
+#include "resume-form/resume_form.h"
 
 #include <gtest/gtest.h>
 
@@ -10,7 +10,7 @@
 #include "word/document.h"
 
 using namespace kyt::word;
-using namespace kyt::word::form;
+using namespace kyt::form;
 using kyt::test::TempDir;
 
 namespace {

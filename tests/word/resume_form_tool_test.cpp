@@ -6,7 +6,7 @@
 
 #include "support/temp_dir.h"
 #include "word/document.h"
-#include "word/resume_form.h"
+#include "resume-form/resume_form.h"
 
 using kyt::test::TempDir;
 using kyt::word::Document;
@@ -47,8 +47,8 @@ TEST(ResumeFormTool, WritesAFaultyMcaResume)
     auto doc = Document::open(dir.file("r.docx"), error);
     ASSERT_TRUE(doc) << error;
     EXPECT_EQ(cellText(*doc, 1, 2, 1), "1QP22MCA09");
-    EXPECT_EQ(static_cast<int>(doc->table(2)->rows.size()), kyt::word::form::marks::kMCA.tableRows);
-    EXPECT_EQ(cellText(*doc, 2, 7, kyt::word::form::marks::kMaximumCell), "");
+    EXPECT_EQ(static_cast<int>(doc->table(2)->rows.size()), kyt::form::marks::kMCA.tableRows);
+    EXPECT_EQ(cellText(*doc, 2, 7, kyt::form::marks::kMaximumCell), "");
 }
 
 TEST(ResumeFormTool, BatchWritesDistinctValidResumes)

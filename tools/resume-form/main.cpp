@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "word/resume_form.h"
+#include "resume-form/resume_form.h"
 
 namespace fs = std::filesystem;
-using namespace kyt::word::form;
+using namespace kyt::form;
 
 namespace {
 

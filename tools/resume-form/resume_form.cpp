@@ -1,4 +1,4 @@
-#include "word/resume_form.h"
+#include "resume-form/resume_form.h"
 
 #include <algorithm>
 #include <charconv>
@@ -9,12 +9,12 @@
 
 #include "word/docx_package.h"
 
-namespace kyt::word::form {
+namespace kyt::form {
 
 namespace {
 
-using detail::runsXml;
-using detail::RunStyle;
+using word::detail::runsXml;
+using word::detail::RunStyle;
 
 constexpr int kTextWidth = 11906 - 2 * 1134;  // A4 less the margins, in twentieths of a point
 
@@ -798,14 +798,14 @@ bool writeResume(const Resume& resume, const std::string& path, std::string& err
 {
     auto it = resume.fields.find("usn");
     const std::string title = "Résumé " + (it == resume.fields.end() ? std::string() : it->second);
-    return detail::writePackage(path, formBodyXml(resume, false), title, false, error);
+    return word::detail::writePackage(path, formBodyXml(resume, false), title, false, error);
 }
 
 bool writeBlankForm(Course course, const std::string& path, std::string& error)
 {
     Resume resume = emptyResume(course);
-    return detail::writePackage(path, formBodyXml(resume, true),
+    return word::detail::writePackage(path, formBodyXml(resume, true),
                                 course == Course::MCA ? "Résumé form (MCA)" : "Résumé form (BE)", false, error);
 }
 
-}  // namespace kyt::word::form
+}  // namespace kyt::form

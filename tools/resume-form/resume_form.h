@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-namespace kyt::word::form {
+namespace kyt::form {
 
 enum class Course { BE, MCA };
 
@@ -132,4 +132,4 @@ bool writeBlankForm(Course course, const std::string& path, std::string& error);
 // The body XML of the form (for tests that need to alter it).
 std::string formBodyXml(const Resume& resume, bool blank);
 
-}  // namespace kyt::word::form
+}  // namespace kyt::form
