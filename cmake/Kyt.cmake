@@ -29,11 +29,12 @@ function(kyt_ui_library name dir)
   endif()
 endfunction()
 
-# kyt_tests(<name> <dir> DEPS ... [WINDOWS] [ONE_PROCESS <gtest pattern>...]) : one GoogleTest executable
-# of <dir>/*.cpp. WINDOWS runs it on Qt's offscreen platform. The cases matching ONE_PROCESS share a slow
+# kyt_tests(<name> <dir> DEPS ... [WINDOWS] [CLI] [ONE_PROCESS <gtest pattern>...]) : one GoogleTest executable
+# of <dir>/*.cpp. WINDOWS runs it on Qt's offscreen platform. CLI builds kyt-cli first and tells the tests
+# where it is (KYT_CLI), for the tests that run it. The cases matching ONE_PROCESS share a slow
 # set-up (the corpus, LibreOffice): ctest runs them together in one process, the others one per process.
 function(kyt_tests name dir)
-  cmake_parse_arguments(ARG "WINDOWS" "" "DEPS;ONE_PROCESS" ${ARGN})
+  cmake_parse_arguments(ARG "WINDOWS;CLI" "" "DEPS;ONE_PROCESS" ${ARGN})
   file(GLOB sources CONFIGURE_DEPENDS ${dir}/*.cpp)
   if(NOT sources)
     return()
@@ -42,19 +43,28 @@ function(kyt_tests name dir)
   target_link_libraries(${name} PRIVATE ${ARG_DEPS} kyt_test_support GTest::gtest GTest::gmock)
   target_compile_definitions(${name} PRIVATE
     KYT_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
-    KYT_CORPUS_DIR="${PROJECT_SOURCE_DIR}/../shared/corpus/real-documents"
-    KYT_CLI="$<TARGET_FILE:kyt-cli>")
-  add_dependencies(${name} kyt-cli)
-  set(props ENVIRONMENT "KYT_CLI=$<TARGET_FILE:kyt-cli>")
+    KYT_CORPUS_DIR="${PROJECT_SOURCE_DIR}/../shared/corpus/real-documents")
+  set(environment "")
+  if(ARG_CLI)
+    target_compile_definitions(${name} PRIVATE KYT_CLI="$<TARGET_FILE:kyt-cli>")
+    add_dependencies(${name} kyt-cli)
+    list(APPEND environment "KYT_CLI=$<TARGET_FILE:kyt-cli>")
+  endif()
   if(ARG_WINDOWS)
     set_target_properties(${name} PROPERTIES AUTOMOC ON)
-    set(props ENVIRONMENT "QT_QPA_PLATFORM=offscreen;KYT_CLI=$<TARGET_FILE:kyt-cli>")
+    list(APPEND environment "QT_QPA_PLATFORM=offscreen")
+  endif()
+  set(props "")
+  if(environment)
+    set(props ENVIRONMENT "${environment}")
   endif()
   if(ARG_ONE_PROCESS)
     string(JOIN ":" grouped ${ARG_ONE_PROCESS})
     gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 TEST_FILTER "-${grouped}" PROPERTIES ${props})
     add_test(NAME ${name}.OneProcess COMMAND ${name} --gtest_filter=${grouped})
-    set_tests_properties(${name}.OneProcess PROPERTIES ${props})
+    if(props)
+      set_tests_properties(${name}.OneProcess PROPERTIES ${props})
+    endif()
   else()
     gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES ${props})
   endif()

@@ -75,15 +75,13 @@ struct Merged {
     std::unique_ptr<MergedDocx> docx;
 };
 
-Merged mergeBytes(const TempDir& dir, const std::string& bytes, const DataSource& data = kStudents,
-                  bool convert = true)
+Merged mergeBytes(const TempDir& dir, const std::string& bytes, const DataSource& data = kStudents)
 {
     Merged result;
     auto tpl = MergeTemplate::loadBytes(bytes, result.error);
     if (!tpl)
         return result;
-    if (convert)
-        tpl->makeMergeFields();
+    tpl->makeMergeFields();
     auto compiled = tpl->compile(data.columns, result.unknown, result.error);
     if (!compiled)
         return result;

@@ -8,6 +8,10 @@
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
+#include <utility>
+#include <vector>
+
+#include "db/database.h"
 
 namespace kyt::test {
 
@@ -49,24 +53,18 @@ int runProgram(const std::string& program, const std::string& args, std::string*
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-int runCli(const std::string& args, std::string* output)
-{
-    const char* cli = std::getenv("KYT_CLI");
-    return runProgram(cli ? cli : KYT_CLI, args, output);
-}
-
 std::string makeDatabase(const TempDir& dir, const std::string& branchLines, const std::string& name)
 {
     std::string db = dir.file(name);
-    std::string args = "init-db '" + db + "'";
-    if (!branchLines.empty()) {
-        std::string branches = dir.file(name + ".branches.csv");
-        writeFile(branches, branchLines);
-        args += " --branches '" + branches + "'";
+    std::vector<std::pair<std::string, std::string>> branches;
+    std::istringstream lines(branchLines);
+    for (std::string line; std::getline(lines, line);) {
+        const size_t comma = line.find(',');
+        if (comma != std::string::npos)
+            branches.emplace_back(line.substr(0, comma), line.substr(comma + 1));
     }
-    std::string output;
-    int status = runCli(args, &output);
-    EXPECT_EQ(status, 0) << output;
+    db::Failure failure;
+    EXPECT_TRUE(db::Database::create(db, branches, failure)) << failure.description;
     return db;
 }
 

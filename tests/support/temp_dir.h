@@ -20,13 +20,11 @@ private:
     std::filesystem::path path_;
 };
 
-// Runs kyt-cli with `args` (shell-quoted here); returns its exit status and fills `output` with
+// Runs `program` with `args` (shell-quoted here); returns its exit status and fills `output` with
 // what it printed on standard output and standard error.
-int runCli(const std::string& args, std::string* output = nullptr);
-// The same for any program.
 int runProgram(const std::string& program, const std::string& args, std::string* output = nullptr);
 
-// Makes a database with `kyt-cli init-db`, seeding Branch from "CODE,Name" lines when given.
+// Makes a database from the installation schema, seeding Branch from "CODE,Name" lines when given.
 // Fails the current test when that does not work.
 std::string makeDatabase(const TempDir& dir, const std::string& branchLines = "CS,Computer Science\nEC,Electronics\nMCA,Master of Computer Applications\n",
                          const std::string& name = "kyt.db");

@@ -2,9 +2,10 @@
 
 #include <filesystem>
 
+#include "app/run_cli.h"
 #include "db/database.h"
 #include "db/seed.h"
-#include "merged_docx.h"
+#include "merge/merged_docx.h"
 #include "support/temp_dir.h"
 #include "support/test_config.h"
 #include "word/docx_builder.h"

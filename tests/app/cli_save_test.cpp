@@ -5,8 +5,9 @@
 #include <QDate>
 #include <filesystem>
 
+#include "app/run_cli.h"
 #include "db/seed.h"
-#include "docx_outline.h"
+#include "query/save/docx_outline.h"
 #include "support/test_config.h"
 
 namespace kyt::test {

@@ -12,8 +12,9 @@
 #include <map>
 #include <memory>
 
-#include "support/temp_dir.h"
+#include "app/run_cli.h"
 #include "resume-form/resume_form.h"
+#include "support/temp_dir.h"
 
 namespace kyt {
 namespace {

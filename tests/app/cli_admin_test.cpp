@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "admin/admin_fixture.h"
+#include "app/run_cli.h"
 #include "support/test_config.h"
 
 namespace kyt::test {

@@ -2,7 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "students.h"
+#include "app/run_cli.h"
+#include "query/students.h"
 #include "support/db_faults.h"
 #include "support/test_config.h"
 

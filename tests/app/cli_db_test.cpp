@@ -4,7 +4,8 @@
 
 #include <filesystem>
 
-#include "seed.h"
+#include "app/run_cli.h"
+#include "db/seed.h"
 
 namespace kyt::test {
 namespace {
@@ -31,7 +32,7 @@ TEST(InitDb, RefusesToOverwriteAnExistingFile)
 TEST(InitDb, SeedsBranchesInUpperCase)
 {
     TempDir dir;
-    const std::string path = makeDatabase(dir, "# code,name\n\ncs, Computer Science \r\nMca,Master of Computer Applications\n");
+    const std::string path = initDatabase(dir, "# code,name\n\ncs, Computer Science \r\nMca,Master of Computer Applications\n");
     std::string output;
     EXPECT_EQ(runCli("sql --db " + quoted(path) + " \"SELECT BranchCode, Branch FROM Branch ORDER BY BranchCode\"",
                      &output),

@@ -10,6 +10,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "app/run_cli.h"
 #include "support/db_faults.h"
 #include "support/extraction_fixture.h"
 #include "support/temp_dir.h"

@@ -2,9 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include "docx_builder.h"
-#include "support/temp_dir.h"
+#include "app/run_cli.h"
 #include "resume-form/resume_form.h"
+#include "support/temp_dir.h"
+#include "word/docx_builder.h"
 
 using namespace kyt::test;
 namespace form = kyt::form;
