@@ -11,7 +11,7 @@
 #include "merged_docx.h"
 #include "support/scripted_messages.h"
 #include "support/temp_dir.h"
-#include "word/docx_builder.h"
+#include "support/zip_bytes.h"
 
 namespace kyt {
 namespace {

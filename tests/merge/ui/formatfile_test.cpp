@@ -14,7 +14,7 @@
 #include "shell/ui/qt_message_service.h"
 #include "support/real_dialogs.h"
 #include "support/window_test.h"
-#include "word/docx_builder.h"
+#include "support/zip_bytes.h"
 
 namespace kyt {
 namespace {
