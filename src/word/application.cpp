@@ -374,6 +374,50 @@ std::vector<std::string> convertInOneProcess(const std::string& soffice, const f
     return failures;
 }
 
+// Shares `items` out among up to `maxProcesses` LibreOffice processes running at once, each started
+// once with a profile of its own (`profileName`, then `profileName`1, ...): LibreOffice hands its files
+// to a process already running on the same profile, so a shared one would serialise them. Gives each
+// item's failure in the order of `items`, empty when it was converted.
+std::vector<std::string> convertShared(const std::string& soffice, const std::vector<Conversion>& items,
+                                       unsigned maxProcesses, const fs::path& workDir, const std::string& profileName,
+                                       const fs::path& batchDir, const fs::path& outDir, std::chrono::seconds limit,
+                                       rlim_t addressSpace, const std::string& filter)
+{
+    const size_t processes =
+        std::clamp<size_t>(items.size() / kFilesPerConversionProcess, 1, std::max(1u, maxProcesses));
+    // Dealt out in turn rather than in runs, so that a stretch of large files is shared out too.
+    std::vector<std::vector<Conversion>> shares(processes);
+    for (size_t k = 0; k < items.size(); ++k)
+        shares[k % processes].push_back(items[k]);
+
+    std::vector<std::vector<std::string>> failures(processes);
+    auto convertShare = [&](size_t p) {
+        const fs::path profile = workDir / (p == 0 ? profileName : profileName + std::to_string(p));
+        failures[p] = convertInOneProcess(soffice, profile, outDir, shares[p], limit, addressSpace,
+                                          batchDir / ("libreoffice" + std::to_string(p) + ".log"), filter);
+    };
+    std::vector<std::thread> others;
+    std::vector<size_t> withoutThread;
+    for (size_t p = 1; p < processes; ++p) {
+        try {
+            others.emplace_back(convertShare, p);
+        } catch (const std::system_error&) {
+            withoutThread.push_back(p);  // converted in turn here instead
+        }
+    }
+    if (!items.empty())
+        convertShare(0);
+    for (size_t p : withoutThread)
+        convertShare(p);
+    for (std::thread& thread : others)
+        thread.join();
+
+    std::vector<std::string> results(items.size());
+    for (size_t k = 0; k < items.size(); ++k)
+        results[k] = failures[k % processes].empty() ? std::string() : failures[k % processes][k / processes];
+    return results;
+}
+
 }  // namespace
 
 void Application::prepare(const std::vector<std::string>& paths)
@@ -435,44 +479,14 @@ void Application::prepare(const std::vector<std::string>& paths)
         items.push_back({pending[k], link, outDir / (stem + ".docx")});
     }
 
-    // One LibreOffice per core, each started once with its own profile: LibreOffice hands its files
-    // to a process already running on the same profile, so a shared one would serialise them.
-    const size_t processes =
-        std::clamp<size_t>(items.size() / kFilesPerConversionProcess, 1, std::max(1u, maxConversionProcesses));
-    // Dealt out in turn rather than in runs, so that a stretch of large files is shared out too.
-    std::vector<std::vector<Conversion>> shares(processes);
-    for (size_t k = 0; k < items.size(); ++k)
-        shares[k % processes].push_back(items[k]);
-
-    std::vector<std::vector<std::string>> failures(processes);
-    auto convertShare = [&, this](size_t p) {
-        const fs::path profile = fs::path(workDir_) / (p == 0 ? std::string("profile") : "profile" + std::to_string(p));
-        failures[p] = convertInOneProcess(soffice, profile, outDir, shares[p], conversionTimeLimit,
-                                          static_cast<rlim_t>(conversionMemoryLimit),
-                                          batchDir / ("libreoffice" + std::to_string(p) + ".log"));
-    };
-    std::vector<std::thread> others;
-    std::vector<size_t> withoutThread;
-    for (size_t p = 1; p < processes; ++p) {
-        try {
-            others.emplace_back(convertShare, p);
-        } catch (const std::system_error&) {
-            withoutThread.push_back(p);  // converted in turn here instead
-        }
-    }
-    convertShare(0);
-    for (size_t p : withoutThread)
-        convertShare(p);
-    for (std::thread& thread : others)
-        thread.join();
-
-    for (size_t p = 0; p < processes; ++p) {
-        for (size_t k = 0; k < shares[p].size(); ++k) {
-            if (failures[p][k].empty())
-                converted_[shares[p][k].source] = shares[p][k].output.string();
-            else
-                failed_[shares[p][k].source] = failures[p][k];
-        }
+    const std::vector<std::string> failures =
+        convertShared(soffice, items, maxConversionProcesses, workDir_, "profile", batchDir, outDir, conversionTimeLimit,
+                      static_cast<rlim_t>(conversionMemoryLimit), "docx:MS Word 2007 XML");
+    for (size_t k = 0; k < items.size(); ++k) {
+        if (failures[k].empty())
+            converted_[items[k].source] = items[k].output.string();
+        else
+            failed_[items[k].source] = failures[k];
     }
     for (const Conversion& item : items)
         fs::remove(item.link, ec);
@@ -541,52 +555,24 @@ std::vector<std::string> Application::convertToPdf(const std::vector<std::string
         items.push_back({paths[k], link, convertedDir / (stem + ".pdf")});
         itemOf.push_back(k);
     }
-    const size_t processes =
-        std::clamp<size_t>(items.size() / kFilesPerConversionProcess, 1, std::max(1u, maxConversionProcesses));
-    std::vector<std::vector<Conversion>> shares(processes);
-    std::vector<std::vector<size_t>> shareIndex(processes);
+    const std::vector<std::string> results = convertShared(soffice, items, maxConversionProcesses, workDir_,
+                                                           "pdfprofile", batchDir, convertedDir, conversionTimeLimit,
+                                                           RLIM_INFINITY, "pdf");
     for (size_t k = 0; k < items.size(); ++k) {
-        shares[k % processes].push_back(items[k]);
-        shareIndex[k % processes].push_back(itemOf[k]);
-    }
-    std::vector<std::vector<std::string>> results(processes);
-    auto convertShare = [&, this](size_t p) {
-        const fs::path profile = fs::path(workDir_) / ("pdfprofile" + std::to_string(p));
-        results[p] = convertInOneProcess(soffice, profile, convertedDir, shares[p], conversionTimeLimit, RLIM_INFINITY,
-                                         batchDir / ("libreoffice" + std::to_string(p) + ".log"), "pdf");
-    };
-    std::vector<std::thread> others;
-    std::vector<size_t> withoutThread;
-    for (size_t p = 1; p < processes; ++p) {
-        try {
-            others.emplace_back(convertShare, p);
-        } catch (const std::system_error&) {
-            withoutThread.push_back(p);
+        const size_t at = itemOf[k];
+        if (!results[k].empty()) {
+            failures[at] = "LibreOffice could not make a PDF of the document.";
+            continue;
         }
-    }
-    if (processes > 0 && !items.empty())
-        convertShare(0);
-    for (size_t p : withoutThread)
-        convertShare(p);
-    for (std::thread& thread : others)
-        thread.join();
-    for (size_t p = 0; p < processes; ++p) {
-        for (size_t k = 0; k < shares[p].size(); ++k) {
-            const size_t at = shareIndex[p][k];
-            if (k < results[p].size() && !results[p][k].empty()) {
-                failures[at] = "LibreOffice could not make a PDF of the document.";
-                continue;
-            }
-            const fs::path target = fs::path(outDir) / fs::path(paths[at]).filename().replace_extension(".pdf");
-            std::error_code moveError;
-            fs::rename(shares[p][k].output, target, moveError);
-            if (moveError) {
-                moveError.clear();
-                fs::copy_file(shares[p][k].output, target, fs::copy_options::overwrite_existing, moveError);
-            }
-            if (moveError)
-                failures[at] = "The PDF cannot be saved as " + target.string() + ": " + moveError.message();
+        const fs::path target = fs::path(outDir) / fs::path(paths[at]).filename().replace_extension(".pdf");
+        std::error_code moveError;
+        fs::rename(items[k].output, target, moveError);
+        if (moveError) {
+            moveError.clear();
+            fs::copy_file(items[k].output, target, fs::copy_options::overwrite_existing, moveError);
         }
+        if (moveError)
+            failures[at] = "The PDF cannot be saved as " + target.string() + ": " + moveError.message();
     }
     fs::remove_all(batchDir, ec);
     return failures;

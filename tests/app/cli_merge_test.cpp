@@ -8,7 +8,7 @@
 #include "merge/merged_docx.h"
 #include "support/temp_dir.h"
 #include "support/test_config.h"
-#include "word/docx_builder.h"
+#include "support/zip_bytes.h"
 
 namespace kyt {
 namespace {

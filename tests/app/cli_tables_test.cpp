@@ -5,7 +5,7 @@
 #include "app/run_cli.h"
 #include "resume-form/resume_form.h"
 #include "support/temp_dir.h"
-#include "word/docx_builder.h"
+#include "support/zip_bytes.h"
 
 using namespace kyt::test;
 namespace form = kyt::form;

@@ -6,7 +6,7 @@
 #include "merge/merge_template.h"
 #include "merged_docx.h"
 #include "support/temp_dir.h"
-#include "word/docx_builder.h"
+#include "support/zip_bytes.h"
 #include "word/libreoffice.h"
 
 namespace kyt::merge {

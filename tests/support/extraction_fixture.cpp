@@ -6,66 +6,53 @@
 #include <sqlite3.h>
 
 #include "word/application.h"
-#include "word/docx_writer.h"
 #include "shell/startup.h"
 
 namespace kyt::test {
 
+// The values the extraction's tests were written against, at the places the form's layout gives them.
 ResumeForm ResumeForm::be(const std::string& usn, const std::string& name)
 {
-    ResumeForm form;
-    form.table1_ = {
-        {"USN", "Name", "", "", "", "Gender"},
-        {usn, name, "", "", "", "Male"},
-        {"5", "11", "1982"},
-        {"Father's name", "", "E-mail"},
-        {"Father", "venkatesh rao", "Shankar.Rao@Example.com"},
-        {"Address"},
-        {"12, 4th Cross, Malleswaram, Bangalore 560003", "Malleswaram"},
-        {"Phone", "080-3345678", "Kannada, English"},
-        {"Languages", "Reading, cricket"},
-        {"CET", "Rank", "1", "2", "3", "4", "5", "6", "General"},
-        {"Karnataka"},
-        {"Hobbies", "Chess, reading", "Single"},
-        {"Skills", "C, C++, Java"},
-        {"Activities", "NSS volunteer, college fest organiser"},
-        {"Scholar", "", "0", "0", "2", "5", "0", "0"},
-        {"Other"},
-        {"", "", "Secretary of the computer club"},
-        {"Strengths: hard working", "Weaknesses: impatient"},
-    };
-    form.table2_ = {
-        {"Level", "Institution", "Obtained", "Max", "Percentage", "Class", "Year", "Attempts"},
-        {"SSLC", "National  High   School", "510", "625", "81.6%", "Distinction", "1998", "1"},
-        {"PUC", "", "480", "600", "", "First", "2000", "1"},
-        {"BE", "R V College of Engineering"},
-    };
+    form::Resume resume;
+    resume.fields = {
+        {"usn", usn}, {"name", name}, {"gender", "Male"}, {"dob_day", "5"}, {"dob_month", "11"}, {"dob_year", "1982"},
+        {"mother_name", "Father"}, {"father_name", "venkatesh rao"}, {"email", "Shankar.Rao@Example.com"},
+        {"address", "12, 4th Cross, Malleswaram, Bangalore 560003"}, {"city", "Malleswaram"},
+        {"district", "080-3345678"}, {"state", "Kannada, English"}, {"languages", "Reading, cricket"},
+        {"pin", "123456"}, {"phone", "General"}, {"cet_rank", "Karnataka"}, {"permanent_address", "Chess, reading"},
+        {"permanent_city", "Single"}, {"permanent_district", "Skills"}, {"permanent_state", "C, C++, Java"},
+        {"nationality", "Activities"}, {"achievements", "NSS volunteer, college fest organiser"},
+        {"permanent_phone", "Scholar"}, {"permanent_pin", "002500"}, {"objective", "Secretary of the computer club"},
+        {"hobbies", "Strengths: hard working"}, {"activities", "Weaknesses: impatient"}};
+    resume.marks = {{"SSLC", "National  High   School", "510", "625", "81.6%", "Distinction", "1998", "1"},
+                    {"PUC", "", "480", "600", "", "First", "2000", "1"},
+                    {"BE", "R V College of Engineering"}};
     const char* obtained[] = {"610", "640", "700", "590", "655", "720", "680", "750"};
     for (int semester = 1; semester <= 8; ++semester)
-        form.table2_.push_back(
-            {"Semester " + std::to_string(semester), "", obtained[semester - 1], "1000", "", "", "2001", "1"});
-    form.table2_.push_back({"Projects", ""});
-    form.table2_.push_back({"Pre-final", "Final"});
-    form.table2_.push_back({"Library management system", "Résumé database for the placement office"});
+        resume.marks.push_back({"Semester " + std::to_string(semester), "", obtained[semester - 1], "1000", "", "", "2001", "1"});
+    resume.preFinalProject = "Library management system";
+    resume.finalProject = "Résumé database for the placement office";
+    ResumeForm form;
+    form.tables_ = form::formTables(resume);
     return form;
 }
 
 ResumeForm ResumeForm::mca(const std::string& usn, const std::string& name)
 {
     ResumeForm form = be(usn, name);
-    form.table2_ = {
-        {"Level", "Institution", "Obtained", "Max", "Percentage", "Class", "Year", "Attempts"},
-        {"SSLC", "St. Joseph's School", "500", "625", "80%", "Distinction", "1995", "1"},
-        {"PUC", "St. Joseph's College", "420", "600", "70%", "First", "1997", "1"},
-        {"BSc", "Bangalore University", "1500", "2400", "62.5%", "First", "2000", "1"},
-        {"MCA", "Dayananda Sagar College"},
-    };
+    form::Resume resume;
+    resume.course = form::Course::MCA;
+    resume.marks = {{"SSLC", "St. Joseph's School", "500", "625", "80%", "Distinction", "1995", "1"},
+                    {"PUC", "St. Joseph's College", "420", "600", "70%", "First", "1997", "1"},
+                    {"BSc", "Bangalore University", "1500", "2400", "62.5%", "First", "2000", "1"},
+                    {"MCA", "Dayananda Sagar College"}};
     const char* obtained[] = {"500", "520", "610", "540", "700", "660"};
     for (int semester = 1; semester <= 6; ++semester)
-        form.table2_.push_back(
-            {"Semester " + std::to_string(semester), "", obtained[semester - 1], "800", "", "", "2002", "1"});
-    form.table2_.push_back({"Projects"});
-    form.table2_.push_back({"", "", "", "", "Payroll system", "Online examination"});
+        resume.marks.push_back({"Semester " + std::to_string(semester), "", obtained[semester - 1], "800", "", "", "2002", "1"});
+    resume.preFinalProject = "Payroll system";
+    resume.finalProject = "Online examination";
+    form.tables_.marks = form::formTables(resume).marks;
+    form.course_ = form::Course::MCA;
     return form;
 }
 
@@ -82,7 +69,7 @@ void ResumeForm::set(int table, int row, int cell, const std::string& text)
 
 const std::string& ResumeForm::get(int table, int row, int cell) const
 {
-    const auto& all = table == 1 ? table1_ : table2_;
+    const auto& all = table == 1 ? tables_.personal : tables_.marks;
     return all.at(static_cast<size_t>(row - 1)).at(static_cast<size_t>(cell - 1));
 }
 
@@ -97,32 +84,21 @@ void ResumeForm::setMarks(int i, const std::string& institution, const std::stri
                           const std::string& maximum, const std::string& percent, const std::string& className,
                           const std::string& year, const std::string& attempts)
 {
-    const int row = i + 1;
-    set(2, row, 2, institution);
-    set(2, row, 3, obtained);
-    set(2, row, 4, maximum);
-    set(2, row, 5, percent);
-    set(2, row, 6, className);
-    set(2, row, 7, year);
-    set(2, row, 8, attempts);
+    namespace marks = word::form_layout::marks;
+    const int row = word::form_layout::marksTableRow(i);
+    set(2, row, marks::kInstitutionCell, institution);
+    set(2, row, marks::kObtainedCell, obtained);
+    set(2, row, marks::kMaximumCell, maximum);
+    set(2, row, marks::kPercentCell, percent);
+    set(2, row, marks::kClassCell, className);
+    set(2, row, marks::kYearCell, year);
+    set(2, row, marks::kAttemptsCell, attempts);
 }
 
 void ResumeForm::save(const std::string& path) const
 {
-    word::DocxWriter writer;
-    writer.addParagraph("RESUME", word::Align::Centre, true);
-    // A row without cells cannot be written; the form never has one.
-    auto padded = [](std::vector<std::vector<std::string>> rows) {
-        for (auto& cells : rows)
-            if (cells.empty())
-                cells.push_back("");
-        return rows;
-    };
-    writer.addTable(padded(table1_), false);
-    writer.addParagraph("Academic performance");
-    writer.addTable(padded(table2_), false);
     std::string error;
-    ASSERT_TRUE(writer.save(path, error)) << error;
+    ASSERT_TRUE(form::writeTables(tables_, course_, path, error)) << error;
 }
 
 void ResumeForm::saveWithRawText(const std::string& path, const std::string& marker, const std::string& rawXml) const

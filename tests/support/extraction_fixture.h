@@ -1,11 +1,12 @@
 #pragma once
-// Résumés on the college's form, built cell by cell inside the tests, and a Control wired to a fresh
-// database made by kyt-cli init-db.
+// Résumés on the college's form, made by the form generator and changed cell by cell inside the tests,
+// and a Control wired to a fresh database made by kyt-cli init-db.
 
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "resume-form/resume_form.h"
 #include "shell/control.h"
 #include "support/scripted_messages.h"
 #include "support/temp_dir.h"
@@ -34,8 +35,9 @@ public:
                   const std::string& attempts = "1");
 
 private:
-    std::vector<std::vector<std::string>>& rows(int table) { return table == 1 ? table1_ : table2_; }
-    std::vector<std::vector<std::string>> table1_, table2_;
+    std::vector<std::vector<std::string>>& rows(int table) { return table == 1 ? tables_.personal : tables_.marks; }
+    form::FormTables tables_;
+    form::Course course_ = form::Course::BE;
 };
 
 // A Control as the running program has it for extraction: database connected, college 1QP, placement

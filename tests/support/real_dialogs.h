@@ -27,7 +27,6 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPointer>
-#include <QPushButton>
 #include <QTimer>
 #include <deque>
 #include <string>
@@ -37,9 +36,9 @@ namespace kyt::test {
 
 // What one answered dialog showed.
 struct SeenDialog {
-    std::string kind;   // "QMessageBox", "QFileDialog" or the dialog's class name
+    std::string kind;  // "QMessageBox", "QFileDialog" or the dialog's class name
     std::string title;
-    std::string text;   // a message box's text
+    std::string text;  // a message box's text
     QMessageBox::Icon icon = QMessageBox::NoIcon;
     QMessageBox::StandardButtons buttons;  // a message box's standard buttons
 };
@@ -62,23 +61,17 @@ public:
     }
 
     // The next dialog is a QMessageBox; click its standard button `button`.
-    RealDialogs& click(QMessageBox::StandardButton button) { return queue({Kind::StandardButton, button, {}}); }
-    // The next dialog (of any kind) has a button captioned `caption` (mnemonic '&' ignored); click it.
-    RealDialogs& clickButton(const QString& caption) { return queue({Kind::Caption, QMessageBox::NoButton, caption}); }
+    RealDialogs& click(QMessageBox::StandardButton button) { return queue({button, {}}); }
     // The next dialog is a QFileDialog: type `path` into its file name field and click Open (or Save).
-    RealDialogs& chooseFile(const QString& path) { return queue({Kind::ChooseFile, QMessageBox::NoButton, path}); }
-    // The next dialog is a QFileDialog: click Cancel.
-    RealDialogs& cancelFileDialog() { return queue({Kind::CancelFile, QMessageBox::NoButton, {}}); }
+    RealDialogs& chooseFile(const QString& path) { return queue({QMessageBox::NoButton, path}); }
 
     bool allAnswered() const { return answers_.empty(); }
     const std::vector<SeenDialog>& seen() const { return seen_; }
 
 private:
-    enum class Kind { StandardButton, Caption, ChooseFile, CancelFile };
     struct Answer {
-        Kind kind;
-        QMessageBox::StandardButton button;
-        QString text;
+        QMessageBox::StandardButton button;  // NoButton: a file dialog answered with `path`
+        QString path;
     };
 
     RealDialogs& queue(Answer answer)
@@ -100,8 +93,6 @@ private:
         return nullptr;
     }
 
-    static QString plain(QString caption) { return caption.remove('&'); }
-
     static SeenDialog describe(QDialog* dialog)
     {
         SeenDialog seen;
@@ -118,78 +109,50 @@ private:
     // The button the answer names, or null (with the reason in `why`).
     static QAbstractButton* buttonFor(QDialog* dialog, const Answer& answer, std::string& why)
     {
-        switch (answer.kind) {
-        case Kind::StandardButton: {
+        if (answer.button != QMessageBox::NoButton) {
             auto* box = qobject_cast<QMessageBox*>(dialog);
-            if (!box) {
-                why = "expected a QMessageBox";
-                return nullptr;
-            }
-            QAbstractButton* button = box->button(answer.button);
+            QAbstractButton* button = box ? box->button(answer.button) : nullptr;
             if (!button)
-                why = "the message box has no such standard button";
+                why = box ? "the message box has no such standard button" : "expected a QMessageBox";
             return button;
         }
-        case Kind::Caption:
-            for (QAbstractButton* button : dialog->findChildren<QAbstractButton*>()) {
-                if (button->isVisible() && plain(button->text()) == plain(answer.text))
-                    return button;
-            }
-            why = "no visible button captioned \"" + answer.text.toStdString() + "\"";
-            return nullptr;
-        case Kind::ChooseFile:
-        case Kind::CancelFile: {
-            auto* files = qobject_cast<QFileDialog*>(dialog);
-            auto* buttons = files ? files->findChild<QDialogButtonBox*>("buttonBox") : nullptr;
-            if (!buttons) {
-                why = "expected a QFileDialog";
-                return nullptr;
-            }
-            if (answer.kind == Kind::CancelFile)
-                return buttons->button(QDialogButtonBox::Cancel);
-            auto* name = files->findChild<QLineEdit*>("fileNameEdit");
-            if (!name) {
-                why = "the file dialog has no file name field";
-                return nullptr;
-            }
-            name->setText(answer.text);
-            for (QAbstractButton* button : buttons->buttons()) {
-                if (buttons->buttonRole(button) == QDialogButtonBox::AcceptRole)
-                    return button;
-            }
-            why = "the file dialog has no Open or Save button";
+        auto* files = qobject_cast<QFileDialog*>(dialog);
+        auto* buttons = files ? files->findChild<QDialogButtonBox*>("buttonBox") : nullptr;
+        auto* name = files ? files->findChild<QLineEdit*>("fileNameEdit") : nullptr;
+        if (!buttons || !name) {
+            why = "expected a QFileDialog with a file name field";
             return nullptr;
         }
+        name->setText(answer.path);
+        for (QAbstractButton* button : buttons->buttons()) {
+            if (buttons->buttonRole(button) == QDialogButtonBox::AcceptRole)
+                return button;
         }
+        why = "the file dialog has no Open or Save button";
         return nullptr;
     }
 
     void poll()
     {
-        if (answers_.empty()) {
-            timer_.stop();
-            return;
-        }
-        QDialog* dialog = modalDialog();
-        if (!dialog)
-            return;
-        const Answer answer = answers_.front();
-        answers_.pop_front();
-        seen_.push_back(describe(dialog));
-
-        std::string why;
-        QPointer<QDialog> guard(dialog);
-        if (QAbstractButton* button = buttonFor(dialog, answer, why)) {
-            button->click();  // the dialog closes synchronously, or not at all
-            if (guard && guard->isVisible()) {
-                ADD_FAILURE() << seen_.back().kind << " \"" << seen_.back().title
-                              << "\" stayed open after its button was clicked";
-                guard->hide();  // ends its event loop
+        QDialog* dialog = answers_.empty() ? nullptr : modalDialog();
+        if (dialog) {
+            const Answer answer = answers_.front();
+            answers_.pop_front();
+            seen_.push_back(describe(dialog));
+            std::string why;
+            QPointer<QDialog> guard(dialog);
+            if (QAbstractButton* button = buttonFor(dialog, answer, why)) {
+                button->click();  // the dialog closes synchronously, or not at all
+                if (guard && guard->isVisible()) {
+                    ADD_FAILURE() << seen_.back().kind << " \"" << seen_.back().title
+                                  << "\" stayed open after its button was clicked";
+                    guard->hide();  // ends its event loop
+                }
+            } else {
+                ADD_FAILURE() << "cannot answer " << seen_.back().kind << " \"" << seen_.back().title << "\" ("
+                              << seen_.back().text << "): " << why;
+                dialog->hide();
             }
-        } else {
-            ADD_FAILURE() << "cannot answer " << seen_.back().kind << " \"" << seen_.back().title << "\" ("
-                          << seen_.back().text << "): " << why;
-            dialog->hide();
         }
         if (answers_.empty())
             timer_.stop();

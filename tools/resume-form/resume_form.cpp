@@ -4,6 +4,8 @@
 #include <charconv>
 #include <cctype>
 #include <cstdio>
+#include <map>
+#include <optional>
 #include <set>
 #include <sstream>
 
@@ -34,48 +36,94 @@ FormCell caption(const char* text, int width) { return {Kind::Caption, text, wid
 FormCell label(const char* text, int width) { return {Kind::Label, text, width}; }
 FormCell heading(const char* text) { return {Kind::Heading, text, -1}; }
 
-void digits(FormRow& row, const char* key)
+namespace form_layout = word::form_layout;
+
+// What the form prints in table 1 besides the values: captions, labels and headings at their places.
+struct Printed {
+    int row;
+    int cell;
+    FormCell cell_;
+};
+
+std::vector<Printed> printedCells()
 {
-    for (int d = 0; d < personal::kDigitCells; ++d)
-        row.push_back({Kind::Digit, key, 450, d});
+    return {
+        {1, 1, caption("USN (university seat number)", 1700)},
+        {1, 2, caption("Name in full (as in the SSLC marks card)", 3538)},
+        {1, 3, caption("Age", 700)},
+        {1, 4, caption("Blood group", 900)},
+        {1, 5, caption("Category", 1000)},
+        {1, 6, caption("Gender", -1)},
+        {3, 4, label("\xE2\x86\x90 Date of birth: day, month, year (for example 05  11  2004)", -1)},
+        {4, 1, caption("Mother's name", 3200)},
+        {4, 2, caption("Father's / guardian's name", 3200)},
+        {4, 3, caption("E-mail address", -1)},
+        {6, 1, caption("Address for correspondence", 6400)},
+        {6, 2, caption("Town / city", -1)},
+        {8, 1, label("District, State", 1700)},
+        {9, 1, label("Languages known", 1700)},
+        {10, 1, label("PIN code", 1700)},
+        {10, 2, label("one digit a box", 1100)},
+        {10, 10, label("\xE2\x86\x90 Phone (with STD code)", -1)},
+        {11, 2, label("\xE2\x86\x90 CET / COMEDK rank", -1)},
+        {12, 1, label("Permanent address", 1700)},
+        {13, 3, label("\xE2\x86\x90 District, State (permanent address)", -1)},
+        {14, 3, label("\xE2\x86\x90 Nationality, Achievements", -1)},
+        {15, 2, label("\xE2\x86\x90 Phone  PIN \xE2\x86\x92", 1100)},
+        {15, 9, label("(permanent address)", -1)},
+        {16, 1, heading("OTHER INFORMATION")},
+        {17, 1, label("Career objective", 1700)},
+        {17, 2, label("(at most 200 characters)", 1100)},
+        {18, 3, label("\xE2\x86\x90 Hobbies, Extra-curricular activities", -1)},
+    };
 }
 
-// Table 1. Keys in the order of the rows; every place in personal:: is asserted against this by the tests.
+// The width of each value cell (-1 takes what the row leaves); a field over several cells gives each its own.
+int valueWidth(const std::string& key, int part)
+{
+    static const std::map<std::string, int> widths = {
+        {"usn", 1700}, {"name", 3538}, {"age", 700}, {"blood_group", 900}, {"category", 1000}, {"mother_name", 3200},
+        {"father_name", 3200}, {"address", 6400}, {"district", 4700}, {"pin", 450}, {"phone", 2438}, {"cet_rank", 1700},
+        {"permanent_address", 4700}, {"permanent_district", 1700}, {"permanent_state", 4700}, {"nationality", 1700},
+        {"achievements", 4700}, {"permanent_phone", 1700}, {"permanent_pin", 450}, {"hobbies", 3200},
+        {"activities", 3200}};
+    if (key == "dob")
+        return part == 2 ? 1000 : 700;
+    const auto it = widths.find(key);
+    return it == widths.end() ? -1 : it->second;
+}
+
+// Table 1: the values where the layout puts them, the printed cells around them.
 std::vector<FormRow> personalRows()
 {
+    std::vector<std::vector<std::optional<FormCell>>> places(form_layout::kPersonalRows);
+    auto put = [&](int row, int cell, FormCell formCell) {
+        auto& cells = places[static_cast<size_t>(row - 1)];
+        if (cells.size() < static_cast<size_t>(cell))
+            cells.resize(static_cast<size_t>(cell));
+        cells[static_cast<size_t>(cell - 1)] = std::move(formCell);
+    };
+    static const char* dobParts[] = {"dob_day", "dob_month", "dob_year"};
+    for (const form_layout::Field& field : form_layout::kPersonal) {
+        const std::string key = field.key;
+        for (int part = 0; part < field.cells; ++part) {
+            const int width = valueWidth(key, part);
+            if (key == "dob")
+                put(field.row, field.cell + part, value(dobParts[part], width));
+            else if (field.cells > 1)
+                put(field.row, field.cell + part, {Kind::Digit, key, width, part});
+            else
+                put(field.row, field.cell, value(field.key, width));
+        }
+    }
+    for (const Printed& printed : printedCells())
+        put(printed.row, printed.cell, printed.cell_);
     std::vector<FormRow> rows;
-    rows.push_back({caption("USN (university seat number)", 1700), caption("Name in full (as in the SSLC marks card)", 3538),
-                    caption("Age", 700), caption("Blood group", 900), caption("Category", 1000), caption("Gender", -1)});
-    rows.push_back({value("usn", 1700), value("name", 3538), value("age", 700), value("blood_group", 900),
-                    value("category", 1000), value("gender", -1)});
-    rows.push_back({value("dob_day", 700), value("dob_month", 700), value("dob_year", 1000),
-                    label("\xE2\x86\x90 Date of birth: day, month, year (for example 05  11  2004)", -1)});
-    rows.push_back({caption("Mother's name", 3200), caption("Father's / guardian's name", 3200),
-                    caption("E-mail address", -1)});
-    rows.push_back({value("mother_name", 3200), value("father_name", 3200), value("email", -1)});
-    rows.push_back({caption("Address for correspondence", 6400), caption("Town / city", -1)});
-    rows.push_back({value("address", 6400), value("city", -1)});
-    rows.push_back({label("District, State", 1700), value("district", 4700), value("state", -1)});
-    rows.push_back({label("Languages known", 1700), value("languages", -1)});
-    FormRow pin{label("PIN code", 1700), label("one digit a box", 1100)};
-    digits(pin, "pin");
-    pin.push_back(value("phone", 2438));
-    pin.push_back(label("\xE2\x86\x90 Phone (with STD code)", -1));
-    rows.push_back(pin);
-    rows.push_back({value("cet_rank", 1700), label("\xE2\x86\x90 CET / COMEDK rank", -1)});
-    rows.push_back({label("Permanent address", 1700), value("permanent_address", 4700), value("permanent_city", -1)});
-    rows.push_back({value("permanent_district", 1700), value("permanent_state", 4700),
-                    label("\xE2\x86\x90 District, State (permanent address)", -1)});
-    rows.push_back({value("nationality", 1700), value("achievements", 4700),
-                    label("\xE2\x86\x90 Nationality, Achievements", -1)});
-    FormRow permanentPin{value("permanent_phone", 1700), label("\xE2\x86\x90 Phone  PIN \xE2\x86\x92", 1100)};
-    digits(permanentPin, "permanent_pin");
-    permanentPin.push_back(label("(permanent address)", -1));
-    rows.push_back(permanentPin);
-    rows.push_back({heading("OTHER INFORMATION")});
-    rows.push_back({label("Career objective", 1700), label("(at most 200 characters)", 1100), value("objective", -1)});
-    rows.push_back({value("hobbies", 3200), value("activities", 3200),
-                    label("\xE2\x86\x90 Hobbies, Extra-curricular activities", -1)});
+    for (const auto& cells : places) {
+        rows.emplace_back();
+        for (const auto& cell : cells)
+            rows.back().push_back(cell ? *cell : label("", 200));
+    }
     return rows;
 }
 
@@ -87,7 +135,7 @@ std::vector<std::string> defaultLevelLabels(Course course)
     if (course == Course::MCA)
         labels.push_back("Degree (BCA / BSc / BCom)");
     labels.push_back(course == Course::MCA ? "College of the MCA semesters" : "College of the semesters below");
-    const int semesters = marks::layout(course).semesters;
+    const int semesters = form_layout::marksLayout(course).semesters;
     for (int s = 1; s <= semesters; ++s)
         labels.push_back("Semester " + std::to_string(s));
     return labels;
@@ -417,7 +465,7 @@ Resume sampleResume(int serial, const std::string& usn, Course course)
     f["hobbies"] = random.pick(hobbies);
     f["activities"] = random.pick(activities);
 
-    const marks::Layout& layout = marks::layout(course);
+    const form_layout::MarksLayout& layout = form_layout::marksLayout(course);
     auto fill = [&](MarksRow& row, int maximum, int lowPercent, int highPercent, const std::string& year) {
         const int obtained =
             std::min(maximum, maximum * random.between(lowPercent, highPercent) / 100 + random.between(0, maximum / 50));
@@ -477,7 +525,7 @@ bool applyFault(Resume& resume, const std::string& fault, std::string& error)
     const std::string name = fault.substr(0, eq);
     const bool hasValue = eq != std::string::npos;
     const std::string arg = hasValue ? fault.substr(eq + 1) : std::string();
-    const marks::Layout& layout = marks::layout(resume.course);
+    const form_layout::MarksLayout& layout = form_layout::marksLayout(resume.course);
     const int firstSemester = layout.institutionRow + 1;
 
     auto rowArg = [&](int fallback, MarksRow*& row) {
@@ -571,8 +619,8 @@ bool applyFault(Resume& resume, const std::string& fault, std::string& error)
         resume.omitMarksTable = true;
     } else if (name == "wide-row") {
         int r = 2;
-        if (hasValue && (!readInt(arg, r) || r < 1 || r > personal::kRows)) {
-            error = "fault wide-row needs a row of the personal table from 1 to " + std::to_string(personal::kRows);
+        if (hasValue && (!readInt(arg, r) || r < 1 || r > form_layout::kPersonalRows)) {
+            error = "fault wide-row needs a row of the personal table from 1 to " + std::to_string(form_layout::kPersonalRows);
             return false;
         }
         resume.wideRow = r;
@@ -649,7 +697,7 @@ bool parseResumes(const std::string& text, std::vector<Resume>& out, std::string
             }
         }
         Resume resume = emptyResume(course);
-        const marks::Layout& layout = marks::layout(course);
+        const form_layout::MarksLayout& layout = form_layout::marksLayout(course);
         for (const auto& [key, val] : record) {
             if (key == "course") {
                 continue;
@@ -701,25 +749,25 @@ bool parseResumes(const std::string& text, std::vector<Resume>& out, std::string
     return true;
 }
 
-std::string formBodyXml(const Resume& resume, bool blank)
-{
-    std::string body;
-    body += paragraphXml("CURRICULUM VITAE", RunStyle{true, false, 32}, true, 60);
-    body += paragraphXml("Fill in the white boxes only. Do not add, remove, split or merge rows or cells: the placement "
-                         "office reads this form by machine.",
-                         RunStyle{false, true, 16, "595959"}, true, 120);
-    body += paragraphXml("PERSONAL INFORMATION", RunStyle{true, false, 22}, false, 60);
+namespace {
 
-    std::vector<FormRow> rows = personalRows();
-    if (resume.wideRow > 0 && static_cast<size_t>(resume.wideRow) <= rows.size()) {
-        FormRow& wide = rows[static_cast<size_t>(resume.wideRow - 1)];
+// One table of the form: the shape of each cell and the text in it.
+struct FormTable {
+    std::vector<FormRow> rows;
+    std::vector<std::vector<std::string>> texts;
+};
+
+FormTable personalTable(const Resume& resume, bool blank)
+{
+    FormTable table{personalRows(), {}};
+    if (resume.wideRow > 0 && static_cast<size_t>(resume.wideRow) <= table.rows.size()) {
+        FormRow& wide = table.rows[static_cast<size_t>(resume.wideRow - 1)];
         if (!wide.empty() && wide.back().width < 0)
             wide.back().width = 400;
         while (wide.size() < 22)
             wide.push_back(label("", 200));
     }
-    std::vector<std::vector<std::string>> texts;
-    for (const FormRow& row : rows) {
+    for (const FormRow& row : table.rows) {
         std::vector<std::string> line;
         for (const FormCell& cell : row) {
             if (cell.kind == Kind::Value || cell.kind == Kind::Digit)
@@ -727,15 +775,14 @@ std::string formBodyXml(const Resume& resume, bool blank)
             else
                 line.push_back(cell.text);
         }
-        texts.push_back(line);
+        table.texts.push_back(line);
     }
-    body += tableXml(rows, texts);
+    return table;
+}
 
-    if (resume.omitMarksTable)
-        return body;
-
-    body += paragraphXml("ACADEMIC PERFORMANCE", RunStyle{true, false, 22}, false, 60);
-    const marks::Layout& layout = marks::layout(resume.course);
+FormTable marksTable(const Resume& resume, bool blank)
+{
+    const form_layout::MarksLayout& layout = form_layout::marksLayout(resume.course);
     std::vector<FormRow> marksRows;
     std::vector<std::vector<std::string>> marksTexts;
     marksRows.push_back({caption("Examination", kMarksWidths[0]), caption("Institution", kMarksWidths[1]),
@@ -788,10 +835,69 @@ std::string formBodyXml(const Resume& resume, bool blank)
         marksRows.push_back({value("", 4819), value("", -1)});
         marksTexts.push_back({preFinal, final});
     }
-    body += tableXml(marksRows, marksTexts);
+    return {marksRows, marksTexts};
+}
+
+std::string formBodyXml(const FormTable& personal, const FormTable* marks)
+{
+    std::string body;
+    body += paragraphXml("CURRICULUM VITAE", RunStyle{true, false, 32}, true, 60);
+    body += paragraphXml("Fill in the white boxes only. Do not add, remove, split or merge rows or cells: the placement "
+                         "office reads this form by machine.",
+                         RunStyle{false, true, 16, "595959"}, true, 120);
+    body += paragraphXml("PERSONAL INFORMATION", RunStyle{true, false, 22}, false, 60);
+    body += tableXml(personal.rows, personal.texts);
+    if (!marks)
+        return body;
+    body += paragraphXml("ACADEMIC PERFORMANCE", RunStyle{true, false, 22}, false, 60);
+    body += tableXml(marks->rows, marks->texts);
     body += paragraphXml("I declare that the information given above is true.", RunStyle{false, true, 18}, false, 240);
     body += paragraphXml("Place:\t\t\t\t\t\tSignature of the student:", RunStyle{}, false, 240);
     return body;
+}
+
+std::string formBodyXml(const Resume& resume, bool blank)
+{
+    const FormTable marks = marksTable(resume, blank);
+    return formBodyXml(personalTable(resume, blank), resume.omitMarksTable ? nullptr : &marks);
+}
+
+// The blank form's cells given the texts' shape: rows and cells cut or added (added cells are narrow
+// value cells; a row needs one cell at least to be written).
+FormTable fitted(FormTable table, const std::vector<std::vector<std::string>>& texts)
+{
+    table.texts = texts;
+    table.rows.resize(texts.size());
+    for (size_t r = 0; r < texts.size(); ++r) {
+        if (table.texts[r].empty())
+            table.texts[r].push_back("");
+        FormRow& row = table.rows[r];
+        if (table.texts[r].size() > row.size() && !row.empty() && row.back().width < 0)
+            row.back().width = 400;
+        row.resize(table.texts[r].size(), value("", 200));
+    }
+    return table;
+}
+
+}  // namespace
+
+FormTables formTables(const Resume& resume)
+{
+    FormTables tables{personalTable(resume, false).texts, {}};
+    if (!resume.omitMarksTable)
+        tables.marks = marksTable(resume, false).texts;
+    return tables;
+}
+
+bool writeTables(const FormTables& tables, Course course, const std::string& path, std::string& error)
+{
+    const Resume blank = emptyResume(course);
+    const FormTable personal = fitted(personalTable(blank, true), tables.personal);
+    const FormTable marks = fitted(marksTable(blank, true), tables.marks);
+    const bool hasUsn = tables.personal.size() >= 2 && !tables.personal[1].empty();
+    const std::string title = "Résumé " + (hasUsn ? tables.personal[1][0] : std::string());
+    return word::detail::writePackage(path, formBodyXml(personal, tables.marks.empty() ? nullptr : &marks), title,
+                                      false, error);
 }
 
 bool writeResume(const Resume& resume, const std::string& path, std::string& error)

@@ -1,83 +1,17 @@
 #pragma once
-// The college's fixed résumé form: where each field sits (table, row, cell, counted from 1), and a
-// writer of filled-in or blank forms. The extraction reads these places; the form generator, the
-// samples and every test that builds a résumé write them from here, so they cannot drift apart.
+// A writer of résumés on the college's fixed form, filled in, faulty or blank, for the tests, the
+// benchmarks and the form generator. Every value goes to the place the form's layout gives it, the
+// place the extraction reads.
 
 #include <map>
 #include <string>
 #include <vector>
 
+#include "word/form_layout.h"
+
 namespace kyt::form {
 
-enum class Course { BE, MCA };
-
-struct Place {
-    int row;
-    int cell;
-};
-
-// Table 1: personal information. Rows 1, 4, 6 and 16 are captions and headings; they are not read.
-namespace personal {
-constexpr int kTable = 1;
-constexpr int kRows = 18;
-constexpr Place kUsn{2, 1};
-constexpr Place kName{2, 2};
-constexpr Place kGender{2, 6};
-constexpr Place kDobDay{3, 1};
-constexpr Place kDobMonth{3, 2};
-constexpr Place kDobYear{3, 3};
-constexpr Place kFatherName{5, 2};
-constexpr Place kEmail{5, 3};
-constexpr Place kAddress{7, 1};
-constexpr Place kCity{7, 2};
-constexpr Place kDistrict{8, 2};
-constexpr Place kState{8, 3};
-constexpr Place kLanguages{9, 2};
-constexpr int kPinRow = 10;          // one digit in each of cells 3 to 8
-constexpr int kPinFirstCell = 3;
-constexpr int kDigitCells = 6;
-constexpr Place kPhone{10, 9};
-constexpr Place kCetRank{11, 1};
-constexpr Place kPermanentAddress{12, 2};
-constexpr Place kPermanentCity{12, 3};
-constexpr Place kPermanentDistrict{13, 1};
-constexpr Place kPermanentState{13, 2};
-constexpr Place kNationality{14, 1};
-constexpr Place kAchievements{14, 2};
-constexpr Place kPermanentPhone{15, 1};
-constexpr int kPermanentPinRow = 15;  // cells 3 to 8
-constexpr Place kObjective{17, 3};
-constexpr Place kHobbies{18, 1};
-constexpr Place kActivities{18, 2};
-}  // namespace personal
-
-// Table 2: academic performance. Row 1 holds the column captions; marks row i is table row i + 1.
-namespace marks {
-constexpr int kTable = 2;
-constexpr int kInstitutionCell = 2;
-constexpr int kObtainedCell = 3;
-constexpr int kMaximumCell = 4;
-constexpr int kPercentCell = 5;
-constexpr int kClassCell = 6;
-constexpr int kYearCell = 7;
-constexpr int kAttemptsCell = 8;
-
-struct Layout {
-    int lastMarksRow;       // the last marks row counter i
-    int levelsBefore;       // marks rows before the institution row (school levels, and the degree for MCA)
-    int institutionRow;     // the marks row counter i of the row naming the college of the semesters
-    int semesters;
-    int tableRows;          // rows of the whole table
-    int projectsRow;        // table row
-    int preFinalCell;
-    int finalCell;
-};
-constexpr Layout kBE{11, 2, 3, 8, 15, 15, 1, 2};
-constexpr Layout kMCA{10, 3, 4, 6, 13, 13, 5, 6};
-constexpr const Layout& layout(Course course) { return course == Course::MCA ? kMCA : kBE; }
-// Table row of marks row counter i.
-constexpr int tableRow(int i) { return i + 1; }
-}  // namespace marks
+using Course = word::form_layout::Course;
 
 // One row of table 2 as the student fills it in.
 struct MarksRow {
@@ -129,7 +63,13 @@ const char* dataHelp();
 bool writeResume(const Resume& resume, const std::string& path, std::string& error);
 bool writeBlankForm(Course course, const std::string& path, std::string& error);
 
-// The body XML of the form (for tests that need to alter it).
-std::string formBodyXml(const Resume& resume, bool blank);
+// The form as its two tables of cell texts, rows and cells in order (row r, cell c at [r - 1][c - 1]),
+// for a test that changes any cell, or cuts rows and cells, before writing it with writeTables.
+struct FormTables {
+    std::vector<std::vector<std::string>> personal;
+    std::vector<std::vector<std::string>> marks;  // empty: the form has no marks table
+};
+FormTables formTables(const Resume& resume);
+bool writeTables(const FormTables& tables, Course course, const std::string& path, std::string& error);
 
 }  // namespace kyt::form

@@ -114,7 +114,8 @@ void Form2::Command1_Click()
 
 void Form2::Command2_Click()
 {
-    ShowFinishMessages(control_, copyErroredResumes_);
+    if (!stoppedByEnvironment_)
+        ShowFinishMessages(control_, copyErroredResumes_);
     Finished = true;
     close();
 }

@@ -25,6 +25,9 @@ public:
 
     // Whether the extraction window's "Copy resumes with errors" was checked for this run.
     void setCopyErroredResumes(bool checked) { copyErroredResumes_ = checked; }
+    // A run that a failing environment stopped (a locked database, a full disk) has told its cause;
+    // Finish then adds no summary, which would blame the résumés for it.
+    void setStoppedByEnvironment(bool stopped) { stoppedByEnvironment_ = stopped; }
     // While a run is in progress the buttons stay disabled and none of the program's windows (main menu,
     // extraction and status windows) can be closed: a message box of the run lets the window system in,
     // and a main menu closed then would take the database away from under the run. Dialogs close as usual.
@@ -61,6 +64,7 @@ private:
     Control& control_;
     bool Finished = false;
     bool copyErroredResumes_ = false;
+    bool stoppedByEnvironment_ = false;
     bool running_ = false;
 };
 

@@ -1,4 +1,4 @@
-#include "docx_builder.h"
+#include "support/zip_bytes.h"
 
 #include <zip.h>
 
@@ -79,29 +79,15 @@ std::string docxWithBody(const std::string& bodyXml)
     return zipBytes(docxEntries(bodyXml));
 }
 
-std::string para(const std::string& text)
-{
-    return "<w:p><w:r><w:t xml:space=\"preserve\">" + text + "</w:t></w:r></w:p>";
-}
-
-std::string cell(const std::string& text)
-{
-    return "<w:tc>" + para(text) + "</w:tc>";
-}
-
-std::string row(const std::vector<std::string>& cellTexts)
-{
-    std::string xml = "<w:tr>";
-    for (const std::string& text : cellTexts)
-        xml += cell(text);
-    return xml + "</w:tr>";
-}
-
 std::string table(const std::vector<std::vector<std::string>>& rows)
 {
     std::string xml = "<w:tbl>";
-    for (const auto& r : rows)
-        xml += row(r);
+    for (const auto& cells : rows) {
+        xml += "<w:tr>";
+        for (const std::string& text : cells)
+            xml += "<w:tc><w:p><w:r><w:t xml:space=\"preserve\">" + text + "</w:t></w:r></w:p></w:tc>";
+        xml += "</w:tr>";
+    }
     return xml + "</w:tbl>";
 }
 
