@@ -132,6 +132,11 @@ void DataConnector::record(const Failure& failure)
 {
     ErrNo = failure.number;
     ErrDesc = failure.description;
+    NoteReadFailure(failure);
+}
+
+void DataConnector::NoteReadFailure(const Failure& failure)
+{
     if (failure.environment && environmentFailure.empty())
         environmentFailure = failure.description;
 }

@@ -39,6 +39,9 @@ public:
     // its description, kept (a rollback does not clear it) until ClearEnvironmentFailure. Empty when none.
     const std::string& EnvironmentFailure() const { return environmentFailure; }
     void ClearEnvironmentFailure() { environmentFailure.clear(); }
+    // A failure met reading through GetCurrentConnection(): one that lies with the surroundings becomes
+    // EnvironmentFailure() as a failed exec's would. ErrNo and ErrDesc are left as they are.
+    void NoteReadFailure(const Failure& failure);
     Database* GetCurrentConnection();
     int32_t exec(std::string_view s);
     std::string GetSource() const;

@@ -277,213 +277,266 @@ void BringDatabaseUpToDate(Control& control)
                            "Kyt Message", MsgIcon::Information, MsgButtons::OK);
 }
 
-RunResult RunExtraction(Control& control, ExtractionView& view, const RunOptions& options)
-{
-    RunResult result;
-    const auto clock = options.clock ? options.clock : SteadySeconds;
-    const fs::path folder = options.folder;
-    const fs::path sideFolder = folder / kSideFolderName;
-    auto ask = [&](const std::string& text, const std::string& title, MsgIcon icon, MsgButtons buttons) {
-        return control.session.Messages ? control.session.Messages->show(text, title, icon, buttons) : MsgAnswer::Yes;
-    };
+namespace {
 
-    if (!control.session.Connector || !control.session.Connector->GetConnectStatus()) {
-        ask("Kyt is not connected to its database, so no résumé was touched.", "Error.", MsgIcon::Critical,
-            MsgButtons::OK);
-        return result;
+// One run of RunExtraction: prepare, then one document at a time, then finish. Whatever the run set up
+// (the folder's lock, the document reader, the error log, the view's progress) is let go in one place,
+// the destructor, however the run ends.
+class ExtractionRun {
+public:
+    ExtractionRun(Control& control, ExtractionView& view, const RunOptions& options)
+        : control_(control), view_(view), options_(options), clock_(options.clock ? options.clock : SteadySeconds),
+          folder_(options.folder), sideFolder_(folder_ / kSideFolderName), logPath_((folder_ / kErrorLogName).string())
+    {
     }
-    FolderLock folderLock;
+    ~ExtractionRun()
+    {
+        readAhead_.reset();
+        control_.run.ErrorLog = nullptr;
+        log_.reset();
+        hookup_.reset();
+        control_.session.WordApp.reset();
+    }
+    ExtractionRun(const ExtractionRun&) = delete;
+    ExtractionRun& operator=(const ExtractionRun&) = delete;
+
+    // False when the run cannot start; the result says why.
+    bool prepare();
+    size_t documents() const { return files_.size(); }
+    // False when the run stops at this document.
+    bool document(size_t index);
+    RunResult finish();
+    const RunResult& result() const { return result_; }
+
+private:
+    MsgAnswer ask(const std::string& text, const std::string& title, MsgIcon icon, MsgButtons buttons)
+    {
+        return control_.session.Messages ? control_.session.Messages->show(text, title, icon, buttons) : MsgAnswer::Yes;
+    }
+    bool refuse(const std::string& text)
+    {
+        ask(text, "Error.", MsgIcon::Critical, MsgButtons::OK);
+        return false;
+    }
+
+    Control& control_;
+    ExtractionView& view_;
+    const RunOptions& options_;
+    const std::function<double()> clock_;
+    const fs::path folder_;
+    const fs::path sideFolder_;
+    const std::string logPath_;
+    RunResult result_;
+    FolderLock folderLock_;
+    std::vector<std::string> files_;
+    std::vector<std::string> paths_;
+    std::unique_ptr<ErrorLogFile> log_;
+    std::optional<ProgressHookup> hookup_;
+    std::unique_ptr<ReadAheadThread> readAhead_;  // reads paths_: let go first
+    std::string caption_;
+    int scanned_ = 0;
+};
+
+bool ExtractionRun::prepare()
+{
+    if (!control_.session.Connector || !control_.session.Connector->GetConnectStatus())
+        return refuse("Kyt is not connected to its database, so no résumé was touched.");
     std::string error;
-    switch (folderLock.take(options.folder, error)) {
+    switch (folderLock_.take(options_.folder, error)) {
     case FolderLock::Result::Held:
         break;
     case FolderLock::Result::Busy:
-        ask("Another Kyt run is extracting the folder " + options.folder +
-                " right now, so this one did not start. Wait until that run has finished.",
-            "Error.", MsgIcon::Critical, MsgButtons::OK);
-        return result;
+        return refuse("Another Kyt run is extracting the folder " + options_.folder +
+                      " right now, so this one did not start. Wait until that run has finished.");
     case FolderLock::Result::Failed:
-        ask("Kyt cannot open the folder " + options.folder + " (" + error + "), so no résumé was touched.",
-            "Error.", MsgIcon::Critical, MsgButtons::OK);
-        return result;
+        return refuse("Kyt cannot open the folder " + options_.folder + " (" + error + "), so no résumé was touched.");
     }
     error.clear();
-    control.session.WordApp = word::Application::start(error);
-    if (!control.session.WordApp) {
-        ask("Kyt could not start reading documents, so no résumé was touched.\n\n" + error, "Error.",
-            MsgIcon::Critical, MsgButtons::OK);
-        return result;
+    control_.session.WordApp = word::Application::start(error);
+    if (!control_.session.WordApp)
+        return refuse("Kyt could not start reading documents, so no résumé was touched.\n\n" + error);
+
+    control_.run.DocumentErrors = 0;
+    control_.run.TotalErrors = 0;
+    control_.run.SuccessfulDocuments = 0;
+    control_.run.CopyFailures = 0;
+    // A block that an earlier run's log could not take (a full disk) belongs to that run, not to this log.
+    control_.run.ErrorText.clear();
+
+    files_ = ResumeFiles(options_.folder);
+    if (files_.empty()) {
+        result_.outcome = RunOutcome::NoDocuments;
+        return refuse("Could not find any Word Document. \n\nPlease make sure the resumes are in the word format "
+                      "specified in October 2001 by Corlan");
     }
 
-    control.run.DocumentErrors = 0;
-    control.run.TotalErrors = 0;
-    control.run.SuccessfulDocuments = 0;
-    control.run.CopyFailures = 0;
-    int scanned = 0;
+    log_ = std::make_unique<ErrorLogFile>();
+    if (!log_->open(logPath_))
+        return refuse("Kyt could not create the error log " + logPath_ + ", so no résumé was touched.\n\n" +
+                      log_->lastError() + "\n\nPlease make sure the folder is not read-only and try again.");
+    control_.run.ErrorLog = log_.get();
+    hookup_.emplace(control_, view_);
 
-    const std::vector<std::string> files = ResumeFiles(options.folder);
-    if (files.empty()) {
-        ask("Could not find any Word Document. \n\nPlease make sure the resumes are in the word format specified "
-            "in October 2001 by Corlan",
-            "Error.", MsgIcon::Critical, MsgButtons::OK);
-        result.outcome = RunOutcome::NoDocuments;
-        return result;
-    }
-    const int total = static_cast<int>(files.size());
-
-    const std::string logPath = (folder / kErrorLogName).string();
-    auto log = std::make_unique<ErrorLogFile>();
-    if (!log->open(logPath)) {
-        ask("Kyt could not create the error log " + logPath + ", so no résumé was touched.\n\n" + log->lastError() +
-                "\n\nPlease make sure the folder is not read-only and try again.",
-            "Error.", MsgIcon::Critical, MsgButtons::OK);
-        control.session.WordApp.reset();
-        return result;
-    }
-    control.run.ErrorLog = log.get();
-    ProgressHookup hookup(control, view);
-
-    view.setTotalErrors("0");
-    view.showScannedText(" Documents scanned till now: 0");
-    const std::string caption = view.caption();
-    control.config.LastResumeFolder = options.folder;
+    view_.setTotalErrors("0");
+    view_.showScannedText(" Documents scanned till now: 0");
+    caption_ = view_.caption();
+    control_.config.LastResumeFolder = options_.folder;
 
     // Legacy documents are converted in one go, so the word processor starts once per run.
-    std::vector<std::string> paths;
-    paths.reserve(files.size());
+    paths_.reserve(files_.size());
     int legacy = 0;
-    for (const auto& name : files) {
-        paths.push_back((folder / name).string());
+    for (const auto& name : files_) {
+        paths_.push_back((folder_ / name).string());
         legacy += word::Application::isLegacyFormat(name) ? 1 : 0;
     }
     if (legacy > 0) {
-        view.showConverting(legacy);
-        view.processEvents();
-        control.session.WordApp->prepare(paths);
+        view_.showConverting(legacy);
+        view_.processEvents();
+        control_.session.WordApp->prepare(paths_);
     }
 
-    AddError(control, "Errors occured during the extraction of the folder : " + std::string(kCrLf), 4);
-    AddError(control, LogSafeName(options.folder) + kCrLf + kCrLf, 4);
-    AddError(control, "Filename\t\t\t\t\t Problem", 4);
-    AddError(control, kRule, 4);
+    AddError(control_, "Errors occured during the extraction of the folder : " + std::string(kCrLf), 4);
+    AddError(control_, LogSafeName(options_.folder) + kCrLf + kCrLf, 4);
+    AddError(control_, "Filename\t\t\t\t\t Problem", 4);
+    AddError(control_, kRule, 4);
 
-    ReadAheadThread readAhead(paths);
+    readAhead_ = std::make_unique<ReadAheadThread>(paths_);
+    result_.outcome = RunOutcome::Completed;
+    return true;
+}
 
-    result.outcome = RunOutcome::Completed;
-    for (size_t index = 0; index < files.size(); ++index) {
-        const std::string& name = files[index];
-        ++scanned;
-        ++control.run.SuccessfulDocuments;
-        view.startDocument(name);
+bool ExtractionRun::document(size_t index)
+{
+    const std::string& name = files_[index];
+    ++scanned_;
+    ++control_.run.SuccessfulDocuments;
+    view_.startDocument(name);
 
-        control.run.DocumentErrors = 0;
-        AddError(control, kCrLf + LogSafeName(name) + "\t\t", 1);
+    control_.run.DocumentErrors = 0;
+    AddError(control_, kCrLf + LogSafeName(name) + "\t\t", 1);
 
-        const double started = clock();
-        ReadAheadThread::Read read = readAhead.take();
-        control.session.Connector->ClearEnvironmentFailure();
-        const int16_t extracted = read.done
-                                      ? ExtractResume(control, paths[index], std::move(read.document), read.error)
-                                      : ExtractResume(control, paths[index]);
-        const double seconds = clock() - started;
-        if (extracted == kResumeNotRead) {
-            // Not this résumé's fault: it is not counted, logged or copied, and the run stops here.
-            --scanned;
-            --control.run.SuccessfulDocuments;
-            control.run.TotalErrors -= control.run.DocumentErrors;
-            control.run.DocumentErrors = 0;
-            AddError(control, std::string(), kDiscard);
-            result.outcome = RunOutcome::EnvironmentFailed;
-            result.stopReason = "the database could not be written: " + control.session.Connector->EnvironmentFailure();
-            break;
-        }
-        control.config.TotalScanSeconds += seconds;
-
-        const int percent = WholePercent(scanned, total);
-        view.setWholeProgress(percent);
-        view.setCaption(std::to_string(percent) + " % " + caption);
-
-        if (extracted == kResumeRejected) {
-            ++result.rejected;
-            view.setDocumentErrors(std::to_string(control.run.DocumentErrors));
-            view.setTotalErrors(std::to_string(control.run.TotalErrors));
-            view.showNote("Please see " + options.folder + "/" + kErrorLogName + "  file for description");
-
-            bool goOn = true;
-            if (control.run.TotalErrors != 0 && control.run.TotalErrors % 10 == 0 && !options.dontStop) {
-                goOn = ask(" There are too many errors occuring frequently. You might want to check : \n\n"
-                           "1. That you are trying to extract from the correct folder OR \n"
-                           "2. The database path is set properly in Kyt.ini file in *this* program's folder.\n\n"
-                           " Do you want to continue anyway? ",
-                           "Please Intervene", MsgIcon::None, MsgButtons::YesNo) != MsgAnswer::No;
-            }
-            if (options.copyErroredResumes && !CopyInto(paths[index], sideFolder))
-                --control.run.CopyFailures;
-            --control.run.SuccessfulDocuments;
-            if (!goOn) {
-                view.setWholeProgress(100);
-                view.setCaption("100 % " + caption);
-                AddError(control, LogSafeName(name) + "-", 4);
-                result.outcome = RunOutcome::Stopped;
-                break;
-            }
-            AddError(control, "=-=", 4);
-            if (log->failed()) {
-                // The log cannot take the refusal (a full disk): the run cannot go on without losing it.
-                result.outcome = RunOutcome::EnvironmentFailed;
-                result.stopReason = "the error log could not be written: " + log->lastError();
-                break;
-            }
-        } else {
-            AddError(control, "=-=", 5);
-        }
-        view.showScannedText(" Documents scanned till now: " + std::to_string(scanned));
-        view.processEvents();
+    const double started = clock_();
+    ReadAheadThread::Read read = readAhead_->take();
+    control_.session.Connector->ClearEnvironmentFailure();
+    const int16_t extracted = read.done
+                                  ? ExtractResume(control_, paths_[index], std::move(read.document), read.error)
+                                  : ExtractResume(control_, paths_[index]);
+    const double seconds = clock_() - started;
+    if (extracted == kResumeNotRead) {
+        // Not this résumé's fault: it is not counted, logged or copied, and the run stops here.
+        --scanned_;
+        --control_.run.SuccessfulDocuments;
+        control_.run.TotalErrors -= control_.run.DocumentErrors;
+        control_.run.DocumentErrors = 0;
+        AddError(control_, std::string(), kDiscard);
+        result_.outcome = RunOutcome::EnvironmentFailed;
+        result_.stopReason = "the database could not be written: " + control_.session.Connector->EnvironmentFailure();
+        return false;
     }
+    control_.config.TotalScanSeconds += seconds;
 
-    control.run.ErrorLog = nullptr;
+    const int percent = WholePercent(scanned_, static_cast<int>(files_.size()));
+    view_.setWholeProgress(percent);
+    view_.setCaption(std::to_string(percent) + " % " + caption_);
+
+    if (extracted == kResumeRejected) {
+        ++result_.rejected;
+        view_.setDocumentErrors(std::to_string(control_.run.DocumentErrors));
+        view_.setTotalErrors(std::to_string(control_.run.TotalErrors));
+        view_.showNote("Please see " + options_.folder + "/" + kErrorLogName + "  file for description");
+
+        bool goOn = true;
+        if (control_.run.TotalErrors != 0 && control_.run.TotalErrors % 10 == 0 && !options_.dontStop) {
+            goOn = ask(" There are too many errors occuring frequently. You might want to check : \n\n"
+                       "1. That you are trying to extract from the correct folder OR \n"
+                       "2. The database path is set properly in Kyt.ini file in *this* program's folder.\n\n"
+                       " Do you want to continue anyway? ",
+                       "Please Intervene", MsgIcon::None, MsgButtons::YesNo) != MsgAnswer::No;
+        }
+        if (options_.copyErroredResumes && !CopyInto(paths_[index], sideFolder_))
+            --control_.run.CopyFailures;
+        --control_.run.SuccessfulDocuments;
+        if (!goOn) {
+            view_.setWholeProgress(100);
+            view_.setCaption("100 % " + caption_);
+            AddError(control_, LogSafeName(name) + "-", 4);
+            result_.outcome = RunOutcome::Stopped;
+            return false;
+        }
+        AddError(control_, "=-=", 4);
+        if (log_->failed()) {
+            // The log cannot take the refusal (a full disk): the run cannot go on without losing it.
+            result_.outcome = RunOutcome::EnvironmentFailed;
+            result_.stopReason = "the error log could not be written: " + log_->lastError();
+            return false;
+        }
+    } else {
+        AddError(control_, "=-=", 5);
+    }
+    view_.showScannedText(" Documents scanned till now: " + std::to_string(scanned_));
+    view_.processEvents();
+    return true;
+}
+
+RunResult ExtractionRun::finish()
+{
+    control_.run.ErrorLog = nullptr;
     // A log that could not be written (a full disk) must not pass for a complete account of the run;
     // when nothing was rejected it goes anyway.
-    const bool logWritten = log->close() && !log->failed();
-    if (result.outcome == RunOutcome::EnvironmentFailed) {
-        view.showNote(EnvironmentStopText(result.stopReason));
-        ask(EnvironmentStopText(result.stopReason), "Error.", MsgIcon::Critical, MsgButtons::OK);
-    } else if (!logWritten && result.rejected > 0)
-        ask("Some lines of the error log " + logPath + " could not be written:\n\n" + log->lastError() +
+    const bool logWritten = log_->close() && !log_->failed();
+    if (result_.outcome == RunOutcome::EnvironmentFailed) {
+        view_.showNote(EnvironmentStopText(result_.stopReason));
+        ask(EnvironmentStopText(result_.stopReason), "Error.", MsgIcon::Critical, MsgButtons::OK);
+    } else if (!logWritten && result_.rejected > 0) {
+        ask("Some lines of the error log " + logPath_ + " could not be written:\n\n" + log_->lastError() +
                 "\n\nThe students were stored as shown; the rejected documents may be missing from the log.",
             "Error.", MsgIcon::Critical, MsgButtons::OK);
-    log.reset();
+    }
+    log_.reset();
 
     // A running total over years of runs: it stops at the largest count rather than turning negative.
-    control.config.TotalDocumentsScanned =
-        static_cast<int32_t>(std::min<int64_t>(int64_t{control.config.TotalDocumentsScanned} + scanned,
+    control_.config.TotalDocumentsScanned =
+        static_cast<int32_t>(std::min<int64_t>(int64_t{control_.config.TotalDocumentsScanned} + scanned_,
                                                std::numeric_limits<int32_t>::max()));
-    if (control.config.TotalDocumentsScanned == 0)
-        control.config.TotalDocumentsScanned = 1;
-    control.config.AverageScanSeconds = control.config.TotalScanSeconds / control.config.TotalDocumentsScanned;
+    if (control_.config.TotalDocumentsScanned == 0)
+        control_.config.TotalDocumentsScanned = 1;
+    control_.config.AverageScanSeconds = control_.config.TotalScanSeconds / control_.config.TotalDocumentsScanned;
 
     std::error_code ec;
-    if (scanned == control.run.SuccessfulDocuments) {
-        fs::permissions(logPath, fs::perms::owner_write, fs::perm_options::add, ec);
-        fs::remove(logPath, ec);
+    if (scanned_ == control_.run.SuccessfulDocuments) {
+        fs::permissions(logPath_, fs::perms::owner_write, fs::perm_options::add, ec);
+        fs::remove(logPath_, ec);
     } else {
-        result.logPath = logPath;
-        if (options.copyErroredResumes)
-            CopyInto(logPath, sideFolder);  // the log stays in the folder itself in any case
+        result_.logPath = logPath_;
+        if (options_.copyErroredResumes)
+            CopyInto(logPath_, sideFolder_);  // the log stays in the folder itself in any case
     }
 
     int16_t finished = kProgressFinished;
-    ShowResumeProgress(control, finished);
-    view.showScanningHeading();
-    view.showScannedText(" Total Documents scanned : " + std::to_string(scanned));
-    view.showSuccessfulText(" No. of Successfully scanned documents :" +
-                            std::to_string(control.run.SuccessfulDocuments));
-    view.showComplete();
+    ShowResumeProgress(control_, finished);
+    view_.showScanningHeading();
+    view_.showScannedText(" Total Documents scanned : " + std::to_string(scanned_));
+    view_.showSuccessfulText(" No. of Successfully scanned documents :" +
+                             std::to_string(control_.run.SuccessfulDocuments));
+    view_.showComplete();
 
-    control.session.WordApp.reset();
-    result.scanned = scanned;
-    BringDatabaseUpToDate(control);
-    return result;
+    control_.session.WordApp.reset();
+    result_.scanned = scanned_;
+    BringDatabaseUpToDate(control_);
+    return result_;
+}
+
+}  // namespace
+
+RunResult RunExtraction(Control& control, ExtractionView& view, const RunOptions& options)
+{
+    ExtractionRun run(control, view, options);
+    if (!run.prepare())
+        return run.result();
+    for (size_t index = 0; index < run.documents(); ++index)
+        if (!run.document(index))
+            break;
+    return run.finish();
 }
 
 }  // namespace kyt

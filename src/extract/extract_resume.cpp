@@ -115,14 +115,15 @@ private:
     void closeDocument() { document_.reset(); }
     const form_layout::MarksLayout& marksLayout() const
     {
-        return form_layout::marksLayout(control_.run.BranchCodeLen == 3 ? form_layout::Course::MCA
-                                                                          : form_layout::Course::BE);
+        return form_layout::marksLayout(branchCodeLen_ == 3 ? form_layout::Course::MCA : form_layout::Course::BE);
     }
 
     Control& control_;
     const std::string& path_;
     std::unique_ptr<word::Document> document_;
     std::string usn_;
+    std::string branchName_;
+    int16_t branchCodeLen_ = 0;  // 3: the MCA form
     std::string institution_;
     std::string openError_;
     bool opened_ = false;  // the caller read the document already
@@ -143,7 +144,6 @@ int16_t ResumeReader::run()
     if (!document_)
         return fail(error);
     progress(3);
-    control_.run.BranchName.clear();
     institution_.clear();
 
     switch (readPersonal()) {
@@ -230,10 +230,12 @@ ResumeReader::Step ResumeReader::readPersonal()
         switch (field.column) {
         case column::kUsn: {
             std::string usnCell = cells[at];
-            usn_ = ValidateUSN(control_, usnCell);
-            if (usn_ == "ERR")
+            UsnCheck checked = CheckUsn(control_, usnCell);
+            if (checked.usn == "ERR")
                 return Step::Reject;
-            value = usn_;
+            usn_ = value = checked.usn;
+            branchName_ = std::move(checked.branchName);
+            branchCodeLen_ = checked.branchCodeLen;
             break;
         }
         case column::kName: {
@@ -285,7 +287,7 @@ ResumeReader::Step ResumeReader::readPersonal()
 
     // The branch name comes from table Branch, not from a cell: it keeps its apostrophes, quoted as an SQL
     // literal.
-    std::string branch = control_.run.BranchName;
+    std::string branch = branchName_;
     const size_t first = branch.find_first_not_of(' ');
     branch = first == std::string::npos ? std::string() : branch.substr(first, branch.find_last_not_of(' ') - first + 1);
     values[column::kBranch] = SqlQuoted(branch);

@@ -44,6 +44,8 @@ Lookup findBranch(Control& control, const std::string& code, std::string& name, 
     db::Recordset branches;
     db::Failure dbFailure;
     if (!database->openRecordset("select * from branch where BranchCode = '" + code + "'", branches, dbFailure)) {
+        // A lock or an I/O error here is no fault of the résumé: the run must learn of it.
+        control.session.Connector->NoteReadFailure(dbFailure);
         failure = dbFailure.description;
         return Lookup::Failed;
     }
@@ -54,9 +56,8 @@ Lookup findBranch(Control& control, const std::string& code, std::string& name, 
     return Lookup::Found;
 }
 
-}  // namespace
-
-int16_t LookupBranch(Control& control, std::string& USN, std::string& failure)
+// The branch of a USN: 2, 3, kBranchMBA, kBranchUnknown or kBranchLookupFailed, with its name when found.
+int16_t FindBranchOf(Control& control, const std::string& USN, std::string& name, std::string& failure)
 {
     failure.clear();
     if (upper(MidChars(USN, 5, 3)) == "MBA")
@@ -67,7 +68,6 @@ int16_t LookupBranch(Control& control, std::string& USN, std::string& failure)
     if (!firstForeignChar(code2).empty())
         return kBranchUnknown;
 
-    std::string name;
     Lookup found = findBranch(control, code2, name, failure);
     int16_t length = 2;  // a two-character code wins over a three-character one that starts with it
     if (found == Lookup::NotFound) {
@@ -80,7 +80,17 @@ int16_t LookupBranch(Control& control, std::string& USN, std::string& failure)
         return kBranchLookupFailed;
     if (found == Lookup::NotFound)
         return kBranchUnknown;
-    control.run.BranchName = name;
+    return length;
+}
+
+}  // namespace
+
+int16_t LookupBranch(Control& control, std::string& USN, std::string& failure)
+{
+    std::string name;
+    const int16_t length = FindBranchOf(control, USN, name, failure);
+    if (length == 2 || length == 3)
+        control.run.BranchName = name;
     return length;
 }
 
@@ -90,8 +100,10 @@ int16_t LookupBranch(Control& control, std::string& USN)
     return LookupBranch(control, USN, failure);
 }
 
-std::string ValidateUSN(Control& control, std::string& USN)
+UsnCheck CheckUsn(Control& control, std::string& USN)
 {
+    UsnCheck check;
+    check.usn = "ERR";
     USN = upper(USN);
     std::string first = FirstChars(USN, 1);
     if (first == "I")
@@ -100,7 +112,7 @@ std::string ValidateUSN(Control& control, std::string& USN)
 
     if (first.size() != 1 || first[0] < '0' || first[0] > '9') {
         AddError(control, "Error USN " + USN + " - Bad region code ( " + first + ")", kError);
-        return "ERR";
+        return check;
     }
     const std::string college = FirstChars(USN, 3);
     if (college != control.config.RegionCollegeCode) {
@@ -108,49 +120,60 @@ std::string ValidateUSN(Control& control, std::string& USN)
                  "Error USN " + USN + " - Bad college code ( " + college +
                      "). Expecting : " + control.config.RegionCollegeCode,
                  kError);
-        return "ERR";
+        return check;
     }
     const std::string foreign = firstForeignChar(USN);
     if (!foreign.empty()) {
         AddError(control,
                  "Error USN " + USN + " - Bad character ( " + foreign + "). A USN holds only letters and digits.",
                  kError);
-        return "ERR";
+        return check;
     }
 
     std::string failure;
-    control.run.BranchCodeLen = LookupBranch(control, USN, failure);
-    if (control.run.BranchCodeLen == kBranchLookupFailed) {
+    check.branchCodeLen = FindBranchOf(control, USN, check.branchName, failure);
+    if (check.branchCodeLen == kBranchLookupFailed) {
         AddError(control, "Error USN " + USN + " - The Branch table could not be read: " + failure, kError);
-        return "ERR";
+        return check;
     }
-    if (control.run.BranchCodeLen == kBranchUnknown) {
+    if (check.branchCodeLen == kBranchUnknown) {
         AddError(control,
                  "Error USN " + USN + " - Branch code ( " + MidChars(USN, 5, 2) + ") not in database. " + USN,
                  kError);
-        return "ERR";
+        return check;
     }
-    if (control.run.BranchCodeLen == kBranchMBA) {
+    if (check.branchCodeLen == kBranchMBA) {
         AddError(control, "Kyt does not yet support MBA resumes.\r\nCurrent USN: " + USN, kError);
-        return "ERR";
+        return check;
     }
 
-    const size_t branchLength = static_cast<size_t>(control.run.BranchCodeLen);
+    const size_t branchLength = static_cast<size_t>(check.branchCodeLen);
     const size_t rollWidth = branchLength == 2 ? 3 : 2;
     std::string roll = MidChars(USN, branchLength + 5);
     // Without a roll number the USN names a branch of a year, not a student.
     if (roll.empty()) {
         AddError(control, "Error USN " + USN + " - Bad rollno.", kError);
-        return "ERR";
+        return check;
     }
     if (IsNumber(roll)) {
         if (CharCount(roll) > rollWidth) {
             AddError(control, "Error USN " + USN + " - Bad rollno.", kError);
-            return "ERR";
+            return check;
         }
         roll.insert(0, rollWidth - CharCount(roll), '0');
     }
-    return upper(FirstChars(USN, branchLength + 5)) + roll;
+    check.usn = upper(FirstChars(USN, branchLength + 5)) + roll;
+    return check;
+}
+
+std::string ValidateUSN(Control& control, std::string& USN)
+{
+    UsnCheck check = CheckUsn(control, USN);
+    if (check.branchCodeLen != 0)
+        control.run.BranchCodeLen = check.branchCodeLen;
+    if (check.branchCodeLen == 2 || check.branchCodeLen == 3)
+        control.run.BranchName = std::move(check.branchName);
+    return check.usn;
 }
 
 std::string CourseType(const std::string& USN)

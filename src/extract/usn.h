@@ -15,9 +15,20 @@ inline constexpr int16_t kBranchUnknown = -2347;
 // USN with the database's reason.
 inline constexpr int16_t kBranchLookupFailed = -2348;
 
-// The normal form or "ERR". Every refusal is reported with AddError kind 2; a USN holding anything
-// but ASCII letters and digits (an apostrophe, a space, a hyphen) is refused before the branch lookup.
-std::string ValidateUSN(Control& control, std::string& USN);  // the normal form or "ERR"
+// A USN checked, with the branch it names.
+struct UsnCheck {
+    std::string usn;            // the normal form, or "ERR"
+    int16_t branchCodeLen = 0;  // as LookupBranch answers; 0 when the USN was refused before the lookup
+    std::string branchName;     // the branch's full name, when its code was found
+};
+
+// Every refusal is reported with AddError kind 2; a USN holding anything but ASCII letters and digits
+// (an apostrophe, a space, a hyphen) is refused before the branch lookup. A lookup that meets a failing
+// environment (a lock, an I/O error) leaves its cause in the connector's EnvironmentFailure().
+UsnCheck CheckUsn(Control& control, std::string& USN);
+// CheckUsn, keeping the branch in control.run (BranchCodeLen when it was looked up, BranchName when it
+// was found). The normal form or "ERR".
+std::string ValidateUSN(Control& control, std::string& USN);
 int16_t LookupBranch(Control& control, std::string& USN);     // 2, 3, kBranchMBA or kBranchUnknown
 std::string CourseType(const std::string& USN);                // "MBA", "MCA" or "BE"
 

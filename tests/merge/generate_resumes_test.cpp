@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <optional>
 
 #include "db/database.h"
 #include "db/seed.h"
@@ -100,10 +101,23 @@ protected:
 // From the main menu: the dialog's file, or when it is cancelled the default name in the documents folder.
 TEST_F(GenerateResumesTest, FromTheMainMenuEveryStudentComesOutOnceInUsnOrder)
 {
-    const char* oldHome = std::getenv("HOME");
-    const std::string savedHome = oldHome ? oldHome : "";
-    setenv("HOME", dir.path().c_str(), 1);
-    setenv("XDG_CONFIG_HOME", dir.file("config").c_str(), 1);
+    // The documents folder is looked for under HOME; the test's folder stands in for it, even when an
+    // assertion ends the test early.
+    struct Home {
+        std::optional<std::string> saved;
+        explicit Home(const std::string& home)
+        {
+            if (const char* h = std::getenv("HOME"))
+                saved = h;
+            setenv("HOME", home.c_str(), 1);
+            setenv("XDG_CONFIG_HOME", (home + "/config").c_str(), 1);
+        }
+        ~Home()
+        {
+            saved ? setenv("HOME", saved->c_str(), 1) : unsetenv("HOME");
+            unsetenv("XDG_CONFIG_HOME");
+        }
+    } home(dir.path().string());
     fs::create_directories(dir.file("Documents"));
     for (const std::string& chosen : {dir.file("all.docx"), std::string()}) {
         answer = chosen;
@@ -122,8 +136,6 @@ TEST_F(GenerateResumesTest, FromTheMainMenuEveryStudentComesOutOnceInUsnOrder)
         EXPECT_NE(text.find("Aggregate: 90.00"), std::string::npos) << text;
         EXPECT_NE(text.find(" DATE "), std::string::npos) << "the DATE field stays a field";
     }
-    setenv("HOME", savedHome.c_str(), 1);
-    unsetenv("XDG_CONFIG_HOME");
     EXPECT_EQ(mergeQuerySql(), MergeSql(""));
 }
 
