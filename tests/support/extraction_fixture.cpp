@@ -26,7 +26,7 @@ ResumeForm ResumeForm::be(const std::string& usn, const std::string& name)
         {"hobbies", "Strengths: hard working"}, {"activities", "Weaknesses: impatient"}};
     resume.marks = {{"SSLC", "National  High   School", "510", "625", "81.6%", "Distinction", "1998", "1"},
                     {"PUC", "", "480", "600", "", "First", "2000", "1"},
-                    {"BE", "R V College of Engineering"}};
+                    {"BE", "R V College of Engineering", "", "", "", "", "", ""}};
     const char* obtained[] = {"610", "640", "700", "590", "655", "720", "680", "750"};
     for (int semester = 1; semester <= 8; ++semester)
         resume.marks.push_back({"Semester " + std::to_string(semester), "", obtained[semester - 1], "1000", "", "", "2001", "1"});
@@ -45,7 +45,7 @@ ResumeForm ResumeForm::mca(const std::string& usn, const std::string& name)
     resume.marks = {{"SSLC", "St. Joseph's School", "500", "625", "80%", "Distinction", "1995", "1"},
                     {"PUC", "St. Joseph's College", "420", "600", "70%", "First", "1997", "1"},
                     {"BSc", "Bangalore University", "1500", "2400", "62.5%", "First", "2000", "1"},
-                    {"MCA", "Dayananda Sagar College"}};
+                    {"MCA", "Dayananda Sagar College", "", "", "", "", "", ""}};
     const char* obtained[] = {"500", "520", "610", "540", "700", "660"};
     for (int semester = 1; semester <= 6; ++semester)
         resume.marks.push_back({"Semester " + std::to_string(semester), "", obtained[semester - 1], "800", "", "", "2002", "1"});
@@ -65,12 +65,6 @@ void ResumeForm::set(int table, int row, int cell, const std::string& text)
     if (static_cast<int>(cells.size()) < cell)
         cells.resize(static_cast<size_t>(cell));
     cells[static_cast<size_t>(cell - 1)] = text;
-}
-
-const std::string& ResumeForm::get(int table, int row, int cell) const
-{
-    const auto& all = table == 1 ? tables_.personal : tables_.marks;
-    return all.at(static_cast<size_t>(row - 1)).at(static_cast<size_t>(cell - 1));
 }
 
 void ResumeForm::truncateTable(int table, int count) { rows(table).resize(static_cast<size_t>(count)); }

@@ -21,7 +21,6 @@ public:
     static ResumeForm mca(const std::string& usn = "1QP01MCA07", const std::string& name = "mary-ann joseph");
 
     void set(int table, int row, int cell, const std::string& text);
-    const std::string& get(int table, int row, int cell) const;
     void truncateTable(int table, int rows);  // keeps the first `rows` rows
     void truncateRow(int table, int row, int cells);
     void save(const std::string& path) const;

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <map>
+#include <optional>
 #include <set>
 #include <sstream>
 
@@ -24,26 +25,19 @@ namespace form = kyt::form;
 
 namespace {
 
-// Points the application at another LibreOffice program for one test, and back afterwards.
+// Points the application at another LibreOffice program for one test ("": none), and back afterwards.
 class SofficeOverride {
 public:
     explicit SofficeOverride(const std::string& program)
     {
         if (const char* old = std::getenv("KYT_SOFFICE"))
-            previous_ = old, hadPrevious_ = true;
+            previous_ = old;
         setenv("KYT_SOFFICE", program.c_str(), 1);
     }
-    ~SofficeOverride()
-    {
-        if (hadPrevious_)
-            setenv("KYT_SOFFICE", previous_.c_str(), 1);
-        else
-            unsetenv("KYT_SOFFICE");
-    }
+    ~SofficeOverride() { previous_ ? setenv("KYT_SOFFICE", previous_->c_str(), 1) : unsetenv("KYT_SOFFICE"); }
 
 private:
-    std::string previous_;
-    bool hadPrevious_ = false;
+    std::optional<std::string> previous_;
 };
 
 // A stand-in for LibreOffice: for each input writes a .docx (the one the input names after "COPY ",
@@ -202,8 +196,9 @@ TEST(Application, BatchesAreSharedOutAndAFailingFileFailsAlone)
         for (const std::string& profile : profiles)
             EXPECT_EQ(profile.rfind(work + "/", 0), 0u) << profile << " is outside the working folder";
         EXPECT_FALSE(fs::exists(work)) << "the working folder outlived the application";
-        if (s.special.count(0) && s.special.at(0) == "HANG 8")
+        if (s.special.count(0) && s.special.at(0) == "HANG 8") {
             EXPECT_EQ(readFile(dir.file("hang.log")), "others-done\n") << "the other share waited for the hang";
+        }
     }
 }
 
