@@ -522,7 +522,8 @@ RunResult ExtractionRun::finish()
 
     control_.session.WordApp.reset();
     result_.scanned = scanned_;
-    BringDatabaseUpToDate(control_);
+    if (control_.run.SuccessfulDocuments > 0)
+        BringDatabaseUpToDate(control_);
     return result_;
 }
 

@@ -210,6 +210,24 @@ TEST_F(BatchDriverTest, ARunWithoutRefusalsLeavesNoLogAndAddsToTheStatistics)
     EXPECT_EQ(students(), 4);
 }
 
+// A reader that stays in the middle of a read keeps the run's writes in the -wal file. The officer is told so
+// only when the run stored students: a run after it that stores none has nothing of its own kept there.
+TEST_F(BatchDriverTest, WritesLeftInTheWalAreToldOnlyWhenTheRunStoredStudents)
+{
+    for (const bool stores : {true, false}) {
+        SCOPED_TRACE(stores ? "a student stored" : "nothing stored");
+        fs::remove_all(folder);
+        fs::create_directory(folder);
+        addMany(1, 1, stores ? "1QP" : "2QP");
+        setup.messages.clear();
+        test::DatabaseLock reader(setup.databasePath, test::DatabaseLock::Kind::Read);
+        setup.control.session.Connector->GetCurrentConnection()->setBusyTimeout(0);
+        run(false, true);
+        EXPECT_EQ(students(), 1);  // the first pass's student, in both
+        EXPECT_EQ(told("kept in " + setup.databasePath + "-wal", MsgIcon::Information), stores);
+    }
+}
+
 // Every tenth problem the officer is asked whether to go on, unless told not to ask.
 TEST_F(BatchDriverTest, AfterTenProblemsTheOfficerDecides)
 {
