@@ -204,7 +204,8 @@ TEST(HostileDocument, CheckPackageRefusesBombsAndOversizedPackages)
     for (const auto& c : cases) {
         std::string error;
         EXPECT_EQ(Document::checkPackage(zipBytes(c.entries), error, limits), c.reason == nullptr) << error;
-        if (c.reason)
+        if (c.reason) {
             EXPECT_NE(error.find(c.reason), std::string::npos) << error;
+        }
     }
 }
