@@ -7,7 +7,6 @@
 #include "app/cli.h"
 #include "app/cli_query_options.h"
 #include "app/cli_session.h"
-#include "shell/startup.h"
 
 namespace kyt::cli {
 namespace {
@@ -37,19 +36,10 @@ int queryCommand(const Args& given)
     if (!parser.positionalArguments().isEmpty())
         return usageError(parser, "query", "unexpected argument '" + positional(parser).front() + "'");
 
-    TerminalMessages messages;
     Control control;
-    if (const int failed = openSession(parser, "query", control, messages))
+    query::RetrieveOutcome outcome;
+    if (const int failed = retrieveFromOptions(parser, "query", control, outcome))
         return failed;
-    const int year = query::CurrentYear();
-    query::Criteria criteria;
-    std::string error;
-    if (!queryCriteria(parser, control, year, criteria, error)) {
-        CloseDown(control);
-        return usageError(parser, "query", error);
-    }
-    const query::RetrieveOutcome outcome = query::Retrieve(control, criteria, year);
-    CloseDown(control);
     if (outcome.status != query::RetrieveOutcome::Status::Shown)
         return reportRetrieve(outcome, "query");
 

@@ -5,6 +5,8 @@
 #include <cstdio>
 
 #include "app/cli.h"
+#include "app/cli_session.h"
+#include "shell/startup.h"
 
 namespace kyt::cli {
 
@@ -170,6 +172,24 @@ bool queryCriteria(const QCommandLineParser& parser, const Control& control, int
     criteria.hobbyWords = value(parser, "hobby-words");
     criteria.hobbyWordsEnabled = !criteria.hobbyWords.empty();
     return true;
+}
+
+int retrieveFromOptions(const QCommandLineParser& parser, const char* command, Control& control,
+                        query::RetrieveOutcome& outcome)
+{
+    TerminalMessages messages;
+    if (const int failed = openSession(parser, command, control, messages))
+        return failed;
+    const int year = query::CurrentYear();
+    query::Criteria criteria;
+    std::string error;
+    if (!queryCriteria(parser, control, year, criteria, error)) {
+        CloseDown(control);
+        return usageError(parser, command, error);
+    }
+    outcome = query::Retrieve(control, criteria, year);
+    CloseDown(control);
+    return 0;
 }
 
 int reportRetrieve(const query::RetrieveOutcome& outcome, const char* command)

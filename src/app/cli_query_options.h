@@ -21,6 +21,13 @@ void addQueryOptions(QCommandLineParser& parser);
 bool queryCriteria(const QCommandLineParser& parser, const Control& control, int year, query::Criteria& criteria,
                    std::string& error);
 
+// Opens the session the options configure, reads the criteria from them and selects the students as
+// the query window does, then closes the session (the configuration and the query state stay in
+// `control`). Returns 0 with `outcome` filled, or the exit status after saying why on standard error:
+// 2 for a session that cannot start or a value no control could hold.
+int retrieveFromOptions(const QCommandLineParser& parser, const char* command, Control& control,
+                        query::RetrieveOutcome& outcome);
+
 // Prints a refusal (the window's message) or an engine failure on standard error; returns the exit
 // status: 0 shown, 2 refused, 1 failed.
 int reportRetrieve(const query::RetrieveOutcome& outcome, const char* command);

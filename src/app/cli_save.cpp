@@ -11,7 +11,6 @@
 #include "app/cli_session.h"
 #include "db/data_connector.h"
 #include "query/save_results.h"
-#include "shell/startup.h"
 
 namespace kyt::cli {
 namespace {
@@ -88,25 +87,17 @@ int saveCommand(const Args& given)
     if (parser.isSet("title") && parser.isSet("no-title"))
         return usageError(parser, "save", "--title and --no-title exclude each other");
 
-    TerminalMessages messages;
     Control control;
-    if (const int failed = openSession(parser, "save", control, messages))
+    query::RetrieveOutcome outcome;
+    if (const int failed = retrieveFromOptions(parser, "save", control, outcome))
         return failed;
-    const int year = query::CurrentYear();
-    query::Criteria criteria;
-    std::string error;
-    if (!queryCriteria(parser, control, year, criteria, error)) {
-        CloseDown(control);
-        return usageError(parser, "save", error);
-    }
-    const query::RetrieveOutcome outcome = query::Retrieve(control, criteria, year);
     const std::string databasePath = control.config.DatabasePath;
     const std::string condition = control.query.QueryCondition;
-    CloseDown(control);
     if (outcome.status != query::RetrieveOutcome::Status::Shown)
         return reportRetrieve(outcome, "save");
 
     std::vector<std::string> names;
+    std::string error;
     if (!chosenColumns(parser, outcome.result, names, error)) {
         std::fprintf(stderr, "kyt-cli save: %s\n", error.c_str());
         return kRefused;

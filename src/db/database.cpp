@@ -19,17 +19,17 @@
 
 namespace kyt::db {
 
+void CloseConnection::operator()(sqlite3* db) const
+{
+    sqlite3_close_v2(db);
+}
+
+void FinalizeStatement::operator()(sqlite3_stmt* stmt) const
+{
+    sqlite3_finalize(stmt);
+}
+
 namespace {
-
-struct FinalizeStatement {
-    void operator()(sqlite3_stmt* s) const { sqlite3_finalize(s); }
-};
-using Statement = std::unique_ptr<sqlite3_stmt, FinalizeStatement>;
-
-struct CloseConnection {
-    void operator()(sqlite3* db) const { sqlite3_close_v2(db); }
-};
-using Connection = std::unique_ptr<sqlite3, CloseConnection>;
 
 constexpr int kApplicationId = 1266250785;  // 'Kyt!', set by the schema
 
@@ -206,6 +206,35 @@ bool startsWithWord(std::string_view sql, std::string_view word)
 // A few dozen shapes cover everything a run writes; statements typed by hand must not pile up.
 constexpr size_t kMaxKeptStatements = 32;
 
+// One row of a result as the engine gives it; a whole number in a percentage column is a real number
+// shown with two decimals.
+std::vector<Value> rowOf(sqlite3_stmt* stmt, const std::vector<bool>& twoDecimals)
+{
+    std::vector<Value> row;
+    row.reserve(twoDecimals.size());
+    for (int c = 0; c < static_cast<int>(twoDecimals.size()); ++c) {
+        switch (sqlite3_column_type(stmt, c)) {
+        case SQLITE_INTEGER: {
+            const int64_t v = sqlite3_column_int64(stmt, c);
+            row.push_back(twoDecimals[c] ? Value::real(static_cast<double>(v), true) : Value::integer(v));
+            break;
+        }
+        case SQLITE_FLOAT:
+            row.push_back(Value::real(sqlite3_column_double(stmt, c), twoDecimals[c]));
+            break;
+        case SQLITE_NULL:
+            row.emplace_back();
+            break;
+        default: {
+            const unsigned char* text = sqlite3_column_text(stmt, c);
+            const int bytes = sqlite3_column_bytes(stmt, c);
+            row.push_back(Value::text(text ? std::string(reinterpret_cast<const char*>(text), bytes) : std::string()));
+        }
+        }
+    }
+    return row;
+}
+
 }  // namespace
 
 // Compiled statements kept for reuse, by the text of their shape. Each is reset, its values cleared, as
@@ -219,8 +248,8 @@ struct Database::Statements {
     Statement toReal;
 };
 
-Database::Database(sqlite3* db, std::string path, Road road, Storage storage)
-    : db_(db),
+Database::Database(Connection db, std::string path, Road road, Storage storage)
+    : db_(std::move(db)),
       path_(std::move(path)),
       road_(road),
       storage_(std::move(storage)),
@@ -231,16 +260,15 @@ Database::Database(sqlite3* db, std::string path, Road road, Storage storage)
 Database::~Database()
 {
     statements_.reset();
+    if (!db_)
+        return;
     // A transaction still open here was never committed: it must not be.
-    if (db_ && !sqlite3_get_autocommit(db_))
-        sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+    if (!sqlite3_get_autocommit(db_.get()))
+        sqlite3_exec(db_.get(), "ROLLBACK", nullptr, nullptr, nullptr);
     // Closing leaves the database file whole on its own, as the end of a run does. It does not wait:
     // while another program reads or writes, the log stays, as safe, for the last one to close.
-    if (db_) {
-        sqlite3_busy_timeout(db_, 0);
-        sqlite3_wal_checkpoint_v2(db_, "main", SQLITE_CHECKPOINT_TRUNCATE, nullptr, nullptr);
-    }
-    sqlite3_close_v2(db_);
+    sqlite3_busy_timeout(db_.get(), 0);
+    sqlite3_wal_checkpoint_v2(db_.get(), "main", SQLITE_CHECKPOINT_TRUNCATE, nullptr, nullptr);
 }
 
 std::unique_ptr<Database> Database::open(const std::string& path, Road road, Failure& failure)
@@ -294,7 +322,7 @@ std::unique_ptr<Database> Database::open(const std::string& path, Road road, Fai
     Storage storage;
     if (!configureConnection(db.get(), road, kDefaultBusyTimeoutMs, path, storage, failure))
         return nullptr;
-    return std::unique_ptr<Database>(new Database(db.release(), path, road, std::move(storage)));
+    return std::unique_ptr<Database>(new Database(std::move(db), path, road, std::move(storage)));
 }
 
 bool Database::create(const std::string& path, Failure& failure)
@@ -398,13 +426,13 @@ void Database::forgetStatements()
 
 void Database::stepFailed(sqlite3_stmt* stmt, Failure& failure)
 {
-    const int code = sqlite3_extended_errcode(db_);
-    failure = failureOf(db_, path_);
+    const int code = sqlite3_extended_errcode(db_.get());
+    failure = failureOf(db_.get(), path_);
     sqlite3_reset(stmt);
     // After a lock, a full disk or an I/O failure the transaction is not to be trusted: end it here,
     // so that nothing of it can be committed later.
-    if (isSevere(code) && !sqlite3_get_autocommit(db_))
-        sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+    if (isSevere(code) && !sqlite3_get_autocommit(db_.get()))
+        sqlite3_exec(db_.get(), "ROLLBACK", nullptr, nullptr, nullptr);
 }
 
 Database::Shaped Database::runShaped(const StatementShape& shape, Failure& failure)
@@ -413,7 +441,7 @@ Database::Shaped Database::runShaped(const StatementShape& shape, Failure& failu
     if (found == statements_->byShape.end()) {
         sqlite3_stmt* raw = nullptr;
         const char* tail = nullptr;
-        int rc = sqlite3_prepare_v2(db_, shape.text.c_str(), static_cast<int>(shape.text.size()), &raw, &tail);
+        int rc = sqlite3_prepare_v2(db_.get(), shape.text.c_str(), static_cast<int>(shape.text.size()), &raw, &tail);
         Statement stmt(raw);
         // Anything unusual (a string where a name belongs, a value that must be constant) is compiled as
         // written, which also gives the engine's own message for a statement that is wrong.
@@ -452,7 +480,7 @@ Database::Shaped Database::runShaped(const StatementShape& shape, Failure& failu
         case StatementShape::Literal::Kind::Real: {
             if (!statements_->toReal) {
                 sqlite3_stmt* raw = nullptr;
-                sqlite3_prepare_v2(db_, "SELECT CAST(?1 AS REAL)", -1, &raw, nullptr);
+                sqlite3_prepare_v2(db_.get(), "SELECT CAST(?1 AS REAL)", -1, &raw, nullptr);
                 statements_->toReal.reset(raw);
             }
             sqlite3_stmt* toReal = statements_->toReal.get();
@@ -501,48 +529,82 @@ bool Database::run(std::string_view sql, Recordset* out, bool readOnly, Failure&
             }
         }
     }
+    Statement owned;
+    sqlite3_stmt* stmt = compiled(translated, readOnly, owned, failure);
+    return stmt && readRows(stmt, sql, out, failure);
+}
+
+sqlite3_stmt* Database::compiled(const std::string& translated, bool readOnly, Statement& owned, Failure& failure)
+{
     // A query asked for again (the branch of each résumé's seat number) runs on the statement compiled
     // the first time; one compiled here is kept when it only reads and returns rows.
-    Statement owned;
-    sqlite3_stmt* stmt = nullptr;
-    int rc = SQLITE_OK;
-    if (auto kept = statements_->byText.find(translated); kept != statements_->byText.end()) {
-        stmt = kept->second.get();
-    } else {
-        sqlite3_stmt* raw = nullptr;
-        const char* tail = nullptr;
-        rc = sqlite3_prepare_v2(db_, translated.c_str(), static_cast<int>(translated.size()), &raw, &tail);
-        owned.reset(raw);
-        if (rc != SQLITE_OK) {
-            failure = failureOf(db_, path_);
-            return false;
-        }
-        if (!owned) {
-            failure = {kErrOther, "The statement is empty."};
-            return false;
-        }
-        if (!onlyTrailingNoise(tail)) {
-            failure = {kErrOther, "Only one statement can be run at a time."};
-            return false;
-        }
-        if (readOnly && !sqlite3_stmt_readonly(owned.get())) {
-            failure = {kErrOther, "Only a SELECT can be opened as a recordset."};
-            return false;
-        }
-        const bool pragma = startsWithWord(translated, "PRAGMA");
-        // A statement that may change the schema or the connection's settings: nothing compiled before it
-        // is reused after it.
-        if (!sqlite3_stmt_readonly(owned.get()) || pragma)
-            forgetStatements();
-        if (sqlite3_stmt_readonly(owned.get()) && !pragma && sqlite3_column_count(owned.get()) > 0 &&
-            sqlite3_bind_parameter_count(owned.get()) == 0) {
-            if (statements_->byText.size() >= kMaxKeptStatements)
-                statements_->byText.clear();
-            stmt = statements_->byText.emplace(translated, std::move(owned)).first->second.get();
-        } else {
-            stmt = owned.get();
-        }
+    if (auto kept = statements_->byText.find(translated); kept != statements_->byText.end())
+        return kept->second.get();
+    sqlite3_stmt* raw = nullptr;
+    const char* tail = nullptr;
+    const int rc = sqlite3_prepare_v2(db_.get(), translated.c_str(), static_cast<int>(translated.size()), &raw, &tail);
+    owned.reset(raw);
+    if (rc != SQLITE_OK) {
+        failure = failureOf(db_.get(), path_);
+        return nullptr;
     }
+    if (!owned) {
+        failure = {kErrOther, "The statement is empty."};
+        return nullptr;
+    }
+    if (!onlyTrailingNoise(tail)) {
+        failure = {kErrOther, "Only one statement can be run at a time."};
+        return nullptr;
+    }
+    const bool reads = sqlite3_stmt_readonly(owned.get());
+    if (readOnly && !reads) {
+        failure = {kErrOther, "Only a SELECT can be opened as a recordset."};
+        return nullptr;
+    }
+    const bool pragma = startsWithWord(translated, "PRAGMA");
+    // A statement that may change the schema or the connection's settings: nothing compiled before it
+    // is reused after it.
+    if (!reads || pragma)
+        forgetStatements();
+    if (!reads || pragma || sqlite3_column_count(owned.get()) == 0 || sqlite3_bind_parameter_count(owned.get()) != 0)
+        return owned.get();
+    if (statements_->byText.size() >= kMaxKeptStatements)
+        statements_->byText.clear();
+    return statements_->byText.emplace(translated, std::move(owned)).first->second.get();
+}
+
+std::vector<bool> Database::twoDecimalColumns(std::string_view sql, const std::vector<std::string>& names)
+{
+    // A percentage made by format(..., '0.00') is a number (it must compare and rank as one) that shows
+    // with two decimals. The number loses any mark of that on its way through views and grouping, so its
+    // columns are known by the names the statement and the saved queries give them. The saved queries
+    // are read while the statement holds its read lock: the same state of the database, and no second
+    // round of locking.
+    std::set<std::string> twoDecimalNames;
+    auto addAliases = [&](std::string_view text) {
+        for (std::string name : jet::twoDecimalAliases(text))
+            twoDecimalNames.insert(lowerCase(std::move(name)));
+    };
+    addAliases(sql);
+    if (!statements_->savedQueries) {
+        sqlite3_stmt* rawSaved = nullptr;
+        sqlite3_prepare_v2(db_.get(), "SELECT SQL FROM SavedQuery", -1, &rawSaved, nullptr);
+        statements_->savedQueries.reset(rawSaved);
+    }
+    if (sqlite3_stmt* saved = statements_->savedQueries.get()) {
+        while (sqlite3_step(saved) == SQLITE_ROW)
+            if (const unsigned char* text = sqlite3_column_text(saved, 0))
+                addAliases(reinterpret_cast<const char*>(text));
+        sqlite3_reset(saved);
+    }
+    std::vector<bool> twoDecimals;
+    for (const std::string& name : names)
+        twoDecimals.push_back(twoDecimalNames.count(lowerCase(name)) > 0);
+    return twoDecimals;
+}
+
+bool Database::readRows(sqlite3_stmt* stmt, std::string_view sql, Recordset* out, Failure& failure)
+{
     // A kept statement is reset however the run ends: one left stepping would hold a read lock.
     struct Reset {
         sqlite3_stmt* stmt;
@@ -555,63 +617,14 @@ bool Database::run(std::string_view sql, Recordset* out, bool readOnly, Failure&
         const char* name = sqlite3_column_name(stmt, c);
         names.push_back(jet::columnName(name ? name : ""));
     }
-
     std::vector<std::vector<Value>> rows;
     std::vector<bool> twoDecimals;
-    rc = sqlite3_step(stmt);
-    if (rc == SQLITE_ROW && columns > 0) {
-        // A percentage made by format(..., '0.00') is a number (it must compare and rank as one) that
-        // shows with two decimals. The number loses any mark of that on its way through views and
-        // grouping, so its columns are known by the names the statement and the saved queries give them.
-        // The saved queries are read while the statement holds its read lock: the same state of the
-        // database, and no second round of locking.
-        std::set<std::string> twoDecimalNames;
-        auto addAliases = [&](std::string_view text) {
-            for (std::string name : jet::twoDecimalAliases(text))
-                twoDecimalNames.insert(lowerCase(std::move(name)));
-        };
-        addAliases(sql);
-        if (!statements_->savedQueries) {
-            sqlite3_stmt* rawSaved = nullptr;
-            sqlite3_prepare_v2(db_, "SELECT SQL FROM SavedQuery", -1, &rawSaved, nullptr);
-            statements_->savedQueries.reset(rawSaved);
-        }
-        if (sqlite3_stmt* saved = statements_->savedQueries.get()) {
-            while (sqlite3_step(saved) == SQLITE_ROW)
-                if (const unsigned char* text = sqlite3_column_text(saved, 0))
-                    addAliases(reinterpret_cast<const char*>(text));
-            sqlite3_reset(saved);
-        }
-        for (const std::string& name : names)
-            twoDecimals.push_back(twoDecimalNames.count(lowerCase(name)) > 0);
-    }
-    for (; rc == SQLITE_ROW; rc = sqlite3_step(stmt)) {
-        if (columns == 0)
-            continue;
-        std::vector<Value> row;
-        row.reserve(columns);
-        for (int c = 0; c < columns; ++c) {
-            switch (sqlite3_column_type(stmt, c)) {
-            case SQLITE_INTEGER: {
-                const int64_t v = sqlite3_column_int64(stmt, c);
-                row.push_back(twoDecimals[c] ? Value::real(static_cast<double>(v), true) : Value::integer(v));
-                break;
-            }
-            case SQLITE_FLOAT:
-                row.push_back(Value::real(sqlite3_column_double(stmt, c), twoDecimals[c]));
-                break;
-            case SQLITE_NULL:
-                row.emplace_back();
-                break;
-            default: {
-                const unsigned char* text = sqlite3_column_text(stmt, c);
-                const int bytes = sqlite3_column_bytes(stmt, c);
-                row.push_back(Value::text(text ? std::string(reinterpret_cast<const char*>(text), bytes) : std::string()));
-            }
-            }
-        }
-        rows.push_back(std::move(row));
-    }
+    int rc = sqlite3_step(stmt);
+    if (rc == SQLITE_ROW && columns > 0)
+        twoDecimals = twoDecimalColumns(sql, names);
+    for (; rc == SQLITE_ROW; rc = sqlite3_step(stmt))
+        if (columns > 0)
+            rows.push_back(rowOf(stmt, twoDecimals));
     if (rc != SQLITE_DONE) {
         stepFailed(stmt, failure);
         return false;
@@ -628,10 +641,10 @@ bool Database::setSavedQuery(const std::string& name, std::string_view sql, Fail
     std::string storedName;
     {
         sqlite3_stmt* raw = nullptr;
-        sqlite3_prepare_v2(db_, "SELECT Name FROM SavedQuery WHERE Name = ?", -1, &raw, nullptr);
+        sqlite3_prepare_v2(db_.get(), "SELECT Name FROM SavedQuery WHERE Name = ?", -1, &raw, nullptr);
         Statement find(raw);
         if (!find) {
-            failure = failureOf(db_, path_);
+            failure = failureOf(db_.get(), path_);
             return false;
         }
         sqlite3_bind_text(find.get(), 1, name.c_str(), static_cast<int>(name.size()), SQLITE_TRANSIENT);
@@ -649,10 +662,10 @@ bool Database::setSavedQuery(const std::string& name, std::string_view sql, Fail
         const std::string translated = jet::toSqlite(text);
         sqlite3_stmt* raw = nullptr;
         const char* tail = nullptr;
-        int rc = sqlite3_prepare_v2(db_, translated.c_str(), -1, &raw, &tail);
+        int rc = sqlite3_prepare_v2(db_.get(), translated.c_str(), -1, &raw, &tail);
         Statement check(raw);
         if (rc != SQLITE_OK) {
-            failure = failureOf(db_, path_);
+            failure = failureOf(db_.get(), path_);
             return false;
         }
         if (!check || !onlyTrailingNoise(tail) || !sqlite3_stmt_readonly(check.get()) ||
@@ -662,25 +675,25 @@ bool Database::setSavedQuery(const std::string& name, std::string_view sql, Fail
         }
     }
 
-    if (!runScript(db_, "SAVEPOINT kyt_saved_query", path_, failure))
+    if (!runScript(db_.get(), "SAVEPOINT kyt_saved_query", path_, failure))
         return false;
-    bool ok = makeView(db_, storedName, text, path_, failure);
+    bool ok = makeView(db_.get(), storedName, text, path_, failure);
     if (ok) {
         sqlite3_stmt* raw = nullptr;
-        sqlite3_prepare_v2(db_, "UPDATE SavedQuery SET SQL = ? WHERE Name = ?", -1, &raw, nullptr);
+        sqlite3_prepare_v2(db_.get(), "UPDATE SavedQuery SET SQL = ? WHERE Name = ?", -1, &raw, nullptr);
         Statement update(raw);
         sqlite3_bind_text(update.get(), 1, text.c_str(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
         sqlite3_bind_text(update.get(), 2, storedName.c_str(), static_cast<int>(storedName.size()), SQLITE_TRANSIENT);
         if (sqlite3_step(update.get()) != SQLITE_DONE) {
-            failure = failureOf(db_, path_);
+            failure = failureOf(db_.get(), path_);
             ok = false;
         }
     }
     if (ok)
-        ok = runScript(db_, "RELEASE kyt_saved_query", path_, failure);
+        ok = runScript(db_.get(), "RELEASE kyt_saved_query", path_, failure);
     if (!ok) {
         // The old view and its SQL come back.
-        sqlite3_exec(db_, "ROLLBACK TO kyt_saved_query; RELEASE kyt_saved_query", nullptr, nullptr, nullptr);
+        sqlite3_exec(db_.get(), "ROLLBACK TO kyt_saved_query; RELEASE kyt_saved_query", nullptr, nullptr, nullptr);
     }
     return ok;
 }
@@ -689,8 +702,8 @@ bool Database::savedQuery(const std::string& name, std::string& sql, Failure& fa
 {
     failure = {};
     sqlite3_stmt* raw = nullptr;
-    if (sqlite3_prepare_v2(db_, "SELECT SQL FROM SavedQuery WHERE Name = ?", -1, &raw, nullptr) != SQLITE_OK) {
-        failure = failureOf(db_, path_);
+    if (sqlite3_prepare_v2(db_.get(), "SELECT SQL FROM SavedQuery WHERE Name = ?", -1, &raw, nullptr) != SQLITE_OK) {
+        failure = failureOf(db_.get(), path_);
         return false;
     }
     Statement find(raw);
@@ -703,63 +716,63 @@ bool Database::savedQuery(const std::string& name, std::string& sql, Failure& fa
     if (rc == SQLITE_DONE)
         failure = {kErrOther, "There is no saved query named " + name + " in the database " + path_ + "."};
     else
-        failure = failureOf(db_, path_);
+        failure = failureOf(db_.get(), path_);
     return false;
 }
 
 bool Database::begin(Failure& failure)
 {
     failure = {};
-    if (!sqlite3_get_autocommit(db_)) {
+    if (!sqlite3_get_autocommit(db_.get())) {
         failure = {kErrOther, "A transaction is already open."};
         return false;
     }
     // IMMEDIATE takes the write lock now, so a database locked by someone else shows before any row
     // is written.
-    return runScript(db_, "BEGIN IMMEDIATE", path_, failure);
+    return runScript(db_.get(), "BEGIN IMMEDIATE", path_, failure);
 }
 
 bool Database::commit(Failure& failure)
 {
     failure = {};
-    if (sqlite3_get_autocommit(db_))
+    if (sqlite3_get_autocommit(db_.get()))
         return true;
-    if (runScript(db_, "COMMIT", path_, failure))
+    if (runScript(db_.get(), "COMMIT", path_, failure))
         return true;
     // A commit that did not happen must not stay pending, to be committed later with other work.
-    if (!sqlite3_get_autocommit(db_))
-        sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+    if (!sqlite3_get_autocommit(db_.get()))
+        sqlite3_exec(db_.get(), "ROLLBACK", nullptr, nullptr, nullptr);
     return false;
 }
 
 bool Database::rollback(Failure& failure)
 {
     failure = {};
-    if (sqlite3_get_autocommit(db_))
+    if (sqlite3_get_autocommit(db_.get()))
         return true;
-    return runScript(db_, "ROLLBACK", path_, failure);
+    return runScript(db_.get(), "ROLLBACK", path_, failure);
 }
 
 bool Database::inTransaction() const
 {
-    return !sqlite3_get_autocommit(db_);
+    return !sqlite3_get_autocommit(db_.get());
 }
 
 void Database::setBusyTimeout(int milliseconds)
 {
-    sqlite3_busy_timeout(db_, milliseconds);
+    sqlite3_busy_timeout(db_.get(), milliseconds);
 }
 
 bool Database::checkpoint(Failure& failure)
 {
     failure = {};
-    if (!sqlite3_get_autocommit(db_)) {
+    if (!sqlite3_get_autocommit(db_.get())) {
         failure = {kErrOther, "The database " + path_ + " cannot be brought up to date while a transaction is open."};
         return false;
     }
     // Nothing to do, and no error, when the database keeps a rollback journal.
-    if (sqlite3_wal_checkpoint_v2(db_, "main", SQLITE_CHECKPOINT_TRUNCATE, nullptr, nullptr) != SQLITE_OK) {
-        failure = failureOf(db_, path_);
+    if (sqlite3_wal_checkpoint_v2(db_.get(), "main", SQLITE_CHECKPOINT_TRUNCATE, nullptr, nullptr) != SQLITE_OK) {
+        failure = failureOf(db_.get(), path_);
         return false;
     }
     return true;

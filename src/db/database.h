@@ -1,7 +1,6 @@
 #pragma once
-// The database engine: one SQLite file reached by two roads. The connector road takes the SQL the
-// writers send (LIKE wildcards % and _); the query road takes the SQL of query runs, saving and merging
-// (LIKE wildcards *, ?, #, [list], [!list]). Both accept the Jet SQL forms the program sends unchanged.
+// The database engine: one SQLite file reached by two roads (db/failure.h). Both accept the Jet SQL forms
+// the program sends unchanged.
 
 #include <cstdint>
 #include <memory>
@@ -10,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "db/failure.h"
 #include "db/recordset.h"
 #include "db/storage.h"
 
@@ -18,25 +18,17 @@ struct sqlite3_stmt;
 
 namespace kyt::db {
 
-enum class Road { Connector, Query };
-
 struct StatementShape;
 
-// Native error numbers, as the engine we stand in for reports them (negative, as Jet's are).
-inline constexpr int32_t kErrDuplicateKey = -105121349;
-inline constexpr int32_t kErrConversion = -539888598;
-inline constexpr int32_t kErrRequiredBlank = -541396598;
-inline constexpr int32_t kErrFieldTooLong = -68551703;
-inline constexpr int32_t kErrInconsistent = -33;
-inline constexpr int32_t kErrOther = -1;
-
-struct Failure {
-    int32_t number = 0;       // native error number; 0 when there was no failure
-    std::string description;  // what went wrong, in words an administrator can act on
-    // The fault lies with the surroundings (a lock, a full disk, a read-only file or folder, an I/O
-    // error, a damaged database), not with the values sent: whatever comes next would fail the same way.
-    bool environment = false;
+// Handles that close themselves: nothing is closed by hand on one path and forgotten on another.
+struct CloseConnection {
+    void operator()(sqlite3* db) const;
 };
+struct FinalizeStatement {
+    void operator()(sqlite3_stmt* stmt) const;
+};
+using Connection = std::unique_ptr<sqlite3, CloseConnection>;
+using Statement = std::unique_ptr<sqlite3_stmt, FinalizeStatement>;
 
 class Database {
 public:
@@ -88,12 +80,19 @@ public:
 
     Road road() const { return road_; }
     const std::string& path() const { return path_; }
-    sqlite3* handle() const { return db_; }
+    sqlite3* handle() const { return db_.get(); }
 
 private:
-    Database(sqlite3* db, std::string path, Road road, Storage storage);
+    Database(Connection db, std::string path, Road road, Storage storage);
     // One statement; its rows go to `out` when given. `readOnly` refuses a statement that would write.
     bool run(std::string_view sql, Recordset* out, bool readOnly, Failure& failure);
+    // The statement kept for `translated`, or one compiled from it now (held by `owned` when it is not
+    // kept). Null, with `failure` filled, when it cannot run here.
+    sqlite3_stmt* compiled(const std::string& translated, bool readOnly, Statement& owned, Failure& failure);
+    // Steps `stmt` to its end; its rows go to `out` when given.
+    bool readRows(sqlite3_stmt* stmt, std::string_view sql, Recordset* out, Failure& failure);
+    // For each column name, whether it holds a percentage shown with two decimals.
+    std::vector<bool> twoDecimalColumns(std::string_view sql, const std::vector<std::string>& names);
     enum class Shaped { Done, Failed, AsWritten };
     // A write run through the compiled statement of its shape; AsWritten when it must be compiled as written.
     Shaped runShaped(const StatementShape& shape, Failure& failure);
@@ -102,7 +101,7 @@ private:
     // Records why a statement's step failed and ends a transaction that can no longer be trusted.
     void stepFailed(sqlite3_stmt* stmt, Failure& failure);
 
-    sqlite3* db_;
+    Connection db_;
     std::string path_;
     Road road_;
     Storage storage_;

@@ -4,7 +4,7 @@
 #include <optional>
 #include <string_view>
 
-#include "db/database.h"
+#include "db/failure.h"
 
 struct sqlite3;
 

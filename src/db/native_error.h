@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "db/database.h"
+#include "db/failure.h"
 
 namespace kyt::db {
 

@@ -13,6 +13,7 @@
 #include "app/run_cli.h"
 #include "support/db_faults.h"
 #include "support/extraction_fixture.h"
+#include "support/test_config.h"
 #include "support/temp_dir.h"
 
 namespace kyt {
@@ -36,18 +37,7 @@ protected:
         return test::runCli("extract '" + folder.string() + "' --config '" + config + "' " + options + " </dev/null",
                             &output);
     }
-    std::vector<std::string> configLines() const
-    {
-        std::vector<std::string> lines;
-        const std::string text = test::readFile(config);
-        for (size_t start = 0, end; start < text.size(); start = end + 2) {
-            end = text.find("\r\n", start);
-            if (end == std::string::npos)
-                break;
-            lines.push_back(text.substr(start, end - start));
-        }
-        return lines;
-    }
+    std::vector<std::string> configLines() const { return test::crlfLines(test::readFile(config)); }
 
     TempDir dir;
     fs::path folder = dir.path() / "resumes";
@@ -230,28 +220,6 @@ TEST_F(CliExtract, KilledDuringAConversionLeavesNoLibreOfficeAndTheNextRunClears
     test::runCli("extract '" + empty.string() + "' --config '" + config + "'", &output);
     unsetenv("TMPDIR");
     EXPECT_EQ(workFolders(), 0);
-}
-
-TEST_F(CliExtract, CannotStartExitsTwo)
-{
-    ResumeForm::be("1QP01CS001").save((folder / "a.docx").string());
-    EXPECT_EQ(test::runCli("extract '" + folder.string() + "' --config '" + dir.file("missing.ini") + "'", &output), 2)
-        << output;
-    EXPECT_EQ(test::runCli("extract '" + dir.file("nowhere") + "' --config '" + config + "'", &output), 2) << output;
-    EXPECT_EQ(test::runCli("extract --config '" + config + "'", &output), 2) << output;
-
-    const fs::path empty = dir.path() / "empty";
-    fs::create_directory(empty);
-    EXPECT_EQ(test::runCli("extract '" + empty.string() + "' --config '" + config + "'", &output), 2) << output;
-    EXPECT_NE(output.find("Could not find any Word Document."), std::string::npos) << output;
-
-    // A path past the system's limit is a message and exit 2, never an uncaught exception.
-    const std::string tooLong = "/" + std::string(5000, 'x');
-    EXPECT_EQ(test::runCli("extract '" + tooLong + "' --config '" + config + "'", &output), 2) << output;
-    EXPECT_NE(output.find("is not a folder"), std::string::npos) << output;
-
-    fs::remove(database);
-    EXPECT_EQ(extract(), 2) << output;
 }
 
 TEST_F(CliExtract, ALockedDatabaseStopsTheRunWithItsCauseAndExitsTwo)

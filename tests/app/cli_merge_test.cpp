@@ -58,8 +58,6 @@ TEST(CliMerge, ExitStatusTellsWrittenRefusedAndFailed)
         {"merge" + common + "bad.docx' --out '" + dir.file("bad-out.docx") + "'", 2, "Salary"},
         {"merge" + common + "plain.docx' --out '" + dir.file("plain-out.docx") + "'", 2, "has no fields"},
         {"merge" + common + "missing.docx' --out '" + dir.file("x.docx") + "'", 1, "Errors have occured"},
-        {"merge --all --target x.docx", 2, "usage"},
-        {"merge --target x.docx --out y.docx --bogus", 2, "bogus"},
     };
     for (const Case& c : cases) {
         std::string output;

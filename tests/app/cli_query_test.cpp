@@ -1,4 +1,4 @@
-// kyt-cli query as a script runs it, and the option parsing every command shares.
+// kyt-cli query as a script runs it.
 
 #include <gtest/gtest.h>
 
@@ -81,18 +81,6 @@ TEST_F(CliQuery, RefusalsExitTwoWithTheWindowsMessageAndFailuresOne)
     std::string output;
     EXPECT_EQ(query("", &output), 1) << output;
     EXPECT_NE(output.find("locked"), std::string::npos) << output;
-}
-
-TEST(CliOptions, EveryCommandHasHelpAndNamesAnUnknownOption)
-{
-    for (const char* command : {"query", "sql", "init-db", "tables", "extract"}) {
-        std::string output;
-        EXPECT_EQ(runCli(std::string(command) + " --help", &output), 0) << command;
-        EXPECT_EQ(output.rfind(std::string("Usage: kyt-cli ") + command + " [options]", 0), 0u) << output;
-        EXPECT_EQ(runCli(std::string(command) + " --confg x.ini y", &output), 2) << command;
-        EXPECT_NE(output.find("Unknown option 'confg'"), std::string::npos) << output;
-        EXPECT_NE(output.find(std::string("usage: kyt-cli ") + command), std::string::npos) << output;
-    }
 }
 
 }  // namespace

@@ -53,15 +53,6 @@ TEST(CliTables, ShowsAGeneratedResumeAsTheExtractionReadsIt)
     EXPECT_NE(output.find("2\t1\t3\tMarks obtained\n"), std::string::npos);
 }
 
-TEST(CliTables, AnUnreadableFilePrintsItsReasonAndExitsWithOne)
-{
-    TempDir dir;
-    writeFile(dir.file("note.docx"), "not a document");
-    std::string output;
-    EXPECT_EQ(runCli("tables " + quoted(dir.file("note.docx")), &output), 1);
-    EXPECT_NE(output.find("note.docx: The file is not a .docx document"), std::string::npos) << output;
-}
-
 TEST(CliTables, ReadsTheGoodFilesOfAListAndStillFailsForTheBadOne)
 {
     TempDir dir;
@@ -72,9 +63,3 @@ TEST(CliTables, ReadsTheGoodFilesOfAListAndStillFailsForTheBadOne)
     EXPECT_NE(output.find("missing.docx: The file cannot be opened."), std::string::npos) << output;
 }
 
-TEST(CliTables, WithoutFilesPrintsUsage)
-{
-    std::string output;
-    EXPECT_EQ(runCli("tables", &output), 2);
-    EXPECT_NE(output.find("usage"), std::string::npos);
-}

@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <sqlite3.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -11,8 +10,10 @@
 #include <filesystem>
 #include <map>
 #include <memory>
+#include <vector>
 
 #include "app/run_cli.h"
+#include "db/database.h"
 #include "resume-form/resume_form.h"
 #include "support/temp_dir.h"
 
@@ -25,58 +26,35 @@ using test::TempDir;
 constexpr int kResumes = 300;
 const char* kBranches = "CS,Computer Science\nEC,Electronics\nME,Mechanical\nMCA,Master of Computer Applications\n";
 
-struct CloseDatabase {
-    void operator()(sqlite3* db) const { sqlite3_close(db); }
-};
-using Connection = std::unique_ptr<sqlite3, CloseDatabase>;
-
-// Read-write, as the next run opens it: a journal left by the killed run is rolled back here.
-Connection openDatabase(const std::string& path)
+// Everything in the rows `sql` selects, one text a row, values separated by bars. The database is opened
+// read-write, as the next run opens it: a journal left by the killed run is rolled back here.
+std::vector<std::string> rows(const std::string& path, const std::string& sql)
 {
-    sqlite3* raw = nullptr;
-    sqlite3_open_v2(path.c_str(), &raw, SQLITE_OPEN_READWRITE, nullptr);
-    sqlite3_busy_timeout(raw, 5000);
-    return Connection(raw);
-}
-
-std::vector<std::vector<std::string>> query(sqlite3* db, const std::string& sql)
-{
-    std::vector<std::vector<std::string>> rows;
-    sqlite3_stmt* statement = nullptr;
-    if (sqlite3_prepare_v2(db, sql.c_str(), -1, &statement, nullptr) != SQLITE_OK) {
-        ADD_FAILURE() << sql << ": " << sqlite3_errmsg(db);
-        return rows;
+    db::Failure failure;
+    auto database = db::Database::open(path, db::Road::Connector, failure);
+    db::Recordset rs;
+    if (!database || !database->query(sql, rs, failure)) {
+        ADD_FAILURE() << sql << ": " << failure.description;
+        return {};
     }
-    int step;
-    while ((step = sqlite3_step(statement)) == SQLITE_ROW) {
-        std::vector<std::string> row;
-        for (int k = 0; k < sqlite3_column_count(statement); ++k) {
-            const unsigned char* text = sqlite3_column_text(statement, k);
-            row.emplace_back(text ? reinterpret_cast<const char*>(text) : "");
-        }
-        rows.push_back(std::move(row));
+    std::vector<std::string> out;
+    for (; !rs.isEOF(); rs.MoveNext()) {
+        std::string all;
+        for (int k = 0; k < rs.fieldCount(); ++k)
+            all += rs.field(k).toText() + "|";
+        out.push_back(all);
     }
-    sqlite3_finalize(statement);
-    return rows;
+    return out;
 }
 
 // USN -> everything stored for the student, one text (Personal row, then its marks rows in level order).
 std::map<std::string, std::string> students(const std::string& path)
 {
-    Connection db = openDatabase(path);
     std::map<std::string, std::string> out;
-    for (const auto& row : query(db.get(), "SELECT * FROM Personal")) {
-        std::string all;
-        for (const auto& value : row)
-            all += value + "|";
-        out[row[0]] = all;
-    }
-    for (const auto& row : query(db.get(), "SELECT * FROM Marks ORDER BY usn, education_level")) {
-        std::string all = "\n";
-        for (const auto& value : row)
-            all += value + "|";
-        out[row[0]] += all;
-    }
+    for (const std::string& row : rows(path, "SELECT * FROM Personal"))
+        out[row.substr(0, row.find('|'))] = row;
+    for (const std::string& row : rows(path, "SELECT * FROM Marks ORDER BY usn, education_level"))
+        out[row.substr(0, row.find('|'))] += "\n" + row;
     return out;
 }
 
@@ -157,13 +135,8 @@ TEST(Reliability, RunKilledPartWayLeavesWholeStudentsAndARerunCompletesIt)
     // Killed in write-ahead-log mode (a local disk) with a transaction under way.
     ASSERT_GT(fs::file_size(database + "-wal"), 0u);
 
-    {
-        Connection db = openDatabase(database);
-        const auto check = query(db.get(), "PRAGMA integrity_check");
-        ASSERT_EQ(check.size(), 1u);
-        EXPECT_EQ(check[0][0], "ok");
-        EXPECT_TRUE(query(db.get(), "SELECT usn FROM Marks WHERE usn NOT IN (SELECT USN FROM Personal)").empty());
-    }
+    EXPECT_EQ(rows(database, "PRAGMA integrity_check"), std::vector<std::string>{"ok|"});
+    EXPECT_TRUE(rows(database, "SELECT usn FROM Marks WHERE usn NOT IN (SELECT USN FROM Personal)").empty());
     const auto killed = students(database);
     ASSERT_EQ(killed.size(), static_cast<size_t>(kKilledAt - 1));
     for (const auto& [usn, stored] : killed)

@@ -77,29 +77,12 @@ TEST(JournalChoice, FollowsTheFileSystemOfTheDatabase)
     const FileSystemCase cases[] = {
         {"nfs", NFS_SUPER_MAGIC, JournalMode::Rollback, "network share (nfs)"},
         {"ext4", EXT4_SUPER_MAGIC, JournalMode::WriteAheadLog, "local disk (ext4)"},
-        {"smb", SMB_SUPER_MAGIC, JournalMode::Rollback, "network share (smb)"},
-        {"xfs", XFS_SUPER_MAGIC, JournalMode::WriteAheadLog, "local disk (xfs)"},
         {"cifs", CIFS_SUPER_MAGIC, JournalMode::Rollback, "network share (cifs)"},
-        {"btrfs", BTRFS_SUPER_MAGIC, JournalMode::WriteAheadLog, "local disk (btrfs)"},
-        {"smb2", SMB2_SUPER_MAGIC, JournalMode::Rollback, "network share (smb2)"},
         {"tmpfs", TMPFS_MAGIC, JournalMode::WriteAheadLog, "local disk (tmpfs)"},
         {"fuse", FUSE_SUPER_MAGIC, JournalMode::Rollback, "network share (fuse)"},
         {"overlay", OVERLAYFS_SUPER_MAGIC, JournalMode::WriteAheadLog, "local disk (overlay)"},
-        {"9p", V9FS_MAGIC, JournalMode::Rollback, "network share (9p)"},
-        {"f2fs", F2FS_SUPER_MAGIC, JournalMode::WriteAheadLog, "local disk (f2fs)"},
-        {"ceph", CEPH_SUPER_MAGIC, JournalMode::Rollback, "network share (ceph)"},
-        {"vfat", MSDOS_SUPER_MAGIC, JournalMode::WriteAheadLog, "local disk (vfat)"},
-        {"afs", AFS_SUPER_MAGIC, JournalMode::Rollback, "network share (afs)"},
-        {"exfat", EXFAT_SUPER_MAGIC, JournalMode::WriteAheadLog, "local disk (exfat)"},
         {"kafs", AFS_FS_MAGIC, JournalMode::Rollback, "network share (afs)"},
-        {"nilfs", NILFS_SUPER_MAGIC, JournalMode::WriteAheadLog, "local disk (nilfs2)"},
-        {"coda", CODA_SUPER_MAGIC, JournalMode::Rollback, "network share (coda)"},
-        {"ncp", NCP_SUPER_MAGIC, JournalMode::Rollback, "network share (ncpfs)"},
-        {"ocfs2", OCFS2_SUPER_MAGIC, JournalMode::Rollback, "network share (ocfs2)"},
         {"lustre", 0x0BD00BD0, JournalMode::Rollback, "network share (lustre)"},
-        {"gpfs", 0x47504653, JournalMode::Rollback, "network share (gpfs)"},
-        {"gfs2", 0x01161970, JournalMode::Rollback, "network share (gfs2)"},
-        {"vboxsf", 0x786F4256, JournalMode::Rollback, "network share (vboxsf)"},
         {"zfs", 0x2FC12FC1, JournalMode::WriteAheadLog, "local disk (zfs)"},
         {"unknown", 0x12345678, JournalMode::Rollback, "(type 0x12345678) that Kyt does not know to be a local disk"},
     };
@@ -120,9 +103,7 @@ TEST(JournalChoice, FollowsTheFileSystemOfTheDatabase)
         EXPECT_EQ(text(*db, "PRAGMA synchronous"), "2");  // full
         EXPECT_EQ(headerVersion(path), wal ? 2 : 1);
 
-        char usn[16];
-        std::snprintf(usn, sizeof usn, "1QP22CS%03d", ++stored);
-        write(*db, personalInsert({.usn = usn}));
+        write(*db, personalInsert({.usn = "1QP22CS" + std::to_string(100 + ++stored)}));
         EXPECT_EQ(students(*db), stored);
     }
 }
@@ -356,13 +337,11 @@ TEST_P(InEachJournal, AProcessKilledMidTransactionLeavesTheLastCommittedState)
         auto db = Database::open(path, Road::Connector, failure);
         if (!db || !db->exec("PRAGMA cache_size = 5", failure) || !db->begin(failure))
             _exit(2);
-        for (int i = 1; i <= 400; ++i) {
-            char usn[16];
-            std::snprintf(usn, sizeof usn, "1QP22CS%03d", i);
-            if (!db->exec(personalInsert({.usn = usn, .hobbies = std::string(240, 'h'), .eca = std::string(240, 'e')}),
+        for (int i = 1; i <= 400; ++i)
+            if (!db->exec(personalInsert({.usn = "1QP22CS" + std::to_string(100 + i), .hobbies = std::string(240, 'h'),
+                                          .eca = std::string(240, 'e')}),
                           failure))
                 _exit(3);
-        }
         if (!db->exec("UPDATE Personal SET Name = 'Changed' WHERE USN = '1QP22CS000'", failure))
             _exit(5);
         kill(getpid(), SIGKILL);
