@@ -18,6 +18,19 @@ using admin::Outcome;
 using Admin = AdminTest;
 using Marks = AdminTest;
 
+admin::MarksEntry entry(const std::string& obtained, const std::string& maximum, const std::string& year = "2001",
+                        const std::string& attempts = "1", const std::string& institution = "Corlan")
+{
+    return {obtained, maximum, year, attempts, institution};
+}
+
+// Marks for a semester of 1QP99CS001 whose question, if any, was already answered.
+admin::Result updateMarks(Control& control, const std::string& semester)
+{
+    int16_t skip = 1;
+    return admin::UpdateMarks(control, "1QP99CS001", semester, entry("1", "2"), skip);
+}
+
 TEST_F(Admin, DeleteStudentUsesTheNormalFormAndRefusesWhatIsNotAStoredUsn)
 {
     student("1QP01CS007", {{3, 600, 1000}, {4, 700, 1000}});
@@ -69,22 +82,35 @@ TEST_F(Admin, DeleteBatchTakesTheYearOrTheYearAndBranchOnly)
     EXPECT_EQ(messages.last().text, "The Batch 96 does not exist in the database");
 }
 
-TEST_F(Admin, AFailedDeleteOrCommitLeavesEveryTableAsItWasAndRemoveAllKeepsTheBranches)
+TEST_F(Admin, AFailedDeleteMarksUpdateOrCommitLeavesEveryTableAsItWasAndRemoveAllKeepsTheBranches)
 {
-    student("1QP99CS001", {{3, 1, 2}, {4, 1, 2}});
+    student("1QP99CS001", {{3, 1, 2}, {4, 1, 2}, {5, 1, 2}, {6, 1, 2}});
     const auto before = tables();
-    exec("CREATE TRIGGER fail BEFORE DELETE ON Marks BEGIN SELECT RAISE(ABORT, 'injected'); END");
-    for (auto remove : {+[](Control& c) { return admin::DeleteStudent(c, "1QP99CS001"); },
-                        +[](Control& c) { return admin::DeleteBatch(c, "99"); },
-                        +[](Control& c) { return admin::DeleteAllRecords(c); }}) {
-        const admin::Result result = remove(setup.control);
+    // Deletes fail on the first semester's row, updates of the aggregates always.
+    exec("CREATE TRIGGER fail BEFORE DELETE ON Marks WHEN old.education_level = 3 "
+         "BEGIN SELECT RAISE(ABORT, 'injected'); END");
+    exec("CREATE TRIGGER failAverage BEFORE UPDATE ON Personal BEGIN SELECT RAISE(ABORT, 'injected'); END");
+    const std::string recordNotDeleted = "The record was not deleted - Contact the database administrator";
+    const std::string notDeleted = "The records were not deleted - Contact the database administrator";
+    const std::string noAverage = "Error Updating average in personal table";
+    const struct { admin::Result (*change)(Control&); std::string title, said; } failing[] = {
+        {[](Control& c) { return admin::DeleteStudent(c, "1QP99CS001"); }, "Kyt - Error", recordNotDeleted},
+        {[](Control& c) { return admin::DeleteBatch(c, "99"); }, "Kyt - Error", notDeleted},
+        {[](Control& c) { return admin::DeleteAllRecords(c); }, "Kyt - Error", notDeleted},
+        // Marks failing between their row and the aggregates: a row replaced, a row added.
+        {[](Control& c) { return updateMarks(c, "2"); }, "Error", noAverage},
+        {[](Control& c) { return updateMarks(c, "5"); }, "Error", noAverage},
+    };
+    for (const auto& f : failing) {
+        const admin::Result result = f.change(setup.control);
         EXPECT_EQ(result.outcome, Outcome::Failed);
         EXPECT_NE(result.reason.find("injected"), std::string::npos) << result.reason;
-        EXPECT_EQ(messages.last().title, "Kyt - Error");
+        EXPECT_EQ(messages.last().title, f.title);
+        EXPECT_EQ(messages.last().text, f.said);
         EXPECT_EQ(tables(), before);
     }
-    EXPECT_EQ(messages.last().text, "The records were not deleted - Contact the database administrator");
     exec("DROP TRIGGER fail");
+    exec("DROP TRIGGER failAverage");
 
     // A commit that cannot complete is told as a failure, never success. With the rollback journal a
     // reader elsewhere keeps the commit from taking the file; the write-ahead log lets readers be, so
@@ -105,7 +131,7 @@ TEST_F(Admin, AFailedDeleteOrCommitLeavesEveryTableAsItWasAndRemoveAllKeepsTheBr
         }
         EXPECT_EQ(admin::DeleteStudent(setup.control, "1QP99CS001").outcome, Outcome::Failed);
     }
-    EXPECT_EQ(messages.last().text, "The record was not deleted - Contact the database administrator");
+    EXPECT_EQ(messages.last().text, recordNotDeleted);
     EXPECT_EQ(tables(), before);
 
     EXPECT_EQ(admin::DeleteAllRecords(setup.control).outcome, Outcome::Done);
@@ -158,12 +184,6 @@ TEST_F(Admin, BranchChangesReachTheBranchListAndTheNextExtraction)
     setup.control.session.Connector->CloseConnection();
     EXPECT_EQ(admin::AddBranch(setup.control, "ME", "Mechanical").outcome, Outcome::Failed);
     EXPECT_EQ(messages.last().text.rfind("The database could not be read", 0), 0u) << messages.last().text;
-}
-
-admin::MarksEntry entry(const std::string& obtained, const std::string& maximum, const std::string& year = "2001",
-                        const std::string& attempts = "1", const std::string& institution = "Corlan")
-{
-    return {obtained, maximum, year, attempts, institution};
 }
 
 TEST_F(Marks, AggregatesAfterAnUpdateEqualThoseOfAFreshExtraction)
@@ -268,20 +288,6 @@ TEST_F(Marks, AnExistingRowIsReplacedOnlyAfterTheQuestionAndTypedTextIsStoredAsT
               (Table{{typed.PassingYear, typed.Attempts, typed.Institution}}));
     admin::StoredMarks shown;
     EXPECT_EQ(admin::RetrieveMarks(setup.control, "1QP01CS0'7", "1", shown).outcome, Outcome::Refused);
-}
-
-TEST_F(Marks, AFailureBetweenTheInsertAndTheAggregatesLeavesEveryTableAsItWas)
-{
-    student("1QP01CS007", {{3, 600, 1000}, {4, 700, 1000}, {5, 800, 1000}, {6, 650, 1000}});
-    const auto before = tables();
-    exec("CREATE TRIGGER fail BEFORE UPDATE ON Personal BEGIN SELECT RAISE(ABORT, 'injected'); END");
-    for (const std::string semester : {"2", "5"}) {  // a row replaced, a row added
-        int16_t skip = 1;
-        EXPECT_EQ(admin::UpdateMarks(setup.control, "1QP01CS007", semester, entry("1", "2"), skip).outcome,
-                  Outcome::Failed);
-        EXPECT_EQ(messages.last().text, "Error Updating average in personal table");
-        EXPECT_EQ(tables(), before);
-    }
 }
 
 }  // namespace
