@@ -290,6 +290,7 @@ std::string conversionExtension(const std::string& path)
 
 struct Conversion {
     std::string source;
+    size_t position;  // of `source` in the batch given
     fs::path link;    // the numbered name LibreOffice is given
     fs::path output;  // where LibreOffice writes its .docx
 };
@@ -374,6 +375,34 @@ std::vector<std::string> convertInOneProcess(const std::string& soffice, const f
     return failures;
 }
 
+// Links `paths` for LibreOffice under short numbered names in `batchDir`/in (a copy where a link cannot be
+// made): two files of one name in different folders cannot then overwrite each other's output, and odd names
+// never reach LibreOffice's command line. Its outputs go to `batchDir`/out with `outExtension`. Gives the
+// conversions of the files that could be linked; a file that could not is given its failure in `failures`.
+std::vector<Conversion> linkNumbered(const std::vector<std::string>& paths, const fs::path& batchDir,
+                                     const std::string& outExtension, std::vector<std::string>& failures)
+{
+    std::error_code ec;
+    fs::create_directories(batchDir / "in", ec);
+    fs::create_directories(batchDir / "out", ec);
+    std::vector<Conversion> items;
+    for (size_t k = 0; k < paths.size(); ++k) {
+        const std::string stem = std::to_string(k + 1);
+        const fs::path link = batchDir / "in" / (stem + conversionExtension(paths[k]));
+        std::error_code linkError;
+        fs::create_symlink(fs::absolute(paths[k], linkError), link, linkError);
+        if (linkError) {
+            linkError.clear();
+            fs::copy_file(paths[k], link, linkError);
+        }
+        if (linkError)
+            failures[k] = "The file cannot be opened.";
+        else
+            items.push_back({paths[k], k, link, batchDir / "out" / (stem + outExtension)});
+    }
+    return items;
+}
+
 // Shares `items` out among up to `maxProcesses` LibreOffice processes running at once, each started
 // once with a profile of its own (`profileName`, then `profileName`1, ...): LibreOffice hands its files
 // to a process already running on the same profile, so a shared one would serialise them. Gives each
@@ -454,30 +483,13 @@ void Application::prepare(const std::vector<std::string>& paths)
         return;
     }
 
-    // The files are linked under short numbered names: two files of one name in different folders
-    // cannot then overwrite each other's output, and odd names never reach LibreOffice's command line.
     const fs::path batchDir = fs::path(workDir_) / ("batch" + std::to_string(batches_++));
-    const fs::path inDir = batchDir / "in";
     const fs::path outDir = batchDir / "out";
-    std::error_code ec;
-    fs::create_directories(inDir, ec);
-    fs::create_directories(outDir, ec);
-    std::vector<Conversion> items;
-    for (size_t k = 0; k < pending.size(); ++k) {
-        const std::string stem = std::to_string(k + 1);
-        const fs::path link = inDir / (stem + conversionExtension(pending[k]));
-        std::error_code linkError;
-        fs::create_symlink(fs::absolute(pending[k], linkError), link, linkError);
-        if (linkError) {
-            linkError.clear();
-            fs::copy_file(pending[k], link, linkError);
-        }
-        if (linkError) {
-            failed_[pending[k]] = "The file cannot be opened.";
-            continue;
-        }
-        items.push_back({pending[k], link, outDir / (stem + ".docx")});
-    }
+    std::vector<std::string> unopened(pending.size());
+    const std::vector<Conversion> items = linkNumbered(pending, batchDir, ".docx", unopened);
+    for (size_t k = 0; k < pending.size(); ++k)
+        if (!unopened[k].empty())
+            failed_[pending[k]] = unopened[k];
 
     const std::vector<std::string> failures =
         convertShared(soffice, items, maxConversionProcesses, workDir_, "profile", batchDir, outDir, conversionTimeLimit,
@@ -488,6 +500,7 @@ void Application::prepare(const std::vector<std::string>& paths)
         else
             failed_[items[k].source] = failures[k];
     }
+    std::error_code ec;
     for (const Conversion& item : items)
         fs::remove(item.link, ec);
 }
@@ -536,30 +549,13 @@ std::vector<std::string> Application::convertToPdf(const std::vector<std::string
         return failures;
     }
     const fs::path batchDir = fs::path(workDir_) / ("pdf" + std::to_string(batches_++));
-    const fs::path inDir = batchDir / "in";
     const fs::path convertedDir = batchDir / "out";
-    std::error_code ec;
-    fs::create_directories(inDir, ec);
-    fs::create_directories(convertedDir, ec);
-    std::vector<Conversion> items;
-    std::vector<size_t> itemOf;  // position in `paths` of each item
-    for (size_t k = 0; k < paths.size(); ++k) {
-        const std::string stem = std::to_string(k + 1);
-        const fs::path link = inDir / (stem + ".docx");
-        std::error_code linkError;
-        fs::create_symlink(fs::absolute(paths[k], linkError), link, linkError);
-        if (linkError) {
-            failures[k] = "The file cannot be opened.";
-            continue;
-        }
-        items.push_back({paths[k], link, convertedDir / (stem + ".pdf")});
-        itemOf.push_back(k);
-    }
+    const std::vector<Conversion> items = linkNumbered(paths, batchDir, ".pdf", failures);
     const std::vector<std::string> results = convertShared(soffice, items, maxConversionProcesses, workDir_,
                                                            "pdfprofile", batchDir, convertedDir, conversionTimeLimit,
                                                            RLIM_INFINITY, "pdf");
     for (size_t k = 0; k < items.size(); ++k) {
-        const size_t at = itemOf[k];
+        const size_t at = items[k].position;
         if (!results[k].empty()) {
             failures[at] = "LibreOffice could not make a PDF of the document.";
             continue;
@@ -574,6 +570,7 @@ std::vector<std::string> Application::convertToPdf(const std::vector<std::string
         if (moveError)
             failures[at] = "The PDF cannot be saved as " + target.string() + ": " + moveError.message();
     }
+    std::error_code ec;
     fs::remove_all(batchDir, ec);
     return failures;
 }
