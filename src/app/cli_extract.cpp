@@ -160,8 +160,7 @@ int extract(const Args& given)
     }
 
     view.printSummary();
-    if (result.outcome != RunOutcome::EnvironmentFailed)
-        ShowFinishMessages(control, options.copyErroredResumes);
+    ShowFinishMessages(control, options.copyErroredResumes, result.outcome);
     CloseDown(control);
 
     // The window program writes these back when it ends; so does a headless run.

@@ -233,9 +233,9 @@ void ShowExtractedTo(Control& control)
         control.session.Messages->show(ExtractedToText(control), "Kyt Message", MsgIcon::None, MsgButtons::OK);
 }
 
-void ShowFinishMessages(Control& control, bool copyErroredResumes)
+void ShowFinishMessages(Control& control, bool copyErroredResumes, RunOutcome outcome)
 {
-    if (!control.session.Messages)
+    if (!control.session.Messages || outcome == RunOutcome::EnvironmentFailed)
         return;
     const std::string copiedNote = " NOTE: Resumes with errors were copied to a folder 'Kyt_Resumes_WithErrors' "
                                    "under the folder selected for extraction ";

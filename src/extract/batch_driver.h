@@ -84,7 +84,8 @@ std::string ExtractedToText(const Control& control);
 void ShowExtractedTo(Control& control);
 
 // What the officer is told when leaving the status window with Finish: where the students went, whether
-// rejected documents were copied aside, whether some copies failed.
-void ShowFinishMessages(Control& control, bool copyErroredResumes);
+// rejected documents were copied aside, whether some copies failed. Nothing after a run that a failing
+// environment stopped: its cause was told, and a summary would blame the résumés.
+void ShowFinishMessages(Control& control, bool copyErroredResumes, RunOutcome outcome);
 
 }  // namespace kyt

@@ -135,7 +135,7 @@ void Form1::Command1_Click()
     status->setRunning(true);
     const RunResult result = RunExtraction(control_, *status, options);
     status->setRunning(false);
-    status->setStoppedByEnvironment(result.outcome == RunOutcome::EnvironmentFailed);
+    status->setRunOutcome(result.outcome);
 
     if (result.outcome == RunOutcome::NoDocuments || result.outcome == RunOutcome::CouldNotStart) {
         status_ = nullptr;

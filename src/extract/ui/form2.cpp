@@ -114,8 +114,7 @@ void Form2::Command1_Click()
 
 void Form2::Command2_Click()
 {
-    if (!stoppedByEnvironment_)
-        ShowFinishMessages(control_, copyErroredResumes_);
+    ShowFinishMessages(control_, copyErroredResumes_, outcome_);
     Finished = true;
     close();
 }

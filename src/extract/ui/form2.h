@@ -25,9 +25,8 @@ public:
 
     // Whether the extraction window's "Copy resumes with errors" was checked for this run.
     void setCopyErroredResumes(bool checked) { copyErroredResumes_ = checked; }
-    // A run that a failing environment stopped (a locked database, a full disk) has told its cause;
-    // Finish then adds no summary, which would blame the résumés for it.
-    void setStoppedByEnvironment(bool stopped) { stoppedByEnvironment_ = stopped; }
+    // How the run ended: Finish adds no summary after a run a failing environment stopped.
+    void setRunOutcome(RunOutcome outcome) { outcome_ = outcome; }
     // While a run is in progress the buttons stay disabled and none of the program's windows (main menu,
     // extraction and status windows) can be closed: a message box of the run lets the window system in,
     // and a main menu closed then would take the database away from under the run. Dialogs close as usual.
@@ -64,7 +63,7 @@ private:
     Control& control_;
     bool Finished = false;
     bool copyErroredResumes_ = false;
-    bool stoppedByEnvironment_ = false;
+    RunOutcome outcome_ = RunOutcome::Completed;
     bool running_ = false;
 };
 
