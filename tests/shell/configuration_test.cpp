@@ -1,9 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
+#include <algorithm>
 #include <filesystem>
 #include <locale>
 
+#include "shell/atomic_file.h"
 #include "shell/configuration.h"
+#include "shell/email.h"
 #include "support/file_size_limit.h"
 #include "support/scripted_messages.h"
 #include "support/temp_dir.h"
@@ -50,14 +55,10 @@ protected:
     Control control;
 };
 
-// A program-wide locale with a decimal comma and digit grouping must not reach the file.
-struct CommaDecimals : std::numpunct<char> {
-    char do_decimal_point() const override { return ','; }
-    char do_thousands_sep() const override { return '.'; }
-    std::string do_grouping() const override { return "\3"; }
-};
+// A program-wide locale with a decimal comma and digit grouping (for C and C++ alike) must not reach
+// the file.
 struct CommaLocale {
-    std::locale previous = std::locale::global(std::locale(std::locale::classic(), new CommaDecimals));
+    std::locale previous = std::locale::global(std::locale("de_DE.UTF-8"));
     ~CommaLocale() { std::locale::global(previous); }
 };
 
@@ -66,55 +67,48 @@ TEST_F(Configuration, ReadsWhatItCanAndWritesNineLinesBack)
 {
     const CommaLocale commaLocale;
     const std::string D = database, S = dir.file("settings");
+    fs::create_directory(dir.path() / "demo");
+    writeFile(dir.file("demo/kyt.db"), "the sample's database");
+    const std::string sample = readFile(std::string(KYT_SOURCE_DIR) + "/samples/Kyt.ini");
+    const std::vector<std::string> kept = {"1QP", "a@b.c", D, "", "", "", "7", "1.250", "0.500"};
     struct Case {
         const char* what;
         std::string file;
-        std::string read;  // code|e-mail|database|résumés|formats|program|count|total|average
-        std::vector<std::string> written;
+        std::vector<std::string> read;     // code, e-mail, database, résumés, formats, program, statistics
+        std::vector<std::string> written = {};  // when not what was read
     } cases[] = {
         {"nine lines, the rest ignored",
          configText({"2GT", "t@c.edu", D, "/data/resumes", "/f", "/opt/kyt", "1234567", "987654321.125", "0.001", "x"}),
-         "2GT|t@c.edu|" + D + "|/data/resumes|/f|/opt/kyt|1234567|987654321.125|0.001",
          {"2GT", "t@c.edu", D, "/data/resumes", "/f", "/opt/kyt", "1234567", "987654321.125", "0.001"}},
-        {"Linux line ends and a byte order mark", "\xEF\xBB\xBF" "1QP\na@b.c\n" + D + "\n",
-         "1QP|a@b.c|" + D + "||||7|1.250|0.500", {"1QP", "a@b.c", D, "", "", "", "7", "1.250", "0.500"}},
-        {"malformed statistics keep their values",
-         configText({"1QP", "a@b.c", D, "", "", "", "seven", "1,250.000", "nan"}),
-         "1QP|a@b.c|" + D + "||||7|1.250|0.500", {"1QP", "a@b.c", D, "", "", "", "7", "1.250", "0.500"}},
-        {"a count beyond 32 bits does not convert",
-         configText({"1QP", "a@b.c", D, "", "", "", "99999999999", "-", "1e5x"}),
-         "1QP|a@b.c|" + D + "||||7|1.250|0.500", {"1QP", "a@b.c", D, "", "", "", "7", "1.250", "0.500"}},
+        {"Linux line ends and a byte order mark", "\xEF\xBB\xBF" "1QP\na@b.c\n" + D + "\n", kept},
+        {"malformed statistics, a count beyond 32 bits among them, keep their values",
+         configText({"1QP", "a@b.c", D, "", "", "", "99999999999", "1,250.000", "nan"}), kept},
         {"a hand-edited code is trimmed and upper-cased, negative statistics read as zero",
          configText({" 1qp\t", "a@b.c", D, "", "", "", "-5", "-1.500", "-0.250"}),
-         "1QP|a@b.c|" + D + "||||0|0.000|0.000", {"1QP", "a@b.c", D, "", "", "", "0", "0.000", "0.000"}},
-        {"relative paths are read beside the file and written back as they were",
-         configText({"1QP", "a@b.c", "../kyt.db", ".", "formats/"}),
-         "1QP|a@b.c|" + D + "|" + S + "|" + S + "/formats||7|1.250|0.500",
-         {"1QP", "a@b.c", "../kyt.db", ".", "formats/", "", "7", "1.250", "0.500"}},
+         {"1QP", "a@b.c", D, "", "", "", "0", "0.000", "0.000"}},
+        {"the shipped sample: relative paths are read beside the file and written back as they were", sample,
+         {"1QP", "placement.cell@example.edu", dir.file("demo/kyt.db"), S, S, "", "0", "0.000", "0.000"},
+         test::crlfLines(sample)},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         ASSERT_EQ(load(c.file), ConfigProblem::None);
         const auto& k = control.config;
-        EXPECT_EQ(k.RegionCollegeCode + "|" + k.PlacementEmail + "|" + k.DatabasePath + "|" + k.LastResumeFolder + "|" +
-                      k.LastFormatFolder + "|" + k.ProgramFilePath + "|" + std::to_string(k.TotalDocumentsScanned) +
-                      "|" + FormatSeconds(k.TotalScanSeconds) + "|" + FormatSeconds(k.AverageScanSeconds),
+        EXPECT_EQ((std::vector<std::string>{k.RegionCollegeCode, k.PlacementEmail, k.DatabasePath, k.LastResumeFolder,
+                                            k.LastFormatFolder, k.ProgramFilePath,
+                                            std::to_string(k.TotalDocumentsScanned), FormatSeconds(k.TotalScanSeconds),
+                                            FormatSeconds(k.AverageScanSeconds)}),
                   c.read);
         std::string error;
         ASSERT_TRUE(WriteConfiguration(control, error)) << error;
-        EXPECT_EQ(readFile(control.config.ConfigPath), configText(c.written));
+        EXPECT_EQ(readFile(control.config.ConfigPath), configText(c.written.empty() ? c.read : c.written));
     }
-    control.config.LastResumeFolder = "/srv/new-batch";  // a changed folder is written as held
-    std::string error;
-    ASSERT_TRUE(WriteConfiguration(control, error)) << error;
-    const std::vector<std::string> lines = test::crlfLines(readFile(control.config.ConfigPath));
-    EXPECT_EQ(lines[2] + " " + lines[3], "../kyt.db /srv/new-batch");
 }
 
 TEST_F(Configuration, AnUnusableFileAsksWhetherToCreateItNow)
 {
     const std::string cases[] = {
-        "", configText({"1QP", "a@b.c"}), "1QP\r\na@b.c\r\n", configText({"", "a@b.c", database}),
+        "", configText({"1QP", "a@b.c"}), configText({"", "a@b.c", database}),
         configText({"1QP", "a@b.c", ""}), configText({"1QP", "a@b.c", dir.path().string()}),
         configText({"1QP", "a@b.c", dir.file("gone.db")}),
         configText({"1QP", "a@b.c", "kyt.db"}),  // exists in the working folder, not beside the file
@@ -123,8 +117,7 @@ TEST_F(Configuration, AnUnusableFileAsksWhetherToCreateItNow)
         load(text);
         messages.clear();
         messages.setNextAnswer(MsgAnswer::No);
-        int shown = 0;
-        EXPECT_EQ(ReadConfiguration(control, [&] { ++shown; }), -1) << text;
+        EXPECT_EQ(ReadConfiguration(control, [] { ADD_FAILURE() << "No opens nothing"; }), -1) << text;
         ASSERT_EQ(messages.messages().size(), 1u);
         EXPECT_EQ(messages.last().text,
                   "Kyt.ini  file not found. It is corrupted or points to an invalid database location. \n\n"
@@ -132,7 +125,6 @@ TEST_F(Configuration, AnUnusableFileAsksWhetherToCreateItNow)
         EXPECT_EQ(messages.last().title, "Error.");
         EXPECT_EQ(messages.last().icon, MsgIcon::None);
         EXPECT_EQ(messages.last().buttons, MsgButtons::YesNo);
-        EXPECT_EQ(shown, 0);
     }
     fs::remove(control.config.ConfigPath);
     messages.setNextAnswer(MsgAnswer::Yes);
@@ -144,7 +136,9 @@ TEST_F(Configuration, AnUnusableFileAsksWhetherToCreateItNow)
     EXPECT_EQ(ReadConfiguration(control, [&] { ++shown; }), -1) << "a folder in its place";
 }
 
-TEST_F(Configuration, TheSetupFileStartsTheStatisticsAtZero)
+// The setup window's six lines take the statistics at zero on the first rewrite, with a changed folder
+// written as held; a rewrite that fails is told.
+TEST_F(Configuration, TheSetupFileStartsTheStatisticsAtZeroAndAFailedRewriteIsTold)
 {
     SetupValues values{"1qp", "Placement@College.EDU", database, "/opt/kyt", "/opt/kyt/kyt"};
     std::string error;
@@ -152,8 +146,14 @@ TEST_F(Configuration, TheSetupFileStartsTheStatisticsAtZero)
     const std::string six = configText({"1QP", "placement@college.edu", database, "/opt/kyt", "/opt/kyt", "/opt/kyt/kyt"});
     EXPECT_EQ(readFile(control.config.ConfigPath), six);
     EXPECT_EQ(ReadConfiguration(control, [] { FAIL() << "the setup window is not needed"; }), 1);
+    control.config.LastResumeFolder = "/srv/new-batch";
     ASSERT_TRUE(WriteConfiguration(control, error)) << error;
-    EXPECT_EQ(readFile(control.config.ConfigPath), six + "0\r\n0.000\r\n0.000\r\n");
+    EXPECT_EQ(readFile(control.config.ConfigPath), configText({"1QP", "placement@college.edu", database, "/srv/new-batch",
+                                                               "/opt/kyt", "/opt/kyt/kyt", "0", "0.000", "0.000"}));
+
+    control.config.ConfigPath = dir.file("gone/Kyt.ini");  // the atomic write's own test has the full disk
+    EXPECT_FALSE(WriteConfiguration(control, error));
+    EXPECT_NE(error.find(dir.file("gone")), std::string::npos) << error;
 }
 
 TEST(FormatSeconds, ThreeDecimalsWithAPointAndNothingOdd)
@@ -165,51 +165,85 @@ TEST(FormatSeconds, ThreeDecimalsWithAPointAndNothingOdd)
         EXPECT_EQ(FormatSeconds(seconds), text);
 }
 
-TEST_F(Configuration, FailedRewriteLeavesThePreviousFile)
-{
-    const std::string text = configText({"1QP", "a@b.c", database, "", "", "", "3", "1.000", "0.333"});
-    load(text);
-    std::string error;
-    bool written;
-    {
-        test::FileSizeLimit fullDisk(16);
-        ASSERT_TRUE(fullDisk.active());
-        written = WriteConfiguration(control, error);
-    }
-    EXPECT_FALSE(written);
-    EXPECT_NE(error.find(dir.file("settings")), std::string::npos) << error;
-    EXPECT_EQ(readFile(control.config.ConfigPath), text);
-}
-
-TEST(SampleConfiguration, NamesTheDemoDatabaseAndSurvivesARunUnchanged)
-{
-    test::TempDir dir;
-    fs::create_directories(dir.path() / "samples");
-    fs::create_directories(dir.path() / "demo");
-    writeFile(dir.file("demo/kyt.db"), "x");
-    const std::string sample = readFile(std::string(KYT_SOURCE_DIR) + "/samples/Kyt.ini");
-    Control control;
-    control.config.ConfigPath = dir.file("samples/Kyt.ini");
-    writeFile(control.config.ConfigPath, sample);
-    ASSERT_EQ(LoadConfiguration(control), ConfigProblem::None);
-    EXPECT_EQ(control.config.DatabasePath, dir.file("demo/kyt.db"));
-    std::string error;
-    ASSERT_TRUE(WriteConfiguration(control, error)) << error;
-    EXPECT_EQ(readFile(control.config.ConfigPath), sample);
-}
-
-TEST(FileExists, FindsOrdinaryFilesOnly)
+TEST(FileExists, FindsOrdinaryFilesOnlyWildcardsIncluded)
 {
     test::TempDir dir;
     writeFile(dir.file("kyt.db"), "x");
     writeFile(dir.file(".hidden.db"), "x");
     fs::create_directory(dir.path() / "folder.db");
     EXPECT_FALSE(FileExists(""));
-    const std::pair<const char*, bool> cases[] = {{"kyt.db", true},   {"other.db", false}, {"folder.db", false},
-                                                  {"k*.db", true},    {"f*.db", false},    {"ky?.db", true},
-                                                  {".h*", false}};
+    const std::pair<const char*, bool> cases[] = {
+        {"kyt.db", true}, {"folder.db", false}, {"k*.db", true}, {"f*.db", false}, {"ky?.db", true}, {".h*", false}};
     for (auto [name, found] : cases)
         EXPECT_EQ(FileExists(dir.file(name)), found) << name;
+}
+
+TEST(ValidateEmail, ReturnsAndStoresTheNormalFormOrErr)
+{
+    const std::pair<const char*, const char*> cases[] = {
+        // Accepted: spaces removed, lower-cased.
+        {"placement@college.edu", "placement@college.edu"},
+        {" Placement Cell@College.EDU ", "placementcell@college.edu"},
+        {"a@b@c.D", "a@b@c.d"},                        // two at-signs, then a dot and a final letter
+        {"officer @ college . edu", "officer@college.edu"},  // a space counts as an ordinary character
+        {"\xC3\x84rzte@Uni.DE", "\xC3\xA4rzte@uni.de"},      // letters beyond ASCII lower-case too
+        // Refused.
+        {"", "ERR"},
+        {"   ", "ERR"},
+        {"officer@college", "ERR"},   // no dot after the at-sign
+        {"officer@college.", "ERR"},  // ends with that dot
+        {"@college.edu", "ERR"},      // starts with the at-sign
+        {"officer.college.edu", "ERR"},
+        {"officer@.edu", "ERR"},  // the dot follows the at-sign directly: it does not count
+    };
+    for (auto [given, expected] : cases) {
+        std::string email = given;
+        EXPECT_EQ(ValidateEmail(email), expected) << '"' << given << '"';
+        EXPECT_EQ(email, expected);
+    }
+}
+
+std::vector<std::string> namesIn(const fs::path& folder)
+{
+    std::vector<std::string> names;
+    for (const auto& entry : fs::recursive_directory_iterator(folder))
+        names.push_back(entry.path().lexically_relative(folder).string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// The file is reached through a symbolic link: the link stays, its target gets the bytes and keeps its
+// permissions, and nothing else is left in either folder.
+TEST(WriteFileAtomically, ReplacesTheTargetKeepingItsPermissionsOrLeavesItWhole)
+{
+    test::TempDir dir;
+    fs::create_directory(dir.path() / "real");
+    const std::string target = dir.file("real/Kyt.ini"), link = dir.file("Kyt.ini");
+    writeFile(target, "old\r\n");
+    ::chmod(target.c_str(), 0640);
+    fs::create_symlink(target, link);
+    std::string error;
+    ASSERT_TRUE(WriteFileAtomically(link, "new\r\ncontent\r\n", error)) << error;
+    EXPECT_TRUE(fs::is_symlink(link));
+    EXPECT_EQ(readFile(target), "new\r\ncontent\r\n");
+    struct stat st {};
+    ASSERT_EQ(::stat(target.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
+    EXPECT_EQ(namesIn(dir.path()), (std::vector<std::string>{"Kyt.ini", "real", "real/Kyt.ini"}));
+
+    // A failed write (a full disk) leaves the old file whole and nothing else; so does a missing folder.
+    bool written;
+    {
+        test::FileSizeLimit fullDisk(100);
+        written = WriteFileAtomically(link, std::string(4096, 'x'), error);
+    }
+    EXPECT_FALSE(written);
+    EXPECT_NE(error.find("cannot write"), std::string::npos) << error;
+    EXPECT_EQ(readFile(target), "new\r\ncontent\r\n");
+    EXPECT_FALSE(WriteFileAtomically(dir.file("no-such-folder/Kyt.ini"), "x", error));
+    EXPECT_NE(error.find("no-such-folder"), std::string::npos) << error;
+    EXPECT_EQ(namesIn(dir.path()), (std::vector<std::string>{"Kyt.ini", "real", "real/Kyt.ini"}))
+        << "no temporary file is left and no folder made";
 }
 
 }  // namespace

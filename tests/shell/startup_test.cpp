@@ -1,11 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <limits>
+#include <stdexcept>
 
 #include "db/data_connector.h"
 #include "db/database.h"
 #include "shell/product.h"
 #include "shell/startup.h"
+#include "shell/window_registry.h"
 #include "support/db_faults.h"
 #include "support/scripted_messages.h"
 #include "support/temp_dir.h"
@@ -18,20 +21,16 @@ const std::string kOther =
     "Other database error. Please verify the resume once again. If it still does not resolve the problem, please "
     "contact the author at kyt-support@example.org";
 
+// Each known number has its own text (the texts' openings here; the whole of each reaches the error
+// log as it stands in the table).
 TEST(DbErrorText, MapsTheEnginesNumbersNegativeOrPositiveAndLeavesThemPositive)
 {
     const std::pair<int32_t, std::string> known[] = {
-        {db::kErrDuplicateKey, "A resume with the same USN already exists in the database. Maybe the student has "
-                               "entered someone else's USN."},
-        {db::kErrConversion,
-         "One of the fields in the resume document contained invalid characters example: an apostrophe in the DOB "
-         "or marks field has some other character other than '%' character OR contained letters when only digits "
-         "were expected ( example DOB field ) "},
+        {db::kErrDuplicateKey, "A resume with the same USN already exists in the database."},
+        {db::kErrConversion, "One of the fields in the resume document contained invalid characters"},
         {db::kErrRequiredBlank, "One or more of the required fields is blank in the resume."},
-        {db::kErrFieldTooLong, "One or more of the fields in the resume has exceeded the capacity of the database "
-                               "field. Try reducing the number of characters in a field which has lots of characters."},
-        {db::kErrInconsistent, "The data base is inconsistent. Easy way to solve is to delete all records from "
-                               "administration option of Kyt and rescan the records. "},
+        {db::kErrFieldTooLong, "One or more of the fields in the resume has exceeded the capacity"},
+        {db::kErrInconsistent, "The data base is inconsistent."},
         {db::kErrOther, kOther}, {0, kOther}, {19, kOther}, {std::numeric_limits<int32_t>::max(), kOther}};
     Control control;
     int32_t unfilled = db::kErrDuplicateKey;
@@ -40,7 +39,7 @@ TEST(DbErrorText, MapsTheEnginesNumbersNegativeOrPositiveAndLeavesThemPositive)
     for (const auto& [number, text] : known) {
         for (int32_t given : {number, -number}) {
             int32_t left = given;
-            EXPECT_EQ(db::DbErrorText(control.session, left, kSupportContact), text) << given;
+            EXPECT_EQ(db::DbErrorText(control.session, left, kSupportContact).substr(0, text.size()), text) << given;
             EXPECT_EQ(left, given < 0 ? -given : given);
         }
     }
@@ -57,42 +56,6 @@ protected:
     test::ScriptedMessages messages;
     Control control;
 };
-
-TEST_F(StartUpProcedure, ConnectsLoadsTrimmedBranchCodesAndFillsTheErrorTable)
-{
-    control.config.DatabasePath = test::makeDatabase(dir, "CS,Computer Science\nEC,Electronics\n");
-    {
-        db::Failure failure;
-        auto database = db::Database::open(control.config.DatabasePath, db::Road::Connector, failure);
-        ASSERT_TRUE(database && database->exec("INSERT INTO Branch VALUES ('ME  ', 'Mechanical')", failure))
-            << failure.description;
-    }
-    EXPECT_EQ(StartUp(control), StartUpResult::Ready);
-    EXPECT_TRUE(messages.messages().empty());
-    ASSERT_TRUE(control.session.Connector && control.session.Connector->GetConnectStatus());
-    ASSERT_EQ(control.session.BranchCount, 3);
-    std::vector<std::string> codes(control.session.BranchCodes.begin(), control.session.BranchCodes.begin() + 3);
-    std::sort(codes.begin(), codes.end());
-    EXPECT_EQ(codes, (std::vector<std::string>{"CS", "EC", "ME"}));
-    EXPECT_EQ(control.session.DbErrorCount, 6);
-    CloseDown(control);
-    EXPECT_FALSE(control.session.Connector);
-    EXPECT_FALSE(control.session.WordApp);
-}
-
-TEST_F(StartUpProcedure, AMissingDatabaseIsReportedWithItsReason)
-{
-    control.config.DatabasePath = dir.file("gone.db");
-    EXPECT_EQ(StartUp(control), StartUpResult::NotConnected);
-    ASSERT_EQ(messages.messages().size(), 1u);
-    EXPECT_EQ(messages.last().title, "Error Reading database");
-    EXPECT_EQ(messages.last().icon, MsgIcon::Critical);
-    EXPECT_FALSE(control.session.Connector->ErrDesc.empty());
-    EXPECT_EQ(messages.last().text,
-              "Error opening the database.\nPlease check that you are trying to open the correct database \n\n" +
-                  control.session.Connector->ErrDesc);
-    EXPECT_EQ(control.session.DbErrorCount, 0);
-}
 
 // The database sits on a network share in write-ahead-log mode, and another program has it open, so the
 // log cannot be ended: the officer is told, and Kyt starts.
@@ -117,31 +80,92 @@ TEST_F(StartUpProcedure, AWriteAheadLogThatCannotBeEndedOnAShareIsTold)
     EXPECT_EQ(control.session.BranchCount, 3);
 }
 
-TEST_F(StartUpProcedure, NoBranchesIsToldAndFortyOneAreTooMany)
+// Branch codes are loaded trimmed with the error table; none is told, and forty-one are too many. A
+// missing database is told with the engine's reason.
+TEST_F(StartUpProcedure, ConnectsLoadsTheBranchesAndFillsTheErrorTable)
 {
-    const struct { int branches; StartUpResult result; const char* title; } cases[] = {
-        {0, StartUpResult::Ready, "Error"},
-        {1, StartUpResult::Ready, nullptr},
-        {40, StartUpResult::Ready, nullptr},
-        {41, StartUpResult::TooManyBranches, "Critical Error"},
+    const struct {
+        bool exists;
+        std::string branches;
+        StartUpResult result;
+        const char* title;  // of the one message shown
+        std::string codes;  // how many loaded, the first and the last
+    } cases[] = {
+        {true, "CS,Computer Science\nME  ,Mechanical\n", StartUpResult::Ready, nullptr, "2: CS..ME"},
+        {true, "", StartUpResult::Ready, "Error", "0"},
+        {true, test::branchLines(40), StartUpResult::Ready, nullptr, "40: B01..B40"},
+        {true, test::branchLines(41), StartUpResult::TooManyBranches, "Critical Error", "0"},
+        {false, "", StartUpResult::NotConnected, "Error Reading database", "0"},
     };
+    int made = 0;
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.branches);
+        SCOPED_TRACE(c.branches.substr(0, 30));
         Control fresh;
         fresh.session.Messages = &messages;
         messages.clear();
-        fresh.config.DatabasePath = test::makeDatabase(dir, test::branchLines(c.branches), std::to_string(c.branches) + ".db");
+        const std::string name = std::to_string(++made) + ".db";
+        fresh.config.DatabasePath = c.exists ? test::makeDatabase(dir, c.branches, name) : dir.file(name);
         EXPECT_EQ(StartUp(fresh), c.result);
-        EXPECT_EQ(messages.messages().size(), c.title ? 1u : 0u);
-        if (c.title) {
-            EXPECT_EQ(messages.last().title, c.title);
+        ASSERT_EQ(messages.messages().size(), c.title ? 1u : 0u);
+        EXPECT_EQ(c.title ? messages.last().title : "", c.title ? c.title : "");
+        const bool connected = c.result != StartUpResult::NotConnected, loaded = c.result == StartUpResult::Ready;
+        EXPECT_EQ(fresh.session.Connector->GetConnectStatus(), connected);
+        if (!connected) {
+            EXPECT_EQ(messages.last().icon, MsgIcon::Critical);
+            EXPECT_FALSE(fresh.session.Connector->ErrDesc.empty());
+            EXPECT_EQ(messages.last().text,
+                      "Error opening the database.\nPlease check that you are trying to open the correct database \n\n" +
+                          fresh.session.Connector->ErrDesc);
         }
-        EXPECT_EQ(fresh.session.BranchCount, c.branches);
-        const bool loaded = c.result == StartUpResult::Ready;
-        EXPECT_EQ(!fresh.session.BranchCodes[0].empty(), loaded && c.branches > 0);
+        EXPECT_EQ(fresh.session.BranchCount, std::count(c.branches.begin(), c.branches.end(), '\n'));
+        std::vector<std::string> codes;
+        std::copy_if(fresh.session.BranchCodes.begin(), fresh.session.BranchCodes.end(), std::back_inserter(codes),
+                     [](const std::string& code) { return !code.empty(); });
+        std::sort(codes.begin(), codes.end());
+        EXPECT_EQ(std::to_string(codes.size()) + (codes.empty() ? "" : ": " + codes.front() + ".." + codes.back()),
+                  c.codes);
         EXPECT_EQ(fresh.session.DbErrorCount, loaded ? 6 : 0);
         CloseDown(fresh);
+        EXPECT_FALSE(fresh.session.Connector);
+        EXPECT_FALSE(fresh.session.WordApp);
     }
+}
+
+// Loaded in any order, closed in the fixed one; a failing close does not keep the others open, and a
+// window that unloads another while closing (Form1 its status window Form2) is not closed twice.
+TEST(WindowRegistry, ClosesInTheFixedOrderEachWindowOnce)
+{
+    WindowRegistry windows;
+    std::vector<std::string> closed;
+    for (const char* name : {"setinit", "Form4", "Report", "Form1", "FormatFile", "Form2", "Form3"})
+        windows.add(name, {[&closed, name] { closed.push_back(name); }, nullptr, nullptr});
+    windows.add("Form1", {[&] {
+                              closed.push_back("Form1");
+                              windows.remove("Form2");
+                          },
+                          nullptr, nullptr});
+    windows.add("Form3", {[] { throw std::runtime_error("refuses"); }, nullptr, nullptr});
+    EXPECT_EQ(windows.closeAll(), (std::vector<std::string>{"Form1", "Form3", "Form4", "FormatFile", "setinit", "Report"}));
+    EXPECT_EQ(closed, (std::vector<std::string>{"Form1", "Form4", "FormatFile", "setinit", "Report"}));
+}
+
+TEST(WindowRegistry, RemovedWindowsAreSkippedAndAReplacedOneCannotRemoveItsSuccessor)
+{
+    WindowRegistry windows;
+    int first = 0, second = 0, closes = 0, destroyed = 0;
+    windows.add("Form2", {[&] { ++closes; }, nullptr, &first});
+    windows.remove("Form2", &first);
+    EXPECT_FALSE(windows.contains("Form2"));
+    windows.add("Form4", {[] {}, [&] { ++destroyed; }, &first});
+    windows.add("Form4", {[] {}, [&] { ++destroyed; }, &second});
+    windows.remove("Form4", &first);
+    EXPECT_EQ(windows.find("Form4"), &second);
+    EXPECT_EQ(windows.closeAll(), std::vector<std::string>{"Form4"});
+    EXPECT_EQ(closes, 0);
+    windows.destroyAll();
+    windows.destroyAll();
+    EXPECT_EQ(destroyed, 1) << "owned windows are let go of once";
+    EXPECT_FALSE(windows.contains("Form4"));
 }
 
 }  // namespace

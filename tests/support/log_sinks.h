@@ -1,5 +1,5 @@
 #pragma once
-// Error-log sinks for tests: one that keeps every record, one that fails like a full disk.
+// An error-log sink for tests that fails like a full disk.
 
 #include <string>
 #include <string_view>
@@ -9,29 +9,11 @@
 
 namespace kyt::test {
 
-// Keeps every record written, in order.
-class MemoryLogSink : public LogSink {
-public:
-    bool write(std::string_view text) override
-    {
-        records.emplace_back(text);
-        return true;
-    }
-    std::string contents() const
-    {
-        std::string all;
-        for (const auto& record : records)
-            all += record;
-        return all;
-    }
-    std::vector<std::string> records;
-};
-
 // Accepts the first `goodWrites` records, then refuses `badWrites` writes (a disk that filled up;
 // -1: for ever), then accepts again (space was freed). Accepted records are kept, refusals counted.
 class FailingLogSink : public LogSink {
 public:
-    explicit FailingLogSink(int goodWrites = 0, int badWrites = -1) : goodWrites_(goodWrites), badWrites_(badWrites) {}
+    FailingLogSink(int goodWrites, int badWrites) : goodWrites_(goodWrites), badWrites_(badWrites) {}
     bool write(std::string_view text) override
     {
         const int attempt = static_cast<int>(records.size()) + refused;

@@ -21,8 +21,16 @@ public:
     // Answers given in order; when the script runs out, OK/Yes-type questions get their first button.
     void setNextAnswer(MsgAnswer answer) { answers_.push_back(answer); }
 
-    MsgAnswer show(const std::string& text, const std::string& title, MsgIcon icon,
-                   MsgButtons buttons) override;
+    MsgAnswer show(const std::string& text, const std::string& title, MsgIcon icon, MsgButtons buttons) override
+    {
+        messages_.push_back({text, title, icon, buttons});
+        const bool yesNo = buttons == MsgButtons::YesNo || buttons == MsgButtons::YesNoCancel;
+        if (answers_.empty())
+            return yesNo ? MsgAnswer::Yes : MsgAnswer::OK;
+        const MsgAnswer answer = answers_.front();
+        answers_.pop_front();
+        return answer;
+    }
 
     const std::vector<RecordedMessage>& messages() const { return messages_; }
     const RecordedMessage& last() const { return messages_.back(); }

@@ -1,6 +1,10 @@
 #pragma once
-// A fresh folder for one test, removed with everything in it at the end.
+// A fresh folder for one test, removed with everything in it at the end, and the file and program
+// helpers the tests share.
 
+#include <gtest/gtest.h>
+
+#include <QTemporaryDir>
 #include <filesystem>
 #include <string>
 
@@ -8,16 +12,14 @@ namespace kyt::test {
 
 class TempDir {
 public:
-    TempDir();
-    ~TempDir();
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
+    TempDir() { EXPECT_TRUE(dir_.isValid()) << "cannot make a temporary folder"; }
 
     const std::filesystem::path& path() const { return path_; }
     std::string file(const std::string& name) const { return (path_ / name).string(); }
 
 private:
-    std::filesystem::path path_;
+    QTemporaryDir dir_{QDir::tempPath() + "/kyt-test-XXXXXX"};
+    std::filesystem::path path_ = dir_.path().toStdString();
 };
 
 // Runs `program` with `args` (shell-quoted here); returns its exit status and fills `output` with

@@ -7,13 +7,9 @@
 
 #include <QAbstractButton>
 #include <QApplication>
-#include <QDeadlineTimer>
-#include <QKeyEvent>
-#include <QMouseEvent>
-#include <QThread>
+#include <QTest>
 #include <QWidget>
 #include <cstdlib>
-#include <functional>
 #include <string>
 
 #include "shell/control.h"
@@ -50,36 +46,10 @@ inline void click(const QWidget* window, const char* buttonName)
         button->click();
 }
 
-// A left click (press and release) delivered to `widget` as the window system would.
-inline void mouseClick(QWidget* widget)
-{
-    QPointF at = QRectF(widget->rect()).center();
-    QPointF global = widget->mapToGlobal(at);
-    QMouseEvent press(QEvent::MouseButtonPress, at, global, Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(widget, &press);
-    QMouseEvent release(QEvent::MouseButtonRelease, at, global, Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
-    QApplication::sendEvent(widget, &release);
-}
-
-// A key press and release delivered to `widget`.
+// A key press and release delivered to `widget` as the window system would, with its text.
 inline void keyClick(QWidget* widget, Qt::Key key, const QString& text = {})
 {
-    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, text);
-    QApplication::sendEvent(widget, &press);
-    QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier, text);
-    QApplication::sendEvent(widget, &release);
-}
-
-// Runs the event loop until `done` holds or `limitMs` passed; returns whether it holds. The limit only
-// keeps a broken program from hanging the test run.
-inline bool waitUntil(const std::function<bool()>& done, int limitMs = 10000)
-{
-    QDeadlineTimer deadline(limitMs);
-    while (!done() && !deadline.hasExpired()) {
-        QApplication::processEvents(QEventLoop::AllEvents, 20);
-        QThread::msleep(5);
-    }
-    return done();
+    QTest::sendKeyEvent(QTest::Click, widget, key, text, Qt::NoModifier);
 }
 
 // Fixture: a temporary folder, scripted messages and a Control wired to them. Windows made in a test

@@ -82,7 +82,7 @@ TEST_F(ExtractionWindows, TheFolderListShowsTheFolderItOpensAtOnceItsNeighboursA
         return current.isValid() && current.model()->rowCount(current.parent()) == 41 && current.row() == 40 &&
                folders->viewport()->rect().contains(folders->visualRect(current));
     };
-    EXPECT_TRUE(test::waitUntil(shown));
+    EXPECT_TRUE(QTest::qWaitFor(shown, 10000));
     EXPECT_EQ(folders->currentIndex().data().toString().toStdString(), "resumes");
     EXPECT_EQ(control<QLineEdit>(window, "Text1")->text().toStdString(), folder.string());
 }

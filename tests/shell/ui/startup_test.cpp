@@ -1,5 +1,6 @@
 #include <QCloseEvent>
 #include <QLabel>
+#include <QPushButton>
 #include <QTimer>
 #include <filesystem>
 
@@ -25,15 +26,6 @@ protected:
         program = std::make_unique<Program>(messages, configPath);
         program->start();
     }
-    // Starts on a configured folder and clicks the splash away.
-    void startToTheMainMenu()
-    {
-        configure();
-        start(state.config.ConfigPath);
-        test::mouseClick(program->splash());
-        ASSERT_TRUE(mainMenuShown());
-    }
-
     bool mainMenuShown() const { return program->mainMenu() && program->mainMenu()->isVisible(); }
     bool splashShown() const { return program->splash() && program->splash()->isVisible(); }
 
@@ -41,103 +33,63 @@ protected:
     std::unique_ptr<Program> program;
 };
 
-TEST_F(StartUp, SplashGivesWayToTheMainMenuAtItsTimerOrAtAClick)
-{
-    configure();
-    start(state.config.ConfigPath);
-    ASSERT_TRUE(splashShown());
-    EXPECT_TRUE(messages.messages().empty());
-    EXPECT_FALSE(mainMenuShown());
-    ASSERT_TRUE(test::waitUntil([&] { return mainMenuShown(); }));
-    EXPECT_FALSE(splashShown());
-    program->mainMenu()->close();
-
-    start(state.config.ConfigPath);
-    test::mouseClick(control<QLabel>(program->splash(), "lblCompanyProduct"));
-    EXPECT_TRUE(mainMenuShown());
-    EXPECT_FALSE(splashShown());
-    EXPECT_FALSE(program->splash()->findChild<QTimer*>("Timer1")->isActive());
-    program->mainMenu()->close();
-}
-
-TEST_F(StartUp, AKeyPressEndsWithoutMainMenuOrRewrite)
-{
-    configure();
-    const std::string before = readFile(state.config.ConfigPath);
-    start(state.config.ConfigPath);
-    test::keyClick(program->splash(), Qt::Key_Space, " ");
-    EXPECT_FALSE(splashShown());
-    EXPECT_FALSE(program->mainMenu());
-    program.reset();
-    EXPECT_EQ(readFile(state.config.ConfigPath), before);
-}
-
-// A task window that notes when its own close handling ran and whether the database was still open.
-class RecordingWindow : public QWidget {
-public:
-    RecordingWindow(Control& control, std::string name, std::vector<std::string>& log)
-        : control_(control), name_(std::move(name)), log_(log)
-    {
-    }
-
-protected:
+// A task window that notes, when its own close handling runs, whether the database is still open.
+struct RecordingWindow : QWidget {
+    std::function<void()> onClose;
     void closeEvent(QCloseEvent* event) override
     {
-        const bool connected = control_.session.Connector && control_.session.Connector->GetConnectStatus();
-        log_.push_back(name_ + (connected ? " (database open)" : " (database closed)"));
+        onClose();
         event->accept();
     }
-
-private:
-    Control& control_;
-    std::string name_;
-    std::vector<std::string>& log_;
 };
 
-TEST_F(StartUp, ExitClosesTheTaskWindowsInOrderBeforeTheDatabaseAndRewritesTheConfiguration)
+// At Exit the task windows close before the database does (the registry's own test holds their order),
+// and the configuration is rewritten with what the run changed.
+TEST_F(StartUp, ExitClosesEverythingAndRewritesTheConfiguration)
 {
-    startToTheMainMenu();
+    configure();
+    start(state.config.ConfigPath);
+    QTest::mouseClick(program->splash(), Qt::LeftButton);
+    ASSERT_TRUE(mainMenuShown());
     Control& control = program->control();
     control.config.LastResumeFolder = "/srv/resumes/2026";
     control.config.TotalDocumentsScanned = 12;
-    control.config.TotalScanSeconds = 30;
-    control.config.AverageScanSeconds = 2.5;
-    std::vector<std::string> log;
-    for (const char* name : {"FormatFile", "Form2", "Form1"}) {
-        auto* window = new RecordingWindow(control, name, log);
-        registerWindow(control, name, window, true);
-        window->show();
-    }
+    std::vector<bool> databaseOpen;  // at each close of the task window
+    auto* window = new RecordingWindow;
+    window->onClose = [&] {
+        databaseOpen.push_back(control.session.Connector && control.session.Connector->GetConnectStatus());
+    };
+    registerWindow(control, "Form1", window, true);
+    window->show();
     test::click(program->mainMenu(), "Command1");
     EXPECT_FALSE(mainMenuShown());
-    ASSERT_GE(log.size(), 3u);
-    EXPECT_EQ(std::vector<std::string>(log.begin(), log.begin() + 3),
-              (std::vector<std::string>{"Form1 (database open)", "Form2 (database open)",
-                                        "FormatFile (database open)"}));
+    ASSERT_FALSE(databaseOpen.empty());
+    EXPECT_TRUE(databaseOpen[0]);
     EXPECT_FALSE(program->control().session.Connector) << "the database is closed and the connector let go";
     const std::vector<std::string> lines = crlfLines(readFile(state.config.ConfigPath));
     ASSERT_EQ(lines.size(), 9u);
-    EXPECT_EQ(lines[2], database);
-    EXPECT_EQ(lines[3], "/srv/resumes/2026");
-    EXPECT_EQ(std::vector<std::string>(lines.begin() + 6, lines.end()),
-              (std::vector<std::string>{"12", "30.000", "2.500"}));
+    EXPECT_EQ(lines[2] + " " + lines[3] + " " + lines[6], database + " /srv/resumes/2026 12");
 }
 
-// Start-ups that end before the main menu or with a message: the procedures' own tests hold the texts;
-// here the windows that follow.
-TEST_F(StartUp, WhatFollowsAStartUpProblem)
+// The splash gives way to the main menu at its tick or at a click (on a label too). Start-ups that end
+// before the main menu or with a message: the procedures' own tests hold the texts; here the windows
+// that follow. Yes to the missing configuration opens the setup window, which outlives the splash; a
+// key pressed on the splash ends the program.
+TEST_F(StartUp, WhatFollowsTheSplash)
 {
-    enum Setup { Branches0, Branches40, Branches41, NotADatabase, NoConfiguration };
+    enum Setup { AtItsTick, NoBranches, TooManyBranches, NotADatabase, NoConfiguration, SetUpNow, KeyPress };
     const struct {
         Setup setup;
         std::vector<std::string> titles;  // of the messages shown
         bool mainMenu;                     // after a click on the splash
     } cases[] = {
-        {Branches0, {"Error"}, true},
-        {Branches40, {}, true},
-        {Branches41, {"Critical Error"}, false},
+        {AtItsTick, {}, true},
+        {NoBranches, {"Error"}, true},
+        {TooManyBranches, {"Critical Error"}, false},
         {NotADatabase, {"Error Reading database", ""}, false},
-        {NoConfiguration, {"Error."}, false},  // the setup window is declined
+        {NoConfiguration, {"Error."}, false},
+        {SetUpNow, {"Error."}, false},
+        {KeyPress, {}, false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.setup);
@@ -146,49 +98,72 @@ TEST_F(StartUp, WhatFollowsAStartUpProblem)
         if (c.setup == NotADatabase) {
             test::writeFile(folder.file("kyt.db"), "this is a text file, not a database");
             test::writeSetupConfig(config, folder.file("kyt.db"));
-        } else if (c.setup != NoConfiguration) {
-            const int branches = c.setup == Branches0 ? 0 : c.setup == Branches40 ? 40 : 41;
-            config = test::makeConfiguredFolder(folder, branches ? test::branchLines(branches) : "");
+        } else if (c.setup != NoConfiguration && c.setup != SetUpNow) {
+            const int branches = c.setup == NoBranches ? 0 : c.setup == TooManyBranches ? 41 : 2;
+            config = test::makeConfiguredFolder(folder, test::branchLines(branches));
         }
-        const std::string before = c.setup == NoConfiguration ? "" : readFile(config);
+        const std::string before = std::filesystem::exists(config) ? readFile(config) : "";
         messages.clear();
-        messages.setNextAnswer(MsgAnswer::No);
+        messages.setNextAnswer(c.setup == SetUpNow ? MsgAnswer::Yes : MsgAnswer::No);
         start(config);
         std::vector<std::string> titles;
         for (const auto& shown : messages.messages())
             titles.push_back(shown.title);
         EXPECT_EQ(titles, c.titles);
-        if (program->splash() && program->splash()->isVisible())
-            test::mouseClick(program->splash());
+        EXPECT_FALSE(mainMenuShown()) << "not before the splash goes";
+        if (c.setup == KeyPress)
+            test::keyClick(program->splash(), Qt::Key_Space, " ");
+        else if (c.setup == SetUpNow || c.setup == AtItsTick)
+            ASSERT_TRUE(QTest::qWaitFor([&] { return !splashShown(); }, 10000)) << "the splash goes at its tick";
+        else if (splashShown())
+            QTest::mouseClick(control<QLabel>(program->splash(), "lblCompanyProduct"), Qt::LeftButton);
+        EXPECT_FALSE(program->splash() && program->splash()->findChild<QTimer*>("Timer1")->isActive());
         EXPECT_EQ(mainMenuShown(), c.mainMenu);
         EXPECT_FALSE(splashShown());
-        EXPECT_FALSE(program->setupWindow());
-        if (mainMenuShown())
-            program->mainMenu()->close();
-        else if (c.setup != NoConfiguration) {
-            program.reset();
-            EXPECT_EQ(readFile(config), before) << "nothing rewritten";
-        }
+        EXPECT_EQ(program->setupWindow() && program->setupWindow()->isVisible(), c.setup == SetUpNow);
+        if (c.mainMenu)
+            program->mainMenu()->close();  // which rewrites the file
         program.reset();
+        const std::string after = std::filesystem::exists(config) ? readFile(config) : "";
+        EXPECT_EQ(after == before, !c.mainMenu) << "the file is rewritten only at the main menu's end";
     }
 }
 
-TEST_F(StartUp, AMissingConfigurationOffersTheSetupWindow)
-{
-    messages.setNextAnswer(MsgAnswer::Yes);
-    start(dir.file("Kyt.ini"));
-    ASSERT_EQ(messages.messages().size(), 1u);
-    EXPECT_EQ(messages.last().title, "Error.");
-    ASSERT_TRUE(program->setupWindow());
-    EXPECT_TRUE(program->setupWindow()->isVisible());
-    EXPECT_FALSE(program->control().session.Connector) << "the database is not opened";
+using MainMenu = test::WindowTest;
 
-    // The splash still goes at its tick; the setup window stays.
-    ASSERT_TRUE(test::waitUntil([&] { return !splashShown(); }));
-    EXPECT_FALSE(program->mainMenu());
-    EXPECT_TRUE(program->setupWindow()->isVisible());
-    EXPECT_FALSE(std::filesystem::exists(dir.file("Kyt.ini")));
-    program->setupWindow()->close();
+// Buttons open their windows only once an opener is set; generating all résumés (Command2) forgets the
+// last query first. An opener's window is made once, and closes with the main menu.
+TEST_F(MainMenu, ButtonsOpenTheirWindowsOnlyOnceAnOpenerIsSet)
+{
+    state.config.ConfigPath = dir.file("Kyt.ini");
+    FirstForm menu(state);
+    menu.show();
+    state.query.QueryCondition = "WHERE Personal.Branch = 'CS'";
+    std::vector<std::string> opened;
+    for (const char* name : {"CancelButton", "Command2", "Command3"}) {
+        EXPECT_FALSE(control<QPushButton>(&menu, name)->isEnabled()) << name;
+        menu.setOpener(name, [&opened, name, this] { opened.push_back(name + state.query.QueryCondition); });
+        test::click(&menu, name);
+    }
+    EXPECT_EQ(opened, (std::vector<std::string>{"CancelButtonWHERE Personal.Branch = 'CS'", "Command2", "Command3"}));
+    menu.setOpener("Command3", nullptr);
+    EXPECT_FALSE(control<QPushButton>(&menu, "Command3")->isEnabled());
+
+    int made = 0;
+    menu.setOpener("OKButton", [&] {
+        showWindow(state, "Form1", [&] {
+            ++made;
+            return new QWidget;
+        });
+    });
+    test::click(&menu, "OKButton");
+    test::click(&menu, "OKButton");
+    EXPECT_EQ(made, 1);
+    QWidget* form1 = findWindow(state, "Form1");
+    ASSERT_TRUE(form1);
+    EXPECT_TRUE(form1->isVisible());
+    menu.close();
+    EXPECT_FALSE(form1->isVisible());
 }
 
 }  // namespace
