@@ -2,7 +2,6 @@
 
 #include <QProcess>
 #include <fstream>
-#include <iterator>
 #include <sstream>
 #include <utility>
 #include <vector>
@@ -45,7 +44,9 @@ void writeFile(const std::string& path, const std::string& bytes)
 std::string readFile(const std::string& path)
 {
     std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    std::stringstream ss;
+    ss << in.rdbuf();  // a folder reads as nothing
+    return ss.str();
 }
 
 }  // namespace kyt::test
