@@ -6,7 +6,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <map>
-#include <optional>
 #include <set>
 #include <sstream>
 
@@ -25,19 +24,10 @@ namespace form = kyt::form;
 
 namespace {
 
-// Points the application at another LibreOffice program for one test ("": none), and back afterwards.
-class SofficeOverride {
-public:
-    explicit SofficeOverride(const std::string& program)
-    {
-        if (const char* old = std::getenv("KYT_SOFFICE"))
-            previous_ = old;
-        setenv("KYT_SOFFICE", program.c_str(), 1);
-    }
-    ~SofficeOverride() { previous_ ? setenv("KYT_SOFFICE", previous_->c_str(), 1) : unsetenv("KYT_SOFFICE"); }
-
-private:
-    std::optional<std::string> previous_;
+// Points the application at another LibreOffice program for one test ("": none).
+struct SofficeOverride {
+    explicit SofficeOverride(const std::string& program) { setenv("KYT_SOFFICE", program.c_str(), 1); }
+    ~SofficeOverride() { unsetenv("KYT_SOFFICE"); }
 };
 
 // A stand-in for LibreOffice: for each input writes a .docx (the one the input names after "COPY ",
@@ -92,16 +82,6 @@ std::vector<std::string> startProfiles(const TempDir& dir)
     return profiles;
 }
 
-bool mentions(const Document& document, const std::string& text)
-{
-    for (int t = 1; t <= document.tableCount(); ++t)
-        for (const auto& row : document.table(t)->rows)
-            for (const std::string& cell : row)
-                if (cell.find(text) != std::string::npos)
-                    return true;
-    return false;
-}
-
 // Legacy stand-ins whose conversions are résumés of their own (by USN); the first two share one name in
 // different folders, so that one cannot overwrite the other's conversion. `special` replaces the content
 // of some files with an order to the stand-in.
@@ -133,14 +113,6 @@ LegacyFiles legacyFiles(const TempDir& dir, int count, const std::map<int, std::
 
 }  // namespace
 
-TEST(Application, KnowsTheLegacyFormatsInAnyLetterCase)
-{
-    for (const char* legacy : {"a.doc", "B.DOC", "c.Rtf", "d.odt", "/x/y.z/e.ODT"})
-        EXPECT_TRUE(Application::isLegacyFormat(legacy)) << legacy;
-    for (const char* modern : {"a.docx", "b.dotx", "c.txt", "doc", "d.doc.docx"})
-        EXPECT_FALSE(Application::isLegacyFormat(modern)) << modern;
-}
-
 // A batch of legacy files is shared out among LibreOffice processes, each started once with a profile of
 // its own; a file that kills, stalls or defeats LibreOffice fails alone and the files after it in its
 // share are converted in a new start; every file gets its own conversion; nothing is left behind.
@@ -156,9 +128,7 @@ TEST(Application, BatchesAreSharedOutAndAFailingFileFailsAlone)
     } scenarios[] = {
         {"one start for a small batch", 5, {{4, "BAD"}}, 1, 1, 1},
         {"a crash fails its file, a new start takes the rest", 4, {{1, "CRASH"}}, 1, 2, 1},
-        {"one share per process", 33, {}, 1, 1, 1},
-        {"three shares", 33, {}, 3, 3, 3},
-        {"four shares", 33, {}, 4, 4, 4},
+        {"no more shares than processes", 33, {}, 3, 3, 3},
         {"fifteen files are not worth a second start", 15, {}, 4, 1, 1},
         {"a crash in a shared batch: the retry keeps its profile", 16, {{4, "CRASH"}}, 2, 3, 2},
         {"a share that hangs does not hold up the other", 16, {{0, "HANG 8"}}, 2, 3, 2},
@@ -186,7 +156,7 @@ TEST(Application, BatchesAreSharedOutAndAFailingFileFailsAlone)
                     EXPECT_NE(error.find(reasons.at(order->second)), std::string::npos) << error;
                 } else {
                     ASSERT_TRUE(doc) << files.paths[k] << ": " << error;
-                    EXPECT_TRUE(mentions(*doc, files.usns[k])) << files.paths[k] << " got another file's conversion";
+                    EXPECT_EQ(doc->row(1, 2)->at(0), files.usns[k] + "\r\a") << files.paths[k] << " got another file's conversion";
                 }
             }
         }
@@ -203,8 +173,9 @@ TEST(Application, BatchesAreSharedOutAndAFailingFileFailsAlone)
 }
 
 // What LibreOffice is not given: missing files, pipes, encrypted packages, files over the reader's limits
-// (it reads without them); a .docx under an older name is read natively. What it is given runs within
-// an address-space limit; without it, every legacy file says what to do.
+// (it reads without them); a .docx under an older name is read natively; an extension in capitals is
+// still a legacy one. What it is given runs within an address-space limit; without it, every legacy
+// file says what to do.
 TEST(Application, OnlyFilesWithinTheReadersLimitsReachLibreOffice)
 {
     TempDir dir;
@@ -218,7 +189,7 @@ TEST(Application, OnlyFilesWithinTheReadersLimitsReachLibreOffice)
     writeFile(dir.file("locked.docx"), ole + std::string(700, '\0') + std::string(encrypted, sizeof encrypted - 1));
     writeFile(dir.file("renamed.docx"), ole + "GOOD");
     writeFile(dir.file("renamed-rtf.docx"), "{\\rtf1 GOOD}");
-    writeFile(dir.file("fine.rtf"), "{\\rtf1 fine}");
+    writeFile(dir.file("Fine.RTF"), "{\\rtf1 fine}");
     ASSERT_EQ(mkfifo(dir.file("pipe.docx").c_str(), 0600), 0);
     ASSERT_EQ(mkfifo(dir.file("pipe.doc").c_str(), 0600), 0);
     const struct {
@@ -237,7 +208,7 @@ TEST(Application, OnlyFilesWithinTheReadersLimitsReachLibreOffice)
         {"template.docx", "", ""},
         {"renamed.docx", "", "older Word document (.doc format)"},
         {"renamed-rtf.docx", "", "Rich Text"},
-        {"fine.rtf", "", "save it as .docx, or install LibreOffice"},
+        {"Fine.RTF", "", "save it as .docx, or install LibreOffice"},
     };
     for (const bool installed : {true, false}) {
         SCOPED_TRACE(installed ? "LibreOffice installed" : "no LibreOffice");
@@ -284,28 +255,20 @@ TEST(Application, ReadsResumesThatLibreOfficeSavedInItsOwnFlavour)
         originals.push_back(dir.file("r" + std::to_string(k) + ".docx"));
         ASSERT_TRUE(form::writeResume(resumes[k], originals.back(), error)) << error;
     }
-    // docx -> odt -> docx, so the files are LibreOffice's own writing in both formats.
+    // The .odt files are LibreOffice's own writing, and the application converts them back with it.
     fs::create_directories(dir.path() / "odt");
-    fs::create_directories(dir.path() / "back");
-    const std::string profile = dir.file("profile");
-    ASSERT_TRUE(kyt::test::libreOfficeConvert(originals, "odt", dir.file("odt"), profile));
+    ASSERT_TRUE(kyt::test::libreOfficeConvert(originals, "odt", dir.file("odt"), dir.file("profile")));
     std::vector<std::string> odts = {dir.file("odt/r0.odt"), dir.file("odt/r1.odt")};
-    ASSERT_TRUE(kyt::test::libreOfficeConvert(odts, "docx", dir.file("back"), profile));
-
     auto app = Application::start(error);
     ASSERT_TRUE(app);
     app->prepare(odts);
     for (size_t k = 0; k < resumes.size(); ++k) {
         auto original = Document::open(originals[k], error);
         ASSERT_TRUE(original) << error;
-        auto viaOdt = app->open(odts[k], error);  // .odt read through the application's own conversion
+        auto viaOdt = app->open(odts[k], error);
         ASSERT_TRUE(viaOdt) << error;
-        auto roundTrip = Document::open(dir.file("back/r" + std::to_string(k) + ".docx"), error);
-        ASSERT_TRUE(roundTrip) << error;
-        for (const Document* other : {viaOdt.get(), roundTrip.get()}) {
-            ASSERT_EQ(other->tableCount(), original->tableCount());
-            for (int t = 1; t <= original->tableCount(); ++t)
-                EXPECT_EQ(other->table(t)->rows, original->table(t)->rows) << "résumé " << k << " table " << t;
-        }
+        ASSERT_EQ(viaOdt->tableCount(), original->tableCount());
+        for (int t = 1; t <= original->tableCount(); ++t)
+            EXPECT_EQ(viaOdt->table(t)->rows, original->table(t)->rows) << "résumé " << k << " table " << t;
     }
 }
