@@ -1,12 +1,10 @@
 #include "word/docx_writer.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <filesystem>
 
 #include "support/temp_dir.h"
-#include "support/unprivileged.h"
 #include "word/application.h"
 #include "word/document.h"
 
@@ -57,28 +55,6 @@ TEST(DocxWriter, WritesWhatTheReaderReadsBack)
     // Bold, centring and page breaks are read back where the saved results are; two tables with nothing
     // between them would be joined into one by the word processor, which the reader cannot see.
     EXPECT_NE(writer.bodyXml().find("</w:tbl><w:p/><w:tbl>"), std::string::npos);
-}
-
-TEST(DocxWriter, SaveFailsWithThePathAndLeavesNoHalfWrittenFile)
-{
-    TempDir dir;
-    const DocxWriter writer = branchPages();
-    std::string error;
-    EXPECT_FALSE(writer.save("/nonexistent-folder/out.docx", error));
-    EXPECT_NE(error.find("/nonexistent-folder/out.docx"), std::string::npos) << error;
-
-    fs::create_directories(dir.path() / "locked");
-    chmod(dir.file("locked").c_str(), 0555);
-    kyt::test::reachableFor(dir.file("locked"));
-    // 0: refused with the path named; 1: saved; 2: refused without the path.
-    const int result = kyt::test::runUnprivileged([&] {
-        std::string error;
-        if (writer.save(dir.file("locked/out.docx"), error))
-            return 1;
-        return error.find("out.docx") != std::string::npos ? 0 : 2;
-    });
-    EXPECT_EQ(result, 0);
-    EXPECT_FALSE(fs::exists(dir.file("locked/out.docx")));
 }
 
 // LibreOffice accepts the documents as a batch shared among its processes, a page break making a page.
