@@ -173,7 +173,6 @@ TEST(Application, OnlyFilesWithinTheReadersLimitsReachLibreOffice)
               zipBytes({{"mimetype", odt, true}, {"content.xml", std::string(40u << 20, ' ')}}));
     writeFile(dir.file("locked.docx"), ole + std::string(700, '\0') + std::string(encrypted, sizeof encrypted - 1));
     writeFile(dir.file("renamed.docx"), ole + "GOOD");
-    writeFile(dir.file("renamed-rtf.docx"), "{\\rtf1 GOOD}");
     writeFile(dir.file("Fine.RTF"), "{\\rtf1 fine}");
     ASSERT_EQ(mkfifo(dir.file("pipe.docx").c_str(), 0600), 0);
     ASSERT_EQ(mkfifo(dir.file("pipe.doc").c_str(), 0600), 0);
@@ -193,7 +192,6 @@ TEST(Application, OnlyFilesWithinTheReadersLimitsReachLibreOffice)
         {"really-docx.doc", "", ""},
         {"template.docx", "", ""},
         {"renamed.docx", "", "older Word document (.doc format)"},
-        {"renamed-rtf.docx", "", "Rich Text"},
         {"Fine.RTF", "", "save it as .docx, or install LibreOffice"},
     };
     for (const bool installed : {true, false}) {
@@ -221,7 +219,7 @@ TEST(Application, OnlyFilesWithinTheReadersLimitsReachLibreOffice)
             }
         }
         if (installed) {
-            EXPECT_EQ(startProfiles(dir).size(), 1) << "only the three legacy files that pass go, in one start";
+            EXPECT_EQ(startProfiles(dir).size(), 1) << "only the legacy files that pass go, in one start";
             EXPECT_EQ(readFile(dir.file("memory.log")), "524288\n");
         }
     }
@@ -236,11 +234,9 @@ TEST(Application, ReadsResumesThatLibreOfficeSavedInItsOwnFlavour)
                                          form::sampleResume(22, "1QP22MCA22", form::Course::MCA)};
     std::string error;
     ASSERT_TRUE(form::applyFault(resumes[0], "long-projects=600", error));
-    std::vector<std::string> originals;
-    for (size_t k = 0; k < resumes.size(); ++k) {
-        originals.push_back(dir.file("r" + std::to_string(k) + ".docx"));
-        ASSERT_TRUE(form::writeResume(resumes[k], originals.back(), error)) << error;
-    }
+    const std::vector<std::string> originals = {dir.file("r0.docx"), dir.file("r1.docx")};
+    for (size_t k = 0; k < resumes.size(); ++k)
+        ASSERT_TRUE(form::writeResume(resumes[k], originals[k], error)) << error;
     // The .odt files are LibreOffice's own writing, and the application converts them back with it.
     fs::create_directories(dir.path() / "odt");
     ASSERT_TRUE(libreOfficeConvert(originals, "odt", dir.file("odt"), dir.file("profile")));

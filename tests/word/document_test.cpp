@@ -88,9 +88,6 @@ TEST(Document, CellTextReadsAsTheWordProcessorShowsIt)
              "</w:txbxContent></w:pict></mc:Fallback></mc:AlternateContent></w:r></w:p>",
          "a"},
         {"hyperlink", "<w:p><w:hyperlink r:id=\"rId5\">" + run("example.com") + "</w:hyperlink></w:p>", "example.com"},
-        {"nested smart tags", "<w:p><w:smartTag w:element=\"place\"><w:smartTag w:element=\"City\">" + run("Udupi") +
-                                  "</w:smartTag></w:smartTag>" + run(", India") + "</w:p>",
-         "Udupi, India"},
         {"run-level content control",
          "<w:p><w:sdt><w:sdtPr><w:alias w:val=\"Name\"/></w:sdtPr><w:sdtContent>" + run("Asha") + "</w:sdtContent></w:sdt></w:p>",
          "Asha"},

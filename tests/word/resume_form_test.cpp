@@ -20,14 +20,6 @@ namespace layout = kyt::word::form_layout;
 
 namespace {
 
-std::unique_ptr<Document> read(const std::string& path)
-{
-    std::string error;
-    auto doc = Document::open(path, error);
-    EXPECT_TRUE(doc) << path << ": " << error;
-    return doc;
-}
-
 // A cell's text with its paragraphs joined by a line feed, without the cell mark.
 std::string text(const Document& doc, int table, int row, int cell)
 {
@@ -56,9 +48,9 @@ TEST(ResumeForm, EveryValueIsWhereTheLayoutSays)
         std::string error;
         ASSERT_TRUE(writeResume(resume, dir.file("r.docx"), error)) << error;
         ASSERT_TRUE(writeBlankForm(course, dir.file("blank.docx"), error)) << error;
-        auto doc = read(dir.file("r.docx"));
-        auto blank = read(dir.file("blank.docx"));
-        ASSERT_TRUE(doc && blank);
+        auto doc = Document::open(dir.file("r.docx"), error);
+        auto blank = Document::open(dir.file("blank.docx"), error);
+        ASSERT_TRUE(doc && blank) << error;
         EXPECT_EQ(static_cast<int>(doc->table(layout::kPersonalTable)->rows.size()), layout::kPersonalRows);
         for (const layout::Field& f : layout::kPersonal) {
             const std::string key = f.key;
@@ -87,7 +79,6 @@ TEST(ResumeForm, EveryValueIsWhereTheLayoutSays)
             EXPECT_EQ(written, (std::vector<std::string>{m.obtained, m.maximum, m.percentage, m.classObtained,
                                                          m.passingYear, m.attempts}))
                 << "row " << i;
-            EXPECT_LE(std::stoi(m.obtained), std::stoi(m.maximum));
         }
         EXPECT_EQ(text(*doc, 2, marks.projectsRow, marks.preFinalCell), resume.preFinalProject);
         EXPECT_EQ(text(*doc, 2, marks.projectsRow, marks.finalCell), resume.finalProject);
@@ -111,19 +102,17 @@ TEST(ResumeForm, BatchUsnsAreDistinctAcrossBranchesAndYears)
         EXPECT_TRUE(seen.insert(batchMcaUsn(n)).second) << n;
 }
 
-// kyt-resume-form as the placement office and the test scripts run it: a batch of distinct résumés, a
-// fault and a data file, the exit status of a bad argument and of a file it cannot write.
+// kyt-resume-form as the placement office and the test scripts run it: a batch of distinct résumés, the
+// exit status of a bad argument and of a file it cannot write.
 TEST(ResumeFormTool, WritesWhatItIsAskedForAndRefusesBadArguments)
 {
     TempDir dir;
-    kyt::test::writeFile(dir.file("d.txt"), "usn=1QP22CS077\nname=Asha\n---\nusn=1QP22EC078\nname=Ravi\n");
     const struct {
         std::string args;
         int status;
         const char* words;
     } runs[] = {
         {"--batch 25 --mca-every 5 --out-dir " + dir.file("batch"), 0, ""},
-        {"--data " + dir.file("d.txt") + " --fault blank-name --out-dir " + dir.file("out"), 0, ""},
         {"--fault no-such --out " + dir.file("x.docx"), 2, "unknown fault"},
         {"--out /nonexistent-folder/r.docx", 1, "/nonexistent-folder/r.docx"},
     };
@@ -140,9 +129,4 @@ TEST(ResumeFormTool, WritesWhatItIsAskedForAndRefusesBadArguments)
     }
     EXPECT_EQ(files, 25);
     EXPECT_EQ(mcas, 5);
-    auto fromData = read(dir.file("out/1QP22EC078.docx"));
-    ASSERT_TRUE(fromData);
-    EXPECT_EQ(text(*fromData, 1, 2, 1), "1QP22EC078");
-    EXPECT_EQ(text(*fromData, 1, 2, 2), "");
-    EXPECT_TRUE(fs::exists(dir.file("out/1QP22CS077.docx")));
 }
