@@ -1,4 +1,5 @@
-// kyt-cli query as a script runs it.
+// kyt-cli query and save as a script runs them: the options reach their controls, the exit status, no
+// partial file. What a query selects and how a saved file is laid out is the procedures' to check.
 
 #include <gtest/gtest.h>
 
@@ -19,9 +20,14 @@ protected:
         storeStudents(database);
     }
 
-    int query(const std::string& options, std::string* output)
+    int run(const std::string& command, const std::string& options, std::string* output)
     {
-        return runCli("query --config '" + config + "' " + options + " </dev/null", output);
+        return runCli(command + " --config '" + config + "' " + options + " </dev/null", output);
+    }
+    // kyt-cli save of batch 22, CS and EC, to `name` in the folder.
+    int save(const std::string& options, const std::string& name, std::string* output)
+    {
+        return run("save", "--batch 22 --branch CS --branch EC " + options + " --out '" + dir.file(name) + "'", output);
     }
 
     TempDir dir;
@@ -31,7 +37,7 @@ protected:
 TEST_F(CliQuery, PrintsTheGridAndWithSqlTheTextsThatRan)
 {
     std::string output;
-    ASSERT_EQ(query("--batch 22 --branch cs --branch EC --atleast 75 --gender --sql", &output), 0) << output;
+    ASSERT_EQ(run("query", "--batch 22 --branch cs --branch EC --atleast 75 --gender --sql", &output), 0) << output;
     EXPECT_EQ(output,
               "SELECT USN,Name,  Gender  , Percent1To6 , Email FROM personal, FreePercent   where (Percent1To6 >= 75 )  "
               "AND ( usn like '*22CS*' or usn like '*22EC*') AND (usn = Freepercent.usn_FP)  ORDER BY Percent1To6 DESC\n"
@@ -44,8 +50,9 @@ TEST_F(CliQuery, PrintsTheGridAndWithSqlTheTextsThatRan)
 TEST_F(CliQuery, OptionsReachTheirControls)
 {
     std::string output;
-    ASSERT_EQ(query("--all-branches --exclude cs,ec --batch 'all batches' --rank usn --ascending --from 2 --to 5 "
-                    "--strict --exactly 62.5 --class first --cet --age --hobby-words chess --sql", &output), 0) << output;
+    ASSERT_EQ(run("query", "--all-branches --exclude cs,ec --batch 'all batches' --rank usn --ascending --from 2 --to 5 "
+                           "--strict --exactly 62.5 --class first --cet --age --hobby-words chess --sql", &output), 0)
+        << output;
     for (const char* part : {"SELECT USN,Name,  CInt((Now()-Cdate(dob1))/365.2) AS Age, CET, Percent2To5 , Email",
                              " where (Percent2To5 = 62.5 )  AND ( usn like '***') AND usn not like '*CS*' AND usn not like "
                              "'*EC*' AND ( FreePercent.SemsCount = 5-2+ 1) AND ( ( hobbies like '*chess*')",
@@ -53,33 +60,58 @@ TEST_F(CliQuery, OptionsReachTheirControls)
         EXPECT_NE(output.find(part), std::string::npos) << part << "\n" << output;
 }
 
-TEST_F(CliQuery, RefusalsExitTwoWithTheWindowsMessageAndFailuresOne)
+TEST_F(CliQuery, SaveWritesTheColumnsTitleDelimiterAndBreaksAsked)
+{
+    std::string output;
+    ASSERT_EQ(save("--rank USN --ascending --columns email,usn --delimiter SemiColon --no-title", "list.txt", &output), 0)
+        << output;
+    EXPECT_EQ(output, "Information Saved. 2 students in " + dir.file("list.txt") + "\n");
+    EXPECT_EQ(readFile(dir.file("list.txt")),
+              "\r\n\r\nEmail;USN;\r\nasha@example.com;1QP22CS001;\r\n\f\r\nEmail;USN;\r\nasha@example.com;1QP22EC002;\r\n");
+    // Breaks only for a result ranked by USN with the USN saved, and not when turned off.
+    for (const auto& [options, title, pages] :
+         {std::tuple{"--rank USN --title 'Final year'", "Final year\r\n", 2}, std::tuple{"", "Student List\r\n", 1},
+          std::tuple{"--rank USN --no-page-breaks", "", 1}, std::tuple{"--rank USN --columns Name,Email", "", 1}}) {
+        ASSERT_EQ(save(options, "breaks.txt", &output), 0) << output;
+        const std::string text = readFile(dir.file("breaks.txt"));
+        EXPECT_EQ(text.rfind(title, 0), 0u) << options;
+        EXPECT_EQ(std::count(text.begin(), text.end(), '\f') + 1, pages) << options;
+    }
+}
+
+TEST_F(CliQuery, RefusalsExitTwoAndFailuresOneLeavingNoFile)
 {
     struct Case {
+        const char* command;
         const char* options;
         int status;
         const char* message;
     };
     for (const Case& k : {
-             Case{"--from 5 --to 3", 2, "The 'From' semester must be less than or equal to the 'TO' semester"},
-             Case{"--batch 123", 2, "Please enter a valid 2 digit year in the batch field"},
-             Case{"--all-branches --exclude 'CS, EC'", 2, "Please enter the exclude branches codes properly/correctly\n"},
-             Case{"--branch 'None Else'", 2, "No branches were selected. Please select atleast one"},
-             Case{"--atleast 6O", 2, "Please enter a valid number in the percent field"},
-             Case{"--branch XX", 2, "no branch 'XX' in the database (its branches: CS, EC, MCA)"},
-             Case{"--exclude CS", 2, "--exclude applies only with --all-branches"},
-             Case{"--from 9", 2, "--from takes a semester from 1 to 8"},
-             Case{"--atleast 1 --atmost 2", 2, "one of --atleast, --atmost and --exactly"},
-             Case{"--rnak USN", 2, "Unknown option 'rnak'"},
+             Case{"query", "--from 5 --to 3", 2, "The 'From' semester must be less than or equal to the 'TO' semester"},
+             Case{"query", "--branch XX", 2, "no branch 'XX' in the database (its branches: CS, EC, MCA)"},
+             Case{"query", "--exclude CS", 2, "--exclude applies only with --all-branches"},
+             Case{"query", "--from 9", 2, "--from takes a semester from 1 to 8"},
+             Case{"query", "--atleast 1 --atmost 2", 2, "one of --atleast, --atmost and --exactly"},
+             Case{"query", "--rnak USN", 2, "Unknown option 'rnak'"},
+             Case{"save", "--columns USN,Nonesuch", 2, "has no column 'Nonesuch'"},
+             Case{"save", "--columns USN,usn", 2, "named twice"},
+             Case{"save", "--delimiter Pipe", 2, "--delimiter must be"},
+             Case{"save", "--title T --no-title", 2, "exclude each other"},
          }) {
         std::string output;
-        EXPECT_EQ(query(k.options, &output), k.status) << k.options << "\n" << output;
+        const std::string out = std::string(k.command) == "save" ? " --out '" + dir.file("out.docx") + "'" : "";
+        EXPECT_EQ(run(k.command, k.options + out, &output), k.status) << k.options << "\n" << output;
         EXPECT_NE(output.find(k.message), std::string::npos) << k.options << "\n" << output;
     }
+    std::string output;
+    EXPECT_EQ(save("", "missing/out.docx", &output), 1) << output;
+    EXPECT_NE(output.find("Information Not Saved. "), std::string::npos) << output;
+    for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
+        EXPECT_EQ(entry.path().filename().string().rfind("out", 0), std::string::npos) << entry.path();
 
     DatabaseLock lock(database);
-    std::string output;
-    EXPECT_EQ(query("", &output), 1) << output;
+    EXPECT_EQ(run("query", "", &output), 1) << output;
     EXPECT_NE(output.find("locked"), std::string::npos) << output;
 }
 
