@@ -86,40 +86,29 @@ TEST(BuildQuery, EachCriterionChangesTheConditionExactly)
 
 TEST(BuildQuery, MCAOffsetShiftsTheLevelsAndWarnsWhenMixed)
 {
-    struct Case {
-        const char* batch;
-        std::array<std::string, 3> boxes;
-        int offset;
-        bool warning;
-    };
-    for (const Case& k : {Case{"22", {"MCA", "CS", kNoneElse}, 1, true}, Case{"22 Or 23", {kNoneElse, "MCA", kNoneElse}, 1, false},
-                          Case{kAllBatches, {"MCA", "CS", kNoneElse}, 0, false}}) {
+    const std::tuple<const char*, std::array<std::string, 3>, std::string, bool> cases[] = {
+        {"22", {"MCA", "CS", kNoneElse}, "1", true},
+        {"22 Or 23", {kNoneElse, "MCA", kNoneElse}, "1", false},
+        {kAllBatches, {"MCA", "CS", kNoneElse}, "0", false}};  // "*MCA": no batch before the code
+    for (const auto& [batch, boxes, offset, warning] : cases) {
         Criteria c = DefaultCriteria(kCodes, kYear);
-        c.batch = k.batch, c.branches = k.boxes, c.fromSemester = "3", c.toSemester = "5";
+        c.batch = batch, c.branches = boxes, c.fromSemester = "3", c.toSemester = "5";
         const BuiltQuery q = BuildQuery(c, kCodes, kYear);
-        const std::string O = std::to_string(k.offset);
-        EXPECT_NE(q.aggregate.find("Where education_Level >=2 + 3+ " + O + " And education_Level <= 2 + 5+ " + O + " GROUP"),
-                  std::string::npos) << k.batch << " " << q.aggregate;
-        EXPECT_EQ(q.mcaWarning, k.warning) << k.batch;
+        EXPECT_NE(q.aggregate.find("Where education_Level >=2 + 3+ " + offset + " And education_Level <= 2 + 5+ " + offset),
+                  std::string::npos) << batch << " " << q.aggregate;
+        EXPECT_EQ(q.mcaWarning, warning) << batch;
     }
 }
 
 TEST(ExcludeList, AcceptsKnownCodesOnly)
 {
     const std::string CS = " AND usn not like '*CS*'", EC = " AND usn not like '*EC*'";
-    struct Case {
-        const char* list;
-        std::string conditions;  // empty: rejected
-    };
-    for (const Case& k : {Case{"CS", CS}, Case{"cs,ec", CS + EC}, Case{"CS,", CS}, Case{" CS,EC ", CS + EC},
-                          Case{"CS EC", CS + EC}, Case{"CS, EC", ""}, Case{"C1", ""}, Case{"CS,XX", ""},
-                          Case{"XX,CS", ""}, Case{"   ", ""}, Case{"", ""}, Case{",", ""}, Case{"CS;EC", ""}}) {
-        const std::string result = VerifyAndGenerateExcludeSQLString(k.list, kCodes);
-        if (k.conditions.empty())
-            EXPECT_NE(result.find("-ERRERR"), std::string::npos) << '"' << k.list << "\" gave " << result;
-        else
-            EXPECT_EQ(result, k.conditions) << k.list;
-    }
+    const std::pair<const char*, std::string> accepted[] = {
+        {"CS", CS}, {"cs,ec", CS + EC}, {"CS,", CS}, {" CS,EC ", CS + EC}, {"CS EC", CS + EC}};
+    for (const auto& [list, conditions] : accepted)
+        EXPECT_EQ(VerifyAndGenerateExcludeSQLString(list, kCodes), conditions) << list;
+    for (const char* list : {"CS, EC", "C1", "CS,XX", "XX,CS", "   ", "", ",", "CS;EC"})
+        EXPECT_NE(VerifyAndGenerateExcludeSQLString(list, kCodes).find("-ERRERR"), std::string::npos) << '"' << list << '"';
 }
 
 TEST(UsnLike, SplitsOnlyAtTheTwoYearJoint)

@@ -19,7 +19,8 @@ protected:
     {
         database = makeDatabase(dir);  // CS, EC and MCA
         state.config.DatabasePath = database;
-        setBranches({"CS", "EC", "MCA"});
+        state.session.BranchCodes[0] = "CS", state.session.BranchCodes[1] = "EC", state.session.BranchCodes[2] = "MCA";
+        state.session.BranchCount = 3;
         storeStudents(database);
         makeForm();
     }
@@ -33,12 +34,6 @@ protected:
     {
         form = std::make_unique<Form3>(state, [] { return 2026; });
         form->runOptions.busyTimeoutMs = 50;
-    }
-    void setBranches(const std::vector<std::string>& codes)
-    {
-        for (size_t i = 0; i < codes.size(); ++i)
-            state.session.BranchCodes[i] = codes[i];
-        state.session.BranchCount = static_cast<int16_t>(codes.size());
     }
     template <class T = QWidget>
     T* the(const char* name) { return control<T>(form.get(), name); }
