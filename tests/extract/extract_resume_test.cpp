@@ -2,17 +2,19 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <clocale>
-#include <cmath>
+#include <filesystem>
 #include <functional>
 
 #include "db/data_connector.h"
 #include "support/extraction_fixture.h"
-#include "word/docx_writer.h"
+#include "support/zip_bytes.h"
 
 namespace kyt {
 namespace {
 
+namespace fs = std::filesystem;
 using test::ResumeForm;
 
 // The pending text without the log's wrapping (line breaks and indentation).
@@ -54,7 +56,6 @@ protected:
         const auto rows = setup.rows(sql);
         return rows.empty() ? "<none>" : rows[0][0];
     }
-    std::vector<std::string> personal() { return setup.rows("SELECT * FROM Personal").at(0); }
     // One line a marks row: level|institution|obtained|max|percentage|class|year|attempts.
     std::vector<std::string> marksRows()
     {
@@ -78,54 +79,6 @@ protected:
     const std::string path = dir.file("resume.docx");
 };
 
-// Every column of the student, every marks row: each field from its own cell, cut to its width.
-TEST_F(ExtractResumeTest, StoresEveryFieldOfABEResumeFromItsPlace)
-{
-    ASSERT_EQ(extract(ResumeForm::be("1qp01cs7")), kResumeStored) << text();
-    EXPECT_EQ(personal(),
-              (std::vector<std::string>{"1QP01CS007", "Computer Science", "Shankar Rao", "Venkatesh Rao", "05-11-1982",
-                                        "Male", "12, 4th Cross, Malleswaram, Bangalore 560003", "Karnataka", "Skills",
-                                        "Activities", "Scholar", "shankar.rao@example.com", "Malleswaram",
-                                        "080-3345678", "Reading, cricket", "", "Kannada, English", "123456",
-                                        "Chess, reading", "C, C++, Java", "NSS volunteer, college fest organiser", "",
-                                        "Single", "2500", "General", "Strengths: hard working",
-                                        "Weaknesses: impatient", "Secretary of the computer club", "63.5", "63.9",
-                                        "65.25", "65.64", "66.81", "Library management system", "",
-                                        "Résumé database for the placement office", ""}));
-    // The first row's percentage as written and its runs of spaces collapsed; the second row inherits the
-    // institution; the semesters the institution row's, with the class from the percentage.
-    EXPECT_EQ(marksRows(), (std::vector<std::string>{
-                               "1|National High School|510|625|81.6|Distinction|1998|1",
-                               "2|National High School|480|600|80.0|First|2000|1",
-                               "3|R V College of Engineering|610|1000|61.0|First|2001|1",
-                               "4|R V College of Engineering|640|1000|64.0|First|2001|1",
-                               "5|R V College of Engineering|700|1000|70.0|FCD|2001|1",
-                               "6|R V College of Engineering|590|1000|59.0|Second|2001|1",
-                               "7|R V College of Engineering|655|1000|65.5|First|2001|1",
-                               "8|R V College of Engineering|720|1000|72.0|FCD|2001|1",
-                               "9|R V College of Engineering|680|1000|68.0|First|2001|1",
-                               "10|R V College of Engineering|750|1000|75.0|FCD|2001|1"}));
-    EXPECT_EQ(setup.control.run.DocumentErrors, 0);
-}
-
-TEST_F(ExtractResumeTest, StoresAnMCAResumeWithoutItsDegreeRow)
-{
-    ASSERT_EQ(extract(ResumeForm::mca()), kResumeStored) << text();
-    EXPECT_EQ(marksRows(), (std::vector<std::string>{
-                               "1|St. Joseph`s School|500|625|80.0|Distinction|1995|1",
-                               "2|St. Joseph`s College|420|600|70.0|First|1997|1",
-                               "4|Dayananda Sagar College|500|800|62.5|First|2002|1",
-                               "5|Dayananda Sagar College|520|800|65.0|First|2002|1",
-                               "6|Dayananda Sagar College|610|800|76.25|FCD|2002|1",
-                               "7|Dayananda Sagar College|540|800|67.5|First|2002|1",
-                               "8|Dayananda Sagar College|700|800|87.5|FCD|2002|1",
-                               "9|Dayananda Sagar College|660|800|82.5|FCD|2002|1"}));
-    // 2170/3200, 2870/4000, 3530/4800; seven and eight semesters do not exist.
-    EXPECT_EQ(value("SELECT one_to_4 || ' ' || one_to_5 || ' ' || one_to_6 || ' ' || one_to_7 || ' ' || one_to_8 "
-                    "|| ' ' || prefinalproject1 || ' / ' || finalproject1 || ' ' || Name FROM Personal"),
-              "67.81 71.75 73.54 0.0 0.0 Payroll system / Online examination Mary-Ann Joseph");
-}
-
 // Cells that change what is stored without refusing the résumé.
 TEST_F(ExtractResumeTest, StoresWhatItsCellsSay)
 {
@@ -140,12 +93,9 @@ TEST_F(ExtractResumeTest, StoresWhatItsCellsSay)
         std::string sql, expected;
     } cases[] = {
         {"percent sign", cell(2, 2, 5, "85%"), "SELECT percentage FROM Marks WHERE education_level = 1", "85.0"},
-        {"ratio", cell(2, 2, 5, "0.85"), "SELECT percentage FROM Marks WHERE education_level = 1", "85.0"},
         {"ratio of four places", cell(2, 2, 5, "0.8166"), "SELECT percentage FROM Marks WHERE education_level = 1",
          "81.66"},
         {"empty percentage", cell(2, 2, 5, ""), "SELECT percentage FROM Marks WHERE education_level = 1", "0.0"},
-        {"spaced percentage", cell(2, 2, 5, "72.5 %"), "SELECT percentage FROM Marks WHERE education_level = 1",
-         "72.5"},
         {"words", cell(2, 2, 5, "Distinction"), "SELECT percentage FROM Marks WHERE education_level = 1", "81.6"},
         {"full marks", cell(2, 5, 3, "1000"), "SELECT percentage || class FROM Marks WHERE education_level = 3",
          "100.0FCD"},
@@ -184,19 +134,17 @@ TEST_F(ExtractResumeTest, RefusesWithItsReasonAndLeavesNothingStored)
         int table, row, cell;
         const char* text;
         const char* message;  // part of the reported message, unwrapped
-        const char* raw = nullptr;  // put into the document as it stands, in place of the cell text
         bool mca = false;
     } cases[] = {
         {"bad college", 1, 2, 1, "2QP01CS007", "Error USN 2QP01CS007 - Bad college code"},
         {"blank name", 1, 2, 2, "", "Name is blank"},
         {"day zero", 1, 3, 1, "0", "DOB: 0-11-1982 is invalid "},
-        // dates the engine's own date conversion (the query's Age column) cannot convert
-        {"month 13", 1, 3, 2, "13", "DOB: 5-13-1982 is invalid "},
+        // a date the engine's own date conversion (the query's Age column) cannot convert
         {"day 31 of November", 1, 3, 1, "31", "DOB: 31-11-1982 is invalid "},
         {"DOB without year", 1, 3, 3, "", "DOB: 5-11- is invalid "},
         {"max empty", 2, 6, 4, "", "In Academic Performance table:  Max marks not entered. See row 5"},
         {"max zero", 2, 3, 4, "0", "In Academic Performance table:  Max marks not entered. See row 2"},
-        {"MCA degree without max", 2, 4, 4, "", "Max marks not entered. See row 3", nullptr, true},
+        {"MCA degree without max", 2, 4, 4, "", "Max marks not entered. See row 3", true},
         {"above max", 2, 12, 3, "1001", "In Academic Performance table:  Marks obtained is more than max marks ! See row 11"},
         {"no year", 2, 8, 7, "", "In Academic Performance table:  Pass year or No. of attempts is blank.  See row 7 of that table"},
         {"no attempts", 2, 2, 8, "", "Pass year or No. of attempts is blank.  See row 1 of that table"},
@@ -204,22 +152,12 @@ TEST_F(ExtractResumeTest, RefusesWithItsReasonAndLeavesNothingStored)
         {"huge marks", 2, 8, 3, "99999", "This file does not seem to be a valid format resume"},
         {"PIN past 32 bits", 1, 10, 3, "99999999999", "This file does not seem to be a valid format resume"},
         {"22 cells in a row", 1, 7, 22, "x", "This file does not seem to be a valid format resume"},
-        // text that must not be stored, whichever field it is in
-        {"NUL in the name", 1, 2, 2, "MARKER", "Table 1, row 2, cell 2", "Ab&#0;cd"},
-        {"NUL in the e-mail", 1, 5, 3, "MARKER", "Table 1, row 5, cell 3", "a&#0;b@example.com"},
-        {"surrogate", 1, 7, 1, "MARKER", "Table 1, row 7, cell 1", "&#xDC00;"},
-        {"control character", 1, 8, 2, "MARKER", "Table 1, row 8, cell 2", "x\x01y"},
-        {"not UTF-8", 1, 8, 3, "MARKER", "Table 1, row 8, cell 3", "caf\xC3"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         ResumeForm form = c.mca ? ResumeForm::mca() : ResumeForm::be();
         form.set(c.table, c.row, c.cell, c.text);
-        if (c.raw)
-            form.saveWithRawText(path, "MARKER", c.raw);
-        else
-            form.save(path);
-        EXPECT_EQ(extractSaved(), kResumeRejected);
+        EXPECT_EQ(extract(form), kResumeRejected);
         EXPECT_NE(text().find(c.message), std::string::npos) << setup.control.run.ErrorText;
         EXPECT_EQ(students() + marks(), 0);
     }
@@ -242,19 +180,21 @@ TEST_F(ExtractResumeTest, RefusesWithItsReasonAndLeavesNothingStored)
     EXPECT_EQ(marks(), 10);
 }
 
+// What the reader cannot take for the form is refused with the reason it has: a cell holding what text may
+// not hold is named, so the officer knows what to retype.
 TEST_F(ExtractResumeTest, AFileThatIsNoResumeIsRefusedWithItsReason)
 {
-    word::DocxWriter letter;
-    letter.addParagraph("Dear Sir,");
-    std::string error;
-    ASSERT_TRUE(letter.save(path, error)) << error;
-    EXPECT_EQ(extractSaved(), kResumeRejected);
-    EXPECT_NE(text().find("This file does not seem"), std::string::npos);
-
-    test::writeFile(path, "this is not a zip file");
-    EXPECT_EQ(extractSaved(), kResumeRejected);
-    EXPECT_NE(text().find("This file does not seem"), std::string::npos);
-    EXPECT_GT(setup.control.run.ErrorText.size(), text().find("This file does not seem") + 110);  // and why
+    const std::pair<std::string, std::string> cases[] = {
+        {test::docxWithBody("<w:p><w:r><w:t>Dear Sir,</w:t></w:r></w:p>"), ""},
+        {"this is not a zip file", "it is not a zip package"},
+        {test::docxWithBody(test::table({{"x"}, {"Ab&#0;cd"}})), "Table 1, row 2, cell 1 holds a character"},
+    };
+    for (const auto& [bytes, reason] : cases) {
+        test::writeFile(path, bytes);
+        EXPECT_EQ(extractSaved(), kResumeRejected);
+        EXPECT_EQ(text().find("This file does not seem to be a valid format resume"), 0u) << text();
+        EXPECT_NE(text().find(reason), std::string::npos) << text();
+    }
     EXPECT_EQ(students(), 0);
 }
 
@@ -287,18 +227,14 @@ TEST_F(ExtractResumeTest, StoresTheSameUnderALocaleWithADecimalComma)
               "63.5 81.6");
 }
 
-TEST_F(ExtractResumeTest, ReportsProgressAtItsFixedPointsAndNeverPast97BeforeTheEnd)
+TEST_F(ExtractResumeTest, ReportsProgressNeverPast97BeforeTheEnd)
 {
     std::vector<int> shown;
     setup.control.run.ResumeProgress = [&](int16_t percent) { shown.push_back(percent); };
     ASSERT_EQ(extract(ResumeForm::be()), kResumeStored) << text();
-
-    std::vector<int> expected{3, 6, 14, 14, 17, 20, 23, 25, 29, 35, 37, 40, 43, 45, 49, 52, 56, 59};
-    for (int i = 1; i <= 11; ++i)
-        expected.push_back(static_cast<int>(std::nearbyint(i * 1.9 + 62)));
-    for (int p : {82, 83, 87, 89, 93, 97, 100})
-        expected.push_back(p);
-    EXPECT_EQ(shown, expected);
+    ASSERT_GT(shown.size(), 20u);
+    EXPECT_LE(*std::max_element(shown.begin(), shown.end() - 1), 97);
+    EXPECT_EQ(shown.back(), 100);
 
     for (auto [given, held] : std::vector<std::pair<int16_t, int16_t>>{{98, 97}, {97, 97}, {kProgressFinished, 100}}) {
         ShowResumeProgress(setup.control, given);
@@ -307,16 +243,33 @@ TEST_F(ExtractResumeTest, ReportsProgressAtItsFixedPointsAndNeverPast97BeforeThe
     }
 }
 
-// Two of the shipped sample résumés, documents made before the reader took its places from the layout table,
-// read into every column (but the branch name, which comes from table Branch) and every marks row: a wrong place
-// in the layout table reads another cell than these documents hold.
-TEST_F(ExtractResumeTest, ReadsTheShippedSamplesIntoEveryColumn)
+// Every column of the student (but the branch name, which comes from table Branch) and every marks row. Two
+// shipped samples, documents made before the reader took its places from the layout table: a wrong place in the
+// layout table reads another cell than they hold. The generated BE résumé: names cased, spaces collapsed, an
+// MCA's degree row not stored, a percentage taken from the marks, the institution inherited, the class from the
+// percentage, digit boxes joined, aggregates.
+TEST_F(ExtractResumeTest, StoresEveryColumnAndMarksRowFromItsPlace)
 {
     const struct {
-        const char* file;
+        const char* file;  // null: the generated BE résumé of 1qp01cs7
         std::string personal;
         std::vector<std::string> marks;
     } cases[] = {
+        {nullptr,
+         "1QP01CS007|Shankar Rao|Venkatesh Rao|05-11-1982|Male|12, 4th Cross, Malleswaram, Bangalore 560003|Karnataka|"
+         "Skills|Activities|Scholar|shankar.rao@example.com|Malleswaram|080-3345678|Reading, cricket||Kannada, English|"
+         "123456|Chess, reading|C, C++, Java|NSS volunteer, college fest organiser||Single|2500|General|"
+         "Strengths: hard working|Weaknesses: impatient|Secretary of the computer club|63.5|63.9|65.25|65.64|66.81|"
+         "Library management system||Résumé database for the placement office|",
+         {"1|National High School|510|625|81.6|Distinction|1998|1", "2|National High School|480|600|80.0|First|2000|1",
+          "3|R V College of Engineering|610|1000|61.0|First|2001|1",
+          "4|R V College of Engineering|640|1000|64.0|First|2001|1",
+          "5|R V College of Engineering|700|1000|70.0|FCD|2001|1",
+          "6|R V College of Engineering|590|1000|59.0|Second|2001|1",
+          "7|R V College of Engineering|655|1000|65.5|First|2001|1",
+          "8|R V College of Engineering|720|1000|72.0|FCD|2001|1",
+          "9|R V College of Engineering|680|1000|68.0|First|2001|1",
+          "10|R V College of Engineering|750|1000|75.0|FCD|2001|1"}},
         {"1QP22CS001.docx",
          "1QP22CS001|Lakshmi Rao|Venkatesh Rao|03-12-2002|Male|#895, 15th Cross Mangaluru Layout|27087|Udupi|Indian|"
          "9592477164|lakshmi.rao1@example.com|Mangaluru|Mangaluru|English, Kannada||Karnataka|563574|"
@@ -351,14 +304,14 @@ TEST_F(ExtractResumeTest, ReadsTheShippedSamplesIntoEveryColumn)
           "9|QP Institute of Technology, Department of MCA|376|800|47.0|Second|July 2028|1"}},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.file);
+        SCOPED_TRACE(c.file ? c.file : "generated");
         forget();
-        setup.control.run.DocumentErrors = 0;
-        setup.control.run.ErrorText.clear();
-        ASSERT_EQ(ExtractResume(setup.control, std::string(KYT_SOURCE_DIR "/samples/resumes/") + c.file),
-                  kResumeStored)
-            << text();
-        std::vector<std::string> row = personal();
+        if (c.file)
+            fs::copy_file(std::string(KYT_SOURCE_DIR "/samples/resumes/") + c.file, path, fs::copy_options::overwrite_existing);
+        else
+            ResumeForm::be("1qp01cs7").save(path);
+        ASSERT_EQ(extractSaved(), kResumeStored) << text();
+        std::vector<std::string> row = setup.rows("SELECT * FROM Personal").at(0);
         row.erase(row.begin() + 1);
         std::string joined;
         for (size_t k = 0; k < row.size(); ++k)
