@@ -17,24 +17,6 @@ namespace {
 namespace fs = std::filesystem;
 using test::ResumeForm;
 
-// The pending text without the log's wrapping (line breaks and indentation).
-std::string Unwrapped(const std::string& text)
-{
-    std::string out;
-    for (char c : text)
-        if (c != '\r' && c != '\n' && c != '\t')
-            out += c;
-    return out;
-}
-
-std::string Letters(size_t n, char first)
-{
-    std::string text;
-    for (size_t k = 0; k < n; ++k)
-        text += static_cast<char>(first + k % 26);
-    return text;
-}
-
 class ExtractResumeTest : public ::testing::Test {
 protected:
     int16_t extract(const ResumeForm& form)
@@ -48,7 +30,13 @@ protected:
         setup.control.run.ErrorText.clear();
         return ExtractResume(setup.control, path);
     }
-    std::string text() const { return Unwrapped(setup.control.run.ErrorText); }
+    // The pending text without the log's wrapping (line breaks and indentation).
+    std::string text() const
+    {
+        std::string text = setup.control.run.ErrorText;
+        std::erase_if(text, [](char c) { return c == '\r' || c == '\n' || c == '\t'; });
+        return text;
+    }
     long students() { return setup.count("SELECT count(*) FROM Personal"); }
     long marks() { return setup.count("SELECT count(*) FROM Marks"); }
     std::string value(const std::string& sql)
@@ -86,7 +74,7 @@ TEST_F(ExtractResumeTest, StoresWhatItsCellsSay)
     auto cell = [](int table, int row, int cell, std::string text) -> Edit {
         return [=](ResumeForm& form) { form.set(table, row, cell, text); };
     };
-    const std::string preFinal = Letters(300, 'a'), final = Letters(600, 'A');
+    const std::string a(254, 'a'), b(46, 'b'), c(254, 'c'), d(255, 'd');
     const struct {
         const char* what;
         Edit edit;
@@ -110,10 +98,10 @@ TEST_F(ExtractResumeTest, StoresWhatItsCellsSay)
         {"no marks", cell(2, 2, 3, ""), "SELECT count(Marks.USN) || ' ' || one_to_4 || finalproject1 FROM Personal "
          "LEFT JOIN Marks ON 1", "0 2.0Résumé database for the placement office"},
         // a title longer than one column continues in the second; past 509 characters it is cut
-        {"long projects", [&](ResumeForm& f) { f.set(2, 15, 1, preFinal), f.set(2, 15, 2, final); },
+        {"long projects", [&](ResumeForm& f) { f.set(2, 15, 1, a + b), f.set(2, 15, 2, c + d + "cut"); },
          "SELECT prefinalproject1 || '|' || prefinalproject2 || '|' || finalproject1 || '|' || finalproject2 "
          "FROM Personal",
-         preFinal.substr(0, 254) + "|" + preFinal.substr(254) + "|" + final.substr(0, 254) + "|" + final.substr(254, 255)},
+         a + "|" + b + "|" + c + "|" + d},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
