@@ -115,23 +115,17 @@ std::vector<std::vector<std::string>> ExtractionSetup::rows(const std::string& s
 {
     // A connection of its own: what is asserted is what reached the file, not what one connection sees.
     sqlite3* raw = nullptr;
-    std::vector<std::vector<std::string>> out;
     const int opened = sqlite3_open_v2(databasePath.c_str(), &raw, SQLITE_OPEN_READONLY, nullptr);
     db::Connection db(raw);
-    sqlite3_stmt* rawStatement = nullptr;
-    if (opened != SQLITE_OK || sqlite3_prepare_v2(raw, sql.c_str(), -1, &rawStatement, nullptr) != SQLITE_OK) {
+    std::vector<std::vector<std::string>> out;
+    const auto addRow = [](void* rows, int count, char** values, char**) {
+        auto& row = static_cast<std::vector<std::vector<std::string>>*>(rows)->emplace_back();
+        for (int k = 0; k < count; ++k)
+            row.emplace_back(values[k] ? values[k] : "");
+        return 0;
+    };
+    if (opened != SQLITE_OK || sqlite3_exec(raw, sql.c_str(), addRow, &out, nullptr) != SQLITE_OK)
         ADD_FAILURE() << databasePath << ": " << sql << ": " << sqlite3_errmsg(raw);
-        return out;
-    }
-    db::Statement statement(rawStatement);
-    while (sqlite3_step(statement.get()) == SQLITE_ROW) {
-        std::vector<std::string> row;
-        for (int k = 0; k < sqlite3_column_count(statement.get()); ++k) {
-            const unsigned char* text = sqlite3_column_text(statement.get(), k);
-            row.emplace_back(text ? reinterpret_cast<const char*>(text) : "");
-        }
-        out.push_back(std::move(row));
-    }
     return out;
 }
 
