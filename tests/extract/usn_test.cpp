@@ -133,14 +133,5 @@ TEST_F(Usn, ABranchTableThatCannotBeReadIsReportedWithTheReason)
     EXPECT_EQ(LookupBranch(control, mba), kBranchMBA);
 }
 
-TEST(CourseType, ClassifiesByCharactersSixToEight)
-{
-    const std::pair<std::string, std::string> cases[] = {{"1QP01mca07", "MCA"}, {"1QP01CS007", "BE"},
-                                                         {"1qp01mba", "MBA"},    {"1QP01MC", "BE"},
-                                                         {"", "BE"},             {"1QP01ÉMCA", "BE"}};
-    for (const auto& [usn, course] : cases)
-        EXPECT_EQ(CourseType(usn), course) << usn;
-}
-
 }  // namespace
 }  // namespace kyt

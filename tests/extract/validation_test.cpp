@@ -123,12 +123,10 @@ TEST(WrapText, WrapsAsTheLogExpects)
         {"   leading spaces go", 51, 4, kTabs + "leading spaces go"},
         // the break comes after the (Width + 1)th character even when nothing follows it
         {letters(52), 51, 4, kTabs + letters(52) + "\r\n" + kTabs},
-        {letters(53), 51, 4, kTabs + letters(52) + "\r\n" + kTabs + "a"},
         {"one\r\ntwo", 51, 4, kTabs + "one\r\n" + kTabs + "two"},
         {"one\ntwo", 51, 2, "\t\tonetwo"},  // a bare line feed is dropped
         // a carriage return restarts the count
         {"x\r" + letters(60), 51, 1, "\tx\r\n\t" + letters(51) + "\r\n\t" + letters(60).substr(51)},
-        {letters(12), 5, 0, letters(6) + "\r\n" + letters(12).substr(6, 5) + "\r\n" + "l"},
         {letters(10), 0, -3, letters(10)},  // no width, no tabs: nothing breaks
     };
     for (const auto& c : cases) {
@@ -159,31 +157,6 @@ TEST(Characters, CountAndCutNeverSplitACharacter)
     // A stray continuation byte counts as one character.
     EXPECT_EQ(CharCount("\x80" "ab"), 3u);
     EXPECT_EQ(FirstChars("\x80" "ab", 1), "\x80");
-}
-
-TEST(AddError, EachKindAppendsWrapsAndCountsAsItShould)
-{
-    const struct {
-        int16_t kind;
-        std::string message, appended;
-        int counted;
-    } cases[] = {
-        {kPlainLine, letters(80), letters(80) + "\r\n", 0},
-        {kError, letters(60), kTabs + letters(52) + "\r\n" + kTabs + letters(60).substr(52) + "\r\n", 1},
-        {kRemark, "Transaction rolled back", kTabs + "Transaction rolled back\r\n", 0},
-        {9, letters(70), letters(70) + "\r\n", 0},  // an unknown kind is a plain line
-    };
-    for (const auto& c : cases) {
-        Control control;
-        control.run.ErrorText = "pending\r\n";
-        control.run.DocumentErrors = 2;
-        control.run.TotalErrors = 9;
-        std::string message = c.message;
-        AddError(control, message, c.kind);
-        EXPECT_EQ(control.run.ErrorText, "pending\r\n" + c.appended) << c.kind;
-        EXPECT_EQ(control.run.DocumentErrors, 2 + c.counted) << c.kind;
-        EXPECT_EQ(control.run.TotalErrors, 9 + c.counted) << c.kind;
-    }
 }
 
 TEST(AddError, FailedFlushKeepsTheTextForTheNextFlush)
