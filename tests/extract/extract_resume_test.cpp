@@ -42,8 +42,6 @@ protected:
         std::erase_if(text, [](char c) { return c == '\r' || c == '\n' || c == '\t'; });
         return text;
     }
-    long students() { return setup.count("SELECT count(*) FROM Personal"); }
-    long marks() { return setup.count("SELECT count(*) FROM Marks"); }
     std::string value(const std::string& sql)
     {
         const auto rows = setup.rows(sql);
@@ -175,12 +173,12 @@ TEST_F(ExtractResumeTest, RefusesWithItsReasonAndLeavesNothingStored)
             test::writeFile(path, c.bytes);
         EXPECT_EQ(extractSaved(), kResumeRejected);
         EXPECT_NE(text().find(c.message), std::string::npos) << setup.control.run.ErrorText;
-        EXPECT_EQ(students() + marks(), 0);
+        EXPECT_EQ(setup.students() + setup.marks(), 0);
     }
 
     ASSERT_EQ(extract(ResumeForm::be("1QP01CS008")), kResumeStored) << text();
-    EXPECT_EQ(students(), 1);
-    EXPECT_EQ(marks(), 10);
+    EXPECT_EQ(setup.students(), 1);
+    EXPECT_EQ(setup.marks(), 10);
     // The same student again: refused as a duplicate, the first one kept.
     ResumeForm again = ResumeForm::be("1QP01CS008");
     again.set(1, 2, 2, "someone else");
@@ -189,7 +187,7 @@ TEST_F(ExtractResumeTest, RefusesWithItsReasonAndLeavesNothingStored)
     EXPECT_NE(text().find("( Technically, 105121349 )"), std::string::npos) << text();
     EXPECT_NE(text().find("Transaction rolled back"), std::string::npos);
     EXPECT_EQ(value("SELECT Name FROM Personal"), "Shankar Rao");
-    EXPECT_EQ(marks(), 10);
+    EXPECT_EQ(setup.marks(), 10);
 }
 
 // Every column of the student (but the branch name, which comes from table Branch) and every marks row. Two

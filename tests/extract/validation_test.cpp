@@ -137,21 +137,6 @@ TEST(WrapText, WrapsAsTheLogExpects)
     }
 }
 
-TEST(Characters, CountAndCutNeverSplitACharacter)
-{
-    const std::string text = "Núñez€x";
-    EXPECT_EQ(CharCount(text), 7u);
-    EXPECT_EQ(FirstChars(text, 3), "Núñ");
-    EXPECT_EQ(FirstChars(text, 100), text);
-    EXPECT_EQ(FirstChars(text, 0), "");
-    EXPECT_EQ(MidChars(text, 5, 1), "€");
-    EXPECT_EQ(MidChars(text, 5), "€x");
-    EXPECT_EQ(MidChars(text, 50, 2), "");
-    // A stray continuation byte counts as one character.
-    EXPECT_EQ(CharCount("\x80" "ab"), 3u);
-    EXPECT_EQ(FirstChars("\x80" "ab", 1), "\x80");
-}
-
 TEST(AddError, FailedFlushKeepsTheTextForTheNextFlush)
 {
     Control control;

@@ -50,6 +50,8 @@ public:
     // Rows of one SELECT as texts ("" for null), for assertions.
     std::vector<std::vector<std::string>> rows(const std::string& sql);
     long count(const std::string& sql);
+    long students() { return count("SELECT count(*) FROM Personal"); }
+    long marks() { return count("SELECT count(*) FROM Marks"); }
 };
 
 }  // namespace kyt::test
