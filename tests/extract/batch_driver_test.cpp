@@ -13,7 +13,6 @@
 
 #include "db/data_connector.h"
 #include "db/database.h"
-#include "extract/extract_resume.h"
 #include "shell/startup.h"
 #include "support/db_faults.h"
 #include "support/extraction_fixture.h"
