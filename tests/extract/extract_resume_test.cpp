@@ -70,10 +70,9 @@ protected:
     const std::string path = dir.file("resume.docx");
 };
 
-// Cells that change what is stored without refusing the résumé. The branch name (table Branch) and the
-// placement address (Kyt.ini) are not cell texts: they reach the database as written, apostrophes and all, and
-// nothing in them is executed. The window program runs under the officer's locale: a decimal comma must not
-// reach the SQL.
+// Cells that change what is stored without refusing the résumé. The branch name (table Branch) and the placement
+// address (Kyt.ini) reach the database as written, apostrophes and all, nothing in them executed. The window
+// program runs under the officer's locale: a decimal comma must not reach the SQL.
 TEST_F(ExtractResumeTest, StoresWhatItsCellsSay)
 {
     ASSERT_EQ(setup.control.session.Connector->exec("INSERT INTO Branch VALUES ('WE', 'Women''s Engineering')"),
@@ -190,11 +189,9 @@ TEST_F(ExtractResumeTest, RefusesWithItsReasonAndLeavesNothingStored)
     EXPECT_EQ(setup.marks(), 10);
 }
 
-// Every column of the student (but the branch name, which comes from table Branch) and every marks row. Two
-// shipped samples, documents made before the reader took its places from the layout table: a wrong place in the
-// layout table reads another cell than they hold. The generated BE résumé: names cased, spaces collapsed, an
-// MCA's degree row not stored, a percentage taken from the marks, the institution inherited, the class from the
-// percentage, digit boxes joined, aggregates.
+// Every column of the student (but the branch name, from table Branch) and the marks rows. Two shipped samples,
+// made before the reader took its places from the layout table: a wrong place reads another cell than they hold.
+// The generated BE résumé: names cased, spaces collapsed, percentages, institutions and classes derived.
 TEST_F(ExtractResumeTest, StoresEveryColumnAndMarksRowFromItsPlace)
 {
     const struct {
