@@ -1,7 +1,6 @@
 // kyt-cli extract: the extraction run without windows. Progress on the terminal, the status window's
 // summary at the end, the run's folder and statistics written back into the configuration.
 
-#include <signal.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -28,29 +27,14 @@ constexpr int kCouldNotStart = 2;  // also: the run stopped on a failing environ
 // The status window as one line of a terminal: a bar, the percentage, the document being read.
 class TerminalView : public ExtractionView {
 public:
-    TerminalView() : live_(isatty(STDERR_FILENO)), killAt_(envNumber("KYT_CLI_KILL_AT")), pauseAt_(envNumber("KYT_CLI_PAUSE_AT")) {}
+    TerminalView() : live_(isatty(STDERR_FILENO)) {}
 
-    void startDocument(const std::string& fileName) override
-    {
-        current_ = fileName;
-        ++document_;
-        if (document_ == pauseAt_) {
-            std::printf("paused before document %d\n", document_);
-            std::fflush(stdout);
-            for (;;)
-                pause();
-        }
-    }
+    void startDocument(const std::string& fileName) override { current_ = fileName; }
     void showConverting(int count) override
     {
         std::fprintf(stderr, "Converting %d older documents (.doc, .rtf, .odt) with LibreOffice...\n", count);
     }
-    void setResumeProgress(int percent) override
-    {
-        // Past 62 the student's Personal row and some marks are written and the commit is still to come.
-        if (document_ == killAt_ && percent > 62)
-            raise(SIGKILL);
-    }
+    void setResumeProgress(int) override {}
     void setDocumentErrors(const std::string&) override {}
     void setTotalErrors(const std::string& count) override { errors_ = count; }
     void showScannedText(const std::string& text) override { scanned_ = text; }
@@ -98,18 +82,7 @@ private:
         std::fflush(stderr);
     }
 
-    // Test seams, so that tests stop a run at a known point rather than by timing: KYT_CLI_KILL_AT=N
-    // kills the program (SIGKILL, as a power cut) inside document N's transaction; KYT_CLI_PAUSE_AT=N
-    // says "paused before document N" on standard output and waits there until killed.
-    static int envNumber(const char* name)
-    {
-        const char* value = std::getenv(name);
-        return value ? std::atoi(value) : 0;
-    }
-
     bool live_;
-    int killAt_, pauseAt_;
-    int document_ = 0;
     int percent_ = 0;
     int drawnPercent_ = -1;
     std::chrono::steady_clock::time_point drawnAt_{};

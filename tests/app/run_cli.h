@@ -18,16 +18,13 @@ inline int runCli(const std::string& args, std::string* output = nullptr)
     return runProgram(cli ? cli : KYT_CLI, args, output);
 }
 
-// Makes a database as the installation does, with `kyt-cli init-db`, seeding Branch from the lines of a
-// branch list file. Fails the current test when that does not work.
-inline std::string initDatabase(const TempDir& dir, const std::string& branchLines)
+// `s` as one word for the shell.
+inline std::string quoted(const std::string& s)
 {
-    const std::string db = dir.file("kyt.db");
-    const std::string branches = dir.file("branches.csv");
-    writeFile(branches, branchLines);
-    std::string output;
-    EXPECT_EQ(runCli("init-db '" + db + "' --branches '" + branches + "'", &output), 0) << output;
-    return db;
+    std::string out = "'";
+    for (char c : s)
+        out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return out + "'";
 }
 
 }  // namespace kyt::test

@@ -28,24 +28,18 @@ struct Student {
 // the two numbers bare, the nine fixed initial values at the end.
 inline std::string personalInsert(const Student& s)
 {
-    const std::string c1 = s.usn, c2 = "Computer Science", c3 = s.name, c4 = "Ravi Rao", c5 = s.dob, c6 = s.gender;
-    const std::vector<std::string> c7to17 = {"Kannada, English", "12345", "Indian", "O+", "Hindu", s.email,
-                                             "12 First Main", "Jayanagar", "Bangalore", "", "Bangalore"};
-    std::string sql = "INSERT INTO Personal Values('" + c1 + "' , '" + c2 + "' , '" + c3 + "', '" + c4 + "','" + c5 +
-                      "' , '" + c6;
-    for (const std::string& v : c7to17)
-        sql += "', '" + v;
-    sql += "', " + s.pin + ", '" + std::string("14 Second Main");
-    sql += "', '" + std::string("Mysore Road");
-    sql += "', '" + std::string("Mysore");
-    sql += "', '" + std::string("");
-    sql += "', '" + std::string("Mysore");
-    sql += "', " + s.pin + ", '" + std::string("080-2345678");
-    sql += "', '" + s.hobbies;
-    sql += "', '" + s.eca;
-    sql += "', '" + std::string("University rank");
-    sql += "', " + std::string("2,2,2,0,0,'e','e','e','e'") + ")";
-    return sql;
+    auto texts = [](const std::vector<std::string>& values) {
+        std::string joined;
+        for (const std::string& v : values)
+            joined += "', '" + v;
+        return joined;
+    };
+    return "INSERT INTO Personal Values('" + s.usn + "' , 'Computer Science' , '" + s.name + "', 'Ravi Rao','" + s.dob +
+           "' , '" + s.gender +
+           texts({"Kannada, English", "12345", "Indian", "O+", "Hindu", s.email, "12 First Main", "Jayanagar",
+                  "Bangalore", "", "Bangalore"}) +
+           "', " + s.pin + ", '14 Second Main', 'Mysore Road', 'Mysore', '', 'Mysore', " + s.pin + ", '080-2345678" +
+           texts({s.hobbies, s.eca, "University rank"}) + "', 2,2,2,0,0,'e','e','e','e')";
 }
 
 inline std::string marksInsert(const std::string& usn, int level, int obtained, int maximum,

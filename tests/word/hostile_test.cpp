@@ -17,11 +17,6 @@ namespace {
 const std::string kOle("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8);
 const std::string kOdtType = "application/vnd.oasis.opendocument.text";
 
-std::string tableOf(const std::string& text)
-{
-    return "<w:tbl><w:tr><w:tc><w:p><w:r><w:t>" + text + "</w:t></w:r></w:p></w:tc></w:tr></w:tbl>";
-}
-
 // A package whose document part is replaced.
 std::string withDocumentPart(const std::string& bytes)
 {
@@ -44,28 +39,15 @@ std::string withMainDocumentAt(const std::string& attributes)
 
 std::string withDoctype(const std::string& declarations, const std::string& cellText)
 {
-    const std::string xml = documentXml(tableOf(cellText));
+    const std::string xml = documentXml(table({{cellText}}));
     return withDocumentPart("<?xml version=\"1.0\"?>\n<!DOCTYPE w:document [ " + declarations + " ]>\n" +
                            xml.substr(xml.find('\n') + 1));
-}
-
-std::string nestedTables(int depth)
-{
-    std::string body;
-    for (int i = 0; i < depth; ++i)
-        body += "<w:tbl><w:tr><w:tc>";
-    body += "<w:p/>";
-    for (int i = 0; i < depth; ++i)
-        body += "</w:tc></w:tr></w:tbl>";
-    return docxWithBody(body);
 }
 
 // A package whose document part says in both its headers that it unpacks to `declared` bytes.
 std::string lyingAboutItsSize(const std::string& documentPart, uint32_t declared)
 {
-    auto entries = docxEntries("");
-    entries[2].bytes = documentPart;
-    std::string bytes = zipBytes(entries);
+    std::string bytes = withDocumentPart(documentPart);
     const std::string name = "word/document.xml";
     for (const auto& [signature, nameAt, sizeAt] : {std::tuple{"PK\3\4", 30, 22}, std::tuple{"PK\1\2", 46, 24}})
         for (size_t at = bytes.find(signature); at != std::string::npos; at = bytes.find(signature, at + 1))
@@ -80,18 +62,21 @@ TEST(HostileDocument, IsRefusedWithItsReason)
 {
     ReadLimits small;
     small.maxFileBytes = 1000;
-    auto encrypted = docxEntries(tableOf("secret"));
+    auto encrypted = docxEntries(table({{"secret"}}));
     encrypted[2].password = "pass";
-    auto stored = docxEntries(tableOf(std::string(3000, 'q')));
+    auto stored = docxEntries(table({{std::string(3000, 'q')}}));
     stored[2].store = true;
     std::string corrupted = zipBytes(stored);
     corrupted[corrupted.find("qqqqqqqq") + 100] = 'b';  // the checksum no longer matches
-    auto many = docxEntries(tableOf("a"));
+    auto many = docxEntries(table({{"a"}}));
     for (int i = 0; i < 1500; ++i)
         many.push_back({"word/media/junk" + std::to_string(i) + ".bin", "x"});
-    const std::string whole = docxWithBody(tableOf("a"));
+    const std::string whole = docxWithBody(table({{"a"}}));
     // About 20 MiB of blanks inside the document pack into a few kilobytes.
-    const std::string inflating = documentXml(tableOf("x") + std::string(20u << 20, ' '));
+    const std::string inflating = documentXml(table({{"x"}}) + std::string(20u << 20, ' '));
+    std::string nested = "<w:p/>";
+    for (int i = 0; i < 200; ++i)
+        nested = "<w:tbl><w:tr><w:tc>" + nested + "</w:tc></w:tr></w:tbl>";
     const char encryptionInfo[] = "E\0n\0c\0r\0y\0p\0t\0i\0o\0n\0I\0n\0f\0o\0";
 
     const struct {
@@ -101,7 +86,6 @@ TEST(HostileDocument, IsRefusedWithItsReason)
         ReadLimits limits;
     } cases[] = {
         {"a letter", "Dear sir, please find my resume attached.", "not a .docx", {}},
-        {"zeros", std::string(1000, '\0'), "not a .docx", {}},
         {"nothing", "", "empty", {}},
         {"an older Word document", kOle + std::string(600, '\0'), "older Word document", {}},
         {"Rich Text", "{\\rtf1\\ansi Hello}", "Rich Text", {}},
@@ -111,17 +95,15 @@ TEST(HostileDocument, IsRefusedWithItsReason)
         // Found by the fuzzer: a zip signature and hardly anything after it.
         {"a signature only", std::string("PK\x03\x04\0\xDF\xA4\x01\x02\0\0k\x06\0\0oc", 17), "damaged", {}},
         {"half a package", whole.substr(0, whole.size() / 2), "damaged", {}},
-        {"a package without its end", whole.substr(0, whole.size() - 10), "damaged", {}},
         {"corrupted data", corrupted, "damaged", {}},
         {"a document part cut short", withDocumentPart("<w:document><w:body>"), "not readable XML", {}},
-        {"a document part of binary junk", withDocumentPart("\x89PNG binary junk"), "not readable XML", {}},
         {"HTML as the document part", withDocumentPart("<?xml version=\"1.0\"?><html><body/></html>"), "not a Word document", {}},
         {"a zip of something else", zipBytes({{"readme.txt", "hello"}}), "not a Word document", {}},
         {"a part that inflates past the cap", withDocumentPart(inflating), "larger than 16 MiB", {}},
         {"a part that lies about its size", lyingAboutItsSize(inflating, 1000), "larger than 16 MiB", {}},
         {"a file over the size limit", zipBytes(stored), "larger than", small},
         {"thousands of entries", zipBytes(many), "more than the 1000", {}},
-        {"tables nested beyond the depth limit", nestedTables(200), "levels deep", {}},
+        {"tables nested beyond the depth limit", docxWithBody(nested), "levels deep", {}},
         {"a DOCTYPE with entities",
          withDoctype("<!ENTITY lol \"lol\"><!ENTITY lol2 \"&lol;&lol;&lol;&lol;&lol;&lol;&lol;&lol;\">", "&lol2;"), "DOCTYPE",
          {}},
@@ -146,12 +128,12 @@ TEST(HostileDocument, WhatCannotHurtIsReadSafely)
         junk += "<a>";
     for (int i = 0; i < 1000000; ++i)
         junk += "</a>";
-    auto hyperlinked = docxEntries(tableOf("kept"));
+    auto hyperlinked = docxEntries(table({{"kept"}}));
     hyperlinked.push_back({"word/_rels/document.xml.rels",
                            R"(<?xml version="1.0"?><Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships">)"
                            R"(<Relationship Id="rId9" Type="http://schemas.openxmlformats.org/officeDocument/2006/relationships/hyperlink" )"
                            R"(Target="http://127.0.0.1:1/never" TargetMode="External"/></Relationships>)"});
-    for (const std::string& bytes : {docxWithBody(tableOf("kept") + "<w:p><w:r>" + junk + "</w:r></w:p>"), zipBytes(hyperlinked)}) {
+    for (const std::string& bytes : {docxWithBody(table({{"kept"}}) + "<w:p><w:r>" + junk + "</w:r></w:p>"), zipBytes(hyperlinked)}) {
         std::string error;
         auto doc = Document::openBytes(bytes, error);
         ASSERT_TRUE(doc) << error;
@@ -163,19 +145,15 @@ TEST(HostileDocument, WhatCannotHurtIsReadSafely)
 // cell; nothing of it is cut short or replaced.
 TEST(HostileDocument, RefusesACellHoldingACharacterTextMayNotHold)
 {
-    const auto twoRows = [](const std::string& bad) {
-        return docxWithBody("<w:tbl><w:tr><w:tc><w:p/></w:tc></w:tr><w:tr><w:tc><w:p/></w:tc><w:tc><w:p/></w:tc><w:tc>"
-                            "<w:p><w:r><w:t>" + bad + "</w:t></w:r></w:p></w:tc></w:tr></w:tbl>");
-    };
     for (const char* bad : {"Ab&#0;cd", "&#x0;", "&#xD800;", "&#55296;", "&#x110000;", "&#99999999999;", "&#1;",
                             "&#x1F;", "a\x01z", "a\x7Fz", "caf\xC3", "\xED\xA0\x80", "\xF4\x90\x80\x80", "\xC0\xAF"}) {
         std::string error;
-        EXPECT_EQ(Document::openBytes(twoRows(bad), error), nullptr) << bad;
+        EXPECT_EQ(Document::openBytes(docxWithBody(table({{""}, {"", "", bad}})), error), nullptr) << bad;
         EXPECT_NE(error.find("Table 1, row 2, cell 3 holds a character"), std::string::npos) << bad << ": " << error;
     }
     // What text may hold is read as written.
     std::string error;
-    auto doc = Document::openBytes(docxWithBody(tableOf("&amp;&lt;&gt;&quot;&apos;&#9;&#x41;&#10;&#233;&#x10FFFF;&bogus;")),
+    auto doc = Document::openBytes(docxWithBody(table({{"&amp;&lt;&gt;&quot;&apos;&#9;&#x41;&#10;&#233;&#x10FFFF;&bogus;"}})),
                                    error);
     ASSERT_NE(doc, nullptr) << error;
     EXPECT_EQ(doc->row(1, 1)->at(0), "&<>\"'\tA\n\xC3\xA9\xF4\x8F\xBF\xBF&bogus;\r\a");
@@ -187,9 +165,6 @@ TEST(HostileDocument, CheckPackageRefusesBombsAndOversizedPackages)
     ReadLimits limits;
     limits.maxPartBytes = 4u << 20;
     limits.maxPackageBytes = 6u << 20;
-    std::vector<ZipEntry> many{{"mimetype", kOdtType, true}};
-    for (int k = 0; k < 1001; ++k)
-        many.push_back({"p" + std::to_string(k), "x"});
     const struct {
         std::vector<ZipEntry> entries;
         const char* reason;  // null: accepted
@@ -198,7 +173,6 @@ TEST(HostileDocument, CheckPackageRefusesBombsAndOversizedPackages)
         {{{"mimetype", kOdtType, true}, {"content.xml", std::string(5u << 20, 'a'), true}}, "larger than 4 MiB"},
         {{{"mimetype", kOdtType, true}, {"a", std::string(3u << 20, 'a'), true}, {"b", std::string(3u << 20, 'b'), true}},
          "unpacks to more than 6 MiB"},
-        {many, "more than the 1000"},
         {{{"mimetype", kOdtType, true}, {"content.xml", "<office/>"}}, nullptr},
     };
     for (const auto& c : cases) {
