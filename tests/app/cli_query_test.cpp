@@ -1,4 +1,5 @@
-// kyt-cli query as a script runs it.
+// kyt-cli query and save as a script runs them: the options reach their controls, the exit status, what is
+// printed and written. What a query selects and how a saved file is laid out is the procedures' to check.
 
 #include <gtest/gtest.h>
 
@@ -10,76 +11,72 @@
 namespace kyt::test {
 namespace {
 
-class CliQuery : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        config = makeConfiguredFolder(dir, "CS,Computer Science\nEC,Electronics\nMCA,Master of Computer Applications\n",
-                                      &database);
-        storeStudents(database);
-    }
-
-    int query(const std::string& options, std::string* output)
-    {
-        return runCli("query --config '" + config + "' " + options + " </dev/null", output);
-    }
-
+TEST(CliQuery, OptionsReachTheirControlsAndTheExitStatusTellsTheOutcome)
+{
     TempDir dir;
-    std::string config, database;
-};
-
-TEST_F(CliQuery, PrintsTheGridAndWithSqlTheTextsThatRan)
-{
-    std::string output;
-    ASSERT_EQ(query("--batch 22 --branch cs --branch EC --atleast 75 --gender --sql", &output), 0) << output;
-    EXPECT_EQ(output,
-              "SELECT USN,Name,  Gender  , Percent1To6 , Email FROM personal, FreePercent   where (Percent1To6 >= 75 )  "
-              "AND ( usn like '*22CS*' or usn like '*22EC*') AND (usn = Freepercent.usn_FP)  ORDER BY Percent1To6 DESC\n"
-              "SELECT USN as USN_FP, Count(*) as SemsCount, format(sum(obtained)/sum(max) * 100,'0.00') AS Percent1To6 "
-              "From marks Where education_Level >=2 + 1+ 0 And education_Level <= 2 + 6+ 0 GROUP BY USN\n"
-              "USN\tName\tGender\tPercent1To6\tEmail\n"
-              "1QP22EC002\tRavi Tab\tFemale\t81.00\tasha@example.com\n");
-}
-
-TEST_F(CliQuery, OptionsReachTheirControls)
-{
-    std::string output;
-    ASSERT_EQ(query("--all-branches --exclude cs,ec --batch 'all batches' --rank usn --ascending --from 2 --to 5 "
-                    "--strict --exactly 62.5 --class first --cet --age --hobby-words chess --sql", &output), 0) << output;
-    for (const char* part : {"SELECT USN,Name,  CInt((Now()-Cdate(dob1))/365.2) AS Age, CET, Percent2To5 , Email",
-                             " where (Percent2To5 = 62.5 )  AND ( usn like '***') AND usn not like '*CS*' AND usn not like "
-                             "'*EC*' AND ( FreePercent.SemsCount = 5-2+ 1) AND ( ( hobbies like '*chess*')",
-                             "marks.education_level >= 4  AND  (marks.class = 'Second')", "ORDER BY USN ASC\n"})
-        EXPECT_NE(output.find(part), std::string::npos) << part << "\n" << output;
-}
-
-TEST_F(CliQuery, RefusalsExitTwoWithTheWindowsMessageAndFailuresOne)
-{
-    struct Case {
-        const char* options;
+    std::string database;
+    const std::string config = makeConfiguredFolder(
+        dir, "CS,Computer Science\nEC,Electronics\nMCA,Master of Computer Applications\n", &database);
+    storeStudents(database);
+    const std::string all = "--all-branches --exclude cs,ec --batch 'all batches' --rank usn --ascending --from 2 --to 5 "
+                            "--strict --exactly 62.5 --class first --cet --age --hobby-words chess --sql";
+    const std::string save = "save --batch 22 --branch CS --branch EC ";
+    const struct {
+        std::string args;  // kyt-cli save writes out.txt
         int status;
-        const char* message;
+        std::string printed;  // or written
+        bool found = true;
+    } cases[] = {
+        {"query --batch 22 --branch cs --branch EC --atleast 75 --gender --sql", 0,
+         "SELECT USN,Name,  Gender  , Percent1To6 , Email FROM personal, FreePercent   where (Percent1To6 >= 75 )"},
+        {"query --batch 22 --branch cs --branch EC --atleast 75 --gender --sql", 0,
+         " GROUP BY USN\nUSN\tName\tGender\tPercent1To6\tEmail\n1QP22EC002\tRavi Tab\tFemale\t81.00\tasha@example.com\n"},
+        {"query " + all, 0, "SELECT USN,Name,  CInt((Now()-Cdate(dob1))/365.2) AS Age, CET, Percent2To5 , Email"},
+        {"query " + all, 0, " where (Percent2To5 = 62.5 )  AND ( usn like '***') AND usn not like '*CS*' AND usn not "
+                            "like '*EC*' AND ( FreePercent.SemsCount = 5-2+ 1) AND ( ( hobbies like '*chess*')"},
+        {"query " + all, 0, "marks.education_level >= 4  AND  (marks.class = 'Second')"},
+        {"query " + all, 0, "ORDER BY USN ASC\n"},
+        {"query --from 5 --to 3", 2, "The 'From' semester must be less than or equal to the 'TO' semester"},
+        {"query --batch 123", 2, "Please enter a valid 2 digit year in the batch field"},
+        {"query --all-branches --exclude 'CS, EC'", 2, "Please enter the exclude branches codes properly/correctly\n"},
+        {"query --branch 'None Else'", 2, "No branches were selected. Please select atleast one"},
+        {"query --atleast 6O", 2, "Please enter a valid number in the percent field"},
+        {"query --branch XX", 2, "no branch 'XX' in the database (its branches: CS, EC, MCA)"},
+        {"query --exclude CS", 2, "--exclude applies only with --all-branches"},
+        {"query --from 9", 2, "--from takes a semester from 1 to 8"},
+        {"query --atleast 1 --atmost 2", 2, "one of --atleast, --atmost and --exactly"},
+        {"query --rnak USN", 2, "Unknown option 'rnak'"},
+        {save + "--rank USN --ascending --columns email,usn --delimiter SemiColon --title 'Final year'", 0,
+         "Final year\r\n\r\nEmail;USN;\r\nasha@example.com;1QP22CS001;\r\n\fFinal year\r\nEmail;USN;\r\n"
+         "asha@example.com;1QP22EC002;\r\n"},
+        {save + "--rank USN --no-title", 0, "Information Saved. 2 students in " + dir.file("out.txt") + "\n\r\n\r\nUSN"},
+        // Breaks only for a result ranked by USN with the USN saved, and not when turned off.
+        {save + "--rank USN", 0, "\f"},
+        {save, 0, "\f", false},
+        {save + "--rank USN --no-page-breaks", 0, "\f", false},
+        {save + "--rank USN --columns Name,Email", 0, "\f", false},
+        {save + "--columns USN,Nonesuch", 2, "has no column 'Nonesuch'"},
+        {save + "--columns USN,usn", 2, "named twice"},
+        {save + "--delimiter Pipe", 2, "--delimiter must be"},
+        {save + "--title T --no-title", 2, "exclude each other"},
     };
-    for (const Case& k : {
-             Case{"--from 5 --to 3", 2, "The 'From' semester must be less than or equal to the 'TO' semester"},
-             Case{"--batch 123", 2, "Please enter a valid 2 digit year in the batch field"},
-             Case{"--all-branches --exclude 'CS, EC'", 2, "Please enter the exclude branches codes properly/correctly\n"},
-             Case{"--branch 'None Else'", 2, "No branches were selected. Please select atleast one"},
-             Case{"--atleast 6O", 2, "Please enter a valid number in the percent field"},
-             Case{"--branch XX", 2, "no branch 'XX' in the database (its branches: CS, EC, MCA)"},
-             Case{"--exclude CS", 2, "--exclude applies only with --all-branches"},
-             Case{"--from 9", 2, "--from takes a semester from 1 to 8"},
-             Case{"--atleast 1 --atmost 2", 2, "one of --atleast, --atmost and --exactly"},
-             Case{"--rnak USN", 2, "Unknown option 'rnak'"},
-         }) {
+    const std::string out = dir.file("out.txt");
+    for (const auto& c : cases) {
+        std::filesystem::remove(out);
         std::string output;
-        EXPECT_EQ(query(k.options, &output), k.status) << k.options << "\n" << output;
-        EXPECT_NE(output.find(k.message), std::string::npos) << k.options << "\n" << output;
+        const bool saving = c.args.rfind("save", 0) == 0;
+        EXPECT_EQ(runCli(c.args + " --config '" + config + "'" + (saving ? " --out '" + out + "'" : "") + " </dev/null",
+                         &output), c.status) << c.args << "\n" << output;
+        if (saving && c.status == 0)
+            output += readFile(out);
+        EXPECT_EQ(output.find(c.printed) != std::string::npos, c.found) << c.args << "\n" << output;
+        EXPECT_EQ(std::filesystem::exists(out), saving && c.status == 0) << c.args;
     }
-
-    DatabaseLock lock(database);
     std::string output;
-    EXPECT_EQ(query("", &output), 1) << output;
+    EXPECT_EQ(runCli(save + "--config '" + config + "' --out '" + dir.file("missing/out.docx") + "'", &output), 1);
+    EXPECT_NE(output.find("Information Not Saved. "), std::string::npos) << output;
+    DatabaseLock lock(database);
+    EXPECT_EQ(runCli("query --config '" + config + "'", &output), 1) << output;
     EXPECT_NE(output.find("locked"), std::string::npos) << output;
 }
 

@@ -2,82 +2,46 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <string>
 
-#include "extract/validation.h"
 #include "support/file_size_limit.h"
 #include "support/temp_dir.h"
 
 namespace kyt {
 namespace {
 
-TEST(ErrorLogFile, ReplacesAnOldLogAndPutsEveryRecordOnDiskAtOnce)
+// An old run's log is replaced; every record is on the disk as soon as it is written, so a run that dies
+// half-way still leaves the blocks of the documents it rejected; a record cut short by a full disk is removed,
+// so the log never holds half a block, and with room again the next record follows the last whole one.
+TEST(ErrorLogFile, ReplacesAnOldLogAndKeepsOnlyWholeRecordsOnDisk)
 {
     test::TempDir dir;
     const std::string path = dir.file("Kyt_errors.txt");
     test::writeFile(path, "an old run's log that must not survive");
-    {
-        ErrorLogFile log;
-        ASSERT_TRUE(log.open(path)) << log.lastError();
-        EXPECT_TRUE(log.write("first\r\n\r\n"));
-        // A run that dies half-way must still leave the blocks of the documents it rejected.
-        EXPECT_EQ(test::readFile(path), "first\r\n\r\n");
-        EXPECT_TRUE(log.write("second"));
-    }  // the destructor closes the log
-    EXPECT_EQ(test::readFile(path), "first\r\n\r\nsecond");
-}
-
-TEST(ErrorLogFile, ALogThatCannotBeCreatedSaysWhereAndAReopenStartsAfresh)
-{
-    test::TempDir dir;
-    std::filesystem::create_directory(dir.file("a folder"));
     ErrorLogFile log;
-    for (const std::string& path : {dir.file("no such folder/Kyt_errors.txt"), dir.file("a folder")}) {
-        EXPECT_FALSE(log.open(path)) << path;
-        EXPECT_FALSE(log.isOpen());
-        EXPECT_TRUE(log.failed());
-        EXPECT_NE(log.lastError().find(path), std::string::npos) << log.lastError();
-        EXPECT_FALSE(log.write("nowhere to go"));
-        EXPECT_TRUE(log.close());  // closing a log that never opened is harmless
-    }
-    ASSERT_TRUE(log.open(dir.file("log.txt")));
-    EXPECT_FALSE(log.failed());
-    EXPECT_TRUE(log.lastError().empty());
-}
-
-TEST(ErrorLogFile, AFullDiskFailsTheWriteAndAddErrorKeepsTheText)
-{
-    ErrorLogFile log;
-    ASSERT_TRUE(log.open("/dev/full")) << log.lastError();
-    Control control;
-    control.run.ErrorLog = &log;
-    AddError(control, std::string("Name is blank"), kError);
-    AddError(control, std::string("=-="), kFlush);
-    EXPECT_TRUE(log.failed());
-    EXPECT_NE(log.lastError().find("/dev/full"), std::string::npos) << log.lastError();
-    EXPECT_EQ(control.run.ErrorText, "\t\t\t\tName is blank\r\n=-=\r\n");
-}
-
-TEST(ErrorLogFile, ARecordCutShortIsRemovedSoTheLogNeverHoldsHalfABlock)
-{
-    test::TempDir dir;
-    const std::string path = dir.file("Kyt_errors.txt");
-    const std::string first(100, 'a');
-    ErrorLogFile log;
-    ASSERT_TRUE(log.open(path));
+    ASSERT_TRUE(log.open(path)) << log.lastError();
+    EXPECT_TRUE(log.write("first\r\n\r\n"));
+    EXPECT_EQ(test::readFile(path), "first\r\n\r\n");
     {
         test::FileSizeLimit limit(150);
         ASSERT_TRUE(limit.active());
-        EXPECT_TRUE(log.write(first));
-        EXPECT_FALSE(log.write(std::string(200, 'b')));  // 50 bytes fit, the rest does not
+        EXPECT_FALSE(log.write(std::string(200, 'b')));  // 141 bytes fit, the rest does not
     }
     EXPECT_TRUE(log.failed());
-    EXPECT_EQ(test::readFile(path), first);
-    // With room again the next record follows the last whole one.
-    EXPECT_TRUE(log.write("c"));
+    EXPECT_NE(log.lastError().find(path), std::string::npos) << log.lastError();
+    EXPECT_EQ(test::readFile(path), "first\r\n\r\n");
+    EXPECT_TRUE(log.write("second"));
     EXPECT_TRUE(log.close());
-    EXPECT_EQ(test::readFile(path), first + "c");
+    EXPECT_EQ(test::readFile(path), "first\r\n\r\nsecond");
+
+    // A log that cannot be created says where.
+    for (const std::string& where : {dir.file("no such folder/Kyt_errors.txt"), dir.path().string()}) {
+        EXPECT_FALSE(log.open(where)) << where;
+        EXPECT_FALSE(log.isOpen());
+        EXPECT_NE(log.lastError().find(where), std::string::npos) << log.lastError();
+        EXPECT_FALSE(log.write("nowhere to go"));
+        EXPECT_TRUE(log.close());  // closing a log that never opened is harmless
+    }
 }
 
 TEST(LogSafeName, WritesEveryNameAsOneLineOfUtf8)

@@ -1,10 +1,9 @@
 #include "support/extraction_fixture.h"
 
-#include <zip.h>
-
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include "db/database.h"
 #include "word/application.h"
 #include "shell/startup.h"
 
@@ -95,42 +94,6 @@ void ResumeForm::save(const std::string& path) const
     ASSERT_TRUE(form::writeTables(tables_, course_, path, error)) << error;
 }
 
-void ResumeForm::saveWithRawText(const std::string& path, const std::string& marker, const std::string& rawXml) const
-{
-    save(path);
-    int code = 0;
-    zip_t* archive = zip_open(path.c_str(), 0, &code);
-    ASSERT_NE(archive, nullptr) << path;
-    zip_stat_t stat;
-    zip_stat_init(&stat);
-    ASSERT_EQ(zip_stat(archive, "word/document.xml", 0, &stat), 0);
-    std::string xml(static_cast<size_t>(stat.size), '\0');
-    zip_file_t* file = zip_fopen(archive, "word/document.xml", 0);
-    ASSERT_NE(file, nullptr);
-    ASSERT_EQ(zip_fread(file, xml.data(), xml.size()), static_cast<zip_int64_t>(xml.size()));
-    zip_fclose(file);
-    const size_t at = xml.find(marker);
-    ASSERT_NE(at, std::string::npos) << marker;
-    xml.replace(at, marker.size(), rawXml);
-    // libzip reads the buffer when the archive is closed, so it must live until then.
-    zip_source_t* source = zip_source_buffer(archive, xml.data(), xml.size(), 0);
-    ASSERT_GE(zip_file_replace(archive, static_cast<zip_uint64_t>(stat.index), source, 0), 0);
-    ASSERT_EQ(zip_close(archive), 0);
-}
-
-}  // namespace kyt::test
-
-namespace kyt::test {
-
-namespace {
-struct CloseDatabase {
-    void operator()(sqlite3* db) const { sqlite3_close(db); }
-};
-struct Finalize {
-    void operator()(sqlite3_stmt* statement) const { sqlite3_finalize(statement); }
-};
-}  // namespace
-
 ExtractionSetup::ExtractionSetup(const TempDir& dir)
 {
     databasePath = makeDatabase(dir);
@@ -152,27 +115,17 @@ std::vector<std::vector<std::string>> ExtractionSetup::rows(const std::string& s
 {
     // A connection of its own: what is asserted is what reached the file, not what one connection sees.
     sqlite3* raw = nullptr;
+    const int opened = sqlite3_open_v2(databasePath.c_str(), &raw, SQLITE_OPEN_READONLY, nullptr);
+    db::Connection db(raw);
     std::vector<std::vector<std::string>> out;
-    if (sqlite3_open_v2(databasePath.c_str(), &raw, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
-        ADD_FAILURE() << "cannot open " << databasePath;
-        sqlite3_close(raw);
-        return out;
-    }
-    std::unique_ptr<sqlite3, CloseDatabase> db(raw);
-    sqlite3_stmt* rawStatement = nullptr;
-    if (sqlite3_prepare_v2(db.get(), sql.c_str(), -1, &rawStatement, nullptr) != SQLITE_OK) {
-        ADD_FAILURE() << sql << ": " << sqlite3_errmsg(db.get());
-        return out;
-    }
-    std::unique_ptr<sqlite3_stmt, Finalize> statement(rawStatement);
-    while (sqlite3_step(statement.get()) == SQLITE_ROW) {
-        std::vector<std::string> row;
-        for (int k = 0; k < sqlite3_column_count(statement.get()); ++k) {
-            const unsigned char* text = sqlite3_column_text(statement.get(), k);
-            row.emplace_back(text ? reinterpret_cast<const char*>(text) : "");
-        }
-        out.push_back(std::move(row));
-    }
+    const auto addRow = [](void* rows, int count, char** values, char**) {
+        auto& row = static_cast<std::vector<std::vector<std::string>>*>(rows)->emplace_back();
+        for (int k = 0; k < count; ++k)
+            row.emplace_back(values[k] ? values[k] : "");
+        return 0;
+    };
+    if (opened != SQLITE_OK || sqlite3_exec(raw, sql.c_str(), addRow, &out, nullptr) != SQLITE_OK)
+        ADD_FAILURE() << databasePath << ": " << sql << ": " << sqlite3_errmsg(raw);
     return out;
 }
 

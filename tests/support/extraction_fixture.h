@@ -24,9 +24,6 @@ public:
     void truncateTable(int table, int rows);  // keeps the first `rows` rows
     void truncateRow(int table, int row, int cells);
     void save(const std::string& path) const;
-    // Saves, then puts `rawXml` as it stands (character references, bytes no writer would write) in
-    // place of the cell text `marker` in the document part.
-    void saveWithRawText(const std::string& path, const std::string& marker, const std::string& rawXml) const;
 
     // Marks row i of table 2 (table row i + 1): institution, obtained, maximum, percentage, class, year, attempts.
     void setMarks(int i, const std::string& institution, const std::string& obtained, const std::string& maximum,
@@ -53,6 +50,8 @@ public:
     // Rows of one SELECT as texts ("" for null), for assertions.
     std::vector<std::vector<std::string>> rows(const std::string& sql);
     long count(const std::string& sql);
+    long students() { return count("SELECT count(*) FROM Personal"); }
+    long marks() { return count("SELECT count(*) FROM Marks"); }
 };
 
 }  // namespace kyt::test
