@@ -1,6 +1,6 @@
 #pragma once
 // A database with branches CS, EC and MCA, college 1QP and scripted messages; students seeded as the
-// reader writes them, failures injected by triggers, whole tables compared.
+// reader writes them, failures injected by triggers.
 
 #include <gtest/gtest.h>
 
@@ -25,14 +25,7 @@ protected:
                  std::to_string(m[1]) + ", " + std::to_string(m[2]) + ", 60, 'First', '2001', '1')");
     }
     void exec(const std::string& sql) { ASSERT_EQ(setup.control.session.Connector->exec(sql), -13) << sql; }
-    std::array<Table, 3> tables()
-    {
-        return {setup.rows("SELECT * FROM Personal ORDER BY USN"),
-                setup.rows("SELECT * FROM Marks ORDER BY usn, education_level"),
-                setup.rows("SELECT * FROM Branch ORDER BY BranchCode")};
-    }
     long students() { return setup.count("SELECT count(*) FROM Personal"); }
-    long marks() { return setup.count("SELECT count(*) FROM Marks"); }
 
     TempDir dir;
     ExtractionSetup setup{dir};

@@ -2,14 +2,8 @@
 // Reading back what the merge wrote: its parts, the text of the body as the reader sees it, and the
 // checks every merged document must pass whatever its template.
 
-#include <gtest/gtest.h>
-
-#include <pugixml.hpp>
-
 #include <map>
-#include <set>
 #include <string>
-#include <vector>
 
 namespace kyt::test {
 
@@ -17,14 +11,13 @@ struct MergedDocx {
     explicit MergedDocx(const std::string& path);
 
     std::map<std::string, std::string> parts;  // every entry, by name
-    bool ok = false;
-    const std::string& part(const std::string& name) const;
+    const std::string& part(const std::string& name) const { return parts.count(name) ? parts.at(name) : none; }
     // The text of the main part: every w:t and w:instrText, paragraphs ended with '\n'.
     std::string bodyText() const;
     int sectionCount() const;  // w:sectPr elements in the body
 
 private:
-    std::string bytes_;
+    std::string none;
 };
 
 // Well-formed parts, unique drawing and bookmark ids, every relationship target present, every part
