@@ -141,6 +141,8 @@ TEST_F(Connector, AFailedWriteReportsTheNativeNumberAndLeavesTheFirstStudentAlon
         {"number column holding text", personalInsert({.usn = "1QP22CS002", .pin = "'56a'"}), db::kErrConversion},
         {"same level twice", marksInsert("1QP22CS001", 3, 60, 100), db::kErrDuplicateKey},
         {"empty year of passing", marksInsert("1QP22CS001", 4, 60, 100, "60", "First", ""), db::kErrRequiredBlank},
+        {"attempts left out", "INSERT INTO marks (usn, education_level, PassingYear) values ('1QP22CS001', 4, '2023')",
+         db::kErrRequiredBlank},
         {"marks beyond 16 bits", marksInsert("1QP22CS001", 4, 40000, 50000), db::kErrConversion},
     };
     for (const WriteFailure& c : cases) {

@@ -56,11 +56,10 @@ TEST_F(QueryWindows, ResultsReachTheOneResultsWindow)
     choose("Combo7", "22");
     choose("Combo5", "USN");
     choose("Combo1_1", "MCA");
-    the<QCheckBox>("Check4")->setChecked(true);
     retrieve();
     ASSERT_EQ(results(), first);
     EXPECT_EQ(count(), "2");
-    EXPECT_EQ(inResults<QTableView>("DataGrid1")->model()->index(0, 2).data().toString(), "Female");
+    EXPECT_EQ(inResults<QTableView>("DataGrid1")->model()->index(0, 0).data().toString(), "1QP22MCA03");
     EXPECT_TRUE(inResults("Frame1")->isEnabled() && inResults("Check1")->isEnabled() && !first->HardNoPageBreak);
     EXPECT_FALSE(inResults("Label4")->isHidden()) << "MCA mixed with another branch";
     test::click(first, "Command2");
@@ -91,15 +90,13 @@ TEST_F(QueryWindows, OneCriteriaWindowDrivenFromTheKeyboardUntilClosed)
     ASSERT_TRUE(opened && opened->isVisible());
     EXPECT_EQ(Form3::open(state), opened.data());
     const auto in = [&](const char* name) { return control<QWidget>(opened, name); };
-    test::keyClick(in("Combo7"), Qt::Key_Return);
-    EXPECT_EQ(opened->focusWidget(), in("Combo1_0"));
     test::keyClick(in("Text2"), Qt::Key_Return);
     EXPECT_EQ(opened->focusWidget(), in("Text3"));
     EXPECT_EQ(results(), nullptr);
     test::keyClick(in("Text3"), Qt::Key_Enter);
     EXPECT_TRUE(results() && results()->isVisible());
-    control<QLineEdit>(opened, "Text2")->setText("java");
-    EXPECT_TRUE(control<QCheckBox>(opened, "Check1")->isChecked());
+    control<QLineEdit>(opened, "Text3")->setText("chess");
+    EXPECT_TRUE(control<QCheckBox>(opened, "Check2")->isChecked());
 
     QtMessageService shown;
     state.session.Messages = &shown;

@@ -1,8 +1,11 @@
-// The query texts Retrieve builds, compared whole, and the checks that refuse criteria.
+// The query texts Retrieve builds, compared whole, the checks that refuse criteria, and Retrieve on a real
+// database that fails.
 
 #include <gtest/gtest.h>
 
-#include "query/query_builder.h"
+#include "query/retrieve.h"
+#include "students.h"
+#include "support/db_faults.h"
 
 namespace kyt::query {
 namespace {
@@ -117,6 +120,47 @@ TEST(UsnLike, SplitsOnlyAtTheTwoYearJoint)
     EXPECT_EQ(GetWordRegEx("  "), "*");
     EXPECT_FALSE(IsNumeric("6O") || IsNumeric("1,5") || IsNumeric("1e") || IsNumeric(" "));
     EXPECT_TRUE(IsNumeric(" 62.5 ") && IsNumeric("-1") && IsNumeric(".5") && IsNumeric("1e2"));
+}
+
+// Another program holds the database off. On a network share (the rollback journal) even a reader does:
+// the saved query is rewritten but cannot be committed, and the rewrite goes back with the failed run,
+// so FreePercent keeps matching the condition of the result still shown.
+TEST(Retrieve, ALockedDatabaseIsToldAsSuchAndChangesNothing)
+{
+    test::TempDir dir;
+    Control control;
+    control.config.DatabasePath = test::makeDatabase(dir);
+    test::storeStudents(control.config.DatabasePath);
+    control.session.BranchCodes[0] = "CS", control.session.BranchCodes[1] = "EC";
+    control.session.BranchCount = 2;
+    test::FakeFileSystem share(test::kNfs);
+    db::Failure failure;
+    auto db = db::Database::open(control.config.DatabasePath, db::Road::Connector, failure);
+    ASSERT_TRUE(db && db->storage().mode != db::JournalMode::WriteAheadLog) << failure.description;
+    const auto freePercent = [&] {
+        std::string sql;
+        EXPECT_TRUE(db->savedQuery("FreePercent", sql, failure)) << failure.description;
+        return sql;
+    };
+    Criteria criteria = DefaultCriteria(BranchList(control), kYear);
+    criteria.batch = "22", criteria.fromSemester = "2";
+    for (const auto kind : {test::DatabaseLock::Kind::Write, test::DatabaseLock::Kind::Read}) {
+        control.query.QueryCondition = "earlier condition";
+        const std::string before = freePercent();
+        test::DatabaseLock lock(control.config.DatabasePath, kind);
+        ASSERT_TRUE(lock.held());
+        const RetrieveOutcome outcome = Retrieve(control, criteria, kYear, {.busyTimeoutMs = 50});
+        lock.release();
+        ASSERT_EQ(outcome.status, RetrieveOutcome::Status::Failed);
+        EXPECT_NE(outcome.failure.description.find("locked"), std::string::npos) << outcome.failure.description;
+        EXPECT_EQ(control.query.QueryCondition, "earlier condition");
+        EXPECT_EQ(control.query.PercentColumn, "Percent2To6");
+        EXPECT_EQ(freePercent(), before);
+    }
+    const RetrieveOutcome outcome = Retrieve(control, criteria, kYear);
+    ASSERT_EQ(outcome.status, RetrieveOutcome::Status::Shown);
+    EXPECT_EQ(freePercent(), outcome.query.aggregate);
+    EXPECT_EQ(control.query.QueryCondition, outcome.query.condition);
 }
 
 }  // namespace
