@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <clocale>
 #include <filesystem>
 #include <functional>
@@ -69,6 +70,21 @@ protected:
     test::ExtractionSetup setup{dir};
     const std::string path = dir.file("resume.docx");
 };
+
+// The progress bar stays at 97 or below while the résumé is read and reaches 100 at its end.
+TEST_F(ExtractResumeTest, ProgressRisesAndReaches100OnlyAtTheEnd)
+{
+    std::vector<int16_t> shown;
+    setup.control.run.ResumeProgress = [&](int16_t percent) { shown.push_back(percent); };
+    ASSERT_EQ(extract(ResumeForm::be()), kResumeStored) << text();
+    ASSERT_GE(shown.size(), 2u);
+    EXPECT_LE(*std::max_element(shown.begin(), shown.end() - 1), 97);
+    EXPECT_EQ(shown.back(), 100);
+    for (auto [given, held] : std::vector<std::pair<int16_t, int16_t>>{{98, 97}, {97, 97}, {kProgressFinished, 100}}) {
+        ShowResumeProgress(setup.control, given);
+        EXPECT_EQ(shown.back(), held);
+    }
+}
 
 // Cells that change what is stored without refusing the résumé. The branch name (table Branch) and the placement
 // address (Kyt.ini) reach the database as written, apostrophes and all, nothing in them executed. The window
