@@ -3,7 +3,6 @@
 // tests of the query and of saving.
 
 #include <QComboBox>
-#include <QLabel>
 
 #include "query/students.h"
 #include "query/ui/form3.h"
@@ -42,7 +41,6 @@ protected:
     Form4* results() { return qobject_cast<Form4*>(findWindow(state, "Form4")); }
     template <class T = QWidget>
     T* inResults(const char* name) { return control<T>(results(), name); }
-    QString count() { return inResults<QLabel>("Label2")->text(); }
 
     std::unique_ptr<Form3> form;
 };

