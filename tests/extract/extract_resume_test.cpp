@@ -72,7 +72,7 @@ protected:
 };
 
 // The progress bar stays at 97 or below while the résumé is read and reaches 100 at its end.
-TEST_F(ExtractResumeTest, ProgressRisesAndReaches100OnlyAtTheEnd)
+TEST_F(ExtractResumeTest, ProgressStaysAtMost97UntilItsEndShows100)
 {
     std::vector<int16_t> shown;
     setup.control.run.ResumeProgress = [&](int16_t percent) { shown.push_back(percent); };
