@@ -144,6 +144,18 @@ TEST(MergeTemplate, BareNamesBecomeMergeFieldsButWordProcessorFieldsStay)
     }
 }
 
+// Elements nested past the limit are refused with the reason, before they can exhaust the stack.
+TEST(MergeTemplate, NestingPastTheLimitIsRefusedWithItsReason)
+{
+    std::string body = p(complexField({"MERGEFIELD Name"}));
+    for (int i = 0; i < 12; ++i)
+        body = "<w:customXml>" + body + "</w:customXml>";
+    std::string error;
+    EXPECT_FALSE(MergeTemplate::loadBytes(test::docxWithBody(body), error, {.maxDepth = 10}));
+    EXPECT_NE(error.find("deeper than 10 levels"), std::string::npos) << error;
+    EXPECT_TRUE(MergeTemplate::loadBytes(test::docxWithBody(body), error, {.maxDepth = 20})) << error;
+}
+
 TEST(MergeTemplate, NamesMatchWithoutLetterCaseAndUnknownColumnsAreFieldErrors)
 {
     TempDir dir;
