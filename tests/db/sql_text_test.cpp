@@ -102,6 +102,9 @@ TEST_F(DatabaseTest, ExpressionsGiveTheResultsTheFormulasExpect)
         {"Cdate('01-03-2100') - Cdate('28-02-2100')", "1"}, {"CDate('31-13-0')", ""}, {"CDate(NULL)", ""},
         {"CDate('29-02-2001')", ""}, {"CDate('00-11-1982')", ""}, {"CDate('05-11-1982x')", ""}, {"CDate('05-11')", ""},
         {"format(2/3*100,'0.00')", "66.67"}, {"format(72.5,'0.00')", "72.50"}, {"format(NULL,'0.00')", ""},
+        // at 15 significant digits, a half away from zero
+        {"format(689/800*100,'0.00')", "86.13"}, {"format(1.005,'0.00')", "1.01"}, {"format(-0.125,'0.00')", "-0.13"},
+        {"format(99.995,'0.00')", "100.00"}, {"format(0.004,'0.00')", "0.00"},
         {"Count(*)", "1"}};
     for (auto [expression, text] : cases)
         EXPECT_EQ(select(*db, std::string("SELECT ") + expression + " AS v").field("v").toText(), text) << expression;
