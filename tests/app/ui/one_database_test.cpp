@@ -1,7 +1,6 @@
 // The window program with kyt-cli beside it on one database. The kernel drops every lock the database
-// engine holds on a file when any other descriptor of that file closes in the same program; so the windows
-// must never open the database's files themselves, or kyt-cli takes the database for unused and deletes
-// its log under the window program.
+// engine holds on a file when any other descriptor of that file closes in the same program: a window that
+// opens the database's files lets kyt-cli take the database for unused and delete the log it writes into.
 
 #include <QComboBox>
 #include <QFileSystemModel>
@@ -11,6 +10,7 @@
 #include <filesystem>
 
 #include "app/run_cli.h"
+#include "db/data_connector.h"
 #include "extract/ui/form1.h"
 #include "merge/ui/formatfile.h"
 #include "query/ui/form3.h"
@@ -18,7 +18,6 @@
 #include "query/ui/save_to_file.h"
 #include "shell/ui/setinit.h"
 #include "shell/ui/window_registration.h"
-#include "db/data_connector.h"
 #include "support/extraction_fixture.h"
 #include "support/foreign_opens.h"
 #include "support/real_dialogs.h"
@@ -31,19 +30,7 @@ namespace {
 namespace fs = std::filesystem;
 using test::click;
 
-// Whether `model` shows `name` in `folder`, which it does once it has read the folder and looked at every
-// file in it.
-bool shows(const QFileSystemModel* model, const QString& folder, const QString& name)
-{
-    const QModelIndex parent = model->index(folder);
-    for (int row = 0; row < model->rowCount(parent); ++row)
-        if (model->index(row, 0, parent).data().toString() == name)
-            return true;
-    return false;
-}
-
-// The database in the folder that holds the résumés' folder, the folder of target formats and the saved
-// results; the officer's program connected to it.
+// The program connected to a database in the folder of the résumés' and the formats' folders.
 class OneDatabase : public ::testing::Test {
 protected:
     OneDatabase()
@@ -54,7 +41,6 @@ protected:
             test::ResumeForm::be(usn).save(dir.file("resumes/" + std::string(usn) + ".docx"));
         setup.control.config.LastResumeFolder = dir.file("resumes");
         setup.control.config.LastFormatFolder = dir.file("formats");
-        setup.control.config.ConfigPath = dir.file("Kyt.ini");
         setup.control.session.WordApp.reset();  // a run starts its own
     }
     ~OneDatabase() override
@@ -63,51 +49,49 @@ protected:
             delete window;
     }
 
-    // Opens the extraction window and waits until its folder list has read the database's folder.
-    Form1* openExtractionWindow()
-    {
-        Form1* window = Form1::open(setup.control);
-        waitUntilRead(window);
-        return window;
-    }
-    void waitUntilRead(QWidget* window)
+    // `window`, once its folder list has read the database's folder (and looked at every file in it).
+    QWidget* read(QWidget* window)
     {
         QSignalSpy loaded(test::control<QTreeView>(window, "Dir1")->model(), SIGNAL(directoryLoaded(QString)));
-        EXPECT_TRUE(QTest::qWaitFor([&] { return loaded.contains({QString::fromStdString(dir.path().string())}); },
-                                    60000));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return loaded.contains({folder}); }, 60000));
+        return window;
     }
-    // A file dialog's answer, given once the dialog shows the database's folder read.
-    std::function<bool(QFileDialog*)> databaseFolderRead()
+    // A file dialog's answer waits until the dialog shows the database's folder read.
+    std::function<bool(QFileDialog*)> folderRead()
     {
-        const QString folder = QString::fromStdString(dir.path().string());
-        return [folder](QFileDialog* dialog) {
+        return [folder = folder](QFileDialog* dialog) {
             if (dialog->directory() != QDir(folder))
                 dialog->setDirectory(folder);
-            return shows(dialog->findChild<QFileSystemModel*>(), folder, "resumes");
+            const auto* model = dialog->findChild<QFileSystemModel*>();
+            const QModelIndex parent = model->index(folder);
+            for (int row = 0; row < model->rowCount(parent); ++row)
+                if (model->index(row, 0, parent).data().toString() == "resumes")
+                    return true;
+            return false;
         };
     }
 
     test::TempDir dir;
     test::ExtractionSetup setup{dir};
+    QString folder = QString::fromStdString(dir.path().string());
 };
 
 TEST_F(OneDatabase, NoWindowOpensTheDatabaseFiles)
 {
     test::ForeignOpens opens(setup.databasePath);
-    Form1* extraction = openExtractionWindow();
+    QWidget* extraction = read(Form1::open(setup.control));
     EXPECT_EQ(opens.sinceLast(), "") << "the extraction window's folder list";
     click(extraction, "Command1");
     EXPECT_EQ(setup.students(), 2);
     EXPECT_EQ(opens.sinceLast(), "") << "an extraction run";
 
-    waitUntilRead(FormatFile::open(setup.control, {}));
+    read(FormatFile::open(setup.control, {}));
     EXPECT_EQ(opens.sinceLast(), "") << "the target format window's folder list";
 
     setinit setupWindow(setup.control);
-    setupWindow.show();
     test::control<QLineEdit>(&setupWindow, "Text3")->setText(QString::fromStdString(setup.databasePath));
     test::RealDialogs dialogs;
-    dialogs.chooseFileWhen(QString::fromStdString(setup.databasePath), databaseFolderRead());
+    dialogs.chooseFileWhen(QString::fromStdString(setup.databasePath), folderRead());
     click(&setupWindow, "Command4");
     EXPECT_EQ(opens.sinceLast(), "") << "the setup window's file dialog";
 
@@ -115,29 +99,28 @@ TEST_F(OneDatabase, NoWindowOpensTheDatabaseFiles)
     test::control<QComboBox>(&criteria, "Combo7")->setCurrentText("01");
     click(&criteria, "Command2");
     Form4::setOpener(setup.control, "Command3", [this](Form4& results) { SaveResultsToFile(setup.control, results); });
-    dialogs.chooseFileWhen(QString::fromStdString(dir.file("list.docx")), databaseFolderRead());
+    dialogs.chooseFileWhen(QString::fromStdString(dir.file("list.docx")), folderRead());
     click(findWindow(setup.control, "Form4"), "Command3");
     EXPECT_TRUE(fs::exists(dir.file("list.docx"))) << setup.messages.last().text;
     EXPECT_EQ(opens.sinceLast(), "") << "the results window's save dialog";
 }
 
-// The report: after a run in the window program, kyt-cli opened and closed the database, deleted the log
-// the window program was writing into, and from then on no other program saw its changes.
+// As reported: after a run in the window program kyt-cli opened and closed the database and deleted the
+// log, and from then on no other program saw the window program's changes.
 TEST_F(OneDatabase, KytCliBesideTheWindowsLeavesTheLogAndSeesEveryChange)
 {
-    click(openExtractionWindow(), "Command1");
-    const std::string database = " --db " + test::quoted(setup.databasePath) + " ";
-    std::string output;
-    EXPECT_EQ(test::runCli("sql" + database + "'SELECT count(*) FROM Personal'", &output), 0);
-    EXPECT_EQ(output, "count(*)\n2\n");
+    click(read(Form1::open(setup.control)), "Command1");
+    const auto sql = [db = " --db " + test::quoted(setup.databasePath) + " "](const std::string& statement) {
+        std::string output;
+        EXPECT_EQ(test::runCli("sql" + db + test::quoted(statement), &output), 0);
+        return output;
+    };
+    EXPECT_EQ(sql("SELECT count(*) FROM Personal"), "count(*)\n2\n");
     EXPECT_TRUE(fs::exists(setup.databasePath + "-wal")) << "the log of a database in use was deleted";
-
-    ASSERT_EQ(setup.control.session.Connector->exec("UPDATE Personal SET Name = 'Later' WHERE USN = '1QP01CS001'"),
-              -13);
-    EXPECT_EQ(test::runCli("sql" + database + "\"SELECT Name FROM Personal WHERE USN = '1QP01CS001'\"", &output), 0);
-    EXPECT_EQ(output, "Name\nLater\n");
-    EXPECT_EQ(test::runCli("sql" + database + "'PRAGMA integrity_check'", &output), 0);
-    EXPECT_EQ(output, "integrity_check\nok\n");
+    const std::string later = "UPDATE Personal SET Name = 'Later' WHERE USN = '1QP01CS001'";
+    ASSERT_EQ(setup.control.session.Connector->exec(later), -13);
+    EXPECT_EQ(sql("SELECT Name FROM Personal WHERE USN = '1QP01CS001'"), "Name\nLater\n");
+    EXPECT_EQ(sql("PRAGMA integrity_check"), "integrity_check\nok\n");
 }
 
 }  // namespace
