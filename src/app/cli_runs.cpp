@@ -16,8 +16,6 @@ namespace kyt::cli {
 namespace {
 
 constexpr int kDone = 0;
-constexpr int kFailed = 1;
-constexpr int kRefused = 2;
 
 bool RunNumber(const std::string& text, int64_t& id)
 {
