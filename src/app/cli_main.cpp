@@ -112,11 +112,11 @@ int main(int argc, char** argv)
     if (argc < 2 || std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0 ||
         std::strcmp(argv[1], "help") == 0) {
         printUsage();
-        return argc < 2 ? 2 : 0;
+        return argc < 2 ? kyt::cli::kUsageError : 0;
     }
     if (command)
         return command->run(kyt::cli::Args(argv + 2, argv + argc));
     std::fprintf(stderr, "kyt-cli: unknown command '%s'\n", argv[1]);
     printUsage();
-    return 2;
+    return kyt::cli::kUsageError;
 }
