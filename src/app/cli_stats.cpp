@@ -142,7 +142,14 @@ int statsCommand(const Args& given)
         std::string error;
         if (!queryCriteria(parser, session.control, year, criteria, error))
             return usageError(parser, "stats", error);
-        const query::RetrieveOutcome outcome = query::Retrieve(session.control, criteria, year);
+        // Taken aside: FreePercent keeps the SQL another program's shown result relies on.
+        query::RetrieveOutcome outcome;
+        outcome.query = query::BuildQuery(criteria, codes, year);
+        outcome.status = outcome.query.refused() ? query::RetrieveOutcome::Status::Refused
+                         : query::RunQueryAside(session.control.config.DatabasePath, outcome.query, outcome.result,
+                                                outcome.failure)
+                             ? query::RetrieveOutcome::Status::Shown
+                             : query::RetrieveOutcome::Status::Failed;
         if (outcome.status != query::RetrieveOutcome::Status::Shown)
             return reportRetrieve(outcome, "stats");
         std::map<std::string, drives::Placement> placements;
