@@ -165,6 +165,26 @@ TEST_F(Batch, AShortlistStaysAsItWasTakenAndRunningAgainOnlyAddsNewcomers)
     EXPECT_FALSE(LoadDrive(*db, drive.id, again, nullptr, failure));
 }
 
+// Statistics beside the query window take their rows aside: the saved query that the shown result (and
+// its merge) was made with stays.
+TEST_F(Batch, FiguresTakenAsideLeaveTheSavedQueryOfTheShownResult)
+{
+    retrieve();
+    db::Failure failure;
+    std::string shown, after;
+    ASSERT_TRUE(db->savedQuery("FreePercent", shown, failure));
+    query::Criteria c = query::DefaultCriteria(codes, kYear);
+    c.batch = "22";
+    c.branches = {query::kAllBranches, query::kNoneElse, query::kNoneElse};
+    c.toSemester = "8";
+    query::ResultTable rows;
+    ASSERT_TRUE(query::RunQueryAside(path, query::BuildQuery(c, codes, kYear), rows, failure)) << failure.description;
+    EXPECT_EQ(rows.recordCount(), 9);
+    EXPECT_EQ(rows.fields[2], "Percent1To8");
+    ASSERT_TRUE(db->savedQuery("FreePercent", after, failure));
+    EXPECT_EQ(after, shown);
+}
+
 TEST(BranchOf, TakesTheCodeTheBranchListKnows)
 {
     const std::vector<std::string> codes = {"CS", "MCA", "EC"};
