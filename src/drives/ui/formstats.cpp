@@ -184,9 +184,10 @@ void FormStats::ShowBatchButton_Click()
     }
     drives::Statistics statistics =
         drives::ComputeStatistics(drives::FiguresOfResult(result, built.PercentColumn, codes, placements), codes);
-    statistics.title = "Batch " + criteria.batch;
-    statistics.subtitle = "Every student of batch " + criteria.batch + ", aggregate of semesters " +
-                          criteria.fromSemester + " to " + criteria.toSemester + ".";
+    const bool all = criteria.batch == query::kAllBatches;
+    statistics.title = all ? "All batches" : "Batch " + criteria.batch;
+    statistics.subtitle = (all ? std::string("Every student") : "Every student of batch " + criteria.batch) +
+                          ", aggregate of semesters " + criteria.fromSemester + " to " + criteria.toSemester + ".";
     showStatistics(std::move(statistics));
 }
 
