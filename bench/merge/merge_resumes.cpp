@@ -78,12 +78,11 @@ std::string run(const std::string& text, bool bold = false, bool wordLike = fals
 }
 
 // The value place: a merge field for us, a Jinja tag for docxtpl.
-std::string place(const std::string& column, bool jinja, bool wordLike = false)
+std::string place(const std::string& column, bool jinja)
 {
     if (jinja)
         return run("{{ " + column + " }}");
-    const std::string r = wordLike ? R"(<w:r w:rsidR="00A1B2C3"><w:rPr><w:rFonts w:ascii="Calibri" w:hAnsi="Calibri"/><w:sz w:val="22"/></w:rPr>)"
-                                   : "<w:r>";
+    const std::string r = "<w:r>";
     const std::string code = column == "MERGEREC" ? " MERGEREC " : " MERGEFIELD " + column + R"( \* MERGEFORMAT )";
     return r + R"(<w:fldChar w:fldCharType="begin"/></w:r>)" + r + R"(<w:instrText xml:space="preserve">)" + code +
            "</w:instrText></w:r>" + r + R"(<w:fldChar w:fldCharType="separate"/></w:r>)" + r + "<w:t>«" + column +
@@ -127,7 +126,7 @@ std::string tableOf(const std::vector<std::pair<std::string, std::string>>& rows
     const std::string cell = wordLike ? R"(<w:tc><w:tcPr><w:tcW w:w="3000" w:type="dxa"/></w:tcPr><w:p w:rsidR="00A1B2C3" w:rsidRDefault="00A1B2C3"><w:pPr><w:spacing w:after="60"/></w:pPr>)"
                                       : "<w:tc><w:p>";
     for (const auto& [label, column] : rows)
-        body += "<w:tr>" + cell + run(label, true, wordLike) + "</w:p></w:tc>" + cell + place(column, jinja, wordLike) +
+        body += "<w:tr>" + cell + run(label, true, wordLike) + "</w:p></w:tc>" + cell + place(column, jinja) +
                 "</w:p></w:tc></w:tr>";
     return body + "</w:tbl>";
 }
@@ -143,7 +142,7 @@ std::string formatBytes(const std::string& format, bool jinja = false)
         std::vector<std::pair<std::string, std::string>> rows = kRows;
         rows.insert(rows.end(), kMoreRows.begin(), kMoreRows.end());
         body += tableOf(rows, jinja, true);
-        for (int i = 0; body.size() < 30000; ++i)
+        for (int i = 0; body.size() < 31000; ++i)
             body += R"(<w:p w:rsidR="00A1B2C3" w:rsidRDefault="00A1B2C3"><w:pPr><w:spacing w:after="120"/><w:jc w:val="both"/></w:pPr>)" +
                     run("Career objective, paragraph " + std::to_string(i + 1) +
                             ": to work in a challenging environment where my skills in software engineering and my "
@@ -345,6 +344,7 @@ int main(int argc, char** argv)
         dir = mkdtemp(pattern);
     }
     const fs::path base(dir);
+    fs::create_directories(base);
     std::map<std::string, std::string> json;
     for (const std::string& count : counts) {
         const std::string database = (base / ("students-" + count + ".db")).string();

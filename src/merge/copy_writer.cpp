@@ -180,7 +180,7 @@ void CompiledTemplate::Impl::render(const Segments& segments, const DataSource& 
 }
 
 bool CompiledTemplate::write(const DataSource& data, size_t first, size_t count, const std::string& path,
-                             std::string& error) const
+                             std::string& error, bool durable) const
 {
     const size_t end = std::min(data.rows.size(), first + count);
     const size_t perCopy = 1 + static_cast<size_t>(d->nextsPerCopy);
@@ -265,7 +265,7 @@ bool CompiledTemplate::write(const DataSource& data, size_t first, size_t count,
     for (const auto& [name, bytes] : d->fixedParts)
         if (!zip.add(name, bytes, packs(name)))
             return failed();
-    if (!zip.finish())
+    if (!zip.finish(durable))
         return failed();
     std::error_code ec;
     fs::rename(temp.path, path, ec);

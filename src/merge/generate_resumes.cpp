@@ -1,5 +1,8 @@
 #include "merge/generate_resumes.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <QDir>
 #include <QStandardPaths>
 
@@ -75,6 +78,17 @@ size_t characterCount(const std::string& text)
     return static_cast<size_t>(std::count_if(text.begin(), text.end(), [](char c) {
         return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
     }));
+}
+
+// The files written in `folder` reach the disk together, as far as the system allows: a failed write
+// was told already by the write itself.
+void syncFolder(const std::string& folder)
+{
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        ::syncfs(fd);
+        ::close(fd);
+    }
 }
 
 bool sameFile(const std::string& a, const std::string& b)
@@ -273,10 +287,12 @@ GenerateResult GenerateResumes(Control& control, const std::string& Folder, cons
             const int seen = taken[key]++;
             const std::string file = stem + (seen ? " (" + std::to_string(seen + 1) + ")" : std::string()) + ".docx";
             const std::string path = (fs::path(options.perStudentFolder) / file).string();
-            if (!compiled->write(data, r, 1, path, error))
+            if (!compiled->write(data, r, 1, path, error, false))
                 return fail(error);
             studentFiles.push_back(path);
         }
+        // One flush to the disk for the whole folder: one per file took most of the time.
+        syncFolder(options.perStudentFolder);
         result.files.insert(result.files.end(), studentFiles.begin(), studentFiles.end());
         output = oneDocument ? output + " and in " + options.perStudentFolder : options.perStudentFolder;
     }

@@ -77,8 +77,10 @@ public:
     // Writes rows [first, first + count) of `data` as one document at `path`, each copy going into the
     // file as it is made, so memory stays flat whatever the count. Written beside `path` under a
     // temporary name and renamed into place: a failed write leaves any earlier file untouched.
-    bool write(const DataSource& data, size_t first, size_t count, const std::string& path,
-               std::string& error) const;
+    // `durable`: the file reaches the disk before it takes its name; a caller writing many files may
+    // leave that out and make them durable together.
+    bool write(const DataSource& data, size_t first, size_t count, const std::string& path, std::string& error,
+               bool durable = true) const;
 
     struct Impl;
     explicit CompiledTemplate(std::unique_ptr<Impl> impl);

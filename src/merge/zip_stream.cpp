@@ -230,7 +230,7 @@ bool ZipStream::end()
     return true;
 }
 
-bool ZipStream::finish()
+bool ZipStream::finish(bool durable)
 {
     if (inEntry_ && !end())
         return false;
@@ -311,7 +311,7 @@ bool ZipStream::finish()
     if (!put(e.out.data(), e.out.size()))
         return false;
     std::FILE* file = file_.release();
-    if (std::fflush(file) != 0 || fsync(fileno(file)) != 0) {
+    if (std::fflush(file) != 0 || (durable && fsync(fileno(file)) != 0)) {
         const int code = errno;
         std::fclose(file);
         return fail(std::strerror(code));

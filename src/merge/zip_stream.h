@@ -32,8 +32,8 @@ public:
     bool begin(std::string_view name, bool large = false);
     bool write(std::string_view bytes);
     bool end();
-    // Writes the central directory and closes the file.
-    bool finish();
+    // Writes the central directory and closes the file; `durable`: once it has reached the disk.
+    bool finish(bool durable = true);
 
     // Why the last call failed: what the system said about the file, or why the package cannot be made.
     const std::string& error() const { return error_; }
