@@ -231,10 +231,10 @@ void Compiler::prepareSections()
             numbers.append_attribute(main.tag("start").c_str()) = "1";
     }
     // With one section to a copy, its notes are numbered from 1 as the template's are.
-    if (sections.size() <= 1) {
-        for (pugi::xml_node section : sections) {
-            for (const char* notes : {"footnotePr", "endnotePr"}) {
-                pugi::xml_node properties = sectionChild(main, section, notes);
+    if (sections.size() == 1) {
+        for (const auto& [notes, part] : {std::pair{"footnotePr", t_.footnotes}, std::pair{"endnotePr", t_.endnotes}}) {
+            if (part != SIZE_MAX) {
+                pugi::xml_node properties = sectionChild(main, sections.front(), notes);
                 if (!main.wchild(properties, "numRestart"))
                     properties.append_child(main.tag("numRestart").c_str()).append_attribute(main.tag("val").c_str()) =
                         "eachSect";
