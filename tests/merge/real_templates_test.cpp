@@ -6,6 +6,7 @@
 
 #include "merge/merge_template.h"
 #include "merged_docx.h"
+#include "support/corpus.h"
 #include "support/temp_dir.h"
 #include "word/application.h"
 #include "word/libreoffice.h"
@@ -19,8 +20,7 @@ const fs::path kFolder = fs::path(KYT_CORPUS_DIR) / "fields-mergefield";
 
 TEST(RealTemplates, MergeIntoValidDocumentsThatLibreOfficeConverts)
 {
-    if (!fs::is_directory(kFolder))
-        GTEST_SKIP() << "no real-world templates at " << kFolder.string() << " (the shared corpus is not beside this clone)";
+    KYT_SKIP_WITHOUT_CORPUS();
     // Merge fields as counted before any conversion, records, copies written, a value its switches show.
     const struct { const char* file; int mergeFields; size_t rows; int sections; std::vector<std::string> shown = {}; }
         cases[] = {
