@@ -12,6 +12,7 @@
 #include "query/ui/form4.h"
 #include "shell/ui/window_registration.h"
 #include "ui_form3.h"
+#include "shell/user_manual.h"
 
 namespace kyt {
 
@@ -371,7 +372,7 @@ void Form3::Command1_Click()
 
 void Form3::Command3_Click()
 {
-    control_.session.Messages->show(query::QueryHelpText(), control_.session.AppTitle, MsgIcon::Information, MsgButtons::OK);
+    control_.session.Messages->show(query::QueryHelpText() + "\r\n\r\n" + UserManualLine(), control_.session.AppTitle, MsgIcon::Information, MsgButtons::OK);
 }
 
 bool Form3::eventFilter(QObject* watched, QEvent* event)

@@ -1,11 +1,15 @@
 #include "shell/ui/firstform.h"
 
 #include <QCloseEvent>
+#include <QDesktopServices>
 #include <QPushButton>
+#include <QUrl>
 #include <QtGlobal>
+#include <filesystem>
 
 #include "shell/configuration.h"
 #include "shell/startup.h"
+#include "shell/user_manual.h"
 #include "shell/ui/window_registration.h"
 #include "ui_firstform.h"
 
@@ -23,6 +27,7 @@ FirstForm::FirstForm(Control& control, QWidget* parent)
     connect(ui->Command3, &QPushButton::clicked, this, &FirstForm::Command3_Click);
     connect(ui->Command1, &QPushButton::clicked, this, &FirstForm::Command1_Click);
     connect(ui->DrivesButton, &QPushButton::clicked, this, [this] { open("DrivesButton"); });
+    connect(ui->ManualButton, &QPushButton::clicked, this, &FirstForm::ManualButton_Click);
     registerMainMenu(control, this);
     Form_Load();
 }
@@ -70,6 +75,16 @@ void FirstForm::Command2_Click()
 void FirstForm::Command3_Click()
 {
     open("Command3");
+}
+
+void FirstForm::ManualButton_Click()
+{
+    const std::string path = UserManualPath();
+    // The desktop's PDF viewer shows it; where there is none (or no manual), the officer is told where it is.
+    if (std::filesystem::exists(path) && QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(path))))
+        return;
+    control.session.Messages->show("The user's manual could not be opened here. Open it with a PDF viewer: " + path,
+                                   control.session.AppTitle, MsgIcon::Information, MsgButtons::OK);
 }
 
 void FirstForm::Command1_Click()
