@@ -56,7 +56,7 @@ TEST(UserManual, EveryWindowTheMainMenuOpensIsDescribedWithItsPicture)
         EXPECT_TRUE(std::regex_search(manual, picture, named) && std::filesystem::exists(docs + picture[1].str()))
             << "a picture of it, in docs/";
     }
-    for (const char* section : {"\n## Query Resume Database", "\n## Generating Resumes"})
+    for (const char* section : {"\n# Query Resume Database\n", "\n# Generating Resumes\n"})
         EXPECT_NE(manual.find(section), std::string::npos) << section << ": the Help messages send the officer there";
 
     // Where no PDF viewer can show it (as here), the officer is told where the manual is; it is there.
