@@ -100,7 +100,6 @@ int saveCommand(const Args& given)
     if (const int failed = retrieveFromOptions(parser, "save", control, outcome))
         return failed;
     const std::string databasePath = control.config.DatabasePath;
-    const std::string condition = control.query.QueryCondition;
     if (outcome.status != query::RetrieveOutcome::Status::Shown)
         return reportRetrieve(outcome, "save");
 
@@ -123,11 +122,12 @@ int saveCommand(const Args& given)
     std::string sql;
     query::ResultTable saved;
     db::Failure failure;
-    if (!query::BuildSaveSql(names, condition, sql, error)) {
+    if (!query::BuildSaveSql(names, outcome.query.condition, sql, error)) {
         std::fprintf(stderr, "kyt-cli save: Information Not Saved. %s\n", error.c_str());
         return kRefused;
     }
-    if (!query::OpenResult(databasePath, sql, saved, failure)) {
+    // FreePercent as this query made it, even if another program has run a query since.
+    if (!query::RunOverSelection(databasePath, outcome.query.selection(), sql, saved, failure)) {
         std::fprintf(stderr, "kyt-cli save: Information Not Saved. error %d: %s\n", failure.number,
                      failure.description.c_str());
         return kFailed;

@@ -140,7 +140,7 @@ GenerateResult GenerateResumes(Control& control, const std::string& Folder, cons
 
     progress(3);
     call(hooks.HideMainMenu);
-    const std::string sql = MergeSql(queryCondition(control));
+    const std::string sql = MergeSql(options.selection ? options.selection->condition : queryCondition(control));
     if (characterCount(sql) > kMaxMergeSqlLength) {
         show(control, tooLongText(), "Kyt v1.2 - Error.", MsgIcon::Critical);
         result.outcome = GenerateOutcome::Refused;
@@ -194,16 +194,29 @@ GenerateResult GenerateResumes(Control& control, const std::string& Folder, cons
     target->makeMergeFields();
     progress(29);
 
-    // The merge query is kept in the database as MergeQuery, and the students are read through it.
+    // The merge query is kept in the database as MergeQuery, and the students are read through it, in one
+    // transaction with FreePercent as the selection made it.
     db::Failure failure;
     auto database = db::Database::open(databasePath(control), db::Road::Query, failure);
-    if (!database)
-        return fail(failure.description);
-    if (!database->setSavedQuery("MergeQuery", sql, failure))
+    if (!database || !database->begin(failure))
         return fail(failure.description);
     db::Recordset records;
-    if (!database->openRecordset("SELECT * FROM MergeQuery", records, failure))
+    const auto readStudents = [&] {
+        if (options.selection && !options.selection->aggregate.empty()) {
+            std::string current;
+            if (!database->savedQuery("FreePercent", current, failure) ||
+                (current != options.selection->aggregate &&
+                 !database->setSavedQuery("FreePercent", options.selection->aggregate, failure)))
+                return false;
+        }
+        return database->setSavedQuery("MergeQuery", sql, failure) &&
+               database->openRecordset("SELECT * FROM MergeQuery", records, failure) && database->commit(failure);
+    };
+    if (!readStudents()) {
+        db::Failure ignored;
+        database->rollback(ignored);
         return fail(failure.description);
+    }
     database.reset();
     progress(35);
     merge::DataSource data;

@@ -52,14 +52,22 @@ bool OpenResult(const std::string& databasePath, const std::string& sql, ResultT
 bool RunQuery(const std::string& databasePath, const BuiltQuery& query, ResultTable& out, db::Failure& failure,
               const RunOptions& options)
 {
+    return RunOverSelection(databasePath, query.selection(), query.select, out, failure, options);
+}
+
+bool RunOverSelection(const std::string& databasePath, const Selection& selection, const std::string& sql,
+                      ResultTable& out, db::Failure& failure, const RunOptions& options)
+{
     std::unique_ptr<db::Database> database = openQueryRoad(databasePath, failure, options);
     if (!database)
         return false;
     if (!database->begin(failure))
         return false;
     db::Recordset records;
-    if (!database->setSavedQuery("FreePercent", query.aggregate, failure) ||
-        !database->openRecordset(query.select, records, failure)) {
+    std::string current;
+    if (!database->savedQuery("FreePercent", current, failure) ||
+        (current != selection.aggregate && !database->setSavedQuery("FreePercent", selection.aggregate, failure)) ||
+        !database->openRecordset(sql, records, failure)) {
         db::Failure ignored;
         database->rollback(ignored);
         return false;

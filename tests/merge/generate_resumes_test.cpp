@@ -129,16 +129,28 @@ TEST_F(GenerateResumesTest, FromTheMainMenuEveryStudentComesOutOnceInUsnOrder)
     EXPECT_EQ(mergeQuerySql(), MergeSql(""));
 }
 
+// The selection a results window keeps is merged as it was made, though "Generate all résumés" has emptied
+// QueryCondition and another query has rewritten FreePercent since.
 TEST_F(GenerateResumesTest, ASelectionGivesOneFilePerStudentNamedFromUsnAndName)
 {
     EXPECT_EQ(MergeSql(" where personal.usn = 'a' AND Personal.Name = 'b' and personal.personal.x ORDER BY USN"),
               "SELECT * FROM ser, FreePercent  where ser.usn = 'a' AND Personal.Name = 'b' and ser.ser.x ORDER BY USN");
-    control.query.QueryCondition =
+    const Selection shown{
         " where (Percent1To6 >= 60 )  AND ( usn like '*22CS*') AND not exists ( select class  from  Marks where "
         "marks.usn = personal.usn AND  marks.education_level >= 3  AND  (marks.class = 'Second') )  AND (usn = "
-        "Freepercent.usn_FP)  ORDER BY Percent1To6 DESC";
+        "Freepercent.usn_FP)  ORDER BY Percent1To6 DESC",
+        "SELECT USN as USN_FP, Count(*) as SemsCount, format(sum(obtained)/sum(max) * 100,'0.00') AS Percent1To6 From "
+        "marks Where education_Level >=2 + 1+ 0 And education_Level <= 2 + 6+ 0 GROUP BY USN"};
+    {
+        db::Failure failure;
+        auto database = db::Database::open(control.config.DatabasePath, db::Road::Query, failure);
+        ASSERT_TRUE(database && database->setSavedQuery("FreePercent", "SELECT USN as USN_FP, 1 AS Percent2To5 FROM "
+                                                                         "Marks GROUP BY USN", failure))
+            << failure.description;
+    }
+    control.query.QueryCondition.clear();
     fs::create_directories(dir.file("each"));
-    const GenerateResult result = run({.perStudentFolder = dir.file("each")});
+    const GenerateResult result = run({.selection = shown, .perStudentFolder = dir.file("each")});
     ASSERT_EQ(result.outcome, GenerateOutcome::Written) << result.description;
     EXPECT_EQ(events, "hide-menu show-menu show-results ");
     EXPECT_NE(mergeQuerySql().find("marks.usn = ser.usn"), std::string::npos);

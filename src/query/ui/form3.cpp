@@ -190,7 +190,7 @@ void Form3::Command2_Click()
                                 "Error", MsgIcon::Critical, MsgButtons::OK);
         return;
     }
-    results->showQueryResult(outcome.result, built.rankedByUsn, built.mcaWarning);
+    results->showQueryResult(outcome.result, built.rankedByUsn, built.mcaWarning, built.selection());
 }
 
 void Form3::Command1_Click()

@@ -77,14 +77,17 @@ void SaveResultsToFile(Control& control, Form4& results)
         if (results.ColumnSelected[i] == 1)
             names.push_back(results.ColumnNameBySequence[k++]);
     std::string sql, error;
-    if (!query::BuildSaveSql(names, control.query.QueryCondition, sql, error)) {
+    // The students the window shows, whatever a later query or "Generate all résumés" left in QueryCondition
+    // and FreePercent.
+    const Selection& selection = results.selection();
+    if (!query::BuildSaveSql(names, selection.condition, sql, error)) {
         tellNotSaved(control, error);
         return;
     }
     query::ResultTable saved;
     db::Failure failure;
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    const bool ran = query::OpenResult(control.config.DatabasePath, sql, saved, failure);
+    const bool ran = query::RunOverSelection(control.config.DatabasePath, selection, sql, saved, failure);
     QApplication::restoreOverrideCursor();
     if (!ran) {
         tellNotSaved(control, failure.description);

@@ -126,6 +126,23 @@ TEST_F(SaveWindows, TitleAndPageBreaksReachTheFileOrWhyNot)
     EXPECT_EQ(messages.last().text.rfind("Information Not Saved. \r\nResults are saved as .docx", 0), 0u);
 }
 
+// "Generate all résumés" empties QueryCondition and another program's query rewrites FreePercent; the window
+// still saves exactly the students it shows, once each.
+TEST_F(SaveWindows, SavesTheStudentsItShowsWhateverCameAfter)
+{
+    state.query.QueryCondition.clear();
+    {
+        db::Failure failure;
+        auto other = db::Database::open(database, db::Road::Query, failure);
+        ASSERT_TRUE(other && other->setSavedQuery("FreePercent", "SELECT USN as USN_FP, 1 AS SemsCount, 50 AS "
+                                                  "Percent2To5 FROM Marks GROUP BY USN", failure)) << failure.description;
+    }
+    EXPECT_EQ(save("shown.txt"), "Student List\r\n\r\nUSN Name Percent1To6 Email \r\n1QP22CS001 Asha 70.00 asha@example.com "
+                                 "\r\n\fStudent List\r\nUSN Name Percent1To6 Email \r\n1QP22EC002 Ravi\tTab 81.00 "
+                                 "asha@example.com \r\n");
+    EXPECT_EQ(messages.last().text, "Information Saved. ");
+}
+
 TEST_F(SaveWindows, RealDialogsAnsweredThroughTheirButtons)
 {
     saveFileChooser() = nullptr;  // the program's own dialog
