@@ -11,6 +11,7 @@
 #include "db/functions.h"
 #include "db/jet_sql.h"
 #include "db/native_error.h"
+#include "db/sqlite_database.h"
 #include "db/statement_shape.h"
 #include "seed.h"
 
@@ -22,6 +23,12 @@ using db::Failure;
 using db::Road;
 using db::StatementShape;
 using Kind = StatementShape::Literal::Kind;
+
+// The engine's own handle, for the cases that compare with SQLite running the written text itself.
+sqlite3* handleOf(Database& database)
+{
+    return static_cast<db::SqliteDatabase&>(database).handle();
+}
 namespace jet = db::jet;
 
 TEST(ToSqlite, RewritesOnlyWhatSqliteReadsDifferently)
@@ -296,8 +303,8 @@ TEST_F(SharedStatements, StoreEveryValueAsTheWrittenStatementWould)
             const std::string id = std::to_string(k + 1);
             run(*database, "INSERT INTO Shaped VALUES (" + id + ", " + values[k] + ")");
             const std::string written = jet::toSqlite("INSERT INTO Written VALUES (" + id + ", " + values[k] + ")");
-            ASSERT_EQ(sqlite3_exec(database->handle(), written.c_str(), nullptr, nullptr, nullptr), SQLITE_OK)
-                << written << ": " << sqlite3_errmsg(database->handle());
+            ASSERT_EQ(sqlite3_exec(handleOf(*database), written.c_str(), nullptr, nullptr, nullptr), SQLITE_OK)
+                << written << ": " << sqlite3_errmsg(handleOf(*database));
         }
         EXPECT_EQ(select(*database, "SELECT count(*) AS n FROM Shaped s JOIN Written w ON s.id = w.id "
                                     "WHERE s.v IS w.v AND typeof(s.v) = typeof(w.v)")
@@ -312,7 +319,7 @@ TEST_F(SharedStatements, StoreEveryValueAsTheWrittenStatementWould)
 int compiledStatements(Database& database)
 {
     int count = 0;
-    for (sqlite3_stmt* s = sqlite3_next_stmt(database.handle(), nullptr); s; s = sqlite3_next_stmt(database.handle(), s))
+    for (sqlite3_stmt* s = sqlite3_next_stmt(handleOf(database), nullptr); s; s = sqlite3_next_stmt(handleOf(database), s))
         ++count;
     return count;
 }
@@ -334,9 +341,9 @@ TEST_F(SharedStatements, OneCompiledStatementServesEveryRowOfAShapeAndFailsAsThe
                                    personalInsert({.usn = "1QP22CS003", .gender = std::string(11, 'F')}),
                                    personalInsert({.usn = "1QP22CS003", .pin = "'56A001'"})}) {
         const Failure shaped = failureOf(*database, sql);
-        ASSERT_NE(sqlite3_exec(database->handle(), sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
-        const Failure written = db::nativeFailure(sqlite3_extended_errcode(database->handle()),
-                                                  sqlite3_errmsg(database->handle()), path);
+        ASSERT_NE(sqlite3_exec(handleOf(*database), sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
+        const Failure written = db::nativeFailure(sqlite3_extended_errcode(handleOf(*database)),
+                                                  sqlite3_errmsg(handleOf(*database)), path);
         EXPECT_EQ(shaped.number, written.number) << sql;
         EXPECT_EQ(shaped.description, written.description) << sql;
     }
