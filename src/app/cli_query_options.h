@@ -4,6 +4,7 @@
 // default at load.
 
 #include <QCommandLineParser>
+#include <functional>
 #include <string>
 
 #include "query/query_builder.h"
@@ -24,9 +25,11 @@ bool queryCriteria(const QCommandLineParser& parser, const Control& control, int
 // Opens the session the options configure, reads the criteria from them and selects the students as
 // the query window does, then closes the session (the configuration and the query state stay in
 // `control`). Returns 0 with `outcome` filled, or the exit status after saying why on standard error:
-// 2 for a session that cannot start or a value no control could hold.
+// 2 for a session that cannot start or a value no control could hold. `refusal`, when given, looks at the
+// open session before the query runs and returns why the command cannot go on (printed, exit status 2).
 int retrieveFromOptions(const QCommandLineParser& parser, const char* command, Control& control,
-                        query::RetrieveOutcome& outcome);
+                        query::RetrieveOutcome& outcome,
+                        const std::function<std::string(const Control&)>& refusal = nullptr);
 
 // Prints a refusal (the window's message) or an engine failure on standard error; returns the exit
 // status: 0 shown, 2 refused, 1 failed.

@@ -4,6 +4,7 @@
 #include <QStringList>
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <string>
 
 #include "app/cli.h"
@@ -11,6 +12,7 @@
 #include "app/cli_session.h"
 #include "db/data_connector.h"
 #include "query/save_results.h"
+#include "shell/output_guard.h"
 
 namespace kyt::cli {
 namespace {
@@ -97,7 +99,13 @@ int saveCommand(const Args& given)
 
     Control control;
     query::RetrieveOutcome outcome;
-    if (const int failed = retrieveFromOptions(parser, "save", control, outcome))
+    // Refused before the query runs: nothing is touched.
+    const auto outputRefused = [&out](const Control& session) {
+        std::error_code ec;
+        const std::string refused = RefusedOutput(session, std::filesystem::absolute(out, ec).string());
+        return refused.empty() ? refused : "Information Not Saved. " + refused;
+    };
+    if (const int failed = retrieveFromOptions(parser, "save", control, outcome, outputRefused))
         return failed;
     const std::string databasePath = control.config.DatabasePath;
     if (outcome.status != query::RetrieveOutcome::Status::Shown)

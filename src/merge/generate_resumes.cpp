@@ -9,6 +9,7 @@
 
 #include "db/database.h"
 #include "merge/merge_template.h"
+#include "shell/output_guard.h"
 #include "word/application.h"
 
 namespace kyt {
@@ -75,13 +76,6 @@ size_t characterCount(const std::string& text)
         return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
     }));
 }
-
-bool sameFile(const std::string& a, const std::string& b)
-{
-    std::error_code ec;
-    return fs::exists(a, ec) && fs::exists(b, ec) && fs::equivalent(a, b, ec);
-}
-
 }  // namespace
 
 std::string MergeSql(const std::string& QueryCondition)
@@ -137,6 +131,12 @@ GenerateResult GenerateResumes(Control& control, const std::string& Folder, cons
         result.description = description;
         return result;
     };
+    // Told as a failure is, but nothing was tried: the officer's choice cannot be carried out.
+    auto refuse = [&](const std::string& description) {
+        GenerateResult refused = fail(description);
+        refused.outcome = GenerateOutcome::Refused;
+        return refused;
+    };
 
     progress(3);
     call(hooks.HideMainMenu);
@@ -181,16 +181,16 @@ GenerateResult GenerateResumes(Control& control, const std::string& Folder, cons
             output = hooks.AskOutputFile("Please give a filename", "Microsoft Word (*.docx)|*.docx");
         if (output.empty())
             output = (fs::path(documentsFolder()) / kDefaultMergeOutput).string();
-        if (sameFile(output, targetPath))
-            return fail("The résumés cannot be saved over the target format document " + targetPath + ".");
+        std::string refused = RefusedOutput(control, output, targetPath);
+        if (refused.empty() && QString::fromStdString(fs::path(output).extension().string()).toLower() != ".docx")
+            refused = "The résumés are saved as a .docx document; " + output + " does not end in .docx.";
+        if (!refused.empty())
+            return refuse(refused);
     }
     progress(24);
 
-    if (target->fieldCount() == 0) {
-        GenerateResult none = fail("The target document has no fields.");
-        none.outcome = GenerateOutcome::Refused;
-        return none;
-    }
+    if (target->fieldCount() == 0)
+        return refuse("The target document has no fields.");
     target->makeMergeFields();
     progress(29);
 
@@ -250,12 +250,11 @@ GenerateResult GenerateResumes(Control& control, const std::string& Folder, cons
         return fail(error);
     if (data.rows.empty())
         return fail("No student matches the selection; there is nothing to merge.");
-    progress(75);
 
+    // Every file's name is known, and checked, before the first is written.
+    std::vector<std::string> files;
     if (!perStudent) {
-        if (!compiled->write(data, 0, data.rows.size(), output, error))
-            return fail(error);
-        result.files.push_back(output);
+        files.push_back(output);
     } else {
         const int usn = data.column("USN");
         const int name = data.column("Name");
@@ -266,12 +265,19 @@ GenerateResult GenerateResumes(Control& control, const std::string& Folder, cons
             // Names are compared without letter case: a shared folder on Windows would merge them.
             const std::string key = QString::fromStdString(stem).toLower().toStdString();
             const int seen = taken[key]++;
-            const std::string file = stem + (seen ? " (" + std::to_string(seen + 1) + ")" : std::string()) + ".docx";
-            const std::string path = (fs::path(output) / file).string();
-            if (!compiled->write(data, r, 1, path, error))
-                return fail(error);
-            result.files.push_back(path);
+            const std::string file = stem + (seen ? " (" + std::to_string(seen + 1) + ")" : std::string());
+            files.push_back((fs::path(output) / (file + ".docx")).string());
+            for (const std::string& path : {files.back(), (fs::path(output) / (file + ".pdf")).string()})
+                if (const std::string refused = RefusedOutput(control, path, targetPath); !refused.empty())
+                    return refuse(refused);
         }
+    }
+    progress(75);
+
+    for (size_t r = 0; r < files.size(); ++r) {
+        if (!compiled->write(data, perStudent ? r : 0, perStudent ? 1 : data.rows.size(), files[r], error))
+            return fail(error);
+        result.files.push_back(files[r]);
     }
     progress(80);
 

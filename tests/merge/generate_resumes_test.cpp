@@ -190,7 +190,8 @@ TEST_F(GenerateResumesTest, FailuresRefusalsAndFieldErrorsAreToldAndWriteNothing
          failed + "No student matches the selection; there is nothing to merge." + hint,
          {3, 8, 24, 29, 35, 38, 70, 0}, asked},
         {kFormat, "", "Infosys format.docx", "Kyt v1.2 - Error",
-         failed + "The résumés cannot be saved over the target format document " + dir.file("Infosys format.docx") + "." + hint,
+         failed + dir.file("Infosys format.docx") + " is the target format document; it is never written over. Choose "
+                  "another file name." + hint,
          {3, 8, 0}, asked},
     };
     for (const auto& c : cases) {

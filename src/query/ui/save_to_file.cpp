@@ -14,6 +14,7 @@
 #include "query/save_results.h"
 #include "query/ui/form4.h"
 #include "shell/message_service.h"
+#include "shell/output_guard.h"
 
 namespace kyt {
 
@@ -118,6 +119,10 @@ void SaveResultsToFile(Control& control, Form4& results)
     const QString path = saveFileChooser() ? saveFileChooser()(&results, suggested) : askWithDialog(&results, suggested);
     if (path.isEmpty()) {
         tellNotSaved(control, {});
+        return;
+    }
+    if (const std::string refused = RefusedOutput(control, path.toStdString()); !refused.empty()) {
+        tellNotSaved(control, refused);
         return;
     }
     QApplication::setOverrideCursor(Qt::WaitCursor);

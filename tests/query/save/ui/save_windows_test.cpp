@@ -124,6 +124,11 @@ TEST_F(SaveWindows, TitleAndPageBreaksReachTheFileOrWhyNot)
     EXPECT_EQ(messages.last().text, "Information Not Saved. ");
     save("list.xlsx");
     EXPECT_EQ(messages.last().text.rfind("Information Not Saved. \r\nResults are saved as .docx", 0), 0u);
+    answer = dir.file("students.docx");  // a link to the database
+    std::filesystem::create_symlink(database, answer);
+    test::click(results(), "Command3");
+    EXPECT_EQ(messages.last().text, "Information Not Saved. \r\n" + answer + " is the student database; it is never "
+                                    "written over. Choose another file name.");
 }
 
 // "Generate all résumés" empties QueryCondition and another program's query rewrites FreePercent; the window
