@@ -141,14 +141,10 @@ TEST_F(GenerateResumesTest, ASelectionGivesOneFilePerStudentNamedFromUsnAndName)
         "Freepercent.usn_FP)  ORDER BY Percent1To6 DESC",
         "SELECT USN as USN_FP, Count(*) as SemsCount, format(sum(obtained)/sum(max) * 100,'0.00') AS Percent1To6 From "
         "marks Where education_Level >=2 + 1+ 0 And education_Level <= 2 + 6+ 0 GROUP BY USN"};
-    {
-        db::Failure failure;
-        auto database = db::Database::open(control.config.DatabasePath, db::Road::Query, failure);
-        ASSERT_TRUE(database && database->setSavedQuery("FreePercent", "SELECT USN as USN_FP, 1 AS Percent2To5 FROM "
-                                                                         "Marks GROUP BY USN", failure))
-            << failure.description;
-    }
-    control.query.QueryCondition.clear();
+    db::Failure failure;
+    auto other = db::Database::open(control.config.DatabasePath, db::Road::Query, failure);  // another program's query
+    ASSERT_TRUE(other && other->setSavedQuery("FreePercent", "SELECT USN as USN_FP, 1 AS Percent2To5 FROM Marks GROUP BY "
+                                              "USN", failure)) << failure.description;
     fs::create_directories(dir.file("each"));
     const GenerateResult result = run({.selection = shown, .perStudentFolder = dir.file("each")});
     ASSERT_EQ(result.outcome, GenerateOutcome::Written) << result.description;
