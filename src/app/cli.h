@@ -13,13 +13,18 @@ namespace kyt::cli {
 using Args = std::vector<std::string>;
 using CommandFn = int (*)(const Args& args);
 
-// Exit status of a command line that cannot be run as written.
-inline constexpr int kUsageError = 2;
+// Exit statuses, one rule for every command: 0 done; 2 refused with nothing done (an unknown or wrong
+// option, argument or criterion, a configuration that cannot be used); 1 failed (the database: missing,
+// read-only, not a Kyt database, locked; or the disk). `extract` keeps its own, given in its help.
+inline constexpr int kFailed = 1;
+inline constexpr int kRefused = 2;
+inline constexpr int kUsageError = kRefused;
 
 struct Command {
     const char* name;
     const char* usage;  // "name ARGS   what it does", shown by `kyt-cli --help`
     CommandFn run;
+    bool draws = false;  // draws charts or pages: runs with a (windowless) graphical application
 };
 
 bool registerCommand(const Command& command);
@@ -42,3 +47,5 @@ Args positional(const QCommandLineParser& parser);
 #define KYT_CLI_CONCAT(a, b) KYT_CLI_CONCAT2(a, b)
 #define KYT_CLI_COMMAND(name, usage, fn) \
     static const bool KYT_CLI_CONCAT(kytCliRegistered_, __LINE__) = ::kyt::cli::registerCommand({name, usage, fn})
+#define KYT_CLI_DRAWING_COMMAND(name, usage, fn) \
+    static const bool KYT_CLI_CONCAT(kytCliRegistered_, __LINE__) = ::kyt::cli::registerCommand({name, usage, fn, true})

@@ -128,8 +128,8 @@ int extract(const Args& given)
 
     TerminalMessages messages;
     Control control;
-    if (const int failed = openSession(parser, "extract", control, messages))
-        return failed;
+    if (openSession(parser, "extract", control, messages) != 0)
+        return kCouldNotStart;
 
     TerminalView view;
     const RunResult result = RunExtraction(control, view, options);

@@ -56,6 +56,11 @@ void addQueryOptions(QCommandLineParser& parser)
         {"age", "Show the age."},
         {"project-words", "Project work contains the words, in this order (separate words by a semicolon).", "TEXT"},
         {"hobby-words", "Hobbies or extra-curricular activities contain the words, in this order.", "TEXT"},
+        {"tenth", "Eligibility: 10th percentage at least P.", "P"},
+        {"twelfth", "Eligibility: 12th percentage at least P.", "P"},
+        {"max-backlogs", "Eligibility: at most N semesters taken in more than one attempt.", "N"},
+        {"no-backlogs", "Eligibility: no semester taken in more than one attempt (--max-backlogs 0)."},
+        {"born-from", "Eligibility: born on or after DATE (2003-06-01 or 01-06-2003).", "DATE"},
     });
 }
 
@@ -171,6 +176,30 @@ bool queryCriteria(const QCommandLineParser& parser, const Control& control, int
     criteria.projectWordsEnabled = !criteria.projectWords.empty();
     criteria.hobbyWords = value(parser, "hobby-words");
     criteria.hobbyWordsEnabled = !criteria.hobbyWords.empty();
+
+    // The eligibility group: what the window's boxes would hold; BuildQuery refuses what they would.
+    query::Eligibility& e = criteria.eligibility;
+    e.tenthPercent = value(parser, "tenth");
+    e.twelfthPercent = value(parser, "twelfth");
+    if (e.tenthPercent.size() > 5 || e.twelfthPercent.size() > 5) {
+        error = "a percentage takes at most 5 characters, as in the window";
+        return false;
+    }
+    if (parser.isSet("max-backlogs") && parser.isSet("no-backlogs")) {
+        error = "one of --max-backlogs and --no-backlogs";
+        return false;
+    }
+    if (parser.isSet("no-backlogs"))
+        e.maxBacklogs = 0;
+    if (parser.isSet("max-backlogs")) {
+        bool ok = false;
+        e.maxBacklogs = parser.value("max-backlogs").toInt(&ok);
+        if (!ok || e.maxBacklogs < 0 || e.maxBacklogs > 16) {
+            error = "--max-backlogs takes a number of semesters from 0 to 16";
+            return false;
+        }
+    }
+    e.bornFrom = value(parser, "born-from");
     return true;
 }
 
@@ -207,14 +236,14 @@ int reportRetrieve(const query::RetrieveOutcome& outcome, const char* command)
         for (size_t at; (at = text.find("\r\n")) != std::string::npos;)
             text.replace(at, 2, "\n");
         std::fprintf(stderr, "kyt-cli %s: %s\n", command, text.c_str());
-        return 2;
+        return kRefused;
     }
     case query::RetrieveOutcome::Status::Failed:
         break;
     }
     std::fprintf(stderr, "kyt-cli %s: error %d: %s\n", command, outcome.failure.number,
                  outcome.failure.description.c_str());
-    return 1;
+    return kFailed;
 }
 
 }  // namespace kyt::cli

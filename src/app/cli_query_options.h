@@ -14,7 +14,8 @@
 namespace kyt::cli {
 
 // --batch --branch (up to three) --all-branches --exclude --from --to --strict --atleast|--atmost|--exactly
-// --rank --ascending|--descending --class --cet --gender --age --project-words --hobby-words.
+// --rank --ascending|--descending --class --cet --gender --age --project-words --hobby-words, and the
+// eligibility group's --tenth --twelfth --max-backlogs|--no-backlogs --born-from.
 void addQueryOptions(QCommandLineParser& parser);
 
 // The criteria the options describe, over the branch list of `control` and the batches of `year`.

@@ -49,14 +49,12 @@ bool OpenResult(const std::string& databasePath, const std::string& sql, ResultT
     return true;
 }
 
-bool RunQuery(const std::string& databasePath, const BuiltQuery& query, ResultTable& out, db::Failure& failure,
-              const RunOptions& options)
-{
-    return RunOverSelection(databasePath, query.selection(), query.select, out, failure, options);
-}
+namespace {
 
-bool RunOverSelection(const std::string& databasePath, const Selection& selection, const std::string& sql,
-                      ResultTable& out, db::Failure& failure, const RunOptions& options)
+// FreePercent set for the selection (only when it differs) and `sql` read, in one transaction that is
+// committed (`keep`) or rolled back.
+bool runOverSelection(const std::string& databasePath, const Selection& selection, const std::string& sql,
+                      ResultTable& out, db::Failure& failure, const RunOptions& options, bool keep)
 {
     std::unique_ptr<db::Database> database = openQueryRoad(databasePath, failure, options);
     if (!database)
@@ -64,18 +62,38 @@ bool RunOverSelection(const std::string& databasePath, const Selection& selectio
     if (!database->begin(failure))
         return false;
     db::Recordset records;
+    db::Failure ignored;
     std::string current;
     if (!database->savedQuery("FreePercent", current, failure) ||
         (current != selection.aggregate && !database->setSavedQuery("FreePercent", selection.aggregate, failure)) ||
         !database->openRecordset(sql, records, failure)) {
-        db::Failure ignored;
         database->rollback(ignored);
         return false;
     }
-    if (!database->commit(failure))
+    if (keep ? !database->commit(failure) : !database->rollback(failure))
         return false;
     out = CopyToADORecordset(records);
     return true;
+}
+
+}  // namespace
+
+bool RunQuery(const std::string& databasePath, const BuiltQuery& query, ResultTable& out, db::Failure& failure,
+              const RunOptions& options)
+{
+    return runOverSelection(databasePath, query.selection(), query.select, out, failure, options, true);
+}
+
+bool RunQueryAside(const std::string& databasePath, const BuiltQuery& query, ResultTable& out, db::Failure& failure,
+                   const RunOptions& options)
+{
+    return runOverSelection(databasePath, query.selection(), query.select, out, failure, options, false);
+}
+
+bool RunOverSelection(const std::string& databasePath, const Selection& selection, const std::string& sql,
+                      ResultTable& out, db::Failure& failure, const RunOptions& options)
+{
+    return runOverSelection(databasePath, selection, sql, out, failure, options, true);
 }
 
 std::vector<std::string> BranchList(const Control& control)

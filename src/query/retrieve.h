@@ -44,6 +44,12 @@ bool RunQuery(const std::string& databasePath, const BuiltQuery& query, ResultTa
 bool RunOverSelection(const std::string& databasePath, const Selection& selection, const std::string& sql,
                       ResultTable& out, db::Failure& failure, const RunOptions& options = {});
 
+// Runs `query` as RunQuery does, but takes its rows aside: the transaction is rolled back, so the saved
+// query FreePercent keeps the SQL that the result on screen (and its merge) was made with. For figures
+// taken beside the query window (statistics).
+bool RunQueryAside(const std::string& databasePath, const BuiltQuery& query, ResultTable& out, db::Failure& failure,
+                   const RunOptions& options = {});
+
 // The branch codes loaded at start-up, in the order of the branch boxes.
 std::vector<std::string> BranchList(const Control& control);
 

@@ -7,6 +7,8 @@
 #include <utility>
 #include <vector>
 
+#include "db/database_files.h"
+
 namespace kyt {
 
 namespace fs = std::filesystem;
@@ -47,20 +49,17 @@ bool samePlace(const std::string& a, const std::string& b)
 
 std::string RefusedOutput(const Control& control, const std::string& path, const std::string& targetDocument)
 {
-    const std::string& database = control.config.DatabasePath;
+    const std::string never = "; it is never written over. Choose another file name.";
+    if (db::isDatabaseFile(control.config.DatabasePath, path))
+        return path + " is the student database or a file the database engine keeps beside it" + never;
     std::vector<std::pair<std::string, std::string>> kept;
-    if (!database.empty()) {
-        kept.emplace_back(database, "the student database");
-        for (const char* suffix : {"-wal", "-shm", "-journal"})
-            kept.emplace_back(database + suffix, std::string("a working file (") + suffix + ") of the student database");
-    }
     if (!control.config.ConfigPath.empty())
         kept.emplace_back(control.config.ConfigPath, "Kyt's configuration file");
     if (!targetDocument.empty())
         kept.emplace_back(targetDocument, "the target format document");
     for (const auto& [file, what] : kept)
         if (samePlace(path, file))
-            return path + " is " + what + "; it is never written over. Choose another file name.";
+            return path + " is " + what + never;
 
     struct stat st {};
     if (::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode))

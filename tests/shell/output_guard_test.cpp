@@ -22,7 +22,7 @@ TEST(OutputGuard, RefusesWhatTheProgramWorksFromAndWhatIsNoOrdinaryFile)
     std::filesystem::create_directory_symlink(dir.path(), dir.file("alias"));
     ASSERT_EQ(mkfifo(dir.file("pipe.docx").c_str(), 0600), 0);
     const std::pair<const char*, const char*> cases[] = {
-        {"hard.docx", "is the student database"}, {"alias/kyt.db-journal", "is a working file (-journal) of the"},
+        {"hard.docx", "is the student database"}, {"alias/kyt.db-journal", "is the student database or a file"},
         {"Kyt.ini", "is Kyt's configuration file"}, {"alias/format.docx", "is the target format document"},
         {"alias", "is a folder"}, {"pipe.docx", "is not an ordinary file"}, {"new.docx", ""}, {"old.docx", ""}};
     for (const auto& [name, said] : cases) {

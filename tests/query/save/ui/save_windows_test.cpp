@@ -127,8 +127,8 @@ TEST_F(SaveWindows, TitleAndPageBreaksReachTheFileOrWhyNot)
     answer = dir.file("students.docx");  // a link to the database
     std::filesystem::create_symlink(database, answer);
     test::click(results(), "Command3");
-    EXPECT_EQ(messages.last().text, "Information Not Saved. \r\n" + answer + " is the student database; it is never "
-                                    "written over. Choose another file name.");
+    EXPECT_EQ(messages.last().text, "Information Not Saved. \r\n" + answer + " is the student database or a file the "
+                                    "database engine keeps beside it; it is never written over. Choose another file name.");
 }
 
 // "Generate all résumés" empties QueryCondition and another program's query rewrites FreePercent; the window
