@@ -20,26 +20,9 @@
 namespace kyt::cli {
 namespace {
 
-// One line of output: tabs and line breaks inside a value become blanks.
-std::string cell(std::string text)
-{
-    for (char& c : text)
-        if (c == '\t' || c == '\n' || c == '\r')
-            c = ' ';
-    return text;
-}
-
 void printTable(const query::ResultTable& table)
 {
-    std::string out;
-    for (size_t i = 0; i < table.fields.size(); ++i)
-        out += (i ? "\t" : "") + cell(table.fields[i]);
-    out += '\n';
-    for (const auto& row : table.rows) {
-        for (size_t i = 0; i < row.size(); ++i)
-            out += (i ? "\t" : "") + cell(row[i]);
-        out += '\n';
-    }
+    const std::string out = TabSeparated(table);
     std::fwrite(out.data(), 1, out.size(), stdout);
 }
 

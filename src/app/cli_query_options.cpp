@@ -226,6 +226,26 @@ int retrieveFromOptions(const QCommandLineParser& parser, const char* command, C
     return 0;
 }
 
+std::string TabSeparated(const query::ResultTable& table)
+{
+    const auto cell = [](std::string text) {
+        for (char& c : text)
+            if (c == '\t' || c == '\n' || c == '\r')
+                c = ' ';
+        return text;
+    };
+    std::string out;
+    for (size_t i = 0; i < table.fields.size(); ++i)
+        out += (i ? "\t" : "") + cell(table.fields[i]);
+    out += '\n';
+    for (const auto& row : table.rows) {
+        for (size_t i = 0; i < row.size(); ++i)
+            out += (i ? "\t" : "") + cell(row[i]);
+        out += '\n';
+    }
+    return out;
+}
+
 int reportRetrieve(const query::RetrieveOutcome& outcome, const char* command)
 {
     switch (outcome.status) {

@@ -32,6 +32,10 @@ int retrieveFromOptions(const QCommandLineParser& parser, const char* command, C
                         query::RetrieveOutcome& outcome,
                         const std::function<std::string(const Control&)>& refusal = nullptr);
 
+// A result as kyt-cli prints it: field names first, then the rows, values separated by tabs (tabs and
+// line breaks inside a value become blanks), each line ended by a line feed.
+std::string TabSeparated(const query::ResultTable& table);
+
 // Prints a refusal (the window's message) or an engine failure on standard error; returns the exit
 // status: 0 shown, 2 refused, 1 failed.
 int reportRetrieve(const query::RetrieveOutcome& outcome, const char* command);

@@ -23,26 +23,9 @@
 namespace kyt::cli {
 namespace {
 
-std::string cell(std::string text)
-{
-    for (char& c : text)
-        if (c == '\t' || c == '\n' || c == '\r')
-            c = ' ';
-    return text;
-}
-
 std::string tableText(const std::string& heading, const query::ResultTable& table)
 {
-    std::string out = "# " + heading + "\n";
-    for (size_t i = 0; i < table.fields.size(); ++i)
-        out += (i ? "\t" : "") + cell(table.fields[i]);
-    out += '\n';
-    for (const auto& row : table.rows) {
-        for (size_t i = 0; i < row.size(); ++i)
-            out += (i ? "\t" : "") + cell(row[i]);
-        out += '\n';
-    }
-    return out;
+    return "# " + heading + "\n" + TabSeparated(table);
 }
 
 struct Session {

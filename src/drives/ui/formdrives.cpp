@@ -174,6 +174,9 @@ void FormDrives::outcomeChosen(const std::string& usn, int index)
         showShortlist();
         return;
     }
+    for (drives::ShortlistEntry& e : shortlist_)
+        if (e.usn == usn)
+            e.outcome = drives::kOutcomes[index];
     // The counts of offers and placements in the list follow.
     const QSignalBlocker quiet(ui->DriveTable);
     const int id = shown_.id;

@@ -3,7 +3,6 @@
 #include <QChart>
 #include <QChartView>
 #include <QDir>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QStandardPaths>
 
@@ -15,6 +14,7 @@
 #include "query/save_results.h"
 #include "query/ui/result_model.h"
 #include "shell/atomic_file.h"
+#include "shell/ui/file_views.h"
 #include "shell/ui/window_registration.h"
 #include "ui_formstats.h"
 
@@ -30,7 +30,7 @@ QString q(const std::string& text)
 QString askWithDialog(QWidget* parent, const QString& title, const QString& suggested, const QString& filter)
 {
     static QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-    QString chosen = QFileDialog::getSaveFileName(parent, title, QDir(folder).filePath(suggested), filter);
+    QString chosen = askSaveFileName(parent, title, QDir(folder).filePath(suggested), filter);
     if (!chosen.isEmpty())
         folder = QFileInfo(chosen).absolutePath();
     return chosen;
@@ -184,9 +184,10 @@ void FormStats::ShowBatchButton_Click()
     }
     drives::Statistics statistics =
         drives::ComputeStatistics(drives::FiguresOfResult(result, built.PercentColumn, codes, placements), codes);
-    statistics.title = "Batch " + criteria.batch;
-    statistics.subtitle = "Every student of batch " + criteria.batch + ", aggregate of semesters " +
-                          criteria.fromSemester + " to " + criteria.toSemester + ".";
+    const bool all = criteria.batch == query::kAllBatches;
+    statistics.title = all ? "All batches" : "Batch " + criteria.batch;
+    statistics.subtitle = (all ? std::string("Every student") : "Every student of batch " + criteria.batch) +
+                          ", aggregate of semesters " + criteria.fromSemester + " to " + criteria.toSemester + ".";
     showStatistics(std::move(statistics));
 }
 

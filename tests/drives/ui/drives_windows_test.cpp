@@ -137,6 +137,10 @@ TEST_F(DriveWindows, TheDrivesWindowKeepsOutcomesAndRunsAgainOnlyWhenTheOfficerA
     onlyDrive(&stored);
     EXPECT_EQ(stored.front().outcome, drives::Outcome::Joined);
     EXPECT_EQ(test::control<QTableWidget>(window, "DriveTable")->item(0, 5)->text(), "1");
+    test::click(window, "StatsButton");
+    auto* statistics = qobject_cast<FormStats*>(findWindow(state, "FormStats"));
+    ASSERT_TRUE(statistics);
+    EXPECT_EQ(statistics->statistics().total.joined, 1) << "the outcome just set counts";
 
     // A student extracted since: running again asks, and No changes nothing.
     db::Failure failure;
