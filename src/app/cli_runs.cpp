@@ -1,14 +1,17 @@
-// kyt-cli runs and revert: the history of extraction runs without windows. `runs` lists them, `revert RUN`
-// takes one back after the question the history window asks (--yes answers it).
+// kyt-cli runs, revert and notices: the history of extraction runs without windows. `runs` lists them,
+// `revert RUN` takes one back after the question the history window asks (--yes answers it), `notices`
+// writes one notice per résumé a run refused.
 //
-// Exit status: 0 done; 2 refused (the command line, a run that cannot be taken back, a declined question);
-// 1 the database failed.
+// Exit status: 0 done; 2 refused (the command line, a run that cannot be taken back, a declined question,
+// a notice template with fields a notice does not have); 1 the database or a file failed.
 
 #include <cstdio>
+#include <filesystem>
 #include <string>
 
 #include "app/cli.h"
 #include "app/cli_session.h"
+#include "extract/rejection_notices.h"
 #include "extract/run_history.h"
 #include "shell/startup.h"
 
@@ -100,9 +103,55 @@ int revertCommand(const Args& given)
     return kFailed;
 }
 
+int noticesCommand(const Args& given)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription("Writes one notice per résumé that extraction run RUN refused, merged from a "
+                                     "template whose fields are those of Kyt_errors.csv (File, USN, Name, Table, "
+                                     "Row, Cell, Field, Reason) and Faults, each fault on a line of its own.");
+    addConfigOption(parser);
+    parser.addOption({"run", "The run's number, as kyt-cli runs lists it.", "RUN"});
+    parser.addOption({"template", "The notice template (.docx).", "FILE"});
+    parser.addOption({"out", "The folder the notices are written to.", "FOLDER"});
+    int status = 0;
+    if (!parse(parser, "notices", given, status))
+        return status;
+    if (!parser.positionalArguments().isEmpty())
+        return usageError(parser, "notices", "unexpected argument '" + positional(parser).front() + "'");
+    int64_t id = 0;
+    if (!RunNumber(value(parser, "run"), id))
+        return usageError(parser, "notices", "--run RUN is required: the number of one run");
+    if (!parser.isSet("template") || !parser.isSet("out"))
+        return usageError(parser, "notices", "--template FILE and --out FOLDER are required");
+    TerminalMessages messages;
+    Control control;
+    if (const int failed = openSession(parser, "notices", control, messages))
+        return failed;
+    namespace fs = std::filesystem;
+    const NoticesResult result = WriteRejectionNotices(control, id, fs::absolute(value(parser, "template")).string(),
+                                                       fs::absolute(value(parser, "out")).string());
+    CloseDown(control);
+    switch (result.outcome) {
+    case NoticesOutcome::Written:
+        std::printf("%zu notices written for run %lld.\n", result.files.size(), static_cast<long long>(id));
+        for (const std::string& file : result.files)
+            std::printf("  %s\n", file.c_str());
+        return kDone;
+    case NoticesOutcome::Refused:
+        std::fprintf(stderr, "kyt-cli notices: %s\n", result.description.c_str());
+        return kRefused;
+    case NoticesOutcome::Failed:
+        std::fprintf(stderr, "kyt-cli notices: %s\n", result.description.c_str());
+        return kFailed;
+    }
+    return kFailed;
+}
+
 }  // namespace
 
 KYT_CLI_COMMAND("runs", "runs [--config FILE]   the history of extraction runs", runsCommand);
 KYT_CLI_COMMAND("revert", "revert RUN [--config FILE] [--yes]   takes an extraction run back", revertCommand);
+KYT_CLI_COMMAND("notices", "notices --run RUN --template FILE --out FOLDER [--config FILE]   a notice per refused résumé",
+                noticesCommand);
 
 }  // namespace kyt::cli
