@@ -10,10 +10,10 @@ std::string UserManualPath()
     namespace fs = std::filesystem;
     std::error_code ec;
     const fs::path program = fs::read_symlink("/proc/self/exe", ec);
-    const fs::path beside = program.parent_path() / "docs" / "manual.pdf";
-    if (!ec && fs::exists(beside, ec))
-        return beside.string();
-    return (fs::path(KYT_DOCS_DIR) / "manual.pdf").string();
+    for (const fs::path& pdf : {ec ? fs::path() : program.parent_path() / "docs" / "manual.pdf", fs::path(KYT_MANUAL_PDF)})
+        if (!pdf.empty() && fs::exists(pdf, ec))
+            return pdf.string();
+    return KYT_MANUAL_TEXT;
 }
 
 std::string UserManualLine()

@@ -83,7 +83,9 @@ void FirstForm::ManualButton_Click()
     // The desktop's PDF viewer shows it; where there is none (or no manual), the officer is told where it is.
     if (std::filesystem::exists(path) && QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(path))))
         return;
-    control.session.Messages->show("The user's manual could not be opened here. Open it with a PDF viewer: " + path,
+    const char* viewer = path.ends_with(".pdf") ? "a PDF viewer" : "a text editor";
+    control.session.Messages->show(std::string("The user's manual could not be opened here. Open it with ") + viewer +
+                                       ": " + path,
                                    control.session.AppTitle, MsgIcon::Information, MsgButtons::OK);
 }
 
