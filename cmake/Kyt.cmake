@@ -33,6 +33,10 @@ endfunction()
 # of <dir>/*.cpp. WINDOWS runs it on Qt's offscreen platform. CLI builds kyt-cli first and tells the tests
 # where it is (KYT_CLI), for the tests that run it. The cases matching ONE_PROCESS share a slow
 # set-up (the corpus, LibreOffice): ctest runs them together in one process, the others one per process.
+# The team's shared folder (the real-document corpus) sits beside the clone; a git worktree kept elsewhere
+# names it with -DKYT_SHARED_DIR=...
+set(KYT_SHARED_DIR "${PROJECT_SOURCE_DIR}/../shared" CACHE PATH "The shared folder beside the clone")
+
 function(kyt_tests name dir)
   cmake_parse_arguments(ARG "WINDOWS;CLI" "" "DEPS;ONE_PROCESS" ${ARGN})
   file(GLOB sources CONFIGURE_DEPENDS ${dir}/*.cpp)
@@ -43,7 +47,7 @@ function(kyt_tests name dir)
   target_link_libraries(${name} PRIVATE ${ARG_DEPS} kyt_test_support GTest::gtest_main GTest::gmock)
   target_compile_definitions(${name} PRIVATE
     KYT_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
-    KYT_CORPUS_DIR="${PROJECT_SOURCE_DIR}/../shared/corpus/real-documents")
+    KYT_CORPUS_DIR="${KYT_SHARED_DIR}/corpus/real-documents")
   set(environment "")
   if(ARG_CLI)
     target_compile_definitions(${name} PRIVATE KYT_CLI="$<TARGET_FILE:kyt-cli>")

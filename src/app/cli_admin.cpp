@@ -27,7 +27,9 @@ class AdminMessages : public MessageService {
 public:
     explicit AdminMessages(bool yes) : yes_(yes) {}
 
-    MsgAnswer show(const std::string& text, const std::string& title, MsgIcon icon, MsgButtons buttons) override
+protected:
+    MsgAnswer ask(const std::string& text, const std::string& title, MsgIcon icon, MsgButtons buttons,
+                  MsgAnswer defaultAnswer) override
     {
         const bool question = buttons == MsgButtons::YesNo || buttons == MsgButtons::YesNoCancel;
         std::FILE* out = icon == MsgIcon::Critical || icon == MsgIcon::Exclamation || question ? stderr : stdout;
@@ -47,11 +49,16 @@ public:
             return refuse;
         }
         for (;;) {
-            std::fprintf(stderr, buttons == MsgButtons::YesNoCancel ? "[y/n/c] " : "[y/n] ");
+            // The answer that Enter gives is shown in capitals, as the window's default button.
+            std::fprintf(stderr, "%s", buttons == MsgButtons::YesNoCancel
+                                           ? (defaultAnswer == MsgAnswer::Cancel ? "[y/n/C] " : "[y/n/c] ")
+                                           : (defaultAnswer == MsgAnswer::No ? "[y/N] " : "[y/n] "));
             std::fflush(stderr);
             std::string answer;
             if (!std::getline(std::cin, answer))
                 return refuse;
+            if (answer.empty() && defaultAnswer != MsgAnswer::Yes)
+                return defaultAnswer;
             if (answer == "y" || answer == "Y" || answer == "yes")
                 return MsgAnswer::Yes;
             if (answer == "n" || answer == "N" || answer == "no")

@@ -13,7 +13,8 @@
 
 namespace kyt::cli {
 
-MsgAnswer TerminalMessages::show(const std::string& text, const std::string& title, MsgIcon icon, MsgButtons buttons)
+MsgAnswer TerminalMessages::ask(const std::string& text, const std::string& title, MsgIcon icon, MsgButtons buttons,
+                                MsgAnswer)
 {
     const bool question = buttons == MsgButtons::YesNo || buttons == MsgButtons::YesNoCancel;
     std::FILE* out = icon == MsgIcon::Critical || question ? stderr : stdout;

@@ -14,7 +14,9 @@ namespace kyt::cli {
 // first button (Yes: go on) is taken and said so.
 class TerminalMessages : public MessageService {
 public:
-    MsgAnswer show(const std::string& text, const std::string& title, MsgIcon icon, MsgButtons buttons) override;
+protected:
+    MsgAnswer ask(const std::string& text, const std::string& title, MsgIcon icon, MsgButtons buttons,
+                  MsgAnswer defaultAnswer) override;
 };
 
 // --config FILE: the configuration to use instead of Kyt.ini beside the program.

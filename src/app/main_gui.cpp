@@ -22,7 +22,7 @@ int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QString::fromUtf8(kyt::kProductName.data(), kyt::kProductName.size()));
-    QApplication::setApplicationVersion("2.8");
+    QApplication::setApplicationVersion(QString::fromUtf8(kyt::kVersion.data(), kyt::kVersion.size()));
 
     QCommandLineParser parser;
     parser.setApplicationDescription("Résumé database for a college placement office.");
@@ -60,8 +60,8 @@ int main(int argc, char** argv)
         return hooks;
     };
     program.setOpener("Command2", [&program, generatorHooks] { kyt::FormatFile::open(program.control(), generatorHooks()); });
-    kyt::Form4::setOpener(program.control(), "Command2", [&program, generatorHooks](kyt::Form4&) {
-        kyt::FormatFile::open(program.control(), generatorHooks());
+    kyt::Form4::setOpener(program.control(), "Command2", [&program, generatorHooks](kyt::Form4& results) {
+        kyt::FormatFile::open(program.control(), generatorHooks(), &results);
     });
     program.setOpener("Command3", [&program] { kyt::Form5::open(program.control()); });
     kyt::Form4::setOpener(program.control(), "Command3", [&program](kyt::Form4& results) {

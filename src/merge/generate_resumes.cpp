@@ -7,6 +7,7 @@
 #include <map>
 
 #include "db/database.h"
+#include "shell/product.h"
 #include "merge/merge_template.h"
 #include "word/application.h"
 
@@ -30,6 +31,11 @@ const std::string& databasePath(const Control& control)
 MessageService* messages(const Control& control)
 {
     return control.session.Messages;
+}
+// Error titles carry the program's one version.
+std::string errorTitle(const Control& control)
+{
+    return (control.session.AppTitle.empty() ? std::string(kAppTitle) : control.session.AppTitle) + " - Error";
 }
 
 void show(const Control& control, const std::string& text, const std::string& title, MsgIcon icon)
@@ -121,7 +127,7 @@ GenerateResult GenerateResumes(Control& control, const std::string& Folder, cons
         progress(100);
     };
     auto fail = [&](const std::string& description) {
-        show(control, errorText(description), "Kyt v1.2 - Error", MsgIcon::Critical);
+        show(control, errorText(description), errorTitle(control), MsgIcon::Critical);
         progress(0);
         call(hooks.ShowMainMenu);
         result.outcome = GenerateOutcome::Failed;
@@ -133,7 +139,7 @@ GenerateResult GenerateResumes(Control& control, const std::string& Folder, cons
     call(hooks.HideMainMenu);
     const std::string sql = MergeSql(queryCondition(control));
     if (sql.size() > kMaxMergeSqlLength) {
-        show(control, tooLongText(), "Kyt v1.2 - Error.", MsgIcon::Critical);
+        show(control, tooLongText(), errorTitle(control) + ".", MsgIcon::Critical);
         result.outcome = GenerateOutcome::Refused;
         result.description = "The query string has become > 510 characters.";
         finish();
@@ -168,8 +174,17 @@ GenerateResult GenerateResumes(Control& control, const std::string& Folder, cons
             return fail("The folder " + output + " does not exist.");
     } else {
         output = options.outputFile;
-        if (output.empty() && hooks.AskOutputFile)
+        if (output.empty() && hooks.AskOutputFile) {
             output = hooks.AskOutputFile("Please give a filename", "Microsoft Word (*.docx)|*.docx");
+            if (output.empty()) {
+                // The officer cancelled: nothing is generated and nothing needs saying.
+                progress(0);
+                call(hooks.ShowMainMenu);
+                call(hooks.ShowQueryResults);
+                result.outcome = GenerateOutcome::Cancelled;
+                return result;
+            }
+        }
         if (output.empty())
             output = (fs::path(documentsFolder()) / kDefaultMergeOutput).string();
         if (sameFile(output, targetPath))
@@ -216,7 +231,7 @@ GenerateResult GenerateResumes(Control& control, const std::string& Folder, cons
     if (!compiled && !unknown.empty()) {
         show(control,
              " There are errors in the fields of the target document: " + FileName + " Please correct them.",
-             " Kyt v1.2 - Error ", MsgIcon::Critical);
+             " " + errorTitle(control) + " ", MsgIcon::Critical);
         result.outcome = GenerateOutcome::Refused;
         result.description = "Fields the data does not have:";
         for (const auto& name : unknown)

@@ -113,10 +113,8 @@ void SaveResultsToFile(Control& control, Form4& results)
                                    results.Delimit.empty() ? std::string("Space") : results.Delimit};
     const QString suggested = QString::fromStdString(query::DefaultSaveFileName(titleText.toStdString()));
     const QString path = saveFileChooser() ? saveFileChooser()(&results, suggested) : askWithDialog(&results, suggested);
-    if (path.isEmpty()) {
-        tellNotSaved(control, {});
-        return;
-    }
+    if (path.isEmpty())
+        return;  // the officer cancelled: nothing to tell
     QApplication::setOverrideCursor(Qt::WaitCursor);
     const bool written = query::WriteResults(saved, layout, path.toStdString(), error);
     QApplication::restoreOverrideCursor();
