@@ -9,6 +9,7 @@
 #include "extract/ui/form2.h"
 #include "shell/ui/folder_list.h"
 #include "word/application.h"
+#include "shell/ui/window_keys.h"
 #include "shell/ui/window_registration.h"
 #include "ui_form1.h"
 
@@ -47,6 +48,8 @@ Form1::Form1(Control& control, QWidget* parent)
         goToFolder(drive_.isEmpty() ? QDir::rootPath() : drive_);
     }
     ui->File1->setEnabled(false);
+    // The folder list first: an arrow key in the drive list would switch the drive.
+    KeyHabits::install(this, {.firstFocus = ui->Dir1, .defaultButton = ui->Command1, .cancelButton = ui->Command2});
     setWindowTitle(Q(control_.session.AppTitle + " - Select résumé folder."));
 }
 
@@ -129,7 +132,7 @@ void Form1::Command1_Click()
     Control* control = &control_;
     status->openExtractionWindow = [control] { open(*control); };
     registerWindow(control_, "Form2", status, true);
-    centreOnMainMenu(control_, status);
+    centreOver(control_, status, this);
 
     hide();
     status->setRunning(true);

@@ -8,7 +8,9 @@
 #include "merge/generate_resumes.h"
 #include "shell/control.h"
 
-class QFileSystemModel;
+namespace kyt {
+class FolderList;
+}
 class QListWidgetItem;
 
 namespace Ui {
@@ -26,8 +28,9 @@ public:
     FormatFile(Control& control, GenerateHooks hooks, QWidget* parent = nullptr);
     ~FormatFile() override;
 
-    // Shows a new target format window (it is unloaded after each use) and registers it.
-    static FormatFile* open(Control& control, GenerateHooks hooks);
+    // Shows a new target format window (it is unloaded after each use) over `opener` (the main menu when
+    // none is given) and registers it.
+    static FormatFile* open(Control& control, GenerateHooks hooks, const QWidget* opener = nullptr);
 
     QString folder() const;
     const GenerateResult& lastResult() const { return result_; }
@@ -48,7 +51,7 @@ private:
     std::unique_ptr<Ui::FormatFile> ui;
     Control& control_;
     GenerateHooks hooks_;
-    QFileSystemModel* folders_;
+    FolderList* folders_;
     GenerateResult result_;
 };
 

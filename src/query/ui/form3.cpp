@@ -5,6 +5,7 @@
 #include <QSignalBlocker>
 
 #include "query/ui/form4.h"
+#include "shell/ui/window_keys.h"
 #include "shell/ui/window_registration.h"
 #include "ui_form3.h"
 
@@ -59,6 +60,9 @@ Form3::Form3(Control& control, std::function<int()> currentYear, QWidget* parent
     connect(ui->Text3, &QLineEdit::textChanged, this, [this](const QString& text) { ui->Check2->setChecked(!text.isEmpty()); });
     for (QObject* watched : std::initializer_list<QObject*>{ui->Combo7, ui->Combo7->lineEdit(), ui->Text1, ui->Text2, ui->Text3})
         watched->installEventFilter(this);
+    // The exclusion controls come and go with "All Branches" in space kept for them.
+    KeepPlaceWhenHidden({ui->Label3_0, ui->Text4, ui->Label3_1});
+    KeyHabits::install(this, {.firstFocus = ui->Combo7, .defaultButton = ui->Command2, .cancelButton = ui->Command1});
     Form_Load();
 }
 
@@ -190,6 +194,8 @@ void Form3::Command2_Click()
                                 "Error", MsgIcon::Critical, MsgButtons::OK);
         return;
     }
+    if (!results->isVisible())
+        centreOver(control_, results, this);
     results->showQueryResult(outcome.result, built.rankedByUsn, built.mcaWarning);
 }
 
@@ -212,7 +218,7 @@ bool Form3::eventFilter(QObject* watched, QEvent* event)
     else if (watched == ui->Text2)
         ui->Text3->setFocus();
     else
-        Command2_Click();
+        ui->Command2->click();
     return true;
 }
 

@@ -6,6 +6,7 @@
 #include <map>
 
 #include "query/ui/result_model.h"
+#include "shell/ui/window_keys.h"
 #include "shell/ui/window_registration.h"
 #include "ui_form4.h"
 
@@ -68,6 +69,9 @@ Form4::Form4(Control& control, QWidget* parent)
     connect(ui->Command2, &QPushButton::clicked, this, &Form4::Command2_Click);
     connect(ui->Command3, &QPushButton::clicked, this, &Form4::Command3_Click);
     connect(ui->Command4, &QPushButton::clicked, this, &Form4::Command4_Click);
+    // The MCA warning and the generator's progress appear in space kept for them.
+    KeepPlaceWhenHidden({ui->Label4, ui->ProgressBar1, ui->Label5, ui->Label6});
+    KeyHabits::install(this, {.firstFocus = ui->Text1, .defaultButton = ui->Command3, .cancelButton = ui->Command1});
     Form_Load();
 }
 

@@ -6,6 +6,7 @@
 
 #include "shell/configuration.h"
 #include "shell/startup.h"
+#include "shell/ui/window_keys.h"
 #include "shell/ui/window_registration.h"
 #include "ui_firstform.h"
 
@@ -23,6 +24,8 @@ FirstForm::FirstForm(Control& control, QWidget* parent)
     connect(ui->Command3, &QPushButton::clicked, this, &FirstForm::Command3_Click);
     connect(ui->Command1, &QPushButton::clicked, this, &FirstForm::Command1_Click);
     registerMainMenu(control, this);
+    // Escape does not end the program: Exit Kyt is a button of its own.
+    KeyHabits::install(this, {.firstFocus = ui->OKButton});
     Form_Load();
 }
 

@@ -7,6 +7,7 @@
 
 #include "shell/configuration.h"
 #include "shell/email.h"
+#include "shell/ui/window_keys.h"
 #include "shell/ui/window_registration.h"
 #include "ui_setinit.h"
 
@@ -30,6 +31,7 @@ setinit::setinit(Control& control, QWidget* parent)
     connect(ui->Command3, &QPushButton::clicked, this, &setinit::Command3_Click);
     connect(ui->Command4, &QPushButton::clicked, this, &setinit::Command4_Click);
     registerWindow(control, "setinit", this);
+    KeyHabits::install(this, {.firstFocus = ui->Text1, .defaultButton = ui->Command1, .cancelButton = ui->Command2});
     Form_Load();
 }
 
@@ -110,7 +112,7 @@ QString setinit::showFileDialog()
 {
     QString start = QFileInfo(ui->Text3->text()).absolutePath();
     // getOpenFileName accepts only a file that exists.
-    return QFileDialog::getOpenFileName(this, "Locate Kyt Database file", start, "SQLite Files Files (*.db)");
+    return QFileDialog::getOpenFileName(this, "Locate Kyt Database file", start, "SQLite Files (*.db)");
 }
 
 }  // namespace kyt
