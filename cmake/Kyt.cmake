@@ -29,14 +29,14 @@ function(kyt_ui_library name dir)
   endif()
 endfunction()
 
+# The real-world documents the tests read; a clone whose shared folder lives elsewhere points at it.
+set(KYT_CORPUS_DIR "${PROJECT_SOURCE_DIR}/../shared/corpus/real-documents" CACHE PATH
+    "Folder of the real-world test documents")
+
 # kyt_tests(<name> <dir> DEPS ... [WINDOWS] [CLI] [ONE_PROCESS <gtest pattern>...]) : one GoogleTest executable
 # of <dir>/*.cpp. WINDOWS runs it on Qt's offscreen platform. CLI builds kyt-cli first and tells the tests
 # where it is (KYT_CLI), for the tests that run it. The cases matching ONE_PROCESS share a slow
 # set-up (the corpus, LibreOffice): ctest runs them together in one process, the others one per process.
-# The team's shared folder (the real-document corpus) sits beside the clone; a git worktree kept elsewhere
-# names it with -DKYT_SHARED_DIR=...
-set(KYT_SHARED_DIR "${PROJECT_SOURCE_DIR}/../shared" CACHE PATH "The shared folder beside the clone")
-
 function(kyt_tests name dir)
   cmake_parse_arguments(ARG "WINDOWS;CLI" "" "DEPS;ONE_PROCESS" ${ARGN})
   file(GLOB sources CONFIGURE_DEPENDS ${dir}/*.cpp)
@@ -47,7 +47,7 @@ function(kyt_tests name dir)
   target_link_libraries(${name} PRIVATE ${ARG_DEPS} kyt_test_support GTest::gtest_main GTest::gmock)
   target_compile_definitions(${name} PRIVATE
     KYT_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
-    KYT_CORPUS_DIR="${KYT_SHARED_DIR}/corpus/real-documents")
+    KYT_CORPUS_DIR="${KYT_CORPUS_DIR}")
   set(environment "")
   if(ARG_CLI)
     target_compile_definitions(${name} PRIVATE KYT_CLI="$<TARGET_FILE:kyt-cli>")

@@ -86,6 +86,14 @@ int saveCommand(const Args& given)
         return usageError(parser, "save", "--delimiter must be Space, Comma, Tab or SemiColon");
     if (parser.isSet("title") && parser.isSet("no-title"))
         return usageError(parser, "save", "--title and --no-title exclude each other");
+    if (query::SaveFormatFor(out) == query::SaveFormat::Csv) {
+        for (const char* option : {"delimiter", "title"})
+            if (parser.isSet(option))
+                return usageError(parser, "save",
+                                  std::string("--") + option + " does not go with a .csv file: its form is fixed (a "
+                                  "heading line, then one line per student, separated by commas, no title); use .txt "
+                                  "for delimited lines with a title");
+    }
 
     Control control;
     query::RetrieveOutcome outcome;

@@ -1,8 +1,9 @@
 #pragma once
-// The database engine: one SQLite file reached by two roads (db/failure.h). Both accept the Jet SQL forms
-// the program sends unchanged.
+// The student database, whichever engine holds it. Every engine accepts the SQL the program sends,
+// unchanged (the Jet forms of db/jet_sql.h, on the two roads of db/failure.h), reports failures as the
+// native error numbers the error texts are keyed on, keeps saved queries that can be rewritten and used
+// as tables, and gives exact record counts.
 
-#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -13,100 +14,74 @@
 #include "db/recordset.h"
 #include "db/storage.h"
 
-struct sqlite3;
-struct sqlite3_stmt;
-
 namespace kyt::db {
 
-struct StatementShape;
+using BranchList = std::vector<std::pair<std::string, std::string>>;  // (code, full name)
 
-// Handles that close themselves: nothing is closed by hand on one path and forgotten on another.
-struct CloseConnection {
-    void operator()(sqlite3* db) const;
-};
-struct FinalizeStatement {
-    void operator()(sqlite3_stmt* stmt) const;
-};
-using Connection = std::unique_ptr<sqlite3, CloseConnection>;
-using Statement = std::unique_ptr<sqlite3_stmt, FinalizeStatement>;
+// The engine a source names: a server address (postgresql://...) or a database file.
+Engine engineOf(std::string_view source);
 
 class Database {
 public:
-    // Opens an existing database file made by `kyt-cli init-db`; never creates one.
-    // Returns null and fills `failure` (its description names the path) when that is not possible.
-    static std::unique_ptr<Database> open(const std::string& path, Road road, Failure& failure);
+    // Opens an existing database made by `kyt-cli init-db`; never creates one. `source` is a file path or
+    // a server address. Returns null and fills `failure` (its description names the source) when that is
+    // not possible.
+    static std::unique_ptr<Database> open(const std::string& source, Road road, Failure& failure);
 
-    // Makes a new database file from the schema; refuses to replace an existing file.
-    static bool create(const std::string& path, Failure& failure);
-    // The same, with the Branch table seeded from (code, full name) pairs. Nothing is left behind on failure.
-    static bool create(const std::string& path, const std::vector<std::pair<std::string, std::string>>& branches,
-                       Failure& failure);
+    // Makes a new database from the schema, the Branch table seeded from `branches`. Refuses to replace
+    // an existing one; nothing is left behind on failure.
+    static bool create(const std::string& source, Failure& failure);
+    static bool create(const std::string& source, const BranchList& branches, Failure& failure);
 
     static constexpr int kDefaultBusyTimeoutMs = 5000;
 
-    ~Database();
+    virtual ~Database() = default;
     Database(const Database&) = delete;
     Database& operator=(const Database&) = delete;
 
     // Runs exactly one statement; a result set, if any, is discarded.
-    bool exec(std::string_view sql, Failure& failure);
+    virtual bool exec(std::string_view sql, Failure& failure) = 0;
 
     // Runs one SELECT and reads its whole result. A statement that would write is refused.
-    bool openRecordset(std::string_view sql, Recordset& out, Failure& failure);
+    virtual bool openRecordset(std::string_view sql, Recordset& out, Failure& failure) = 0;
     // Runs exactly one statement of any kind; `out` receives its rows (none for a statement that writes).
-    bool query(std::string_view sql, Recordset& out, Failure& failure);
+    virtual bool query(std::string_view sql, Recordset& out, Failure& failure) = 0;
 
     // Replaces the SQL of a saved query (FreePercent, MergeQuery, ser). The engine checks the SQL:
     // when it rejects it, the old query stays and `failure` carries the engine's description.
-    bool setSavedQuery(const std::string& name, std::string_view sql, Failure& failure);
-    bool savedQuery(const std::string& name, std::string& sql, Failure& failure);
+    virtual bool setSavedQuery(const std::string& name, std::string_view sql, Failure& failure) = 0;
+    virtual bool savedQuery(const std::string& name, std::string& sql, Failure& failure) = 0;
 
-    // Write transactions (BEGIN IMMEDIATE, so a lock shows before any row is written).
-    bool begin(Failure& failure);
-    bool commit(Failure& failure);
-    bool rollback(Failure& failure);
-    bool inTransaction() const;
+    // Write transactions. A lock held elsewhere shows at begin, before any row is written.
+    virtual bool begin(Failure& failure) = 0;
+    virtual bool commit(Failure& failure) = 0;
+    virtual bool rollback(Failure& failure) = 0;
+    virtual bool inTransaction() const = 0;
 
     // How long a statement waits for another program's lock before it fails.
-    void setBusyTimeout(int milliseconds);
+    virtual void setBusyTimeout(int milliseconds) = 0;
 
-    // Empties the write-ahead log into the database file, so that the file alone holds every committed
-    // student (an officer may copy it as a backup). Waits for readers as for a lock; nothing to do with
-    // the rollback journal. Refused inside a transaction.
-    bool checkpoint(Failure& failure);
+    // Makes every committed student safe in the database itself (for a file: empties the write-ahead
+    // log into it, so that the file alone can be copied as a backup). Refused inside a transaction.
+    virtual bool checkpoint(Failure& failure) = 0;
 
-    // Which journal the database keeps and why, decided when it was opened.
-    const Storage& storage() const { return storage_; }
+    // How the database is kept and why, decided when it was opened.
+    virtual const Storage& storage() const = 0;
 
+    // The number of the last schema step the database has had (db/schema.h).
+    virtual bool schemaVersion(int& version, Failure& failure) = 0;
+
+    virtual Engine engine() const = 0;
     Road road() const { return road_; }
+    // The file path or the server address (never with a password) the database was opened from.
     const std::string& path() const { return path_; }
-    sqlite3* handle() const { return db_.get(); }
+
+protected:
+    Database(std::string path, Road road) : path_(std::move(path)), road_(road) {}
 
 private:
-    Database(Connection db, std::string path, Road road, Storage storage);
-    // One statement; its rows go to `out` when given. `readOnly` refuses a statement that would write.
-    bool run(std::string_view sql, Recordset* out, bool readOnly, Failure& failure);
-    // The statement kept for `translated`, or one compiled from it now (held by `owned` when it is not
-    // kept). Null, with `failure` filled, when it cannot run here.
-    sqlite3_stmt* compiled(const std::string& translated, bool readOnly, Statement& owned, Failure& failure);
-    // Steps `stmt` to its end; its rows go to `out` when given.
-    bool readRows(sqlite3_stmt* stmt, std::string_view sql, Recordset* out, Failure& failure);
-    // For each column name, whether it holds a percentage shown with two decimals.
-    std::vector<bool> twoDecimalColumns(std::string_view sql, const std::vector<std::string>& names);
-    enum class Shaped { Done, Failed, AsWritten };
-    // A write run through the compiled statement of its shape; AsWritten when it must be compiled as written.
-    Shaped runShaped(const StatementShape& shape, Failure& failure);
-    // Forgets every compiled statement kept for reuse (the schema or a saved query changes).
-    void forgetStatements();
-    // Records why a statement's step failed and ends a transaction that can no longer be trusted.
-    void stepFailed(sqlite3_stmt* stmt, Failure& failure);
-
-    Connection db_;
     std::string path_;
     Road road_;
-    Storage storage_;
-    struct Statements;
-    std::unique_ptr<Statements> statements_;
 };
 
 }  // namespace kyt::db

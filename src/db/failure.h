@@ -11,6 +11,9 @@ namespace kyt::db {
 // SQL of query runs, saving and merging (LIKE wildcards *, ?, #, [list], [!list]).
 enum class Road { Connector, Query };
 
+// The engines a database can live in: a file of the embedded engine, or a database on a server.
+enum class Engine { SQLite, PostgreSQL };
+
 // Native error numbers, as the engine we stand in for reports them (negative, as Jet's are).
 inline constexpr int32_t kErrDuplicateKey = -105121349;
 inline constexpr int32_t kErrConversion = -539888598;

@@ -3,8 +3,10 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cfenv>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -125,6 +127,63 @@ void nowFunction(sqlite3_context* ctx, int, sqlite3_value**)
     sqlite3_result_double(ctx, daySerial(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday) + seconds / 86400.0);
 }
 
+// `value` with `decimals` decimals as the database we replace formats it, which decides who passes a
+// threshold: the value is first taken at 15 significant digits, and that decimal text is then rounded with
+// a half going away from zero. So 689/800*100, held as 86.12499999999999, reads 86.1250000000000 and
+// gives 86.13 (not 86.12), 1.005 gives 1.01, -0.125 gives -0.13. A result of zero has no sign.
+std::string FormatDecimals(double value, int decimals)
+{
+    if (!std::isfinite(value))
+        return FixedText(value, decimals);
+    // d.dddddddddddddde±x: the 15 significant digits and the power of ten of the first one.
+    char text[64];
+    const auto [end, ec] = std::to_chars(text, text + sizeof text, std::fabs(value), std::chars_format::scientific, 14);
+    if (ec != std::errc())
+        return FixedText(value, decimals);
+    std::string digits;
+    const char* p = text;
+    for (; p != end && *p != 'e'; ++p)
+        if (*p != '.')
+            digits += *p;
+    int exponent = p != end ? std::atoi(p + 1) : 0;
+
+    // Keep the digits down to the last decimal; a first digit dropped of 5 or more adds one to the last kept.
+    const long keep = static_cast<long>(exponent) + 1 + decimals;
+    if (keep < 0) {
+        digits = "0";
+        exponent = 0;
+    } else if (keep < static_cast<long>(digits.size())) {
+        const bool up = digits[static_cast<size_t>(keep)] >= '5';
+        digits.resize(static_cast<size_t>(keep));
+        if (up) {
+            long i = keep - 1;
+            for (; i >= 0 && digits[static_cast<size_t>(i)] == '9'; --i)
+                digits[static_cast<size_t>(i)] = '0';
+            if (i >= 0) {
+                ++digits[static_cast<size_t>(i)];
+            } else {
+                digits.insert(digits.begin(), '1');
+                ++exponent;
+            }
+        }
+        if (digits.empty()) {
+            digits = "0";
+            exponent = 0;
+        }
+    }
+
+    // The digits placed around the decimal point: the first one stands at 10^exponent.
+    std::string whole, fraction;
+    for (long position = std::max(exponent, 0); position >= -decimals; --position) {
+        const long index = exponent - position;
+        const char digit = index >= 0 && index < static_cast<long>(digits.size()) ? digits[static_cast<size_t>(index)] : '0';
+        (position >= 0 ? whole : fraction) += digit;
+    }
+    const bool zero = whole.find_first_not_of('0') == std::string::npos &&
+                      fraction.find_first_not_of('0') == std::string::npos;
+    return (value < 0 && !zero ? "-" : "") + whole + (decimals > 0 ? "." + fraction : std::string());
+}
+
 // format(value, pattern): a numeric pattern (0.00, #,##0.0) rounds the number to the pattern's
 // decimals and returns it as a number, so that it still compares and sorts as one; the two-decimal
 // display comes from the recordset. Any other pattern returns the value's text.
@@ -152,7 +211,7 @@ void formatFunction(sqlite3_context* ctx, int, sqlite3_value** argv)
         sqlite3_result_value(ctx, argv[0]);
         return;
     }
-    sqlite3_result_double(ctx, CStrtod(FixedText(*v, decimals).c_str()));
+    sqlite3_result_double(ctx, CStrtod(FormatDecimals(*v, decimals).c_str()));
 }
 
 void likeFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv)

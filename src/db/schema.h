@@ -1,8 +1,28 @@
 #pragma once
-// The text of schema.sql, compiled into the library so that a new database needs no file beside the program.
+// The schema of the student database, per engine, as a list of steps: step N brings a database from
+// version N - 1 to version N, and a new database is made by running every step in order. The database
+// records the number of its last step (SQLite: PRAGMA user_version; a server: the one row of
+// kyt.SchemaVersion).
+
+#include <span>
+#include <string_view>
+
+#include "db/failure.h"
 
 namespace kyt::db {
 
-extern const char* const kSchemaSql;
+struct SchemaStep {
+    int version;
+    std::string_view sql;  // one or more statements of the engine's own dialect
+};
+
+// The steps of `engine`'s schema, oldest first, numbered 1, 2, 3...
+std::span<const SchemaStep> schemaSteps(Engine engine);
+
+// The version a database made today has.
+inline int latestSchemaVersion(Engine engine)
+{
+    return static_cast<int>(schemaSteps(engine).size());
+}
 
 }  // namespace kyt::db

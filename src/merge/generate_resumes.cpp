@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QStandardPaths>
 
+#include <algorithm>
 #include <filesystem>
 #include <map>
 
@@ -73,6 +74,14 @@ std::string documentsFolder()
     return folder.toStdString();
 }
 
+// The length of a UTF-8 text in characters, as the limit on the merge query was always counted: "é" is one.
+size_t characterCount(const std::string& text)
+{
+    return static_cast<size_t>(std::count_if(text.begin(), text.end(), [](char c) {
+        return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+    }));
+}
+
 bool sameFile(const std::string& a, const std::string& b)
 {
     std::error_code ec;
@@ -138,7 +147,7 @@ GenerateResult GenerateResumes(Control& control, const std::string& Folder, cons
     progress(3);
     call(hooks.HideMainMenu);
     const std::string sql = MergeSql(queryCondition(control));
-    if (sql.size() > kMaxMergeSqlLength) {
+    if (characterCount(sql) > kMaxMergeSqlLength) {
         show(control, tooLongText(), errorTitle(control) + ".", MsgIcon::Critical);
         result.outcome = GenerateOutcome::Refused;
         result.description = "The query string has become > 510 characters.";

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <charconv>
+#include <cmath>
 #include <cstdlib>
 #include <system_error>
 
@@ -52,15 +53,35 @@ std::string lastTwoDigits(int year)
     return text.size() >= 4 ? text.substr(2, 2) : text;
 }
 
-// The value of a text that IsNumeric accepted, and 0 for an empty one; never locale-dependent.
+// The value of a text that IsNumeric accepted, and 0 for an empty one; never locale-dependent. A
+// number too large for a double (1e309) is infinite, never 0.
 double numberValue(const std::string& text)
 {
     std::string t = trim(text);
     if (!t.empty() && t[0] == '+')
         t.erase(0, 1);
     double value = 0;
-    std::from_chars(t.data(), t.data() + t.size(), value);
+    const auto [end, ec] = std::from_chars(t.data(), t.data() + t.size(), value);
+    if (ec == std::errc::result_out_of_range) {
+        const size_t exponent = t.find_first_of("eE");
+        const bool tiny = exponent != std::string::npos && t.find('-', exponent) != std::string::npos;
+        value = tiny ? 0.0 : (t[0] == '-' ? -HUGE_VAL : HUGE_VAL);
+    }
     return value;
+}
+
+// The like-condition for every branch of one batch: the two-digit year stands at the USN's 4th and 5th
+// characters (1QP22CS001), so it is looked for there and not in the roll number (1QP24MCA22). A shorter
+// typed year ends where a two-digit one does, as it does before a branch code. Two years give two
+// patterns, joined as the branch patterns join theirs.
+std::string batchLikeString(const std::string& Year1, const std::string& Year2)
+{
+    const auto pattern = [](const std::string& year) {
+        return std::string(year.size() < 5 ? 5 - year.size() : 0, '?') + literal(year) + "*";
+    };
+    if (Year2.empty())
+        return "usn like '" + pattern(Year1) + "'";
+    return "usn like '" + pattern(Year1) + "'" + " OR USN like  '" + pattern(Year2) + "'";
 }
 
 // The shortest decimal text of a number: 60, 62.5.
@@ -322,17 +343,22 @@ BuiltQuery BuildQuery(const Criteria& criteria, const std::vector<std::string>& 
 
     // 11. Branch condition.
     std::string T;
-    for (const std::string& pattern : P) {
-        if (pattern.empty())
-            continue;
-        if (!T.empty())
-            T += " or ";
-        T += usnlikeString(pattern);
+    if (allBranches && !B1.empty()) {
+        T = batchLikeString(B1, B2);
+    } else {
+        for (const std::string& pattern : P) {
+            if (pattern.empty())
+                continue;
+            if (!T.empty())
+                T += " or ";
+            T += usnlikeString(pattern);
+        }
     }
 
     // 12. Threshold.
+    // A percentage past 100 (or past what a double holds) would select nobody or, read as 0, everybody.
     const std::string percent = trim(criteria.percent);
-    if (!percent.empty() && !IsNumeric(percent)) {
+    if (!percent.empty() && (!IsNumeric(percent) || !std::isfinite(numberValue(percent)) || numberValue(percent) > 100)) {
         q.refusal = refusal(12, "Please enter a valid number in the percent field", "Error", MsgIcon::Critical,
                             "Text1");
         return q;

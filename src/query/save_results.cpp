@@ -51,7 +51,8 @@ std::string delimitedLine(const std::vector<std::string>& values, size_t columns
 std::string csvField(const std::string& text)
 {
     std::string field = text;
-    if (!field.empty() && (field[0] == '=' || field[0] == '+' || field[0] == '-' || field[0] == '@'))
+    // A spreadsheet also runs a formula behind a leading tab or carriage return.
+    if (!field.empty() && std::string_view("=+-@\t\r").find(field[0]) != std::string_view::npos)
         field.insert(field.begin(), '\'');
     if (field.find_first_of(",\"\r\n") == std::string::npos)
         return field;

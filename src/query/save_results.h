@@ -60,7 +60,8 @@ void WriteResultsDocument(const ResultTable& grid, const SaveLayout& layout, wor
 // The delimited layout as UTF-8 text with CR LF line ends and a form feed where a page starts.
 std::string ResultsText(const ResultTable& grid, const SaveLayout& layout);
 // RFC 4180 with a byte-order mark and CR LF: one heading line, then the records. A value that a
-// spreadsheet would run as a formula gets a leading apostrophe.
+// spreadsheet would run as a formula (one beginning with = + - @, a tab or a carriage return) gets a
+// leading apostrophe.
 std::string ResultsCsv(const ResultTable& grid);
 
 // Writes the result to `path` in the format its ending names. The file is made whole beside its

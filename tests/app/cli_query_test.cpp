@@ -39,6 +39,8 @@ TEST(CliQuery, OptionsReachTheirControlsAndTheExitStatusTellsTheOutcome)
         {"query --all-branches --exclude 'CS, EC'", 2, "Please enter the exclude branches codes properly/correctly\n"},
         {"query --branch 'None Else'", 2, "No branches were selected. Please select atleast one"},
         {"query --atleast 6O", 2, "Please enter a valid number in the percent field"},
+        {"query --atleast 1e309", 2, "Please enter a valid number in the percent field"},
+        {"query --batch 22 --branch CS --atmost 70 --sql", 0, " where (Percent1To6 <= 70 )"},
         {"query --branch XX", 2, "no branch 'XX' in the database (its branches: CS, EC, MCA)"},
         {"query --exclude CS", 2, "--exclude applies only with --all-branches"},
         {"query --from 9", 2, "--from takes a semester from 1 to 8"},
@@ -56,14 +58,18 @@ TEST(CliQuery, OptionsReachTheirControlsAndTheExitStatusTellsTheOutcome)
         {save + "--columns USN,usn", 2, "named twice"},
         {save + "--delimiter Pipe", 2, "--delimiter must be"},
         {save + "--title T --no-title", 2, "exclude each other"},
+        {save + "--delimiter Comma --out '" + dir.file("x.csv") + "'", 2,
+         "--delimiter does not go with a .csv file: its form is fixed"},
+        {save + "--title T --out '" + dir.file("x.csv") + "'", 2, "--title does not go with a .csv file"},
     };
     const std::string out = dir.file("out.txt");
     for (const auto& c : cases) {
         std::filesystem::remove(out);
         std::string output;
         const bool saving = c.args.rfind("save", 0) == 0;
-        EXPECT_EQ(runCli(c.args + " --config '" + config + "'" + (saving ? " --out '" + out + "'" : "") + " </dev/null",
-                         &output), c.status) << c.args << "\n" << output;
+        const bool ownOut = c.args.find("--out") != std::string::npos;
+        EXPECT_EQ(runCli(c.args + " --config '" + config + "'" + (saving && !ownOut ? " --out '" + out + "'" : "") +
+                             " </dev/null", &output), c.status) << c.args << "\n" << output;
         if (saving && c.status == 0)
             output += readFile(out);
         EXPECT_EQ(output.find(c.printed) != std::string::npos, c.found) << c.args << "\n" << output;

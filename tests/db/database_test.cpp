@@ -6,6 +6,7 @@
 
 #include <filesystem>
 
+#include "db/schema.h"
 #include "seed.h"
 #include "support/temp_dir.h"
 #include "support/unprivileged.h"
@@ -71,6 +72,12 @@ TEST(Create, NeverReplacesAFileAndLeavesNothingBehindWhenTheBranchesFail)
     EXPECT_FALSE(Database::create(other, {{"CS", "Computer Science"}, {"cs", "Again"}}, failure));
     EXPECT_EQ(failure.number, db::kErrDuplicateKey) << failure.description;
     EXPECT_FALSE(std::filesystem::exists(other));
+
+    // A new database records the number of the last schema step it was made with.
+    ASSERT_TRUE(Database::create(other, failure)) << failure.description;
+    int version = 0;
+    EXPECT_TRUE(Database::open(other, Road::Connector, failure)->schemaVersion(version, failure));
+    EXPECT_EQ(version, db::latestSchemaVersion(db::Engine::SQLite));
 }
 
 TEST_F(DatabaseTest, OneStatementPerCallAndARecordsetOnlyReads)

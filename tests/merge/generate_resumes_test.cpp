@@ -151,12 +151,14 @@ TEST_F(GenerateResumesTest, ASelectionGivesOneFilePerStudentNamedFromUsnAndName)
     EXPECT_EQ(StudentFileName("1RV22CS001", "A/B: \"C\"?. "), "1RV22CS001_A_B_ _C__");
 }
 
-// A query of 510 characters is merged; one more is refused before the target is read.
+// A query of 510 characters is merged, counted in characters ("é" takes two bytes); one more is refused
+// before the target is read.
 TEST_F(GenerateResumesTest, FailuresRefusalsAndFieldErrorsAreToldAndWriteNothing)
 {
-    const std::string head = "SELECT * FROM ser, FreePercent ", condition = " where (usn = Freepercent.usn_FP) ORDER BY USN";
-    control.query.QueryCondition = condition + std::string(510 - head.size() - condition.size(), ' ');
-    ASSERT_EQ(MergeSql(control.query.QueryCondition).size(), 510u);
+    const std::string head = "SELECT * FROM ser, FreePercent ",
+                      condition = " where (usn = Freepercent.usn_FP) AND Name <> 'Ren\xC3\xA9" "e' ORDER BY USN";
+    control.query.QueryCondition = condition + std::string(510 + 1 - head.size() - condition.size(), ' ');
+    ASSERT_EQ(MergeSql(control.query.QueryCondition).size(), 511u);
     EXPECT_EQ(run({.outputFile = dir.file("510.docx")}).outcome, GenerateOutcome::Written);
     const std::string failed = " Errors have occured: \r\n", hint = "\r\n\r\n1. Maybe the target document has an invalid "
                                "field \r\n2. In a few cases, closing Kyt and reopening it may solve the problem. ";
@@ -175,6 +177,9 @@ TEST_F(GenerateResumesTest, FailuresRefusalsAndFieldErrorsAreToldAndWriteNothing
          "The query string has become > 510 characters. \r\nTry and enter only a part of a word in the two constraints "
          "field.\r\n For example, Instead of typing 'oracle' on project field you can type 'ora'.",
          {3, 100}, "hide-menu show-menu show-results "},
+        {kFormat, " where (usn = Freepercent.usn_FP) AND Name = 'Nobody' ORDER BY USN", "never.docx", "Kyt v2.8 - Error",
+         failed + "No student matches the selection; there is nothing to merge." + hint,
+         {3, 8, 24, 29, 35, 38, 70, 0}, asked},
         {kFormat, "", "Infosys format.docx", "Kyt v2.8 - Error",
          failed + "The résumés cannot be saved over the target format document " + dir.file("Infosys format.docx") + "." + hint,
          {3, 8, 0}, asked},

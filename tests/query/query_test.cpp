@@ -54,6 +54,13 @@ TEST(BuildQuery, EachCriterionChangesTheConditionExactly)
         {"all branches, all batches, exclusions",
          [](Criteria& c) { c.batch = kAllBatches, c.branches = {"CS", kAllBranches, "EC"}, c.excludeList = "CS,EC"; },
          " where (Percent1To6 >= 60 )  AND ( usn like '***') AND usn not like '*CS*' AND usn not like '*EC*'"},
+        {"all branches of one batch: the year where a USN holds it",
+         [](Criteria& c) { c.branches = {"CS", kNoneElse, kAllBranches}; },
+         " where (Percent1To6 >= 60 )  AND ( usn like '???22*')"},
+        {"all branches of two batches", [](Criteria& c) { c.batch = "22 Or 23", c.branches = {kAllBranches, "CS", "EC"}; },
+         " where (Percent1To6 >= 60 )  AND ( usn like '???22*' OR USN like  '???23*')"},
+        {"an exclude list left behind while no box shows All Branches", [](Criteria& c) { c.excludeList = "CS"; },
+         kWhere},
         {"typed one-digit batch", [](Criteria& c) { c.batch = "5", c.batchTyped = true; },
          " where (Percent1To6 >= 60 )  AND ( usn like '*5CS*' or usn like '*5EC*')"},
         {"strict range", [](Criteria& c) { c.strictRange = true; }, kWhere + " AND ( FreePercent.SemsCount = 6-1+ 1)"},
@@ -75,6 +82,10 @@ TEST(BuildQuery, EachCriterionChangesTheConditionExactly)
          kWhere + " AND ( prefinalproject1 like '*java*oracle*'OR prefinalproject2 like '*java*oracle*' OR "
                   "finalproject1 like '*java*oracle*' OR finalproject2 like '*java*oracle*') AND ( ( hobbies like "
                   "'*chess*music*') or (eca like '*chess*music*'))"},
+        {"an apostrophe in the project words",
+         [](Criteria& c) { c.projectWordsEnabled = true, c.projectWords = "o'neil"; },
+         kWhere + " AND ( prefinalproject1 like '*o''neil*'OR prefinalproject2 like '*o''neil*' OR finalproject1 like "
+                  "'*o''neil*' OR finalproject2 like '*o''neil*')"},
         {"an apostrophe is looked for, not obeyed",
          [](Criteria& c) { c.hobbyWordsEnabled = true, c.hobbyWords = "x'; DROP TABLE Marks; --"; },
          kWhere + " AND ( ( hobbies like '*x''*DROP*TABLE*Marks*--*') or (eca like '*x''*DROP*TABLE*Marks*--*'))"}};
@@ -85,6 +96,21 @@ TEST(BuildQuery, EachCriterionChangesTheConditionExactly)
         ASSERT_FALSE(q.refused()) << q.refusal->text;
         EXPECT_EQ(q.condition, v.condition + kJoinAndRank) << v.what;
     }
+}
+
+// The percent box takes numbers up to 100; one past any double would otherwise read as 0 and select everyone.
+TEST(BuildQuery, APercentageOver100OrNotFiniteIsRefused)
+{
+    for (const char* percent : {"101", "100.1", "1e309", "-1e309", "6O"}) {
+        Criteria c = workedExample();
+        c.percent = percent;
+        const BuiltQuery q = BuildQuery(c, kCodes, kYear);
+        ASSERT_TRUE(q.refused()) << percent;
+        EXPECT_EQ(q.refusal->text, "Please enter a valid number in the percent field") << percent;
+    }
+    Criteria c = workedExample();
+    c.percent = "1e2";
+    EXPECT_EQ(BuildQuery(c, kCodes, kYear).condition.rfind(" where (Percent1To6 >= 100 ) ", 0), 0u);
 }
 
 TEST(BuildQuery, MCAOffsetShiftsTheLevelsAndWarnsWhenMixed)

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
-#include "db/database.h"
+#include "db/sqlite_database.h"
 #include "word/application.h"
 #include "shell/startup.h"
 

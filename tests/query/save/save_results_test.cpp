@@ -151,12 +151,14 @@ TEST(SaveLayout, TextAndCsvBytesWithFormulasDefused)
                            {{"1QP22CS001", "Rao, Asha", "=HYPERLINK(\"http://x\")"},
                             {"1QP22EC001", "Ravi \"Ace\" Kumar", "-5"},
                             {"1QP22EC002", "+91 \xC3\x91" "and\xC3\xBA", "@SUM(A1)"},
-                            {"1QP22EC003", "two\r\nlines", "cr\ronly"}}};
+                            {"1QP22EC003", "two\r\nlines", "cr\ronly"},
+                            {"1QP22EC004", "\t=1+1", "\r=1+1"}}};
     EXPECT_EQ(ResultsCsv(grid), "\xEF\xBB\xBFUSN,Name,Email\r\n"
                                 "1QP22CS001,\"Rao, Asha\",\"'=HYPERLINK(\"\"http://x\"\")\"\r\n"
                                 "1QP22EC001,\"Ravi \"\"Ace\"\" Kumar\",'-5\r\n"
                                 "1QP22EC002,'+91 \xC3\x91" "and\xC3\xBA,'@SUM(A1)\r\n"
-                                "1QP22EC003,\"two\r\nlines\",\"cr\ronly\"\r\n");
+                                "1QP22EC003,\"two\r\nlines\",\"cr\ronly\"\r\n"
+                                "1QP22EC004,'\t=1+1,\"'\r=1+1\"\r\n");
     EXPECT_EQ(ResultsText(kTwoBranches, {"Final year", true, false, "SemiColon"}),
               "Final year\r\n\r\nUSN;Name;\r\n1QP22CS001;Asha Rao;\r\n1QP22CS002;Bala K;\r\n\f"
               "Final year\r\nUSN;Name;\r\n1QP22EC001;Chitra N;\r\n");

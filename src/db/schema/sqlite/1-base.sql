@@ -1,4 +1,5 @@
--- The student database, made once by `kyt-cli init-db`; the program itself never creates one.
+-- Step 1 of the student database on SQLite: the tables as the program first had them. `kyt-cli init-db`
+-- runs every step in order in one transaction; PRAGMA user_version then holds the number of the last.
 --
 -- Conventions that the error numbers depend on (see native_error.cpp):
 --   * text columns are COLLATE NOCASE: comparison, LIKE, ordering and the USN key ignore letter case;
@@ -9,7 +10,6 @@
 -- The résumé reader inserts rows by position, so the column order of Personal and Marks is fixed.
 
 PRAGMA application_id = 1266250785;  -- 'Kyt!'
-PRAGMA user_version = 1;
 
 -- One row per student.
 CREATE TABLE Personal (

@@ -1,0 +1,34 @@
+#pragma once
+// Target format documents made inside the tests: fields as the word processor writes them, and whole
+// templates around a body, a header and a footer; and the merge of one into a document to read back.
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "merge/merge_template.h"
+#include "merged_docx.h"
+#include "support/temp_dir.h"
+
+namespace kyt::test {
+
+// Complex field with its code split over the given runs.
+std::string complexField(const std::vector<std::string>& codePieces, const std::string& shown = "«x»",
+                         const std::string& rPr = "");
+std::string simpleField(const std::string& code);
+std::string p(const std::string& runs);
+
+// A template with a header (`headerBody`) and a footer (`footerBody`) referenced from the section.
+std::string templateWithParts(const std::string& body, const std::string& headerBody, const std::string& footerBody);
+
+struct Merged {
+    std::string error;
+    std::vector<std::string> unknown;
+    std::unique_ptr<MergedDocx> docx;
+};
+
+// Loads the template, turns bare names into merge fields, compiles and writes every row into out.docx
+// of `dir`.
+Merged mergeBytes(const TempDir& dir, const std::string& bytes, const merge::DataSource& data);
+
+}  // namespace kyt::test
