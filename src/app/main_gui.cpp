@@ -17,6 +17,7 @@
 #include "shell/ui/program.h"
 #include "shell/ui/qt_message_service.h"
 #include "shell/ui/window_registration.h"
+#include "shell/ui/work_runner.h"
 
 int main(int argc, char** argv)
 {
@@ -38,6 +39,8 @@ int main(int argc, char** argv)
     if (!configPath.isEmpty())
         configPath = QFileInfo(configPath).absoluteFilePath();
     kyt::Program program(messages, configPath.toStdString());
+    kyt::QtWorkRunner work;
+    program.control().session.Work = &work;
     program.setOpener("OKButton", [&program] { kyt::Form1::open(program.control()); });
     program.setOpener("CancelButton", [&program] { kyt::Form3::open(program.control()); });
     // The résumé generator hides the main menu while it works and shows its progress on the results window.

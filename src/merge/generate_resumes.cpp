@@ -5,9 +5,11 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <atomic>
 #include <map>
 
 #include "db/database.h"
+#include "shell/long_work.h"
 #include "shell/product.h"
 #include "merge/merge_template.h"
 #include "word/application.h"
@@ -135,6 +137,19 @@ GenerateResult GenerateResumes(Control& control, const std::string& Folder, cons
         call(hooks.ShowQueryResults);
         progress(100);
     };
+    // The officer stopped a long step: what was written stays and is told.
+    auto cancelled = [&](size_t planned) {
+        if (!result.files.empty())
+            show(control,
+                 "Generation was cancelled: " + std::to_string(result.files.size()) + " of " + std::to_string(planned) +
+                     " résumés were written to " + options.perStudentFolder + ".",
+                 control.session.AppTitle, MsgIcon::Information);
+        progress(0);
+        call(hooks.ShowMainMenu);
+        call(hooks.ShowQueryResults);
+        result.outcome = GenerateOutcome::Cancelled;
+        return result;
+    };
     auto fail = [&](const std::string& description) {
         show(control, errorText(description), errorTitle(control), MsgIcon::Critical);
         progress(0);
@@ -165,7 +180,13 @@ GenerateResult GenerateResumes(Control& control, const std::string& Folder, cons
         converter = word::Application::start(error);
         if (!converter)
             return fail(error);
-        readable = converter->convertedDocx(targetPath, error);
+        bool converted = RunWork(control, "Converting the target format document", true, [&](WorkProgress& work) {
+            converter->cancelled = [&work] { return work.cancelled(); };
+            readable = converter->convertedDocx(targetPath, error);
+        });
+        converter->cancelled = nullptr;
+        if (!converted)
+            return cancelled(0);
         if (readable.empty())
             return fail(error);
     }
@@ -209,28 +230,32 @@ GenerateResult GenerateResumes(Control& control, const std::string& Folder, cons
     target->makeMergeFields();
     progress(29);
 
-    // The merge query is kept in the database as MergeQuery, and the students are read through it.
+    // The merge query is kept in the database as MergeQuery, and the students are read through it, on a
+    // connection of this step's own.
     db::Failure failure;
-    auto database = db::Database::open(databasePath(control), db::Road::Query, failure);
-    if (!database)
-        return fail(failure.description);
-    if (!database->setSavedQuery("MergeQuery", sql, failure))
-        return fail(failure.description);
-    db::Recordset records;
-    if (!database->openRecordset("SELECT * FROM MergeQuery", records, failure))
-        return fail(failure.description);
-    database.reset();
-    progress(35);
     merge::DataSource data;
-    data.columns = records.fieldNames();
-    data.rows.reserve(static_cast<size_t>(records.RecordCount()));
-    for (; !records.isEOF(); records.MoveNext()) {
-        std::vector<std::string> row;
-        row.reserve(data.columns.size());
-        for (int i = 0; i < records.fieldCount(); ++i)
-            row.push_back(records.field(i).toText());
-        data.rows.push_back(std::move(row));
-    }
+    bool read = false;
+    RunWork(control, "Reading the students", false, [&](WorkProgress&) {
+        auto database = db::Database::open(databasePath(control), db::Road::Query, failure);
+        db::Recordset records;
+        if (!database || !database->setSavedQuery("MergeQuery", sql, failure) ||
+            !database->openRecordset("SELECT * FROM MergeQuery", records, failure))
+            return;
+        database.reset();
+        data.columns = records.fieldNames();
+        data.rows.reserve(static_cast<size_t>(records.RecordCount()));
+        for (; !records.isEOF(); records.MoveNext()) {
+            std::vector<std::string> row;
+            row.reserve(data.columns.size());
+            for (int i = 0; i < records.fieldCount(); ++i)
+                row.push_back(records.field(i).toText());
+            data.rows.push_back(std::move(row));
+        }
+        read = true;
+    });
+    if (!read)
+        return fail(failure.description);
+    progress(35);
     result.records = data.rows.size();
     progress(38);
 
@@ -254,15 +279,22 @@ GenerateResult GenerateResumes(Control& control, const std::string& Folder, cons
         return fail("No student matches the selection; there is nothing to merge.");
     progress(75);
 
+    bool written = false;
     if (!perStudent) {
-        if (!compiled->write(data, 0, data.rows.size(), output, error))
+        RunWork(control, "Writing the résumés", false,
+                [&](WorkProgress&) { written = compiled->write(data, 0, data.rows.size(), output, error); });
+        if (!written)
             return fail(error);
         result.files.push_back(output);
     } else {
+        // One file at a time, so the officer may stop between two: the files written stay.
         const int usn = data.column("USN");
         const int name = data.column("Name");
         std::map<std::string, int> taken;
-        for (size_t r = 0; r < data.rows.size(); ++r) {
+        const bool finished = RunWork(control, "Writing the résumés", true, [&](WorkProgress& work) {
+        for (size_t r = 0; r < data.rows.size() && !work.cancelled(); ++r) {
+            work.set(static_cast<int>(r * 100 / data.rows.size()),
+                     "Writing résumé " + std::to_string(r + 1) + " of " + std::to_string(data.rows.size()));
             const std::string stem = StudentFileName(usn >= 0 ? data.rows[r][static_cast<size_t>(usn)] : std::string(),
                                                      name >= 0 ? data.rows[r][static_cast<size_t>(name)] : std::string());
             // Names are compared without letter case: a shared folder on Windows would merge them.
@@ -271,9 +303,15 @@ GenerateResult GenerateResumes(Control& control, const std::string& Folder, cons
             const std::string file = stem + (seen ? " (" + std::to_string(seen + 1) + ")" : std::string()) + ".docx";
             const std::string path = (fs::path(output) / file).string();
             if (!compiled->write(data, r, 1, path, error))
-                return fail(error);
+                return;
             result.files.push_back(path);
         }
+        written = true;
+        });
+        if (!finished)
+            return cancelled(data.rows.size());
+        if (!written)
+            return fail(error);
     }
     progress(80);
 
@@ -287,7 +325,33 @@ GenerateResult GenerateResumes(Control& control, const std::string& Folder, cons
             show(control, "No PDF copies were made: LibreOffice is not installed. The résumés were saved as .docx.",
                  control.session.AppTitle, MsgIcon::Exclamation);
         } else {
-            failures = converter->convertToPdf(result.files, output);
+            // LibreOffice takes seconds a file: the bar moves with each PDF made, and Cancel stops it.
+            std::atomic<size_t> made{0};
+            const size_t total = result.files.size();
+            const bool finished = RunWork(control, "Making PDF copies", true, [&](WorkProgress& work) {
+                converter->cancelled = [&work] { return work.cancelled(); };
+                converter->fileDone = [&] {
+                    const size_t now = ++made;
+                    work.set(static_cast<int>(now * 100 / std::max<size_t>(total, 1)),
+                             "PDF " + std::to_string(now) + " of " + std::to_string(total));
+                };
+                work.set(0, "Making " + std::to_string(total) + " PDF copies");
+                failures = converter->convertToPdf(result.files, output);
+            });
+            converter->cancelled = nullptr;
+            converter->fileDone = nullptr;
+            if (!finished) {
+                for (const std::string& failure : failures)
+                    result.pdfs += failure.empty() ? 1 : 0;
+                show(control,
+                     "The PDF copies were cancelled: " + std::to_string(result.pdfs) + " of " +
+                         std::to_string(total) + " were made. The résumés themselves were saved in " + output + ".",
+                     control.session.AppTitle, MsgIcon::Information);
+                result.outcome = GenerateOutcome::Cancelled;
+                result.output = output;
+                finish();
+                return result;
+            }
             size_t failed = 0;
             std::string first;
             for (size_t i = 0; i < failures.size(); ++i) {

@@ -13,6 +13,7 @@
 #include "query/retrieve.h"
 #include "query/save_results.h"
 #include "query/ui/form4.h"
+#include "shell/long_work.h"
 #include "shell/message_service.h"
 
 namespace kyt {
@@ -83,9 +84,9 @@ void SaveResultsToFile(Control& control, Form4& results)
     }
     query::ResultTable saved;
     db::Failure failure;
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    const bool ran = query::OpenResult(control.config.DatabasePath, sql, saved, failure);
-    QApplication::restoreOverrideCursor();
+    bool ran = false;
+    RunWork(control, "Reading the students to save", false,
+            [&](WorkProgress&) { ran = query::OpenResult(control.config.DatabasePath, sql, saved, failure); });
     if (!ran) {
         tellNotSaved(control, failure.description);
         return;
@@ -115,9 +116,16 @@ void SaveResultsToFile(Control& control, Form4& results)
     const QString path = saveFileChooser() ? saveFileChooser()(&results, suggested) : askWithDialog(&results, suggested);
     if (path.isEmpty())
         return;  // the officer cancelled: nothing to tell
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    const bool written = query::WriteResults(saved, layout, path.toStdString(), error);
-    QApplication::restoreOverrideCursor();
+    // A PDF takes LibreOffice several seconds; stopping it is safe, as nothing is written until the end.
+    const bool pdf = query::SaveFormatFor(path.toStdString()) == query::SaveFormat::Pdf;
+    bool written = false;
+    const bool finished = RunWork(control, pdf ? "Saving the results as PDF" : "Saving the results", pdf,
+                                  [&](WorkProgress& progress) {
+                                      written = query::WriteResults(saved, layout, path.toStdString(), error,
+                                                                    [&progress] { return progress.cancelled(); });
+                                  });
+    if (!finished)
+        return;  // cancelled: nothing was written, and the officer knows why
     if (!written) {
         tellNotSaved(control, error);
         return;
