@@ -2,6 +2,7 @@
 
 #include <cctype>
 
+#include "db/schema_upgrade.h"
 #include "db/sqlite_database.h"
 
 namespace kyt::db {
@@ -22,7 +23,19 @@ Engine engineOf(std::string_view source)
 
 std::unique_ptr<Database> Database::open(const std::string& source, Road road, Failure& failure)
 {
-    return SqliteDatabase::open(source, road, failure);
+    std::unique_ptr<Database> database = SqliteDatabase::open(source, road, failure);
+    if (!database)
+        return nullptr;
+    // A database a newer Kyt has changed may hold what this one would misread or overwrite.
+    int version = 0;
+    if (!database->schemaVersion(version, failure))
+        return nullptr;
+    const int latest = latestSchemaVersion(database->engine());
+    if (version > latest) {
+        failure = {kErrOther, newerSchemaText(database->path(), version, latest)};
+        return nullptr;
+    }
+    return database;
 }
 
 bool Database::create(const std::string& source, Failure& failure)
@@ -32,7 +45,12 @@ bool Database::create(const std::string& source, Failure& failure)
 
 bool Database::create(const std::string& source, const BranchList& branches, Failure& failure)
 {
-    return SqliteDatabase::create(source, branches, failure);
+    return SqliteDatabase::create(source, branches, latestSchemaVersion(Engine::SQLite), failure);
+}
+
+bool Database::create(const std::string& source, const BranchList& branches, int schemaVersion, Failure& failure)
+{
+    return SqliteDatabase::create(source, branches, schemaVersion, failure);
 }
 
 }  // namespace kyt::db

@@ -20,6 +20,7 @@
 #include <QTest>
 #include <QTimer>
 #include <deque>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -51,9 +52,14 @@ public:
     // The next dialog is a QMessageBox; click its standard button `button`.
     RealDialogs& click(QMessageBox::StandardButton button) { return queue({button, {}}); }
     // The next dialog is a QMessageBox: press Enter on it, which answers its default button.
-    RealDialogs& pressEnter() { return queue({QMessageBox::NoButton, {}, true}); }
+    RealDialogs& pressEnter() { return queue({QMessageBox::NoButton, {}, {}, true}); }
     // The next dialog is a QFileDialog: type `path` into its file name field and click Open (or Save).
     RealDialogs& chooseFile(const QString& path) { return queue({QMessageBox::NoButton, path}); }
+    // The same, once `ready` holds for the dialog (asked again at every look until it does).
+    RealDialogs& chooseFileWhen(const QString& path, std::function<bool(QFileDialog*)> ready)
+    {
+        return queue({QMessageBox::NoButton, path, std::move(ready)});
+    }
 
     bool allAnswered() const { return answers_.empty(); }
     const std::vector<SeenDialog>& seen() const { return seen_; }
@@ -62,6 +68,7 @@ private:
     struct Answer {
         QMessageBox::StandardButton button;  // NoButton: a file dialog answered with `path`
         QString path;
+        std::function<bool(QFileDialog*)> ready = {};
         bool enter = false;
     };
 
@@ -89,6 +96,9 @@ private:
     void poll()
     {
         QPointer<QDialog> dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        auto* fileDialog = qobject_cast<QFileDialog*>(dialog);
+        if (fileDialog && !answers_.empty() && answers_.front().ready && !answers_.front().ready(fileDialog))
+            return;
         if (dialog && !answers_.empty()) {
             auto* box = qobject_cast<QMessageBox*>(dialog);
             seen_.push_back({dialog->windowTitle().toStdString(), box ? box->text().toStdString() : "",

@@ -1,10 +1,10 @@
 #include "merge/ui/formatfile.h"
 
 #include <QDir>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QStorageInfo>
 
+#include "shell/ui/file_views.h"
 #include "shell/ui/folder_list.h"
 #include "shell/ui/window_keys.h"
 #include "shell/ui/window_registration.h"
@@ -22,8 +22,8 @@ QString Q(const std::string& text)
 // The save dialog of the generator; it does not ask before replacing a file.
 std::string askOutputFile(QWidget* parent, const std::string& title)
 {
-    QString chosen = QFileDialog::getSaveFileName(parent, Q(title), QString(), "Microsoft Word (*.docx)", nullptr,
-                                                  QFileDialog::DontConfirmOverwrite);
+    QString chosen = askSaveFileName(parent, Q(title), QString(), "Microsoft Word (*.docx)", nullptr,
+                                     QFileDialog::DontConfirmOverwrite);
     if (!chosen.isEmpty() && QFileInfo(chosen).suffix().isEmpty())
         chosen += ".docx";
     return chosen.toStdString();
@@ -167,7 +167,7 @@ void FormatFile::Command3_Click()
 
 void FormatFile::Command4_Click()
 {
-    const QString chosen = QFileDialog::getExistingDirectory(this, "Folder for the students' files", ui->Text1->text());
+    const QString chosen = askExistingDirectory(this, "Folder for the students' files", ui->Text1->text());
     if (!chosen.isEmpty())
         ui->Text1->setText(chosen);
 }

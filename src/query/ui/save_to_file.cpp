@@ -3,7 +3,6 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
@@ -15,6 +14,7 @@
 #include "query/ui/form4.h"
 #include "shell/long_work.h"
 #include "shell/message_service.h"
+#include "shell/ui/file_views.h"
 
 namespace kyt {
 
@@ -26,7 +26,7 @@ QString askWithDialog(QWidget* parent, const QString& suggested)
 {
     static QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
     QString filter = "Word document (*.docx)";
-    QString chosen = QFileDialog::getSaveFileName(
+    QString chosen = askSaveFileName(
         parent, "Save results to file", QDir(folder).filePath(suggested),
         "Word document (*.docx);;Spreadsheet, comma separated (*.csv);;Text (*.txt);;PDF (*.pdf)", &filter);
     if (chosen.isEmpty())

@@ -1,13 +1,13 @@
 #include "shell/ui/setinit.h"
 
 #include <QDir>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QPushButton>
 
 #include "db/database.h"
 #include "shell/configuration.h"
 #include "shell/email.h"
+#include "shell/ui/file_views.h"
 #include "shell/ui/window_keys.h"
 #include "shell/ui/window_registration.h"
 #include "ui_setinit.h"
@@ -133,8 +133,8 @@ QString setinit::showFileDialog()
 {
     QString start = QFileInfo(ui->Text3->text()).absolutePath();
     // An existing database, or the name of a new one (OK then offers to make it).
-    return QFileDialog::getSaveFileName(this, "Locate Kyt Database file", start, "SQLite Files (*.db)", nullptr,
-                                        QFileDialog::DontConfirmOverwrite);
+    return askSaveFileName(this, "Locate Kyt Database file", start, "SQLite Files (*.db)", nullptr,
+                           QFileDialog::DontConfirmOverwrite);
 }
 
 }  // namespace kyt
