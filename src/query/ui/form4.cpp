@@ -79,6 +79,7 @@ Form4::Form4(Control& control, QWidget* parent)
     connect(ui->Command2, &QPushButton::clicked, this, &Form4::Command2_Click);
     connect(ui->Command3, &QPushButton::clicked, this, &Form4::Command3_Click);
     connect(ui->Command4, &QPushButton::clicked, this, &Form4::Command4_Click);
+    connect(ui->StatsButton, &QPushButton::clicked, this, [this] { runOpener("StatsButton", *this); });
     // The MCA warning and the generator's progress appear in space kept for them.
     KeepPlaceWhenHidden({ui->Label4, ui->ProgressBar1, ui->Label5, ui->Label6});
     KeyHabits::install(this, {.firstFocus = ui->Text1, .defaultButton = ui->Command3, .cancelButton = ui->Command1});
@@ -110,6 +111,7 @@ void Form4::enableOpeners()
     ui->Command2->setEnabled(hasOpener("Command2") && (!loaded_ || model_->result().recordCount() > 0));
     ui->Command3->setEnabled(hasOpener("Command3"));
     ui->Command4->setEnabled(hasOpener("Command4"));
+    ui->StatsButton->setEnabled(hasOpener("StatsButton") && model_->result().recordCount() > 0);
 }
 
 void Form4::showQueryResult(query::ResultTable result, bool rankedByUsn, bool mcaWarning)
