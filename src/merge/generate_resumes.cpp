@@ -1,18 +1,22 @@
 #include "merge/generate_resumes.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <QDir>
 #include <QStandardPaths>
 
 #include <algorithm>
-#include <filesystem>
 #include <atomic>
+#include <filesystem>
 #include <map>
 
 #include "db/database.h"
 #include "db/database_files.h"
+#include "db/schema.h"
+#include "merge/merge_template.h"
 #include "shell/long_work.h"
 #include "shell/product.h"
-#include "merge/merge_template.h"
 #include "word/application.h"
 
 namespace kyt {
@@ -36,16 +40,17 @@ MessageService* messages(const Control& control)
 {
     return control.session.Messages;
 }
-// Error titles carry the program's one version.
-std::string errorTitle(const Control& control)
-{
-    return (control.session.AppTitle.empty() ? std::string(kAppTitle) : control.session.AppTitle) + " - Error";
-}
 
 void show(const Control& control, const std::string& text, const std::string& title, MsgIcon icon)
 {
     if (MessageService* service = messages(control))
         service->show(text, title, icon, MsgButtons::OK);
+}
+
+// Error titles carry the program's one version.
+std::string errorTitle(const Control& control)
+{
+    return (control.session.AppTitle.empty() ? std::string(kAppTitle) : control.session.AppTitle) + " - Error";
 }
 
 void call(const std::function<void()>& hook)
@@ -85,6 +90,17 @@ size_t characterCount(const std::string& text)
     }));
 }
 
+// The files written in `folder` reach the disk together, as far as the system allows: a failed write
+// was told already by the write itself.
+void syncFolder(const std::string& folder)
+{
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        ::syncfs(fd);
+        ::close(fd);
+    }
+}
+
 bool sameFile(const std::string& a, const std::string& b)
 {
     std::error_code ec;
@@ -109,12 +125,17 @@ std::string MergeSql(const std::string& QueryCondition)
 
 std::string StudentFileName(const std::string& usn, const std::string& name)
 {
-    std::string stem = usn.empty() ? name : name.empty() ? usn : usn + "_" + name;
-    std::string out;
-    for (unsigned char c : stem) {
-        const bool refused = c < 0x20 || std::string_view("/\\:*?\"<>|").find(static_cast<char>(c)) != std::string_view::npos;
-        out += refused ? '_' : static_cast<char>(c);
+    const std::string stem = usn.empty() ? name : name.empty() ? usn : usn + "_" + name;
+    // Format controls go (U+202E would show "cod.exe" as "exe.doc"); other controls and the
+    // characters a file system refuses become "_".
+    QString kept;
+    for (const QChar c : QString::fromStdString(stem)) {
+        if (c.category() == QChar::Other_Format)
+            continue;
+        const bool refused = c.category() == QChar::Other_Control || QStringView(u"/\\:*?\"<>|").contains(c);
+        kept += refused ? QChar('_') : c;
     }
+    std::string out = kept.toStdString();
     // Windows drops trailing dots and blanks; a name of only those would vanish.
     while (!out.empty() && (out.back() == '.' || out.back() == ' '))
         out.pop_back();
@@ -138,25 +159,25 @@ GenerateResult GenerateResumes(Control& control, const std::string& Folder, cons
         call(hooks.ShowQueryResults);
         progress(100);
     };
-    // The officer stopped a long step: what was written stays and is told.
-    auto cancelled = [&](size_t planned) {
-        if (!result.files.empty())
-            show(control,
-                 "Generation was cancelled: " + std::to_string(result.files.size()) + " of " + std::to_string(planned) +
-                     " résumés were written to " + options.perStudentFolder + ".",
-                 control.session.AppTitle, MsgIcon::Information);
-        progress(0);
-        call(hooks.ShowMainMenu);
-        call(hooks.ShowQueryResults);
-        result.outcome = GenerateOutcome::Cancelled;
-        return result;
-    };
     auto fail = [&](const std::string& description) {
         show(control, errorText(description), errorTitle(control), MsgIcon::Critical);
         progress(0);
         call(hooks.ShowMainMenu);
         result.outcome = GenerateOutcome::Failed;
         result.description = description;
+        return result;
+    };
+    // The officer stopped a long step: what was written stays and is told.
+    auto cancelled = [&](size_t written, size_t planned) {
+        if (written > 0)
+            show(control,
+                 "Generation was cancelled: " + std::to_string(written) + " of " + std::to_string(planned) +
+                     " résumés were written to " + options.perStudentFolder + ".",
+                 control.session.AppTitle, MsgIcon::Information);
+        progress(0);
+        call(hooks.ShowMainMenu);
+        call(hooks.ShowQueryResults);
+        result.outcome = GenerateOutcome::Cancelled;
         return result;
     };
 
@@ -192,7 +213,7 @@ GenerateResult GenerateResumes(Control& control, const std::string& Folder, cons
         });
         converter->cancelled = nullptr;
         if (!converted)
-            return cancelled(0);
+            return cancelled(0, 0);
         if (readable.empty())
             return fail(error);
     }
@@ -200,15 +221,16 @@ GenerateResult GenerateResumes(Control& control, const std::string& Folder, cons
     if (!target)
         return fail(error);
 
-    // Where the résumés go.
+    // Where the résumés go: one document, one file per student, or both.
     const bool perStudent = !options.perStudentFolder.empty();
+    const bool oneDocument = !perStudent || !options.outputFile.empty();
     std::string output;
     if (perStudent) {
-        output = options.perStudentFolder;
         std::error_code ec;
-        if (!fs::is_directory(output, ec))
-            return fail("The folder " + output + " does not exist.");
-    } else {
+        if (!fs::is_directory(options.perStudentFolder, ec))
+            return fail("The folder " + options.perStudentFolder + " does not exist.");
+    }
+    if (oneDocument) {
         output = options.outputFile;
         if (output.empty() && hooks.AskOutputFile) {
             output = hooks.AskOutputFile("Please give a filename", "Microsoft Word (*.docx)|*.docx");
@@ -253,10 +275,16 @@ GenerateResult GenerateResumes(Control& control, const std::string& Folder, cons
         for (; !records.isEOF(); records.MoveNext()) {
             std::vector<std::string> row;
             row.reserve(data.columns.size());
-            for (int i = 0; i < records.fieldCount(); ++i)
-                row.push_back(records.field(i).toText());
+            for (int i = 0; i < records.fieldCount(); ++i) {
+                std::string value = records.field(i).toText();
+                // An aggregate not on record shows as nothing, not as its starting value.
+                if (db::IsAggregateNotOnRecord(data.columns[static_cast<size_t>(i)], value))
+                    value.clear();
+                row.push_back(std::move(value));
+            }
             data.rows.push_back(std::move(row));
         }
+        records.Close();
         read = true;
     });
     if (!read)
@@ -269,13 +297,16 @@ GenerateResult GenerateResumes(Control& control, const std::string& Folder, cons
     auto compiled = target->compile(data.columns, unknown, error);
     progress(70);
     if (!compiled && !unknown.empty()) {
+        // Which fields, so that the officer can mend the document or choose another.
+        std::string names;
+        for (const auto& name : unknown)
+            names += (names.empty() ? "" : ", ") + name;
         show(control,
-             " There are errors in the fields of the target document: " + FileName + " Please correct them.",
+             " There are errors in the fields of the target document: " + FileName + " Please correct them." + kCrLf +
+                 "Fields that are not columns of the selected students: " + names,
              " " + errorTitle(control) + " ", MsgIcon::Critical);
         result.outcome = GenerateOutcome::Refused;
-        result.description = "Fields the data does not have:";
-        for (const auto& name : unknown)
-            result.description += " " + name;
+        result.description = "Fields that are not columns of the selected students: " + names;
         finish();
         return result;
     }
@@ -286,38 +317,47 @@ GenerateResult GenerateResumes(Control& control, const std::string& Folder, cons
     progress(75);
 
     bool written = false;
-    if (!perStudent) {
+    if (oneDocument) {
         RunWork(control, "Writing the résumés", false,
                 [&](WorkProgress&) { written = compiled->write(data, 0, data.rows.size(), output, error); });
         if (!written)
             return fail(error);
         result.files.push_back(output);
-    } else {
+    }
+    std::vector<std::string> studentFiles;
+    if (perStudent) {
         // One file at a time, so the officer may stop between two: the files written stay.
         const int usn = data.column("USN");
         const int name = data.column("Name");
         std::map<std::string, int> taken;
+        written = false;
         const bool finished = RunWork(control, "Writing the résumés", true, [&](WorkProgress& work) {
-        for (size_t r = 0; r < data.rows.size() && !work.cancelled(); ++r) {
-            work.set(static_cast<int>(r * 100 / data.rows.size()),
-                     "Writing résumé " + std::to_string(r + 1) + " of " + std::to_string(data.rows.size()));
-            const std::string stem = StudentFileName(usn >= 0 ? data.rows[r][static_cast<size_t>(usn)] : std::string(),
-                                                     name >= 0 ? data.rows[r][static_cast<size_t>(name)] : std::string());
-            // Names are compared without letter case: a shared folder on Windows would merge them.
-            const std::string key = QString::fromStdString(stem).toLower().toStdString();
-            const int seen = taken[key]++;
-            const std::string file = stem + (seen ? " (" + std::to_string(seen + 1) + ")" : std::string()) + ".docx";
-            const std::string path = (fs::path(output) / file).string();
-            if (!compiled->write(data, r, 1, path, error))
-                return;
-            result.files.push_back(path);
-        }
-        written = true;
+            for (size_t r = 0; r < data.rows.size() && !work.cancelled(); ++r) {
+                work.set(static_cast<int>(r * 100 / data.rows.size()),
+                         "Writing résumé " + std::to_string(r + 1) + " of " + std::to_string(data.rows.size()));
+                const std::string stem =
+                    StudentFileName(usn >= 0 ? data.rows[r][static_cast<size_t>(usn)] : std::string(),
+                                    name >= 0 ? data.rows[r][static_cast<size_t>(name)] : std::string());
+                // Names are compared without letter case: a shared folder on Windows would merge them.
+                const std::string key = QString::fromStdString(stem).toLower().toStdString();
+                const int seen = taken[key]++;
+                const std::string file =
+                    stem + (seen ? " (" + std::to_string(seen + 1) + ")" : std::string()) + ".docx";
+                const std::string path = (fs::path(options.perStudentFolder) / file).string();
+                if (!compiled->write(data, r, 1, path, error, false))
+                    return;
+                studentFiles.push_back(path);
+            }
+            // One flush to the disk for the whole folder: one per file took most of the time.
+            syncFolder(options.perStudentFolder);
+            written = true;
         });
+        result.files.insert(result.files.end(), studentFiles.begin(), studentFiles.end());
         if (!finished)
-            return cancelled(data.rows.size());
+            return cancelled(studentFiles.size(), data.rows.size());
         if (!written)
             return fail(error);
+        output = oneDocument ? output + " and in " + options.perStudentFolder : options.perStudentFolder;
     }
     progress(80);
 
@@ -333,7 +373,7 @@ GenerateResult GenerateResumes(Control& control, const std::string& Folder, cons
         } else {
             // LibreOffice takes seconds a file: the bar moves with each PDF made, and Cancel stops it.
             std::atomic<size_t> made{0};
-            const size_t total = result.files.size();
+            const size_t total = studentFiles.size();
             const bool finished = RunWork(control, "Making PDF copies", true, [&](WorkProgress& work) {
                 converter->cancelled = [&work] { return work.cancelled(); };
                 converter->fileDone = [&] {
@@ -342,7 +382,7 @@ GenerateResult GenerateResumes(Control& control, const std::string& Folder, cons
                              "PDF " + std::to_string(now) + " of " + std::to_string(total));
                 };
                 work.set(0, "Making " + std::to_string(total) + " PDF copies");
-                failures = converter->convertToPdf(result.files, output);
+                failures = converter->convertToPdf(studentFiles, options.perStudentFolder);
             });
             converter->cancelled = nullptr;
             converter->fileDone = nullptr;
@@ -366,7 +406,7 @@ GenerateResult GenerateResumes(Control& control, const std::string& Folder, cons
                     continue;
                 }
                 if (failed++ == 0)
-                    first = fs::path(result.files[i]).filename().string() + ": " + failures[i];
+                    first = fs::path(studentFiles[i]).filename().string() + ": " + failures[i];
             }
             if (failed > 0)
                 show(control,
