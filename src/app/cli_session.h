@@ -19,6 +19,22 @@ protected:
                   MsgAnswer defaultAnswer) override;
 };
 
+// Messages on the terminal for commands that change what cannot be changed back unasked (admin, revert):
+// a question is answered Yes by --yes, otherwise on the terminal (an empty line gives the answer Enter
+// gives in the window, unless that is Yes); with neither, it is answered No (or Cancel) and nothing changes.
+class QuestionMessages : public MessageService {
+public:
+    QuestionMessages(const char* command, bool yes) : command_(command), yes_(yes) {}
+
+protected:
+    MsgAnswer ask(const std::string& text, const std::string& title, MsgIcon icon, MsgButtons buttons,
+                  MsgAnswer defaultAnswer) override;
+
+private:
+    const char* command_;
+    bool yes_;
+};
+
 // --config FILE: the configuration to use instead of Kyt.ini beside the program.
 void addConfigOption(QCommandLineParser& parser);
 

@@ -12,6 +12,7 @@
 #include "admin/ui/form7.h"
 #include "extract/ui/form1.h"
 #include "extract/ui/form2.h"
+#include "extract/ui/run_history_window.h"
 #include "db/data_connector.h"
 #include "merge/ui/formatfile.h"
 #include "query/ui/form3.h"
@@ -100,6 +101,7 @@ TEST_F(Windows, KeysOfEveryWindow)
         {"Form6", [&] { return Form6::open(state, *results); }, "Check1_0", {{"Combo1", "Command2 "}}, "Command1 "},
         {"Form7", [&] { return Form7::open(state); }, "Text1", {{"Text1", "Command3 "}, {"Text5", "Command1 "}}, "Command2 "},
         {"FormatFile", [&] { return FormatFile::open(state, {}); }, "Dir1", {{"File1", "Command1 "}}, "Command2 "},
+        {"RunHistory", [&] { return RunHistory::open(state); }, "GridRuns", {{"GridRuns", ""}}, "CommandClose "},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
