@@ -16,6 +16,7 @@
 #include "db/schema.h"
 #include "merge/merge_template.h"
 #include "shell/long_work.h"
+#include "shell/output_guard.h"
 #include "shell/product.h"
 #include "word/application.h"
 
@@ -101,12 +102,6 @@ void syncFolder(const std::string& folder)
     }
 }
 
-bool sameFile(const std::string& a, const std::string& b)
-{
-    std::error_code ec;
-    return fs::exists(a, ec) && fs::exists(b, ec) && fs::equivalent(a, b, ec);
-}
-
 }  // namespace
 
 std::string MergeSql(const std::string& QueryCondition)
@@ -167,6 +162,12 @@ GenerateResult GenerateResumes(Control& control, const std::string& Folder, cons
         result.description = description;
         return result;
     };
+    // Told as a failure is, but nothing was tried: the officer's choice cannot be carried out.
+    auto refuse = [&](const std::string& description) {
+        GenerateResult refused = fail(description);
+        refused.outcome = GenerateOutcome::Refused;
+        return refused;
+    };
     // The officer stopped a long step: what was written stays and is told.
     auto cancelled = [&](size_t written, size_t planned) {
         if (written > 0)
@@ -183,7 +184,7 @@ GenerateResult GenerateResumes(Control& control, const std::string& Folder, cons
 
     progress(3);
     call(hooks.HideMainMenu);
-    const std::string sql = MergeSql(queryCondition(control));
+    const std::string sql = MergeSql(options.selection ? options.selection->condition : queryCondition(control));
     if (characterCount(sql) > kMaxMergeSqlLength) {
         show(control, tooLongText(), errorTitle(control) + ".", MsgIcon::Critical);
         result.outcome = GenerateOutcome::Refused;
@@ -245,30 +246,45 @@ GenerateResult GenerateResumes(Control& control, const std::string& Folder, cons
         }
         if (output.empty())
             output = (fs::path(documentsFolder()) / kDefaultMergeOutput).string();
-        if (sameFile(output, targetPath))
-            return fail("The résumés cannot be saved over the target format document " + targetPath + ".");
+        std::string refused = RefusedOutput(control, output, targetPath);
+        if (refused.empty() && QString::fromStdString(fs::path(output).extension().string()).toLower() != ".docx")
+            refused = "The résumés are saved as a .docx document; " + output + " does not end in .docx.";
+        if (!refused.empty())
+            return refuse(refused);
     }
     progress(24);
 
-    if (target->fieldCount() == 0) {
-        GenerateResult none = fail("The target document has no fields.");
-        none.outcome = GenerateOutcome::Refused;
-        return none;
-    }
+    if (target->fieldCount() == 0)
+        return refuse("The target document has no fields.");
     target->makeMergeFields();
     progress(29);
 
-    // The merge query is kept in the database as MergeQuery, and the students are read through it, on a
-    // connection of this step's own.
+    // The merge query is kept in the database as MergeQuery, and the students are read through it, in one
+    // transaction with FreePercent as the selection made it, on a connection of this step's own.
     db::Failure failure;
     merge::DataSource data;
     bool read = false;
     RunWork(control, "Reading the students", false, [&](WorkProgress&) {
         auto database = db::Database::open(databasePath(control), db::Road::Query, failure);
-        db::Recordset records;
-        if (!database || !database->setSavedQuery("MergeQuery", sql, failure) ||
-            !database->openRecordset("SELECT * FROM MergeQuery", records, failure))
+        if (!database || !database->begin(failure))
             return;
+        db::Recordset records;
+        const auto readStudents = [&] {
+            if (options.selection && !options.selection->aggregate.empty()) {
+                std::string current;
+                if (!database->savedQuery("FreePercent", current, failure) ||
+                    (current != options.selection->aggregate &&
+                     !database->setSavedQuery("FreePercent", options.selection->aggregate, failure)))
+                    return false;
+            }
+            return database->setSavedQuery("MergeQuery", sql, failure) &&
+                   database->openRecordset("SELECT * FROM MergeQuery", records, failure) && database->commit(failure);
+        };
+        if (!readStudents()) {
+            db::Failure ignored;
+            database->rollback(ignored);
+            return;
+        }
         database.reset();
         data.columns = records.fieldNames();
         data.rows.reserve(static_cast<size_t>(records.RecordCount()));
@@ -314,6 +330,27 @@ GenerateResult GenerateResumes(Control& control, const std::string& Folder, cons
         return fail(error);
     if (data.rows.empty())
         return fail("No student matches the selection; there is nothing to merge.");
+
+    // Every student's file is named, and checked, before the first file is written.
+    std::vector<std::string> studentFiles;
+    if (perStudent) {
+        const int usn = data.column("USN");
+        const int name = data.column("Name");
+        std::map<std::string, int> taken;
+        for (size_t r = 0; r < data.rows.size(); ++r) {
+            const std::string stem = StudentFileName(usn >= 0 ? data.rows[r][static_cast<size_t>(usn)] : std::string(),
+                                                     name >= 0 ? data.rows[r][static_cast<size_t>(name)] : std::string());
+            // Names are compared without letter case: a shared folder on Windows would merge them.
+            const std::string key = QString::fromStdString(stem).toLower().toStdString();
+            const int seen = taken[key]++;
+            const std::string file = stem + (seen ? " (" + std::to_string(seen + 1) + ")" : std::string());
+            const fs::path stemPath = fs::path(options.perStudentFolder) / file;
+            studentFiles.push_back(stemPath.string() + ".docx");
+            for (const std::string& path : {studentFiles.back(), stemPath.string() + ".pdf"})
+                if (const std::string refused = RefusedOutput(control, path, targetPath); !refused.empty())
+                    return refuse(refused);
+        }
+    }
     progress(75);
 
     bool written = false;
@@ -324,39 +361,30 @@ GenerateResult GenerateResumes(Control& control, const std::string& Folder, cons
             return fail(error);
         result.files.push_back(output);
     }
-    std::vector<std::string> studentFiles;
     if (perStudent) {
         // One file at a time, so the officer may stop between two: the files written stay.
-        const int usn = data.column("USN");
-        const int name = data.column("Name");
-        std::map<std::string, int> taken;
+        size_t done = 0;
         written = false;
         const bool finished = RunWork(control, "Writing the résumés", true, [&](WorkProgress& work) {
-            for (size_t r = 0; r < data.rows.size() && !work.cancelled(); ++r) {
-                work.set(static_cast<int>(r * 100 / data.rows.size()),
-                         "Writing résumé " + std::to_string(r + 1) + " of " + std::to_string(data.rows.size()));
-                const std::string stem =
-                    StudentFileName(usn >= 0 ? data.rows[r][static_cast<size_t>(usn)] : std::string(),
-                                    name >= 0 ? data.rows[r][static_cast<size_t>(name)] : std::string());
-                // Names are compared without letter case: a shared folder on Windows would merge them.
-                const std::string key = QString::fromStdString(stem).toLower().toStdString();
-                const int seen = taken[key]++;
-                const std::string file =
-                    stem + (seen ? " (" + std::to_string(seen + 1) + ")" : std::string()) + ".docx";
-                const std::string path = (fs::path(options.perStudentFolder) / file).string();
-                if (!compiled->write(data, r, 1, path, error, false))
+            for (; done < studentFiles.size() && !work.cancelled(); ++done) {
+                work.set(static_cast<int>(done * 100 / studentFiles.size()),
+                         "Writing résumé " + std::to_string(done + 1) + " of " + std::to_string(studentFiles.size()));
+                if (!compiled->write(data, done, 1, studentFiles[done], error, false))
                     return;
-                studentFiles.push_back(path);
             }
             // One flush to the disk for the whole folder: one per file took most of the time.
             syncFolder(options.perStudentFolder);
             written = true;
         });
-        result.files.insert(result.files.end(), studentFiles.begin(), studentFiles.end());
-        if (!finished)
-            return cancelled(studentFiles.size(), data.rows.size());
+        if (!finished) {
+            // Only the files written are told and kept in the result.
+            studentFiles.resize(done);
+            result.files.insert(result.files.end(), studentFiles.begin(), studentFiles.end());
+            return cancelled(done, data.rows.size());
+        }
         if (!written)
             return fail(error);
+        result.files.insert(result.files.end(), studentFiles.begin(), studentFiles.end());
         output = oneDocument ? output + " and in " + options.perStudentFolder : options.perStudentFolder;
     }
     progress(80);

@@ -366,7 +366,7 @@ std::optional<query::RetrieveOutcome> Form3::retrieveAndShow()
     }
     if (!results->isVisible())
         centreOver(control_, results, this);
-    results->showQueryResult(outcome.result, built.rankedByUsn, built.mcaWarning);
+    results->showQueryResult(outcome.result, built.rankedByUsn, built.mcaWarning, built.selection());
     return outcome;
 }
 

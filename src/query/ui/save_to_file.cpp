@@ -14,6 +14,7 @@
 #include "query/ui/form4.h"
 #include "shell/long_work.h"
 #include "shell/message_service.h"
+#include "shell/output_guard.h"
 #include "shell/ui/file_views.h"
 
 namespace kyt {
@@ -78,15 +79,19 @@ void SaveResultsToFile(Control& control, Form4& results)
         if (results.ColumnSelected[i] == 1)
             names.push_back(results.ColumnNameBySequence[k++]);
     std::string sql, error;
-    if (!query::BuildSaveSql(names, control.query.QueryCondition, sql, error)) {
+    // The students the window shows, whatever a later query or "Generate all résumés" left in QueryCondition
+    // and FreePercent.
+    const Selection& selection = results.selection();
+    if (!query::BuildSaveSql(names, selection.condition, sql, error)) {
         tellNotSaved(control, error);
         return;
     }
     query::ResultTable saved;
     db::Failure failure;
     bool ran = false;
-    RunWork(control, "Reading the students to save", false,
-            [&](WorkProgress&) { ran = query::OpenResult(control.config.DatabasePath, sql, saved, failure); });
+    RunWork(control, "Reading the students to save", false, [&](WorkProgress&) {
+        ran = query::RunOverSelection(control.config.DatabasePath, selection, sql, saved, failure);
+    });
     if (!ran) {
         tellNotSaved(control, failure.description);
         return;
@@ -116,6 +121,10 @@ void SaveResultsToFile(Control& control, Form4& results)
     const QString path = saveFileChooser() ? saveFileChooser()(&results, suggested) : askWithDialog(&results, suggested);
     if (path.isEmpty())
         return;  // the officer cancelled: nothing to tell
+    if (const std::string refused = RefusedOutput(control, path.toStdString()); !refused.empty()) {
+        tellNotSaved(control, refused);
+        return;
+    }
     // A PDF takes LibreOffice several seconds; stopping it is safe, as nothing is written until the end.
     const bool pdf = query::SaveFormatFor(path.toStdString()) == query::SaveFormat::Pdf;
     bool written = false;
