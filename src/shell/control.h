@@ -102,6 +102,8 @@ struct RunState {
     bool ReplaceStored = false;
     int32_t ReplacedDocuments = 0;  // stored documents that replaced a student
     int32_t RefusedDocuments = 0;
+    // The run's number in the database's history of runs; 0 outside a run (nothing is recorded).
+    int64_t RunId = 0;
 
     // The current document's faults as AddError records them (kind 2), each at the place the reader had
     // set when it was reported, and the USN and name cells as the document holds them.
@@ -112,6 +114,14 @@ struct RunState {
 
     LogSink* ErrorLog = nullptr;                  // open only during an extraction run
     std::function<void(int16_t)> ResumeProgress;  // shows the current document's progress
+};
+
+// The students one query selected: its condition (from " where " to its ranking, as QueryCondition holds
+// it) and the SQL of the saved query FreePercent that the condition reads. The results window keeps the
+// selection it shows, so that another query or "Generate all résumés" cannot change what it saves and merges.
+struct Selection {
+    std::string condition;
+    std::string aggregate;
 };
 
 // The last query's condition, which saving and mail merge rebuild their own queries from.
