@@ -131,6 +131,7 @@ void Form4::showQueryResult(query::ResultTable result, bool rankedByUsn, bool mc
     const long records = result.recordCount();
     const int fields = result.fieldCount();
     ui->Command2->setEnabled(hasOpener("Command2") && records > 0);
+    ui->StatsButton->setEnabled(hasOpener("StatsButton") && records > 0);
     showResult(std::move(result));
     ui->Label2->setText(QString::number(records));
     gridCols = static_cast<int16_t>(fields);
