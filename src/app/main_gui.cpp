@@ -9,6 +9,7 @@
 #include "shell/product.h"
 #include "shell/ui/program.h"
 #include "shell/ui/qt_message_service.h"
+#include "shell/ui/work_runner.h"
 
 int main(int argc, char** argv)
 {
@@ -16,7 +17,7 @@ int main(int argc, char** argv)
     QApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QString::fromUtf8(kyt::kProductName.data(), kyt::kProductName.size()));
-    QApplication::setApplicationVersion("2.8");
+    QApplication::setApplicationVersion(QString::fromUtf8(kyt::kVersion.data(), kyt::kVersion.size()));
 
     QCommandLineParser parser;
     parser.setApplicationDescription("Résumé database for a college placement office.");
@@ -32,6 +33,8 @@ int main(int argc, char** argv)
     if (!configPath.isEmpty())
         configPath = QFileInfo(configPath).absoluteFilePath();
     kyt::Program program(messages, configPath.toStdString());
+    kyt::QtWorkRunner work;
+    program.control().session.Work = &work;
     kyt::ConnectWindows(program);
     QTimer::singleShot(0, &program, &kyt::Program::start);
     return app.exec();

@@ -24,6 +24,7 @@
 #include "shell/ui/frmsplash.h"
 #include "shell/ui/setinit.h"
 #include "shell/ui/window_registration.h"
+#include "shell/ui/work_runner.h"
 
 namespace {
 
@@ -31,11 +32,11 @@ using namespace kyt;
 
 // Nothing waits for a person: every question takes its first answer, and each message is printed.
 class PrintedMessages : public MessageService {
-public:
-    MsgAnswer show(const std::string& text, const std::string& title, MsgIcon, MsgButtons buttons) override
+protected:
+    MsgAnswer ask(const std::string& text, const std::string& title, MsgIcon, MsgButtons buttons, MsgAnswer) override
     {
         std::fprintf(stderr, "kyt-screenshots: message \"%s\": %s\n", title.c_str(), text.c_str());
-        return buttons == MsgButtons::YesNo || buttons == MsgButtons::YesNoCancel ? MsgAnswer::Yes : MsgAnswer::OK;
+        return FirstAnswer(buttons);
     }
 };
 
@@ -142,6 +143,8 @@ int main(int argc, char** argv)
 
     PrintedMessages messages;
     Program program(messages, QFileInfo(parser.value(config)).absoluteFilePath().toStdString());
+    QtWorkRunner work;  // long work off the window thread, as in the program
+    program.control().session.Work = &work;
     ConnectWindows(program);
     Control& control = program.control();
     Camera camera(control, out);

@@ -40,7 +40,7 @@ void ConnectWindows(Program& program)
     program.setOpener("Command2", [&program, generatorHooks] { FormatFile::open(program.control(), generatorHooks()); });
     // The results window's Generate merges the students it shows, not whatever the last query left.
     Form4::setOpener(program.control(), "Command2", [&program, generatorHooks](Form4& results) {
-        FormatFile::open(program.control(), generatorHooks(), results.selection());
+        FormatFile::open(program.control(), generatorHooks(), results.selection(), &results);
     });
     program.setOpener("Command3", [&program] { Form5::open(program.control()); });
     Form4::setOpener(program.control(), "Command3", [&program](Form4& results) {

@@ -9,6 +9,7 @@
 
 #include "shell/configuration.h"
 #include "shell/startup.h"
+#include "shell/ui/window_keys.h"
 #include "shell/user_manual.h"
 #include "shell/ui/window_registration.h"
 #include "ui_firstform.h"
@@ -29,6 +30,8 @@ FirstForm::FirstForm(Control& control, QWidget* parent)
     connect(ui->DrivesButton, &QPushButton::clicked, this, [this] { open("DrivesButton"); });
     connect(ui->ManualButton, &QPushButton::clicked, this, &FirstForm::ManualButton_Click);
     registerMainMenu(control, this);
+    // Escape does not end the program: Exit Kyt is a button of its own.
+    KeyHabits::install(this, {.firstFocus = ui->OKButton});
     Form_Load();
 }
 
