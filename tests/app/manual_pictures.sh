@@ -6,7 +6,7 @@
 set -euo pipefail
 source=${1:?usage: manual_pictures.sh SOURCE BUILD}
 build=${2:?usage: manual_pictures.sh SOURCE BUILD}
-out=$(mktemp -d)
+out=$(mktemp -d -p "$build" manual-pictures.XXXXXX)  # outside /home and /tmp: see take
 trap 'rm -rf "$out"' EXIT
 
 status=0

@@ -129,6 +129,7 @@ int main(int argc, char** argv)
     QApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
     QApplication app(argc, argv);
     QApplication::setStyle(QStyleFactory::create("Fusion"));  // the same pictures on every desktop
+    QApplication::setCursorFlashTime(0);  // a text cursor always drawn, not caught mid-blink
     QCommandLineParser parser;
     parser.setApplicationDescription("Writes a picture of every window into OUT, for the user's manual.");
     parser.addHelpOption();
