@@ -55,7 +55,7 @@ bool settle(const std::function<bool()>& done, int seconds = 30)
 
 class Camera {
 public:
-    Camera(Control& control, QString folder) : control_(control), folder_(std::move(folder)) {}
+    explicit Camera(QString folder) : folder_(std::move(folder)) {}
 
     // The top-level window named `name`, once it shows.
     QWidget* window(const char* name)
@@ -90,6 +90,14 @@ public:
         else
             fail(std::string("no box ") + name);
     }
+    // Chooses the first row of the grid `name` of `window` (its only grid when no name is given).
+    void firstRow(QWidget* window, const QString& name = {})
+    {
+        auto* grid = window ? window->findChild<QTableWidget*>(name) : nullptr;
+        if (!grid || grid->rowCount() == 0)
+            return fail("no row to choose in " + (window ? window->objectName().toStdString() : std::string("?")));
+        grid->selectRow(0);
+    }
     void click(QWidget* window, const char* button)
     {
         auto* found = window ? window->findChild<QAbstractButton*>(button) : nullptr;
@@ -117,7 +125,6 @@ public:
     bool failed() const { return failed_; }
 
 private:
-    Control& control_;
     QString folder_;
     bool failed_ = false;
 };
@@ -148,7 +155,7 @@ int main(int argc, char** argv)
     program.control().session.Work = &work;
     ConnectWindows(program);
     Control& control = program.control();
-    Camera camera(control, out);
+    Camera camera(out);
 
     program.start();
     if (!settle([&] { return program.splash() && program.splash()->isVisible(); }))
@@ -184,8 +191,7 @@ int main(int argc, char** argv)
     camera.click(status, "Command1");  // << Back to the extraction window, and its history of both runs
     camera.click(camera.window("Form1"), "CommandHistory");
     QWidget* history = camera.window("RunHistory");
-    if (auto* runs = history ? history->findChild<QTableWidget*>() : nullptr; runs && runs->rowCount() > 0)
-        runs->selectRow(0);  // the newest run, the one an officer takes back
+    camera.firstRow(history);  // the newest run, the one an officer takes back
     camera.take(history, "runhistory");
 
     // Query: the samples' batch of every branch, its results, the advanced save options.
@@ -212,8 +218,7 @@ int main(int argc, char** argv)
     // Drives: the first drive chosen, so that its shortlist shows; then the batch's statistics.
     camera.click(menu, "DrivesButton");
     QWidget* drives = camera.window("FormDrives");
-    if (auto* table = drives ? drives->findChild<QTableWidget*>("DriveTable") : nullptr; table && table->rowCount() > 0)
-        table->selectRow(0);
+    camera.firstRow(drives, "DriveTable");
     camera.take(drives, "formdrives");
     camera.click(drives, "BatchStatsButton");
     QWidget* statistics = camera.window("FormStats");
