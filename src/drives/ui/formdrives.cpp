@@ -1,6 +1,7 @@
 #include "drives/ui/formdrives.h"
 
 #include <QComboBox>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QSignalBlocker>
 #include <set>
@@ -13,6 +14,7 @@
 #include "query/ui/form3.h"
 #include "query/ui/form4.h"
 #include "shell/atomic_file.h"
+#include "shell/output_guard.h"
 #include "shell/ui/window_registration.h"
 #include "ui_formdrives.h"
 
@@ -286,6 +288,12 @@ void FormDrives::ExportButton_Click()
         statisticsFileChooser()(this, "Save shortlist", suggested, "Spreadsheet, comma separated (*.csv)");
     if (path.isEmpty())
         return;
+    if (const std::string refused = RefusedOutput(control_, QFileInfo(path).absoluteFilePath().toStdString());
+        !refused.empty()) {
+        control_.session.Messages->show("The shortlist was not saved.\r\n" + refused, "Possible Error",
+                                        MsgIcon::Exclamation, MsgButtons::OK);
+        return;
+    }
     std::string error;
     if (!WriteFileAtomically(path.toStdString(), query::ResultsCsv(drives::ShortlistTable(shortlist_)), error))
         control_.session.Messages->show("The shortlist was not saved.\r\n" + error, "Possible Error",
