@@ -79,7 +79,7 @@ int main(int argc, char** argv)
                           [&program](kyt::Form4& results) { kyt::Form6::open(program.control(), results); });
     program.setOpener("DrivesButton", [&program] { kyt::FormDrives::open(program.control()); });
     kyt::Form4::setOpener(program.control(), "StatsButton", [&program](kyt::Form4& results) {
-        kyt::FormStats::open(program.control())->showResult(results.result(), results.gridCaption().toStdString());
+        kyt::FormStats::open(program.control(), &results)->showResult(results.result(), results.gridCaption().toStdString());
     });
     kyt::Form3::drivesChanged() = [&program] {
         if (auto* drives = qobject_cast<kyt::FormDrives*>(kyt::findWindow(program.control(), "FormDrives")))
