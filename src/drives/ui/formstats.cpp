@@ -16,6 +16,7 @@
 #include "shell/atomic_file.h"
 #include "shell/output_guard.h"
 #include "shell/ui/file_views.h"
+#include "shell/ui/window_keys.h"
 #include "shell/ui/window_registration.h"
 #include "ui_formstats.h"
 
@@ -71,9 +72,10 @@ ChooseFile& statisticsFileChooser()
     return chooser;
 }
 
-FormStats* FormStats::open(Control& control)
+FormStats* FormStats::open(Control& control, const QWidget* opener)
 {
-    return static_cast<FormStats*>(showWindow(control, "FormStats", [&control] { return new FormStats(control); }));
+    return static_cast<FormStats*>(
+        showWindow(control, "FormStats", [&control] { return new FormStats(control); }, opener));
 }
 
 FormStats::FormStats(Control& control, std::function<int()> currentYear, QWidget* parent)
@@ -109,6 +111,9 @@ FormStats::FormStats(Control& control, std::function<int()> currentYear, QWidget
     connect(ui->ReportButton, &QPushButton::clicked, this, &FormStats::ReportButton_Click);
     connect(ui->CloseButton, &QPushButton::clicked, this, &FormStats::CloseButton_Click);
     connect(ui->StatsTabs, &QTabWidget::currentChanged, this, &FormStats::tabChanged);
+    KeyHabits::install(this, {.firstFocus = ui->BatchCombo,
+                              .defaultButton = ui->ShowBatchButton,
+                              .cancelButton = ui->CloseButton});
     showStatistics({});
 }
 

@@ -8,7 +8,9 @@ namespace kyt {
 class QtMessageService : public MessageService {
 public:
     // A message with an empty title carries the product name, "Kyt".
-    MsgAnswer show(const std::string& text, const std::string& title, MsgIcon icon, MsgButtons buttons) override;
+protected:
+    MsgAnswer ask(const std::string& text, const std::string& title, MsgIcon icon, MsgButtons buttons,
+                  MsgAnswer defaultAnswer) override;
 };
 
 }  // namespace kyt

@@ -4,9 +4,11 @@
 #include <QFileInfo>
 #include <QPushButton>
 
+#include "db/database.h"
 #include "shell/configuration.h"
 #include "shell/email.h"
 #include "shell/ui/file_views.h"
+#include "shell/ui/window_keys.h"
 #include "shell/ui/window_registration.h"
 #include "ui_setinit.h"
 
@@ -30,6 +32,7 @@ setinit::setinit(Control& control, QWidget* parent)
     connect(ui->Command3, &QPushButton::clicked, this, &setinit::Command3_Click);
     connect(ui->Command4, &QPushButton::clicked, this, &setinit::Command4_Click);
     registerWindow(control, "setinit", this);
+    KeyHabits::install(this, {.firstFocus = ui->Text1, .defaultButton = ui->Command1, .cancelButton = ui->Command2});
     Form_Load();
 }
 
@@ -48,10 +51,21 @@ void setinit::tell(const std::string& text, const std::string& title, MsgIcon ic
 
 void setinit::Command1_Click()
 {
-    if (!FileExists(ui->Text3->text().toStdString())) {
-        tell("Database file not found.", "", MsgIcon::Critical);
-        ui->Text3->setFocus();
-        return;
+    // A database that does not exist yet may be made here, as kyt-cli init-db makes one; it is made only
+    // once every other box has been accepted.
+    const QString typedPath = ui->Text3->text().trimmed();
+    bool create = false;
+    if (!FileExists(typedPath.toStdString())) {
+        const QFileInfo wanted(typedPath);
+        if (!typedPath.isEmpty() && !wanted.exists() && wanted.absoluteDir().exists() && control.session.Messages)
+            create = control.session.Messages->show("The database " + wanted.absoluteFilePath().toStdString() +
+                                                        " does not exist.\n\nMake a new, empty Kyt database there?",
+                                                    "", MsgIcon::Question, MsgButtons::YesNo) == MsgAnswer::Yes;
+        if (!create) {
+            tell("Database file not found.", "", MsgIcon::Critical);
+            ui->Text3->setFocus();
+            return;
+        }
     }
     if (ui->Text1->text().size() < 3) {
         tell(" Invalid region and College code ", "Error", MsgIcon::Critical);
@@ -63,6 +77,15 @@ void setinit::Command1_Click()
         tell(" Invalid Email ID ", "Error", MsgIcon::Critical);
         ui->Text2->setFocus();
         return;
+    }
+
+    if (create) {
+        db::Failure failure;
+        if (!db::Database::create(QFileInfo(typedPath).absoluteFilePath().toStdString(), failure)) {
+            tell("The database could not be made.\n" + failure.description, "Error", MsgIcon::Critical);
+            ui->Text3->setFocus();
+            return;
+        }
     }
 
     SetupValues values;
@@ -109,8 +132,9 @@ void setinit::Command4_Click()
 QString setinit::showFileDialog()
 {
     QString start = QFileInfo(ui->Text3->text()).absolutePath();
-    // getOpenFileName accepts only a file that exists.
-    return askOpenFileName(this, "Locate Kyt Database file", start, "SQLite Files Files (*.db)");
+    // An existing database, or the name of a new one (OK then offers to make it).
+    return askSaveFileName(this, "Locate Kyt Database file", start, "SQLite Files (*.db)", nullptr,
+                           QFileDialog::DontConfirmOverwrite);
 }
 
 }  // namespace kyt

@@ -166,16 +166,17 @@ TEST_F(DriveWindows, TheDrivesWindowKeepsOutcomesAndRunsAgainOnlyWhenTheOfficerA
         << messages.last().text;
     EXPECT_EQ(test::readFile(state.config.ConfigPath), configuration);
 
-    // Deleting asks through a real message box; No keeps the drive, Yes removes it.
+    // Deleting asks through a real message box; Enter answers No and keeps the drive, Yes removes it.
     QtMessageService shown;
     state.session.Messages = &shown;
     test::RealDialogs dialogs;
-    dialogs.click(QMessageBox::No).click(QMessageBox::Yes);
+    dialogs.pressEnter().click(QMessageBox::Yes);
     test::click(window, "DeleteButton");
     EXPECT_EQ(test::control<QTableWidget>(window, "DriveTable")->rowCount(), 1);
     test::click(window, "DeleteButton");
     ASSERT_TRUE(dialogs.allAnswered());
     EXPECT_EQ(dialogs.seen().at(0).text.rfind("Delete the drive Acme, ", 0), 0u);
+    EXPECT_EQ(dialogs.seen().at(0).answered, QMessageBox::No);
     EXPECT_EQ(test::control<QTableWidget>(window, "DriveTable")->rowCount(), 0);
     EXPECT_FALSE(test::control<QPushButton>(window, "RunButton")->isEnabled());
 }
