@@ -50,7 +50,7 @@ void ConnectWindows(Program& program)
                      [&program](Form4& results) { Form6::open(program.control(), results); });
     program.setOpener("DrivesButton", [&program] { FormDrives::open(program.control()); });
     Form4::setOpener(program.control(), "StatsButton", [&program](Form4& results) {
-        FormStats::open(program.control())->showResult(results.result(), results.gridCaption().toStdString());
+        FormStats::open(program.control(), &results)->showResult(results.result(), results.gridCaption().toStdString());
     });
     Form3::drivesChanged() = [&program] {
         if (auto* drives = qobject_cast<FormDrives*>(findWindow(program.control(), "FormDrives")))

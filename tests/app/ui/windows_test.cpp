@@ -10,6 +10,8 @@
 
 #include "admin/ui/form5.h"
 #include "admin/ui/form7.h"
+#include "drives/ui/formdrives.h"
+#include "drives/ui/formstats.h"
 #include "extract/ui/form1.h"
 #include "extract/ui/form2.h"
 #include "extract/ui/run_history_window.h"
@@ -102,6 +104,8 @@ TEST_F(Windows, KeysOfEveryWindow)
         {"Form7", [&] { return Form7::open(state); }, "Text1", {{"Text1", "Command3 "}, {"Text5", "Command1 "}}, "Command2 "},
         {"FormatFile", [&] { return FormatFile::open(state, {}); }, "Dir1", {{"File1", "Command1 "}}, "Command2 "},
         {"RunHistory", [&] { return RunHistory::open(state); }, "GridRuns", {{"GridRuns", ""}}, "CommandClose "},
+        {"FormDrives", [&] { return FormDrives::open(state); }, "DriveTable", {{"DriveTable", ""}}, "CloseButton "},
+        {"FormStats", [&] { return FormStats::open(state); }, "BatchCombo", {{"ToSem", "ShowBatchButton "}}, "CloseButton "},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
