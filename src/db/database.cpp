@@ -2,6 +2,7 @@
 
 #include <cctype>
 
+#include "db/postgres_database.h"
 #include "db/sqlite_database.h"
 
 namespace kyt::db {
@@ -22,6 +23,8 @@ Engine engineOf(std::string_view source)
 
 std::unique_ptr<Database> Database::open(const std::string& source, Road road, Failure& failure)
 {
+    if (engineOf(source) == Engine::PostgreSQL)
+        return PostgresDatabase::open(source, road, failure);
     return SqliteDatabase::open(source, road, failure);
 }
 
@@ -32,6 +35,8 @@ bool Database::create(const std::string& source, Failure& failure)
 
 bool Database::create(const std::string& source, const BranchList& branches, Failure& failure)
 {
+    if (engineOf(source) == Engine::PostgreSQL)
+        return PostgresDatabase::create(source, branches, failure);
     return SqliteDatabase::create(source, branches, failure);
 }
 

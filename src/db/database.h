@@ -4,7 +4,9 @@
 // native error numbers the error texts are keyed on, keeps saved queries that can be rewritten and used
 // as tables, and gives exact record counts.
 
+#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -20,6 +22,19 @@ using BranchList = std::vector<std::pair<std::string, std::string>>;  // (code, 
 
 // The engine a source names: a server address (postgresql://...) or a database file.
 Engine engineOf(std::string_view source);
+
+// What the one who opened a database may do. A file: everything. A server: what its login's role allows.
+struct Access {
+    bool write = true;                  // may store students and administer records (an officer)
+    std::string login;                  // the server login; empty for a file
+    std::vector<std::string> branches;  // a coordinator's branch codes: all they may read
+};
+
+// A server that asks for a password which libpq's password file does not give: the answer of the
+// prompt (the login box), asked once per address and login for the whole run; nothing when the officer
+// cancels. Without a prompt, such a server cannot be opened.
+using PasswordPrompt = std::function<std::optional<std::string>(const std::string& address, const std::string& login)>;
+void setPasswordPrompt(PasswordPrompt prompt);
 
 class Database {
 public:
@@ -70,6 +85,9 @@ public:
 
     // The number of the last schema step the database has had (db/schema.h).
     virtual bool schemaVersion(int& version, Failure& failure) = 0;
+
+    // What the one who opened the database may do.
+    virtual const Access& access() const = 0;
 
     virtual Engine engine() const = 0;
     Road road() const { return road_; }
