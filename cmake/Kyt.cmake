@@ -83,7 +83,7 @@ function(kyt_tests name dir)
   if(ARG_SERVER)
     string(JOIN ":" onServer ${ARG_SERVER})
     gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 TEST_FILTER "${onServer}" TEST_SUFFIX ".server"
-                         PROPERTIES ENVIRONMENT "${environment};KYT_TEST_ENGINE=postgresql"
-                                    FIXTURES_REQUIRED kyt_test_server SKIP_RETURN_CODE 77)
+                         PROPERTIES ${props} ENVIRONMENT_MODIFICATION KYT_TEST_ENGINE=set:postgresql
+                                    FIXTURES_REQUIRED kyt_test_server)
   endif()
 endfunction()

@@ -15,6 +15,9 @@ namespace kyt::cli {
 class TerminalMessages : public MessageService {
 public:
     MsgAnswer show(const std::string& text, const std::string& title, MsgIcon icon, MsgButtons buttons) override;
+    // Asked on the terminal without echo; nothing when there is no terminal (the password file, or
+    // PGPASSWORD, then has to give it).
+    std::optional<std::string> askPassword(const std::string& address, const std::string& login) override;
 };
 
 // --config FILE: the configuration to use instead of Kyt.ini beside the program.

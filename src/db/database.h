@@ -23,6 +23,11 @@ using BranchList = std::vector<std::pair<std::string, std::string>>;  // (code, 
 // The engine a source names: a server address (postgresql://...) or a database file.
 Engine engineOf(std::string_view source);
 
+// A server address with any password taken out, fit to show and to keep in Kyt.ini; a file path as it is.
+std::string withoutPassword(const std::string& source);
+// Whether a server address carries a password (which Kyt.ini must not keep).
+bool hasPassword(const std::string& source);
+
 // What the one who opened a database may do. A file: everything. A server: what its login's role allows.
 struct Access {
     bool write = true;                  // may store students and administer records (an officer)

@@ -111,9 +111,4 @@ private:
     std::unordered_map<unsigned, std::string> tables_;  // our tables' object ids -> lower-case name
 };
 
-// The address with any password taken out, fit to show and to keep in Kyt.ini.
-std::string withoutPassword(const std::string& address);
-// Whether the address carries a password (which Kyt.ini must not keep).
-bool hasPassword(const std::string& address);
-
 }  // namespace kyt::db

@@ -24,6 +24,7 @@
 #include "extract/error_log.h"
 #include "extract/extract_resume.h"
 #include "extract/validation.h"
+#include "shell/startup.h"
 #include "word/application.h"
 
 namespace kyt {
@@ -341,6 +342,8 @@ bool ExtractionRun::prepare()
 {
     if (!control_.session.Connector || !control_.session.Connector->GetConnectStatus())
         return refuse("Kyt is not connected to its database, so no résumé was touched.");
+    if (const std::string refusal = CoordinatorRefusal(control_, "Extracting résumés"); !refusal.empty())
+        return refuse(refusal);
     std::string error;
     switch (folderLock_.take(options_.folder, error)) {
     case FolderLock::Result::Held:

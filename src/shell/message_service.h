@@ -3,6 +3,7 @@
 // installs one that shows a QMessageBox; tests install one that records and answers from a script;
 // kyt-cli installs one that prints and asks on the terminal.
 
+#include <optional>
 #include <string>
 
 namespace kyt {
@@ -17,6 +18,12 @@ public:
     // `title` empty means the default (application) title.
     virtual MsgAnswer show(const std::string& text, const std::string& title, MsgIcon icon,
                            MsgButtons buttons) = 0;
+    // The password of `login` for the database server at `address`, asked in a login box; nothing when
+    // the officer cancels, or where no one can be asked.
+    virtual std::optional<std::string> askPassword(const std::string& /*address*/, const std::string& /*login*/)
+    {
+        return std::nullopt;
+    }
 };
 
 }  // namespace kyt

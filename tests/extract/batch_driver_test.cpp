@@ -15,6 +15,7 @@
 #include "db/database.h"
 #include "shell/startup.h"
 #include "support/db_faults.h"
+#include "support/engine.h"
 #include "support/extraction_fixture.h"
 #include "support/file_size_limit.h"
 #include "support/unprivileged.h"
@@ -349,6 +350,39 @@ TEST_P(EnvironmentFaults, StopTheRunAndARerunTakesTheRest)
 INSTANTIATE_TEST_SUITE_P(BatchDriver, EnvironmentFaults,
                          ::testing::Values(Fault::WriteLock, Fault::FullDatabase, Fault::FullFileSystem,
                                            Fault::LockAtTheBranchLookup, Fault::CommitKeptFromCompleting));
+
+// A server that goes away in the middle of a run (here: the administrator ends the session) stops it
+// with the reason; every student stored before is there, whole, and a run after a new start takes the rest.
+TEST_F(BatchDriverTest, AServerThatGoesAwayMidRunStopsItAndKeepsEveryStoredStudent)
+{
+    if (!test::onServer())
+        GTEST_SKIP() << "a server's";
+    addMany(10, 19);
+    view.onDocument = [&](int document) {
+        std::string error;
+        if (document == 4)
+            EXPECT_TRUE(test::serverAdmin(setup.databasePath,
+                                          "SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE datname = "
+                                          "current_database() AND pid <> pg_backend_pid()",
+                                          &error))
+                << error;
+    };
+    const RunResult result = run();
+    EXPECT_EQ(result.outcome, RunOutcome::EnvironmentFailed);
+    EXPECT_NE(result.stopReason.find("connection to the server"), std::string::npos) << result.stopReason;
+    EXPECT_TRUE(told("connection to the server"));
+    EXPECT_EQ(result.rejected, 0);
+    EXPECT_EQ(setup.students(), 3);
+    EXPECT_EQ(setup.marks(), 30);
+
+    view.onDocument = nullptr;
+    setup.messages.clear();
+    setup.control.session.Connector->CloseConnection();
+    setup.control.session.Connector->ConnectToDataBase("Admin", "", setup.databasePath);
+    EXPECT_EQ(run().outcome, RunOutcome::Completed);
+    EXPECT_EQ(setup.students(), 10);
+    EXPECT_EQ(setup.marks(), 100);
+}
 
 // As root, a read-only folder is writable: the run goes on in a child that is not root.
 TEST_F(BatchDriverTest, AReadOnlyDatabaseFolderStopsTheRun)

@@ -129,6 +129,15 @@ std::vector<std::vector<std::string>> ExtractionSetup::rows(const std::string& s
     return out;
 }
 
+std::string ExtractionSetup::joined(const std::string& sql)
+{
+    const auto result = rows(sql);
+    std::string text;
+    for (const std::string& value : result.empty() ? std::vector<std::string>{} : result[0])
+        text += (text.empty() ? "" : "|") + value;
+    return text;
+}
+
 long ExtractionSetup::count(const std::string& sql)
 {
     const auto result = rows(sql);

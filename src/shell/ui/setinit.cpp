@@ -4,9 +4,12 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QPushButton>
+#include <QRadioButton>
 
+#include "db/database.h"
 #include "shell/configuration.h"
 #include "shell/email.h"
+#include "shell/startup.h"
 #include "shell/ui/window_registration.h"
 #include "ui_setinit.h"
 
@@ -29,6 +32,7 @@ setinit::setinit(Control& control, QWidget* parent)
     connect(ui->Command2, &QPushButton::clicked, this, &setinit::Command2_Click);
     connect(ui->Command3, &QPushButton::clicked, this, &setinit::Command3_Click);
     connect(ui->Command4, &QPushButton::clicked, this, &setinit::Command4_Click);
+    connect(ui->optServer, &QRadioButton::toggled, this, &setinit::optServer_Toggled);
     registerWindow(control, "setinit", this);
     Form_Load();
 }
@@ -46,10 +50,42 @@ void setinit::tell(const std::string& text, const std::string& title, MsgIcon ic
         control.session.Messages->show(text, title, icon, MsgButtons::OK);
 }
 
+void setinit::optServer_Toggled(bool server)
+{
+    ui->Label3->setText(server ? "Address of the database on the server (postgresql://server/database)"
+                               : "Name of Database with full path");
+    ui->Command4->setEnabled(!server);
+}
+
+bool setinit::serverReachable(const std::string& address)
+{
+    if (db::engineOf(address) != db::Engine::PostgreSQL) {
+        tell("Enter the address of the database on the server, like postgresql://server/kyt", "Error", MsgIcon::Critical);
+        return false;
+    }
+    if (db::hasPassword(address)) {
+        tell("Leave the password out of the address: Kyt asks for it when it starts, or reads it from the "
+             "password file (.pgpass).",
+             "Error", MsgIcon::Critical);
+        return false;
+    }
+    // A mistyped address is found here rather than at the next start.
+    AskPasswordsThrough(control.session.Messages);
+    db::Failure failure;
+    if (!db::Database::open(address, db::Road::Connector, failure)) {
+        tell("Kyt cannot use the database on the server.\n" + failure.description, "Error", MsgIcon::Critical);
+        return false;
+    }
+    return true;
+}
+
 void setinit::Command1_Click()
 {
-    if (!FileExists(ui->Text3->text().toStdString())) {
-        tell("Database file not found.", "", MsgIcon::Critical);
+    const bool server = ui->optServer->isChecked();
+    const std::string address = ui->Text3->text().trimmed().toStdString();
+    if (server ? !serverReachable(address) : !FileExists(ui->Text3->text().toStdString())) {
+        if (!server)
+            tell("Database file not found.", "", MsgIcon::Critical);
         ui->Text3->setFocus();
         return;
     }
@@ -70,7 +106,7 @@ void setinit::Command1_Click()
     values.PlacementEmail = email;
     // Stored absolute: a relative path in Kyt.ini is read against the file's own folder, not against
     // the folder the program happened to start in.
-    values.DatabasePath = QFileInfo(ui->Text3->text()).absoluteFilePath().toStdString();
+    values.DatabasePath = server ? address : QFileInfo(ui->Text3->text()).absoluteFilePath().toStdString();
     values.ProgramFolder = ProgramFolder();
     values.ProgramFile = ProgramFile();
     std::string path = control.config.ConfigPath.empty() ? DefaultConfigPath() : control.config.ConfigPath;
