@@ -13,8 +13,12 @@ namespace kyt::cli {
 using Args = std::vector<std::string>;
 using CommandFn = int (*)(const Args& args);
 
-// Exit status of a command line that cannot be run as written.
-inline constexpr int kUsageError = 2;
+// Exit statuses, one rule for every command: 0 done; 2 refused with nothing done (an unknown or wrong
+// option, argument or criterion, a configuration that cannot be used); 1 failed (the database: missing,
+// read-only, not a Kyt database, locked; or the disk). `extract` keeps its own, given in its help.
+inline constexpr int kFailed = 1;
+inline constexpr int kRefused = 2;
+inline constexpr int kUsageError = kRefused;
 
 struct Command {
     const char* name;

@@ -20,8 +20,6 @@ namespace kyt::cli {
 namespace {
 
 constexpr int kChanged = 0;
-constexpr int kDatabaseFailed = 1;
-constexpr int kRefused = 2;
 
 class AdminMessages : public MessageService {
 public:
@@ -75,9 +73,9 @@ int exitStatus(const admin::Result& result)
     case admin::Outcome::Failed:
         if (!result.reason.empty())
             std::fprintf(stderr, "kyt-cli admin: the database said: %s\n", result.reason.c_str());
-        return kDatabaseFailed;
+        return kFailed;
     }
-    return kDatabaseFailed;
+    return kFailed;
 }
 
 int usage(const QCommandLineParser& parser, const std::string& problem)
@@ -166,8 +164,8 @@ int admin(const Args& args)
     Control control;
     control.session.AppTitle = std::string(kAppTitle);
     // A database that cannot be opened is a failure of the database, not a refusal.
-    if (openSession(parser, "admin", control, messages) != 0)
-        return kDatabaseFailed;
+    if (const int failed = openSession(parser, "admin", control, messages))
+        return failed;
 
     admin::Result result;
     if (command == "delete-student") {

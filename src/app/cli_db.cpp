@@ -1,6 +1,7 @@
 // kyt-cli init-db and sql: the installation step and the administrator's window into the database.
 
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <string>
@@ -8,8 +9,11 @@
 #include <vector>
 
 #include "app/cli.h"
+#include "app/cli_session.h"
 #include "db/database.h"
 #include "db/recordset.h"
+#include "db/schema_upgrade.h"
+#include "shell/configuration.h"
 
 namespace {
 
@@ -163,7 +167,65 @@ int sql(const Args& given)
     return 0;
 }
 
+int upgradeDb(const Args& given)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        "Brings a database made by an earlier Kyt up to this Kyt's schema, in one transaction. A database file is "
+        "first copied whole beside itself (NAME.vN-copy-DATE-TIME.db), and the copy is kept. Without PATH, the "
+        "database the configuration names. Exit 0 when the database is up to date, 1 when it could not be "
+        "upgraded (it is then unchanged).");
+    parser.addPositionalArgument("PATH", "The database file (default: the configured one).", "[PATH]");
+    kyt::cli::addConfigOption(parser);
+    int status = 0;
+    if (!kyt::cli::parse(parser, "upgrade-db", given, status))
+        return status;
+    const Args args = kyt::cli::positional(parser);
+    if (args.size() > 1)
+        return kyt::cli::usageError(parser, "upgrade-db", "one database path only");
+    std::string path = args.empty() ? std::string() : args[0];
+    if (path.empty()) {
+        kyt::Control control;
+        const std::string config = kyt::cli::value(parser, "config");
+        std::error_code ec;
+        control.config.ConfigPath = config.empty() ? kyt::DefaultConfigPath() : std::filesystem::absolute(config, ec).string();
+        const kyt::ConfigProblem problem = kyt::LoadConfiguration(control);
+        if (problem != kyt::ConfigProblem::None && problem != kyt::ConfigProblem::DatabaseNotFound) {
+            std::fprintf(stderr, "kyt-cli upgrade-db: the configuration %s does not name a database\n",
+                         control.config.ConfigPath.c_str());
+            return kyt::cli::kUsageError;
+        }
+        path = control.config.DatabasePath;
+    }
+
+    Failure failure;
+    std::unique_ptr<Database> db = Database::open(path, kyt::db::Road::Connector, failure);
+    if (!db)
+        return reportFailure(failure);
+    kyt::db::SchemaUpgrade plan;
+    if (!kyt::db::planUpgrade(*db, plan, failure))
+        return reportFailure(failure);
+    if (!plan.needed()) {
+        std::printf("%s is up to date (schema version %d).\n", path.c_str(), plan.to);
+        return 0;
+    }
+    if (!kyt::db::upgradeSchema(*db, plan, failure)) {
+        std::fprintf(stderr, "kyt-cli: %s could not be upgraded; it is unchanged.\n", path.c_str());
+        return reportFailure(failure);
+    }
+    if (!plan.needed()) {
+        std::printf("%s is up to date (schema version %d): another Kyt upgraded it meanwhile.\n", path.c_str(), plan.to);
+        return 0;
+    }
+    std::printf("Upgraded %s from schema version %d to %d.\n", path.c_str(), plan.from, plan.to);
+    if (!plan.copy.empty())
+        std::printf("The database as it was is kept in %s.\n", plan.copy.c_str());
+    return 0;
+}
+
 }  // namespace
 
+KYT_CLI_COMMAND("upgrade-db", "upgrade-db [PATH] [--config FILE]   bring a database made by an earlier Kyt up to date",
+                upgradeDb);
 KYT_CLI_COMMAND("init-db", "init-db PATH [--branches FILE]   make a new, empty database", initDb);
 KYT_CLI_COMMAND("sql", "sql --db PATH [--road query] \"STATEMENT\" | --saved-query NAME \"SELECT ...\"", sql);

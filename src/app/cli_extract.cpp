@@ -47,6 +47,7 @@ public:
     void setCaption(const std::string&) override {}
     void showNote(const std::string& text) override { note_ = text; }
     void showSuccessfulText(const std::string& text) override { successful_ = text; }
+    void showCounts(const std::string& text) override { counts_ = text; }
     void showScanningHeading() override {}
     void showComplete() override
     {
@@ -58,6 +59,8 @@ public:
     void printSummary() const
     {
         std::printf("%s\n%s\n", scanned_.c_str(), successful_.c_str());
+        if (!counts_.empty())
+            std::printf("%s\n", counts_.c_str());
         if (!note_.empty())
             std::printf("%s\n", note_.c_str());
     }
@@ -86,7 +89,7 @@ private:
     int percent_ = 0;
     int drawnPercent_ = -1;
     std::chrono::steady_clock::time_point drawnAt_{};
-    std::string current_, errors_ = "0", scanned_, successful_, note_;
+    std::string current_, errors_ = "0", scanned_, successful_, note_, counts_;
 };
 
 int extract(const Args& given)
@@ -99,6 +102,8 @@ int extract(const Args& given)
     addConfigOption(parser);
     parser.addOption({"copy-errors", "Copy rejected documents into FOLDER/Kyt_Resumes_WithErrors."});
     parser.addOption({"no-stop", "Do not ask whether to go on after every tenth problem."});
+    parser.addOption({"replace", "A valid résumé whose USN is stored replaces that student (re-submission); "
+                                 "an invalid one leaves the stored student as it was."});
     int status = 0;
     if (!parse(parser, "extract", given, status))
         return status == 0 ? 0 : kCouldNotStart;
@@ -108,6 +113,7 @@ int extract(const Args& given)
     RunOptions options;
     options.copyErroredResumes = parser.isSet("copy-errors");
     options.dontStop = parser.isSet("no-stop");
+    options.replace = parser.isSet("replace");
     // No call on the path may throw: a path past the system's limits is told like any other.
     std::error_code ec;
     const std::filesystem::path folder = std::filesystem::absolute(args[0], ec);
@@ -122,8 +128,8 @@ int extract(const Args& given)
 
     TerminalMessages messages;
     Control control;
-    if (const int failed = openSession(parser, "extract", control, messages))
-        return failed;
+    if (openSession(parser, "extract", control, messages) != 0)
+        return kCouldNotStart;
 
     TerminalView view;
     const RunResult result = RunExtraction(control, view, options);
@@ -148,6 +154,6 @@ int extract(const Args& given)
 
 }  // namespace
 
-KYT_CLI_COMMAND("extract", "extract FOLDER [--config FILE] [--copy-errors] [--no-stop]", extract);
+KYT_CLI_COMMAND("extract", "extract FOLDER [--config FILE] [--copy-errors] [--no-stop] [--replace]", extract);
 
 }  // namespace kyt::cli

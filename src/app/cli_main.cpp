@@ -98,7 +98,7 @@ int main(int argc, char** argv)
     if (argc < 2 || std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0 ||
         std::strcmp(argv[1], "help") == 0) {
         printUsage();
-        return argc < 2 ? 2 : 0;
+        return argc < 2 ? kyt::cli::kUsageError : 0;
     }
     for (const auto& c : kyt::cli::commands()) {
         if (std::strcmp(c.name, argv[1]) == 0)
@@ -106,5 +106,5 @@ int main(int argc, char** argv)
     }
     std::fprintf(stderr, "kyt-cli: unknown command '%s'\n", argv[1]);
     printUsage();
-    return 2;
+    return kyt::cli::kUsageError;
 }

@@ -19,8 +19,6 @@ namespace kyt::cli {
 namespace {
 
 constexpr int kWritten = 0;
-constexpr int kFailed = 1;
-constexpr int kRefused = 2;
 
 int mergeCommand(const Args& given)
 {

@@ -202,14 +202,14 @@ int reportRetrieve(const query::RetrieveOutcome& outcome, const char* command)
         for (size_t at; (at = text.find("\r\n")) != std::string::npos;)
             text.replace(at, 2, "\n");
         std::fprintf(stderr, "kyt-cli %s: %s\n", command, text.c_str());
-        return 2;
+        return kRefused;
     }
     case query::RetrieveOutcome::Status::Failed:
         break;
     }
     std::fprintf(stderr, "kyt-cli %s: error %d: %s\n", command, outcome.failure.number,
                  outcome.failure.description.c_str());
-    return 1;
+    return kFailed;
 }
 
 }  // namespace kyt::cli

@@ -15,9 +15,6 @@
 namespace kyt::cli {
 namespace {
 
-constexpr int kRefused = 2;
-constexpr int kFailed = 1;
-
 std::string lower(std::string text)
 {
     std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::tolower(c); });

@@ -102,11 +102,11 @@ int openSession(const QCommandLineParser& parser, const char* command, Control& 
     case ConfigProblem::DatabaseNotFound:
         std::fprintf(stderr, "kyt-cli %s: the database %s named by %s does not exist (kyt-cli init-db makes one)\n",
                      command, control.config.DatabasePath.c_str(), control.config.ConfigPath.c_str());
-        return kUsageError;
+        return kFailed;
     }
     if (StartUp(control) != StartUpResult::Ready) {
         CloseDown(control);
-        return kUsageError;
+        return kFailed;
     }
     return 0;
 }

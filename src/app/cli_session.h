@@ -24,8 +24,9 @@ public:
 void addConfigOption(QCommandLineParser& parser);
 
 // Reads the configuration named by --config, connects and loads the branch list into `control`, with
-// `messages` for what start-up tells the officer. Returns 0, or the exit status (2) after saying why on
-// standard error; after a failure CloseDown has already run.
+// `messages` for what start-up tells the officer. Returns 0, or the exit status after saying why on
+// standard error: kRefused for a configuration that cannot be used, kFailed when the database is missing
+// or cannot be opened. After a failure CloseDown has already run.
 int openSession(const QCommandLineParser& parser, const char* command, Control& control, MessageService& messages);
 
 }  // namespace kyt::cli

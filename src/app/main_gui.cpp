@@ -20,6 +20,8 @@
 
 int main(int argc, char** argv)
 {
+    // Desktop file dialogs run inside the program and look into the files they list, the database's too.
+    QApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QString::fromUtf8(kyt::kProductName.data(), kyt::kProductName.size()));
     QApplication::setApplicationVersion("2.8");

@@ -14,6 +14,7 @@
 
 #include "db/failure.h"
 #include "db/recordset.h"
+#include "db/schema.h"
 #include "db/storage.h"
 
 namespace kyt::db {
@@ -52,6 +53,8 @@ public:
     // an existing one; nothing is left behind on failure.
     static bool create(const std::string& source, Failure& failure);
     static bool create(const std::string& source, const BranchList& branches, Failure& failure);
+    // The same at an older schema version, as an earlier Kyt made it (what upgrading starts from).
+    static bool create(const std::string& source, const BranchList& branches, int schemaVersion, Failure& failure);
 
     static constexpr int kDefaultBusyTimeoutMs = 5000;
 
@@ -93,6 +96,13 @@ public:
 
     // What the one who opened the database may do.
     virtual const Access& access() const = 0;
+    // Keeps the database as it is now, whole, in the new file `copy` (never replaced), before a change
+    // that cannot be undone. Inside a transaction that has written nothing yet, the copy is what it
+    // sees. Only the engine reads the database's files, so the copy is made through it.
+    virtual bool keepCopy(const std::string& copy, Failure& failure) = 0;
+    // Runs one schema step (several statements of the engine's own dialect) inside the open transaction,
+    // and records its version.
+    virtual bool runSchemaStep(const SchemaStep& step, Failure& failure) = 0;
 
     virtual Engine engine() const = 0;
     Road road() const { return road_; }

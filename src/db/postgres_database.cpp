@@ -349,6 +349,7 @@ bool PostgresDatabase::prepareSession(Failure& failure)
     const std::string citext = quoteIdentifier(who.field("citext").toText());
     const std::string searchPath = road() == Road::Query ? "kyt_like, kyt, " + citext + ", kyt_fn, pg_catalog"
                                                          : "kyt, " + citext + ", kyt_fn, pg_catalog";
+    searchPath_ = searchPath;
     if (!script("SET search_path = " + searchPath + "; SET kyt.utc_offset = '" + std::to_string(utcOffsetSeconds()) +
                     "'; SET lock_timeout = '" + std::to_string(kDefaultBusyTimeoutMs) +
                     "ms'; SET extra_float_digits = 1; SET standard_conforming_strings = on",
@@ -982,7 +983,8 @@ std::string databaseName(const std::string& address)
 
 }  // namespace
 
-bool PostgresDatabase::create(const std::string& address, const BranchList& branches, Failure& failure)
+bool PostgresDatabase::create(const std::string& address, const BranchList& branches, int schemaVersion,
+                              Failure& failure)
 {
     failure = {};
     const std::string shown = withoutPassword(address);
@@ -1046,6 +1048,8 @@ bool PostgresDatabase::create(const std::string& address, const BranchList& bran
                                   quoteIdentifier(citext.field(0).toText()) + ", pg_catalog",
                               failure);
         for (const SchemaStep& step : schemaSteps(Engine::PostgreSQL)) {
+            if (step.version > schemaVersion)
+                break;
             ok = ok && db->script(std::string(step.sql), failure) &&
                  db->run("INSERT INTO kyt.SchemaVersion (Version) VALUES ($1) ON CONFLICT (One) DO UPDATE SET Version "
                          "= excluded.Version",
@@ -1069,6 +1073,37 @@ bool PostgresDatabase::create(const std::string& address, const BranchList& bran
         if (ServerConnection maintenance = connect(address, ignored, "postgres"))
             Result(PQexec(maintenance.get(), ("DROP DATABASE IF EXISTS " + quoteIdentifier(name)).c_str()));
     }
+    return ok;
+}
+
+bool PostgresDatabase::keepCopy(const std::string& copy, Failure& failure)
+{
+    failure = {kErrOther, "A database on a server is not copied into a file (" + copy +
+                              "); the server's administrator keeps it with pg_dump."};
+    return false;
+}
+
+bool PostgresDatabase::runSchemaStep(const SchemaStep& step, Failure& failure)
+{
+    failure = {};
+    if (!transaction_) {
+        failure = {kErrOther, "A schema step runs inside a transaction."};
+        return false;
+    }
+    if (transaction_ && firstFailure_) {
+        failure = *firstFailure_;
+        return false;
+    }
+    forgetStatements();
+    // The session's search path comes back for whatever the transaction does next.
+    const bool ok = script("SET LOCAL ROLE kyt_owner; SET LOCAL search_path = kyt, " +
+                               searchPath_.substr(searchPath_.find("kyt, ") + 5),
+                           failure) &&
+                    script(std::string(step.sql), failure) &&
+                    run("INSERT INTO kyt.SchemaVersion (Version) VALUES ($1) ON CONFLICT (One) DO UPDATE SET Version = "
+                        "excluded.Version",
+                        {std::to_string(step.version)}, nullptr, failure) &&
+                    script("RESET ROLE; SET LOCAL search_path = " + searchPath_, failure);
     return ok;
 }
 

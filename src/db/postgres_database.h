@@ -38,7 +38,7 @@ public:
     // Installs Kyt in the database at `address` (made first when the server has none of that name): the
     // group roles, the schema steps, the functions and the row rules, and the branches, in one
     // transaction. Run as the server's administrator. Refuses a database that already holds Kyt.
-    static bool create(const std::string& address, const BranchList& branches, Failure& failure);
+    static bool create(const std::string& address, const BranchList& branches, int schemaVersion, Failure& failure);
 
     ~PostgresDatabase() override;
 
@@ -58,6 +58,10 @@ public:
     const Storage& storage() const override { return storage_; }
     bool schemaVersion(int& version, Failure& failure) override;
     const Access& access() const override { return access_; }
+    // A server's database is kept with pg_dump, not by a copy of its files: refused.
+    bool keepCopy(const std::string& copy, Failure& failure) override;
+    // As kyt_owner, which owns the schema (so only the server's administrator can upgrade it).
+    bool runSchemaStep(const SchemaStep& step, Failure& failure) override;
     Engine engine() const override { return Engine::PostgreSQL; }
 
     // Writes sent without waiting for each answer (libpq's pipeline mode), for as long as a transaction
@@ -97,6 +101,7 @@ private:
     ServerConnection conn_;
     Storage storage_;
     Access access_;
+    std::string searchPath_;  // the session's, as prepareSession set it
     bool transaction_ = false;           // between our BEGIN and COMMIT or ROLLBACK
     std::optional<Failure> firstFailure_;  // the failure that spoiled the open transaction
     bool pipelinedWrites_ = false;

@@ -192,15 +192,20 @@ bool makeView(sqlite3* db, const std::string& name, std::string_view jetSql, con
     return true;
 }
 
-// Every schema step in order, PRAGMA user_version following each.
-bool runSteps(sqlite3* db, const std::string& path, Failure& failure)
+// One schema step, PRAGMA user_version following it (inside the transaction: it is part of the file).
+bool runStep(sqlite3* db, const SchemaStep& step, const std::string& path, Failure& failure)
 {
-    for (const SchemaStep& step : schemaSteps(Engine::SQLite)) {
-        const std::string sql(step.sql);
-        const std::string version = "PRAGMA user_version = " + std::to_string(step.version);
-        if (!runScript(db, sql.c_str(), path, failure) || !runScript(db, version.c_str(), path, failure))
+    const std::string sql(step.sql);
+    const std::string version = "PRAGMA user_version = " + std::to_string(step.version);
+    return runScript(db, sql.c_str(), path, failure) && runScript(db, version.c_str(), path, failure);
+}
+
+// The schema steps in order, up to `lastVersion`.
+bool runSteps(sqlite3* db, int lastVersion, const std::string& path, Failure& failure)
+{
+    for (const SchemaStep& step : schemaSteps(Engine::SQLite))
+        if (step.version <= lastVersion && !runStep(db, step, path, failure))
             return false;
-    }
     return true;
 }
 
@@ -347,11 +352,15 @@ std::unique_ptr<SqliteDatabase> SqliteDatabase::open(const std::string& path, Ro
     return std::unique_ptr<SqliteDatabase>(new SqliteDatabase(std::move(db), path, road, std::move(storage)));
 }
 
-bool SqliteDatabase::create(const std::string& path, const BranchList& branches, Failure& failure)
+bool SqliteDatabase::create(const std::string& path, const BranchList& branches, int schemaVersion, Failure& failure)
 {
     failure = {};
     if (path.empty()) {
         failure = {kErrOther, "No database file was given."};
+        return false;
+    }
+    if (schemaVersion < 1 || schemaVersion > latestSchemaVersion(Engine::SQLite)) {
+        failure = {kErrOther, "Kyt knows no schema version " + std::to_string(schemaVersion) + "."};
         return false;
     }
     // O_EXCL: an existing file, even one appearing at this moment, is never replaced.
@@ -375,7 +384,7 @@ bool SqliteDatabase::create(const std::string& path, const BranchList& branches,
             failure = db ? failureOf(db.get(), path) : Failure{kErrOther, "Cannot open the database " + path + "."};
         } else if (configureConnection(db.get(), Road::Query, kDefaultBusyTimeoutMs, path, storage, failure) &&
                    runScript(db.get(), "BEGIN IMMEDIATE", path, failure) &&
-                   runSteps(db.get(), path, failure)) {
+                   runSteps(db.get(), schemaVersion, path, failure)) {
             ok = true;
             // Views from the saved queries' SQL, read back from the table the schema filled.
             std::vector<std::pair<std::string, std::string>> saved;
@@ -752,6 +761,76 @@ bool SqliteDatabase::schemaVersion(int& version, Failure& failure)
     return true;
 }
 
+bool SqliteDatabase::keepCopy(const std::string& copy, Failure& failure)
+{
+    failure = {};
+    // O_EXCL: an existing file, even one appearing at this moment, is never replaced.
+    int fd = ::open(copy.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        std::error_code ec;
+        failure = {kErrOther, std::filesystem::exists(std::filesystem::symlink_status(copy, ec))
+                                  ? "The file " + copy + " already exists; Kyt does not replace it."
+                                  : "Cannot create the copy " + copy + " of the database."};
+        failure.environment = true;
+        return false;
+    }
+    ::close(fd);
+
+    bool ok = false;
+    {
+        sqlite3* raw = nullptr;
+        const int rc = sqlite3_open_v2(copy.c_str(), &raw, SQLITE_OPEN_READWRITE, nullptr);
+        Connection target(raw);
+        // The copy is synced as every commit is: a copy that a power cut could have lost is no copy.
+        if (rc != SQLITE_OK) {
+            failure = target ? failureOf(target.get(), copy) : Failure{kErrOther, "Cannot open the copy " + copy + "."};
+        } else if (runScript(target.get(), "PRAGMA journal_mode=DELETE; PRAGMA synchronous=FULL", copy, failure)) {
+            // A connection that holds the write lock cannot be the source of a backup: a second one reads
+            // what was last committed, which is what the transaction sees until it writes. (SQLite keeps
+            // the file's locks of this process when that connection closes.)
+            Connection reader;
+            sqlite3* source = db_.get();
+            if (!sqlite3_get_autocommit(db_.get())) {
+                sqlite3* rawReader = nullptr;
+                sqlite3_open_v2(path().c_str(), &rawReader, SQLITE_OPEN_READONLY, nullptr);
+                reader.reset(rawReader);
+                if (reader)
+                    sqlite3_busy_timeout(reader.get(), kDefaultBusyTimeoutMs);
+                source = reader.get();
+            }
+            sqlite3_backup* backup = source ? sqlite3_backup_init(target.get(), "main", source, "main") : nullptr;
+            if (!backup) {
+                failure = failureOf(target.get(), copy);
+            } else {
+                const int stepped = sqlite3_backup_step(backup, -1);
+                const int finished = sqlite3_backup_finish(backup);
+                ok = stepped == SQLITE_DONE && finished == SQLITE_OK;
+                if (!ok)
+                    failure = nativeFailure(stepped == SQLITE_DONE ? finished : stepped,
+                                            sqlite3_errstr(stepped == SQLITE_DONE ? finished : stepped), copy);
+            }
+        }
+    }
+    if (!ok) {
+        failure.description = "The copy " + copy + " of the database could not be made: " + failure.description;
+        std::error_code ec;
+        std::filesystem::remove(copy, ec);
+        std::filesystem::remove(copy + "-journal", ec);
+    }
+    return ok;
+}
+
+bool SqliteDatabase::runSchemaStep(const SchemaStep& step, Failure& failure)
+{
+    failure = {};
+    forgetStatements();
+    if (sqlite3_get_autocommit(db_.get())) {
+        failure = {kErrOther, "A schema step runs only inside a transaction."};
+        return false;
+    }
+    return runStep(db_.get(), step, path(), failure);
+}
+
 bool SqliteDatabase::begin(Failure& failure)
 {
     failure = {};
@@ -819,7 +898,7 @@ const DeclaredNames& declaredNames()
         sqlite3_open_v2(":memory:", &raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
         Connection db(raw);
         Failure ignored;
-        if (!db || !runSteps(db.get(), ":memory:", ignored))
+        if (!db || !runSteps(db.get(), latestSchemaVersion(Engine::SQLite), ":memory:", ignored))
             return out;
         std::vector<std::string> tables;
         sqlite3_stmt* rawStmt = nullptr;

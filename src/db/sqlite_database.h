@@ -30,8 +30,9 @@ class SqliteDatabase final : public Database {
 public:
     // Opens an existing database file made by `kyt-cli init-db`; never creates one.
     static std::unique_ptr<SqliteDatabase> open(const std::string& path, Road road, Failure& failure);
-    // Makes a new database file from the schema steps; refuses to replace an existing file.
-    static bool create(const std::string& path, const BranchList& branches, Failure& failure);
+    // Makes a new database file from the schema steps up to `schemaVersion`; refuses to replace an
+    // existing file.
+    static bool create(const std::string& path, const BranchList& branches, int schemaVersion, Failure& failure);
 
     ~SqliteDatabase() override;
 
@@ -51,6 +52,9 @@ public:
     const Storage& storage() const override { return storage_; }
     bool schemaVersion(int& version, Failure& failure) override;
     const Access& access() const override { return access_; }
+    // Through SQLite's backup API, into a file kept with the rollback journal and full sync.
+    bool keepCopy(const std::string& copy, Failure& failure) override;
+    bool runSchemaStep(const SchemaStep& step, Failure& failure) override;
     Engine engine() const override { return Engine::SQLite; }
 
     // The engine's own handle, for the engine's tests.

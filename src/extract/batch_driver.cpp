@@ -24,6 +24,7 @@
 #include "extract/error_log.h"
 #include "extract/extract_resume.h"
 #include "extract/validation.h"
+#include "shell/atomic_file.h"
 #include "shell/startup.h"
 #include "word/application.h"
 
@@ -222,10 +223,18 @@ std::vector<std::string> ResumeFiles(const std::string& folder)
     return names;
 }
 
+std::string RunCountsText(const Control& control)
+{
+    const RunState& run = control.run;
+    return " New students: " + std::to_string(run.SuccessfulDocuments - run.ReplacedDocuments) +
+           "   Replaced: " + std::to_string(run.ReplacedDocuments) + "   Refused: " + std::to_string(run.RefusedDocuments);
+}
+
 std::string ExtractedToText(const Control& control)
 {
-    return " The resumes were extracted to " +
+    const std::string text = " The resumes were extracted to " +
         (control.session.Connector ? control.session.Connector->GetSource() : std::string());
+    return control.run.ReplaceStored ? text + "\n\n" + RunCountsText(control) : text;
 }
 
 void ShowExtractedTo(Control& control)
@@ -287,7 +296,8 @@ class ExtractionRun {
 public:
     ExtractionRun(Control& control, ExtractionView& view, const RunOptions& options)
         : control_(control), view_(view), options_(options), clock_(options.clock ? options.clock : SteadySeconds),
-          folder_(options.folder), sideFolder_(folder_ / kSideFolderName), logPath_((folder_ / kErrorLogName).string())
+          folder_(options.folder), sideFolder_(folder_ / kSideFolderName), logPath_((folder_ / kErrorLogName).string()),
+          reportPath_((folder_ / kErrorReportName).string())
     {
     }
     ~ExtractionRun()
@@ -327,6 +337,7 @@ private:
     const fs::path folder_;
     const fs::path sideFolder_;
     const std::string logPath_;
+    const std::string reportPath_;
     RunResult result_;
     FolderLock folderLock_;
     std::vector<std::string> files_;
@@ -363,6 +374,9 @@ bool ExtractionRun::prepare()
     control_.run.TotalErrors = 0;
     control_.run.SuccessfulDocuments = 0;
     control_.run.CopyFailures = 0;
+    control_.run.ReplaceStored = options_.replace;
+    control_.run.ReplacedDocuments = 0;
+    control_.run.RefusedDocuments = 0;
     // A block that an earlier run's log could not take (a full disk) belongs to that run, not to this log.
     control_.run.ErrorText.clear();
 
@@ -379,6 +393,9 @@ bool ExtractionRun::prepare()
                       log_->lastError() + "\n\nPlease make sure the folder is not read-only and try again.");
     control_.run.ErrorLog = log_.get();
     hookup_.emplace(control_, view_);
+    // The report is written whole at the end; until then an older one must not pass for this run's.
+    std::error_code ec;
+    fs::remove(reportPath_, ec);
 
     view_.setTotalErrors("0");
     view_.showScannedText(" Documents scanned till now: 0");
@@ -444,6 +461,10 @@ bool ExtractionRun::document(size_t index)
 
     if (extracted == kResumeRejected) {
         ++result_.rejected;
+        ++control_.run.RefusedDocuments;
+        result_.rejectedResumes.push_back(
+            {name, control_.run.UsnAsRead, control_.run.NameAsRead, std::move(control_.run.DocumentFaults)});
+        control_.run.DocumentFaults.clear();
         view_.setDocumentErrors(std::to_string(control_.run.DocumentErrors));
         view_.setTotalErrors(std::to_string(control_.run.TotalErrors));
         view_.showNote("Please see " + options_.folder + "/" + kErrorLogName + "  file for description");
@@ -475,6 +496,12 @@ bool ExtractionRun::document(size_t index)
         }
     } else {
         AddError(control_, "=-=", 5);
+        if (extracted == kResumeReplaced) {
+            ++result_.replaced;
+            ++control_.run.ReplacedDocuments;
+        } else {
+            ++result_.added;
+        }
     }
     view_.showScannedText(" Documents scanned till now: " + std::to_string(scanned_));
     view_.processEvents();
@@ -511,8 +538,18 @@ RunResult ExtractionRun::finish()
         fs::remove(logPath_, ec);
     } else {
         result_.logPath = logPath_;
-        if (options_.copyErroredResumes)
+        std::string reportError;
+        if (WriteFileAtomically(reportPath_, ErrorReportCsv(result_.rejectedResumes), reportError))
+            result_.reportPath = reportPath_;
+        else
+            ask("The report " + reportPath_ + " could not be written:\n\n" + reportError +
+                    "\n\nThe students were stored as shown; the error log " + logPath_ + " lists the rejected documents.",
+                "Error.", MsgIcon::Critical, MsgButtons::OK);
+        if (options_.copyErroredResumes) {
             CopyInto(logPath_, sideFolder_);  // the log stays in the folder itself in any case
+            if (!result_.reportPath.empty())
+                CopyInto(reportPath_, sideFolder_);
+        }
     }
 
     int16_t finished = kProgressFinished;
@@ -521,6 +558,8 @@ RunResult ExtractionRun::finish()
     view_.showScannedText(" Total Documents scanned : " + std::to_string(scanned_));
     view_.showSuccessfulText(" No. of Successfully scanned documents :" +
                              std::to_string(control_.run.SuccessfulDocuments));
+    if (options_.replace)
+        view_.showCounts(RunCountsText(control_));
     view_.showComplete();
 
     control_.session.WordApp.reset();

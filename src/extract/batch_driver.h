@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "extract/error_report.h"
 #include "shell/control.h"
 
 namespace kyt {
@@ -34,6 +35,8 @@ public:
     // Before the first document: `count` older documents (.doc, .rtf, .odt) are being converted, which
     // takes a while.
     virtual void showConverting(int count) { (void)count; }
+    // At the end of a run that replaced stored students: new, replaced and refused, in one line.
+    virtual void showCounts(const std::string& text) { (void)text; }
     // Between documents: keep a window responsive.
     virtual void processEvents() {}
 };
@@ -42,6 +45,7 @@ struct RunOptions {
     std::string folder;
     bool copyErroredResumes = false;  // copy rejected documents (and the log) into the side folder
     bool dontStop = false;            // never ask whether to go on
+    bool replace = false;             // a valid résumé of a stored USN replaces that student
     // Seconds on a steady clock; tests replace it.
     std::function<double()> clock;
 };
@@ -61,7 +65,11 @@ struct RunResult {
     RunOutcome outcome = RunOutcome::CouldNotStart;
     int scanned = 0;
     int rejected = 0;
+    int added = 0;     // stored as new students
+    int replaced = 0;  // stored in place of a student of the same USN
+    std::vector<RejectedResume> rejectedResumes;
     std::string logPath;  // the error log, empty when it was removed (nothing rejected)
+    std::string reportPath;  // Kyt_errors.csv, empty when nothing was rejected or it could not be written
     std::string stopReason;  // EnvironmentFailed: the cause, in plain words
 };
 
@@ -79,8 +87,11 @@ RunResult RunExtraction(Control& control, ExtractionView& view, const RunOptions
 // does this at its end.
 void BringDatabaseUpToDate(Control& control);
 
-// The message that tells where the students were stored ("The resumes were extracted to ...").
+// The message that tells where the students were stored ("The resumes were extracted to ..."); after a
+// run that replaced stored students, followed by its counts.
 std::string ExtractedToText(const Control& control);
+// The counts of a run that replaced stored students: new, replaced, refused.
+std::string RunCountsText(const Control& control);
 void ShowExtractedTo(Control& control);
 
 // What the officer is told when leaving the status window with Finish: where the students went, whether

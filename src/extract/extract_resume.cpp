@@ -76,6 +76,22 @@ std::string Joined(const TableRow& cells, int first, int last)
     return text;
 }
 
+// A cell of the USN's row as the student wrote it (the report shows it; the database gets the cleaned text):
+// `offset` 0 the USN, 1 the name.
+std::string AsRead(const word::Document& document, const form_layout::Field& usnField, int offset)
+{
+    const std::vector<std::string>* cells = document.row(usnField.table, usnField.row);
+    const size_t at = static_cast<size_t>(usnField.cell - 1 + offset);
+    if (!cells || at >= cells->size())
+        return {};
+    std::string text = (*cells)[at];
+    for (char& c : text)
+        if (c == '\r' || c == '\a' || c == '\n' || c == '\t')
+            c = ' ';
+    const size_t first = text.find_first_not_of(' ');
+    return first == std::string::npos ? std::string() : text.substr(first, text.find_last_not_of(' ') - first + 1);
+}
+
 // One call of ExtractResume: the document, the transaction and the values read so far.
 class ResumeReader {
 public:
@@ -92,6 +108,7 @@ private:
     enum class Step { Go, Reject, Fail };
 
     Step readPersonal();
+    Step removeStoredStudent();
     Step writeMarks();
     Step writeProjects();
     int16_t reject();
@@ -100,9 +117,15 @@ private:
     bool environmentFailed() const;
     void progress(int16_t value) { ShowResumeProgress(control_, value); }
     void report(std::string message, int16_t kind = 2) { AddError(control_, message, kind); }
-    bool row(int16_t table, int16_t rowIndex, TableRow& cells) const
+    bool row(int16_t table, int16_t rowIndex, TableRow& cells)
     {
+        place(table, rowIndex);
         return GetTableRow(*document_, table, rowIndex, cells);
+    }
+    // Where the next fault reported sits on the form.
+    void place(int table, int rowIndex, int cell = 0, const char* field = "")
+    {
+        control_.run.Place = {table, rowIndex, cell, field};
     }
     // The messages of a failed statement: of the Personal row, and of the later ones with their tag.
     void reportPersonalFailure(int32_t number);
@@ -127,10 +150,15 @@ private:
     std::string institution_;
     std::string openError_;
     bool opened_ = false;  // the caller read the document already
+    bool replaced_ = false;  // a stored student of this USN was taken out for this résumé
 };
 
 int16_t ResumeReader::run()
 {
+    control_.run.DocumentFaults.clear();
+    control_.run.UsnAsRead.clear();
+    control_.run.NameAsRead.clear();
+    place(0, 0, 0, "Document");
     if (!control_.session.Connector || !control_.session.Connector->GetConnectStatus())
         return fail("The database is not connected.");
     std::string error = openError_;
@@ -167,13 +195,14 @@ int16_t ResumeReader::run()
     // A commit that did not happen (disk full, lost lock) must not be counted as a stored student; the
     // connector has rolled it back.
     if (control_.session.Connector->CommitFailed()) {
+        place(0, 0, 0, "Document");
         reportPersonalFailure(control_.session.Connector->ErrNo != 0 ? control_.session.Connector->ErrNo
                                                                      : db::kErrOther);
         return reject();
     }
     closeDocument();
     progress(kProgressFinished);
-    return kResumeStored;
+    return replaced_ ? kResumeReplaced : kResumeStored;
 }
 
 // The progress shown once a row of table 1 is read.
@@ -229,6 +258,9 @@ ResumeReader::Step ResumeReader::readPersonal()
         std::string& value = values[static_cast<size_t>(field.column)];
         switch (field.column) {
         case column::kUsn: {
+            place(field.table, field.row, field.cell, "USN");
+            control_.run.UsnAsRead = AsRead(*document_, field, 0);
+            control_.run.NameAsRead = AsRead(*document_, field, 1);
             std::string usnCell = cells[at];
             UsnCheck checked = CheckUsn(control_, usnCell);
             if (checked.usn == "ERR")
@@ -239,6 +271,7 @@ ResumeReader::Step ResumeReader::readPersonal()
             break;
         }
         case column::kName: {
+            place(field.table, field.row, field.cell, "Name");
             std::string name = cells[at];
             value = FirstChars(ProperCase(name), static_cast<size_t>(field.width));
             if (value.empty()) {
@@ -252,6 +285,7 @@ ResumeReader::Step ResumeReader::readPersonal()
             value = ProperCase(value);
             break;
         case column::kDob: {
+            place(field.table, field.row, field.cell, "Date of birth");
             std::string day = cells[at], month = cells[at + 1], year = cells[at + 2];
             value = FormatDOB(day, month, year);
             // The query's Age column converts the date with the engine's own date conversion: a date it
@@ -273,6 +307,7 @@ ResumeReader::Step ResumeReader::readPersonal()
             break;
         case column::kPin:
         case column::kPermanentPin: {
+            place(field.table, field.row, field.cell, "PIN code");
             int32_t number = 0;
             if (!LeadingNumber(Joined(cells, field.cell, field.cell + field.cells - 1), number))
                 return Step::Fail;
@@ -304,6 +339,7 @@ ResumeReader::Step ResumeReader::readPersonal()
     }
     sql += ", " + std::string("2,2,2,0,0,'e','e','e','e'") + ")";
 
+    place(form_layout::kPersonalTable, 0, 0, "Personal information");
     control_.session.Connector->BeginTransaction();
     // Without an open transaction the rows below would be committed one by one: a failed résumé would
     // leave half a student behind (a locked database shows here).
@@ -312,12 +348,45 @@ ResumeReader::Step ResumeReader::readPersonal()
                                                                      : db::kErrOther);
         return Step::Reject;
     }
+    if (control_.run.ReplaceStored) {
+        if (const Step removed = removeStoredStudent(); removed != Step::Go)
+            return removed;
+    }
     const int32_t result = control_.session.Connector->exec(sql);
     progress(43);
     if (result != db::DataConnector::kSuccess) {
+        if (result == db::kErrDuplicateKey)
+            place(form_layout::kPersonalTable, 2, 1, "USN");
         reportPersonalFailure(result);
         return Step::Reject;
     }
+    return Step::Go;
+}
+
+// A re-submitted résumé takes the place of the stored student of its USN. The old rows go inside this
+// résumé's transaction: when the new one is refused further on, the rollback brings them back.
+ResumeReader::Step ResumeReader::removeStoredStudent()
+{
+    db::DataConnector& connector = *control_.session.Connector;
+    const std::string usn = "'" + SqlQuoted(usn_) + "'";
+    const std::string sql = "SELECT count(*) AS n";
+    db::Recordset stored;
+    db::Failure failure;
+    if (!connector.GetCurrentConnection()->openRecordset(sql + " FROM Personal WHERE USN=" + usn, stored, failure)) {
+        connector.NoteReadFailure(failure);
+        reportPersonalFailure(failure.number != 0 ? failure.number : db::kErrOther);
+        return Step::Reject;
+    }
+    if (stored.isEOF() || stored.field(0).toInteger() == 0)
+        return Step::Go;
+    for (const char* table : {"Marks", "Personal"}) {
+        const int32_t result = connector.exec("DELETE FROM " + std::string(table) + " WHERE USN=" + usn);
+        if (result != db::DataConnector::kSuccess) {
+            reportPersonalFailure(result);
+            return Step::Reject;
+        }
+    }
+    replaced_ = true;
     return Step::Go;
 }
 
@@ -369,6 +438,8 @@ ResumeReader::Step ResumeReader::writeMarks()
             break;  // the marks end at the first row without obtained marks
         const std::string maxMarksMessage = "In Academic Performance table:  Max marks not entered. See row " +
                                             std::to_string(i);
+        const int tableRow = form_layout::marksTableRow(i);
+        place(form_layout::kMarksTable, tableRow, kMaximumCell, "Maximum marks");
         if (cell(kMaximumCell).empty()) {
             report(maxMarksMessage);
             return Step::Reject;
@@ -384,6 +455,7 @@ ResumeReader::Step ResumeReader::writeMarks()
             return Step::Reject;
         }
         if (*obtained > *maximum) {
+            place(form_layout::kMarksTable, tableRow, kObtainedCell, "Marks obtained");
             report("In Academic Performance table:  Marks obtained is more than max marks ! See row " +
                    std::to_string(i));
             return Step::Reject;
@@ -415,6 +487,10 @@ ResumeReader::Step ResumeReader::writeMarks()
         const std::string passYear = FirstChars(cell(kYearCell), kTextWidth);
         const std::string attempts = FirstChars(cell(kAttemptsCell), kTextWidth);
         if (passYear.empty() || attempts.empty()) {
+            if (passYear.empty())
+                place(form_layout::kMarksTable, tableRow, kYearCell, "Year of passing");
+            else
+                place(form_layout::kMarksTable, tableRow, kAttemptsCell, "Attempts");
             report("In Academic Performance table:  Pass year or No. of attempts is blank.  See row " +
                    std::to_string(i) + " of that table");
             return Step::Reject;
@@ -428,6 +504,7 @@ ResumeReader::Step ResumeReader::writeMarks()
                                     "', '" + passYear + "', '" + attempts + "')";
             const int32_t result = control_.session.Connector->exec(sql);
             if (result != db::DataConnector::kSuccess) {
+                place(form_layout::kMarksTable, tableRow, 0, "Marks");
                 reportMarksFailure(result, "SQL2");
                 return Step::Reject;
             }
@@ -442,6 +519,7 @@ ResumeReader::Step ResumeReader::writeMarks()
                                     aggregate + " where USN='" + usn_ + "'";
             const int32_t result = control_.session.Connector->exec(sql);
             if (result != db::DataConnector::kSuccess) {
+                place(form_layout::kMarksTable, tableRow, 0, "Semester aggregate");
                 reportMarksFailure(result, "SQL3");
                 return Step::Reject;
             }
@@ -483,6 +561,7 @@ ResumeReader::Step ResumeReader::writeProjects()
     const int32_t result = control_.session.Connector->exec(sql);
     progress(93);
     if (result != db::DataConnector::kSuccess) {
+        place(form_layout::kMarksTable, layout.projectsRow, 0, "Project titles");
         reportMarksFailure(result, "SQL4");
         return Step::Reject;
     }
@@ -520,8 +599,10 @@ int16_t ResumeReader::fail(const std::string& reason)
     if (environmentFailed())
         return notRead();
     report(kNotAResume);
-    if (!reason.empty())
+    if (!reason.empty()) {
+        control_.run.DocumentFaults.back().reason += " " + reason;
         report(reason, 3);
+    }
     // Whatever was written for this résumé goes: its rows must never be committed with the next one.
     if (control_.session.Connector)
         control_.session.Connector->RollBackTransaction();

@@ -14,6 +14,9 @@
 namespace kyt {
 
 inline constexpr int16_t kResumeStored = 1;
+// Stored in place of the student of the same USN (control.run.ReplaceStored): the old rows went in the
+// same transaction.
+inline constexpr int16_t kResumeReplaced = 2;
 inline constexpr int16_t kResumeRejected = -1;
 // The database could not be written for a reason that is not the résumé's (a lock, a full disk, a
 // read-only folder, an I/O error): nothing of it was stored and it was not judged; the run must stop.
@@ -22,7 +25,8 @@ inline constexpr int16_t kResumeNotRead = -2;
 // The progress value that means "this document is finished" (shown as 100).
 inline constexpr int16_t kProgressFinished = 2786;
 
-// 1 when the student was stored and committed, -1 when the résumé was rejected (nothing stored).
+// 1 when the student was stored and committed, -1 when the résumé was rejected (nothing stored), 2 when
+// it replaced a stored student. Its faults are in control.run.DocumentFaults.
 // Needs control.session.WordApp started and control.session.Connector connected.
 int16_t ExtractResume(Control& control, const std::string& Path);
 // The same with the document read already (a run reads the next .docx while the database commits the

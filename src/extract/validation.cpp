@@ -287,6 +287,8 @@ std::string WrapText(std::string& Text, int16_t Width, int16_t Tabs)
 
 void AddError(Control& control, std::string& Message, int16_t Kind)
 {
+    if (Kind == kError)
+        control.run.DocumentFaults.push_back({control.run.Place, Message});
     if (Kind == kError || Kind == kRemark)
         WrapText(Message, 51, 4);
     control.run.ErrorText += Message;

@@ -36,8 +36,8 @@ inline constexpr int16_t kDiscard = 5;    // the pending text (and the message) 
 // four tabs, first). Kind 4 then writes ErrorText followed by CR LF to control.run.ErrorLog as one
 // record and empties it; when no log is open or the write fails, ErrorText is kept whole so that
 // nothing is lost: the next flush carries it, and a failing sink remembers its failure for the run
-// to report. Kind 5 empties ErrorText. Kind 2 adds 1 to DocumentErrors and TotalErrors. Any other
-// kind behaves like kind 1.
+// to report. Kind 5 empties ErrorText. Kind 2 adds 1 to DocumentErrors and TotalErrors and records the
+// fault, unwrapped, at control.run.Place in control.run.DocumentFaults. Any other kind behaves like kind 1.
 void AddError(Control& control, std::string& Message, int16_t Kind);
 // The same for a message the caller does not keep (a literal, a temporary).
 void AddError(Control& control, const std::string& Message, int16_t Kind);

@@ -8,6 +8,7 @@
 #include <map>
 
 #include "db/database.h"
+#include "db/database_files.h"
 #include "merge/merge_template.h"
 #include "word/application.h"
 
@@ -152,6 +153,11 @@ GenerateResult GenerateResumes(Control& control, const std::string& Folder, cons
 
     // The target document, read into memory; a legacy one through LibreOffice.
     const std::string targetPath = (fs::path(Folder) / FileName).string();
+    if (db::isDatabaseFile(databasePath(control), targetPath)) {
+        GenerateResult refused = fail("The target document " + targetPath + " is Kyt's database, not a document.");
+        refused.outcome = GenerateOutcome::Refused;
+        return refused;
+    }
     std::string error;
     std::unique_ptr<word::Application> converter;
     std::string readable = targetPath;

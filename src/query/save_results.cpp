@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "shell/atomic_file.h"
+#include "shell/csv.h"
 #include "word/application.h"
 #include "word/docx_writer.h"
 
@@ -46,23 +47,6 @@ std::string delimitedLine(const std::vector<std::string>& values, size_t columns
     for (size_t c = 0; c < columns; ++c)
         line += value(values, c) + delimiter;
     return line;
-}
-
-std::string csvField(const std::string& text)
-{
-    std::string field = text;
-    // A spreadsheet also runs a formula behind a leading tab or carriage return.
-    if (!field.empty() && std::string_view("=+-@\t\r").find(field[0]) != std::string_view::npos)
-        field.insert(field.begin(), '\'');
-    if (field.find_first_of(",\"\r\n") == std::string::npos)
-        return field;
-    std::string quoted = "\"";
-    for (char c : field) {
-        if (c == '"')
-            quoted += '"';
-        quoted += c;
-    }
-    return quoted + "\"";
 }
 
 bool readWholeFile(const std::string& path, std::string& bytes, std::string& error)
@@ -247,7 +231,7 @@ std::string ResultsCsv(const ResultTable& grid)
         for (size_t c = 0; c < columns; ++c) {
             if (c > 0)
                 text += ',';
-            text += csvField(value(values, c));
+            text += CsvField(value(values, c));
         }
         return text + kLineEnd;
     };

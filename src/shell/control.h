@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "db/error_text.h"
 #include "shell/message_service.h"
@@ -70,6 +71,20 @@ struct SessionState : db::DbErrorTable {
     WindowRegistry Windows;  // the task windows loaded so far, closed with the main menu
 };
 
+// Where a fault of a résumé sits on the form, for the report students act on: table, row and cell counted
+// from 1 (0 where the fault is not one place), and the field in words.
+struct FaultPlace {
+    int table = 0;
+    int row = 0;
+    int cell = 0;
+    std::string field;
+};
+
+struct Fault {
+    FaultPlace place;
+    std::string reason;  // the message as reported, before the log wraps it
+};
+
 // One extraction run: its counts, the pending error text of the current document, and its log.
 struct RunState {
     std::string ErrorText;
@@ -81,6 +96,19 @@ struct RunState {
     // The branch of the last USN validated (ValidateUSN also returns it).
     int16_t BranchCodeLen = 0;
     std::string BranchName;
+
+    // A résumé whose USN is stored replaces that student when it is valid (re-submission); otherwise it
+    // is refused as a duplicate, as always.
+    bool ReplaceStored = false;
+    int32_t ReplacedDocuments = 0;  // stored documents that replaced a student
+    int32_t RefusedDocuments = 0;
+
+    // The current document's faults as AddError records them (kind 2), each at the place the reader had
+    // set when it was reported, and the USN and name cells as the document holds them.
+    FaultPlace Place;
+    std::vector<Fault> DocumentFaults;
+    std::string UsnAsRead;
+    std::string NameAsRead;
 
     LogSink* ErrorLog = nullptr;                  // open only during an extraction run
     std::function<void(int16_t)> ResumeProgress;  // shows the current document's progress

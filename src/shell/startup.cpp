@@ -6,6 +6,7 @@
 #include "db/data_connector.h"
 #include "db/database.h"
 #include "db/recordset.h"
+#include "db/schema_upgrade.h"
 #include "shell/message_service.h"
 #include "shell/product.h"
 #include "word/application.h"
@@ -34,6 +35,40 @@ void reportOpenFailure(Control& control, const std::string& description)
          "Error opening the database.\nPlease check that you are trying to open the correct database \n\n" +
              description,
          "Error Reading database");
+}
+
+// A database an earlier Kyt made lacks what this one stores: it is brought up to date before anything
+// reads it, once the officer has agreed. False when it stays as it was (refused, or the upgrade failed).
+bool upgradeOlderDatabase(Control& control, db::Database& connection)
+{
+    db::SchemaUpgrade plan;
+    db::Failure failure;
+    if (!db::planUpgrade(connection, plan, failure)) {
+        reportOpenFailure(control, failure.description);
+        return false;
+    }
+    if (!plan.needed())
+        return true;
+    const std::string kept =
+        plan.copy.empty()
+            ? "The upgrade runs in one transaction on the server: if it fails, nothing changes."
+            : "A copy of the database as it is now is kept in " + plan.copy + ".";
+    const std::string text = "The database " + connection.path() + " was made by an earlier version of Kyt (schema version " +
+                             std::to_string(plan.from) + "). Kyt will bring it up to version " +
+                             std::to_string(plan.to) + ", which keeps placement drives; no student changes.\n\n" + kept +
+                             "\n\nAn earlier Kyt cannot use the database once it is upgraded. Choose Cancel to leave it "
+                             "as it is and close Kyt.";
+    if (control.session.Messages &&
+        control.session.Messages->show(text, "Upgrade the database", MsgIcon::Information, MsgButtons::OKCancel) ==
+            MsgAnswer::Cancel)
+        return false;
+    if (!db::upgradeSchema(connection, plan, failure)) {
+        show(control, "The database " + connection.path() + " could not be upgraded; it is unchanged.\n\n" +
+                          failure.description,
+             "Error Upgrading database");
+        return false;
+    }
+    return true;
 }
 
 }  // namespace
@@ -84,6 +119,10 @@ StartUpResult StartUp(Control& control)
     db::Recordset branches;
     db::Failure failure;
     db::Database* connection = control.session.Connector->GetCurrentConnection();
+    if (connection && !upgradeOlderDatabase(control, *connection)) {
+        control.session.Connector->CloseConnection();
+        return StartUpResult::NotConnected;
+    }
     if (!connection || !connection->openRecordset("SELECT BranchCode FROM branch", branches, failure)) {
         // Not a database of ours after all: say why, and end start-up as for a failed connection.
         reportOpenFailure(control, connection ? failure.description : control.session.Connector->ErrDesc);

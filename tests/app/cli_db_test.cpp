@@ -67,5 +67,24 @@ TEST(SqlCommand, PrintsRowsOrTheNativeError)
     }
 }
 
+// An earlier Kyt's database is upgraded once, the copy named; a second run finds it up to date.
+TEST(UpgradeDb, UpgradesOnceAndSaysWhereTheCopyIs)
+{
+    TempDir dir;
+    const std::string path = dir.file("kyt.db");
+    db::Failure failure;
+    ASSERT_TRUE(db::Database::create(path, {}, 1, failure)) << failure.description;
+    const std::string latest = std::to_string(db::latestSchemaVersion(db::Engine::SQLite));
+    std::string output;
+    ASSERT_EQ(runCli("upgrade-db " + quoted(path), &output), 0) << output;
+    EXPECT_EQ(output.rfind("Upgraded " + path + " from schema version 1 to " + latest + ".\nThe database as it was is kept in " +
+                               dir.file("kyt.v1-copy-"),
+                           0),
+              0u)
+        << output;
+    ASSERT_EQ(runCli("upgrade-db " + quoted(path), &output), 0) << output;
+    EXPECT_EQ(output, path + " is up to date (schema version " + latest + ").\n");
+}
+
 }  // namespace
 }  // namespace kyt::test

@@ -23,6 +23,10 @@ TEST(CliExitStatus, RefusalsAndFailuresSayWhyAndLeaveNothingBehind)
     writeFile(dir.file("note.docx"), "not a document");
     fs::create_directory(dir.file("empty"));
     const std::string withConfig = " --config '" + config + "'";
+    writeFile(dir.file("other.db"), "not a database");
+    writeSetupConfig(dir.file("other.ini"), dir.file("other.db"));
+    writeSetupConfig(dir.file("none.ini"), dir.file("none.db"));
+    const std::string notKyt = " --config '" + dir.file("other.ini") + "'";
     struct Case {
         std::string args;
         int status;
@@ -45,6 +49,15 @@ TEST(CliExitStatus, RefusalsAndFailuresSayWhyAndLeaveNothingBehind)
         {"merge --all --target x.docx", 2, "usage"},
         {"merge --target x.docx --out y.docx --bogus", 2, "bogus"},
         {"nonsense", 2, "nonsense"},
+        {"", 2, "usage: kyt-cli COMMAND"},
+        // The database failing is 1 for every command that uses it.
+        {"query --config '" + dir.file("none.ini") + "'", 1, "does not exist"},
+        {"query" + notKyt, 1, "not a Kyt database"},
+        {"save" + notKyt + " --out '" + dir.file("out.docx") + "'", 1, "not a Kyt database"},
+        {"admin show-marks 1QP01CS001 1" + notKyt, 1, "not a Kyt database"},
+        {"merge --all --target x.docx --out '" + dir.file("y.docx") + "'" + notKyt, 1, "not a Kyt database"},
+        {"merge --all --target '" + database + "-wal' --out '" + dir.file("y.docx") + "'" + withConfig, 2,
+         "is Kyt's database"},
         {"sql --help", 0, "Usage: kyt-cli sql [options]"},
         {"init-db --confg x.ini y", 2, "Unknown option 'confg'"},
         {"tables --confg x.ini y", 2, "usage: kyt-cli tables"},
@@ -55,7 +68,7 @@ TEST(CliExitStatus, RefusalsAndFailuresSayWhyAndLeaveNothingBehind)
         EXPECT_NE(output.find(c.said), std::string::npos) << c.args << "\n" << output;
     }
     EXPECT_EQ(readFile(database), before);
-    for (const char* made : {"new.db", "none.db", "out.xlsx", "y.docx"})
+    for (const char* made : {"new.db", "none.db", "out.xlsx", "out.docx", "y.docx"})
         EXPECT_FALSE(fs::exists(dir.file(made))) << made;
 
     // Without its database the extraction cannot start either.

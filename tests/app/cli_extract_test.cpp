@@ -68,6 +68,11 @@ TEST_F(CliExtract, TheExitStatusFollowsTheOutcomeAndEachRunUpdatesTheConfigurati
     EXPECT_TRUE(said("NOTE: Resumes with errors were copied")) << output;
     EXPECT_TRUE(fs::exists(folder / "Kyt_Resumes_WithErrors" / "bad10.docx"));
     EXPECT_EQ(configLines()[6], "14");
+    EXPECT_TRUE(fs::exists(folder / "Kyt_Resumes_WithErrors" / "Kyt_errors.csv"));
+
+    // Re-submitted: the three stored students are replaced, the nine still refused.
+    ASSERT_EQ(extract("--replace --no-stop"), 1) << output;
+    EXPECT_TRUE(said(" New students: 0   Replaced: 3   Refused: 9")) << output;
 
     if (test::onServer())
         return;  // a file's lock; a server's sessions wait for each other's rows

@@ -65,6 +65,7 @@ TEST_F(JournalChoice, FollowsTheFileSystemOfTheDatabase)
 {
     const FileSystemCase cases[] = {
         {"nfs", NFS_SUPER_MAGIC, JournalMode::Rollback, "network share (nfs)"},
+        {"sshfs", FUSE_SUPER_MAGIC, JournalMode::Rollback, "network share (fuse)"},
         {"ext4", EXT4_SUPER_MAGIC, JournalMode::WriteAheadLog, "local disk (ext4)"},
         {"unknown", 0x12345678, JournalMode::Rollback, "(type 0x12345678) that Kyt does not know to be a local disk"},
         {"tmpfs", TMPFS_MAGIC, JournalMode::WriteAheadLog, "local disk (tmpfs)"},

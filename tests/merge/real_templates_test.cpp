@@ -6,6 +6,7 @@
 
 #include "merge/merge_template.h"
 #include "merged_docx.h"
+#include "support/corpus.h"
 #include "support/temp_dir.h"
 #include "word/application.h"
 #include "word/libreoffice.h"
@@ -19,6 +20,7 @@ const fs::path kFolder = fs::path(KYT_CORPUS_DIR) / "fields-mergefield";
 
 TEST(RealTemplates, MergeIntoValidDocumentsThatLibreOfficeConverts)
 {
+    KYT_SKIP_WITHOUT_CORPUS();
     // Merge fields as counted before any conversion, records, copies written, a value its switches show.
     const struct { const char* file; int mergeFields; size_t rows; int sections; std::vector<std::string> shown = {}; }
         cases[] = {

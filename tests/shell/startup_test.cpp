@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <limits>
 #include <stdexcept>
 
@@ -83,6 +84,39 @@ TEST_F(StartUpProcedure, AWriteAheadLogThatCannotBeEndedOnAShareIsTold)
     EXPECT_EQ(messages.last().text, control.session.Connector->GetCurrentConnection()->storage().warning);
     EXPECT_NE(messages.last().text.find(control.config.DatabasePath), std::string::npos) << messages.last().text;
     EXPECT_EQ(control.session.BranchCount, 3);
+}
+
+// A database an earlier Kyt made: the officer is told what will happen; Cancel leaves it as it was and
+// Kyt does not start, OK upgrades it and Kyt starts on it.
+TEST_F(StartUpProcedure, AnOlderDatabaseIsUpgradedOnlyWhenTheOfficerAgrees)
+{
+    control.config.DatabasePath = dir.file("old.db");
+    db::Failure failure;
+    ASSERT_TRUE(db::Database::create(control.config.DatabasePath, {{"CS", "Computer Science"}}, 1, failure));
+    const int latest = db::latestSchemaVersion(db::Engine::SQLite);
+    const auto version = [&] {
+        int v = 0;
+        db::Database::open(control.config.DatabasePath, db::Road::Connector, failure)->schemaVersion(v, failure);
+        return v;
+    };
+    for (MsgAnswer answer : {MsgAnswer::Cancel, MsgAnswer::OK}) {
+        messages.clear();
+        messages.setNextAnswer(answer);
+        Control fresh;
+        fresh.config.DatabasePath = control.config.DatabasePath;
+        fresh.session.Messages = &messages;
+        EXPECT_EQ(StartUp(fresh), answer == MsgAnswer::OK ? StartUpResult::Ready : StartUpResult::NotConnected);
+        ASSERT_EQ(messages.messages().size(), 1u);
+        EXPECT_EQ(messages.last().buttons, MsgButtons::OKCancel);
+        EXPECT_NE(messages.last().text.find("(schema version 1). Kyt will bring it up to version " +
+                                            std::to_string(latest)),
+                  std::string::npos)
+            << messages.last().text;
+        EXPECT_NE(messages.last().text.find("is kept in " + dir.file("old.v1-copy-")), std::string::npos);
+        CloseDown(fresh);
+        EXPECT_EQ(version(), answer == MsgAnswer::OK ? latest : 1);
+    }
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 2) << "the database and one copy";
 }
 
 // Branch codes are loaded trimmed with the error table; none is told, and forty-one are too many. A

@@ -19,6 +19,7 @@
 #include <QPushButton>
 #include <QTimer>
 #include <deque>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -50,6 +51,11 @@ public:
     RealDialogs& click(QMessageBox::StandardButton button) { return queue({button, {}}); }
     // The next dialog is a QFileDialog: type `path` into its file name field and click Open (or Save).
     RealDialogs& chooseFile(const QString& path) { return queue({QMessageBox::NoButton, path}); }
+    // The same, once `ready` holds for the dialog (asked again at every look until it does).
+    RealDialogs& chooseFileWhen(const QString& path, std::function<bool(QFileDialog*)> ready)
+    {
+        return queue({QMessageBox::NoButton, path, std::move(ready)});
+    }
 
     bool allAnswered() const { return answers_.empty(); }
     const std::vector<SeenDialog>& seen() const { return seen_; }
@@ -58,6 +64,7 @@ private:
     struct Answer {
         QMessageBox::StandardButton button;  // NoButton: a file dialog answered with `path`
         QString path;
+        std::function<bool(QFileDialog*)> ready = {};
     };
 
     RealDialogs& queue(Answer answer)
@@ -84,6 +91,9 @@ private:
     void poll()
     {
         QPointer<QDialog> dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        auto* fileDialog = qobject_cast<QFileDialog*>(dialog);
+        if (fileDialog && !answers_.empty() && answers_.front().ready && !answers_.front().ready(fileDialog))
+            return;
         if (dialog && !answers_.empty()) {
             auto* box = qobject_cast<QMessageBox*>(dialog);
             seen_.push_back({dialog->windowTitle().toStdString(), box ? box->text().toStdString() : "",

@@ -115,6 +115,7 @@ void Form1::Command1_Click()
     options.folder = folder().toStdString();
     options.copyErroredResumes = ui->Check1->isChecked();
     options.dontStop = ui->Check2->isChecked();
+    options.replace = ui->Check3->isChecked();
 
     if (status_)
         status_->deleteLater();  // a status window of an earlier run that was never closed

@@ -86,6 +86,12 @@ void Form2::showSuccessfulText(const std::string& text)
     ui->Label11->setVisible(true);
 }
 
+void Form2::showCounts(const std::string& text)
+{
+    ui->Label16->setText(Q(text));
+    ui->Label16->setVisible(true);
+}
+
 void Form2::showScanningHeading() { ui->Label1->setVisible(true); }
 
 void Form2::showComplete() { ui->Label9->setVisible(true); }

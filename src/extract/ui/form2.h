@@ -46,6 +46,7 @@ public:
     void setCaption(const std::string& caption) override;
     void showNote(const std::string& text) override;
     void showSuccessfulText(const std::string& text) override;
+    void showCounts(const std::string& text) override;
     void showScanningHeading() override;
     void showComplete() override;
     void showConverting(int count) override;

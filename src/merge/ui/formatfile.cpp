@@ -1,11 +1,11 @@
 #include "merge/ui/formatfile.h"
 
 #include <QDir>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QFileSystemModel>
 #include <QStorageInfo>
 
+#include "shell/ui/file_views.h"
 #include "shell/ui/window_registration.h"
 #include "ui_formatfile.h"
 
@@ -21,8 +21,8 @@ QString Q(const std::string& text)
 // The save dialog of the generator; it does not ask before replacing a file.
 std::string askOutputFile(QWidget* parent, const std::string& title)
 {
-    QString chosen = QFileDialog::getSaveFileName(parent, Q(title), QString(), "Microsoft Word (*.docx)", nullptr,
-                                                  QFileDialog::DontConfirmOverwrite);
+    QString chosen = askSaveFileName(parent, Q(title), QString(), "Microsoft Word (*.docx)", nullptr,
+                                     QFileDialog::DontConfirmOverwrite);
     if (!chosen.isEmpty() && QFileInfo(chosen).suffix().isEmpty())
         chosen += ".docx";
     return chosen.toStdString();
@@ -42,6 +42,7 @@ FormatFile::FormatFile(Control& control, GenerateHooks hooks, QWidget* parent)
     if (!hooks_.AskOutputFile)
         hooks_.AskOutputFile = [this](const std::string& title, const std::string&) { return askOutputFile(this, title); };
 
+    showNamesOnly(folders_);
     folders_->setFilter(QDir::AllDirs | QDir::NoDotAndDotDot);
     folders_->setRootPath(QDir::rootPath());
     ui->Dir1->setModel(folders_);
@@ -173,7 +174,7 @@ void FormatFile::Command3_Click()
 
 void FormatFile::Command4_Click()
 {
-    const QString chosen = QFileDialog::getExistingDirectory(this, "Folder for the students' files", ui->Text1->text());
+    const QString chosen = askExistingDirectory(this, "Folder for the students' files", ui->Text1->text());
     if (!chosen.isEmpty())
         ui->Text1->setText(chosen);
 }

@@ -3,7 +3,6 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
@@ -14,6 +13,7 @@
 #include "query/save_results.h"
 #include "query/ui/form4.h"
 #include "shell/message_service.h"
+#include "shell/ui/file_views.h"
 
 namespace kyt {
 
@@ -25,7 +25,7 @@ QString askWithDialog(QWidget* parent, const QString& suggested)
 {
     static QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
     QString filter = "Word document (*.docx)";
-    QString chosen = QFileDialog::getSaveFileName(
+    QString chosen = askSaveFileName(
         parent, "Save results to file", QDir(folder).filePath(suggested),
         "Word document (*.docx);;Spreadsheet, comma separated (*.csv);;Text (*.txt);;PDF (*.pdf)", &filter);
     if (chosen.isEmpty())

@@ -7,10 +7,13 @@
 #include <QScrollBar>
 #include <QTreeView>
 
+#include "shell/ui/file_views.h"
+
 namespace kyt {
 
 FolderList::FolderList(QTreeView* view, bool withFiles) : QObject(view), view_(view), model_(new QFileSystemModel(this))
 {
+    showNamesOnly(model_);
     model_->setFilter(withFiles ? QDir::AllDirs | QDir::Files | QDir::NoDotAndDotDot
                                 : QDir::AllDirs | QDir::NoDotAndDotDot);
     model_->setRootPath(QDir::rootPath());

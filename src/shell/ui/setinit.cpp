@@ -1,7 +1,6 @@
 #include "shell/ui/setinit.h"
 
 #include <QDir>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QPushButton>
 #include <QRadioButton>
@@ -10,6 +9,7 @@
 #include "shell/configuration.h"
 #include "shell/email.h"
 #include "shell/startup.h"
+#include "shell/ui/file_views.h"
 #include "shell/ui/window_registration.h"
 #include "ui_setinit.h"
 
@@ -146,7 +146,7 @@ QString setinit::showFileDialog()
 {
     QString start = QFileInfo(ui->Text3->text()).absolutePath();
     // getOpenFileName accepts only a file that exists.
-    return QFileDialog::getOpenFileName(this, "Locate Kyt Database file", start, "SQLite Files Files (*.db)");
+    return askOpenFileName(this, "Locate Kyt Database file", start, "SQLite Files Files (*.db)");
 }
 
 }  // namespace kyt

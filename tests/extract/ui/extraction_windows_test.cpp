@@ -116,12 +116,16 @@ TEST_F(ExtractionWindows, OpensOnceAtTheLastFolderAndStartRunsItWithTheStatusWin
     EXPECT_TRUE(fresh->isVisible());
     EXPECT_EQ(control<QLineEdit>(fresh, "Text1")->text().toStdString(), folder.string());
 
+    // Again with re-submissions replacing: the stored student is replaced, and the counts are shown and told.
     control<QCheckBox>(fresh, "Check1")->setChecked(true);
+    control<QCheckBox>(fresh, "Check3")->setChecked(true);
     click(fresh, "Command1");
     QPointer<Form1> extraction(fresh);
+    const std::string counts = " New students: 0   Replaced: 1   Refused: 1";
+    EXPECT_EQ(control<QLabel>(fresh->statusWindow(), "Label16")->text().toStdString(), counts);
     click(fresh->statusWindow(), "Command2");
     ASSERT_EQ(setup.messages.messages().size(), 2u);
-    EXPECT_NE(setup.messages.last().text.find("NOTE: Resumes with errors were copied"), std::string::npos);
+    EXPECT_EQ(setup.messages.last().text.rfind(extractedTo() + "\n\n" + counts + "\n\n NOTE: Resumes with errors were copied", 0), 0u);
     QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(extraction.isNull());
 

@@ -1,0 +1,135 @@
+// A database an earlier Kyt made is brought up to date whole or not at all, with a copy of it as it was
+// kept beside it; one a newer Kyt changed is refused.
+
+#include "db/schema_upgrade.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "seed.h"
+#include "support/temp_dir.h"
+
+namespace kyt::test {
+namespace {
+
+using db::Database;
+using db::Failure;
+using db::Road;
+
+const int kLatest = db::latestSchemaVersion(db::Engine::SQLite);
+
+class SchemaUpgradeTest : public DatabaseTest {
+protected:
+    // A database as the first Kyt made it, with three students and their marks.
+    void SetUp() override
+    {
+        path = dir.file("old.db");
+        Failure failure;
+        ASSERT_TRUE(Database::create(path, {{"CS", "Computer Science"}}, 1, failure)) << failure.description;
+        auto db = openDb();
+        for (const char* usn : {"1QP22CS001", "1QP22CS002", "1QP22CS003"})
+            storeStudent(*db, {.usn = usn}, 1, 8, 70, 100);
+    }
+
+    int versionOf(const std::string& file)
+    {
+        Failure failure;
+        int version = -1;
+        auto db = Database::open(file, Road::Connector, failure);
+        EXPECT_TRUE(db && db->schemaVersion(version, failure)) << failure.description;
+        return version;
+    }
+
+    std::vector<std::string> filesBeside() const
+    {
+        std::vector<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
+            names.push_back(entry.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+};
+
+TEST_F(SchemaUpgradeTest, KeepsEveryStudentAndACopyOfTheDatabaseAsItWas)
+{
+    auto db = openDb();
+    db::SchemaUpgrade plan;
+    Failure failure;
+    ASSERT_TRUE(db::planUpgrade(*db, plan, failure)) << failure.description;
+    EXPECT_EQ(plan.from, 1);
+    EXPECT_EQ(plan.to, kLatest);
+    EXPECT_EQ(std::filesystem::path(plan.copy).parent_path(), dir.path());
+    EXPECT_EQ(std::filesystem::path(plan.copy).filename().string().rfind("old.v1-copy-", 0), 0u) << plan.copy;
+    ASSERT_TRUE(db::upgradeSchema(*db, plan, failure)) << failure.description;
+
+    EXPECT_EQ(column(*db, "SELECT USN FROM Personal ORDER BY USN", "USN"),
+              (std::vector<std::string>{"1QP22CS001", "1QP22CS002", "1QP22CS003"}));
+    EXPECT_EQ(select(*db, "SELECT * FROM Marks").RecordCount(), 24);
+    EXPECT_EQ(select(*db, "SELECT * FROM Drive").RecordCount(), 0);
+    EXPECT_EQ(column(*db, "SELECT Backlogs FROM Eligibility", "Backlogs"), (std::vector<std::string>{"0", "0", "0"}));
+    db.reset();
+    EXPECT_EQ(versionOf(path), kLatest);
+
+    // The copy is a whole database of the old version, with the same students.
+    EXPECT_EQ(versionOf(plan.copy), 1);
+    auto copy = Database::open(plan.copy, Road::Connector, failure);
+    ASSERT_TRUE(copy) << failure.description;
+    EXPECT_EQ(select(*copy, "SELECT * FROM Personal").RecordCount(), 3);
+    EXPECT_EQ(select(*copy, "SELECT * FROM Marks").RecordCount(), 24);
+
+    // Up to date: nothing more to do, and no second copy.
+    db = openDb();
+    ASSERT_TRUE(db::planUpgrade(*db, plan, failure));
+    EXPECT_FALSE(plan.needed());
+    EXPECT_TRUE(plan.copy.empty());
+}
+
+TEST_F(SchemaUpgradeTest, AFailedUpgradeLeavesTheFileUntouchedAndNoCopy)
+{
+    // A table of the new step already there, made by hand: the step cannot run.
+    run(*openDb(), "CREATE TABLE Drive (x INTEGER)");
+    const std::string before = readFile(path);
+    const std::vector<std::string> files = filesBeside();
+
+    auto db = openDb();
+    db::SchemaUpgrade plan;
+    Failure failure;
+    ASSERT_TRUE(db::planUpgrade(*db, plan, failure));
+    EXPECT_FALSE(db::upgradeSchema(*db, plan, failure));
+    EXPECT_NE(failure.description.find("Step 2 of the schema failed"), std::string::npos) << failure.description;
+    EXPECT_EQ(select(*db, "SELECT * FROM Personal").RecordCount(), 3);
+    db.reset();
+
+    EXPECT_EQ(readFile(path), before);
+    EXPECT_EQ(filesBeside(), files);
+    EXPECT_EQ(versionOf(path), 1);
+}
+
+TEST_F(SchemaUpgradeTest, OneUpgradedByAnotherKytMeanwhileIsLeftAlone)
+{
+    auto first = openDb();
+    auto second = openDb();
+    db::SchemaUpgrade planned, other;
+    Failure failure;
+    ASSERT_TRUE(db::planUpgrade(*first, planned, failure) && db::planUpgrade(*second, other, failure));
+    other.copy += ".other";
+    ASSERT_TRUE(db::upgradeSchema(*second, other, failure)) << failure.description;
+    EXPECT_TRUE(db::upgradeSchema(*first, planned, failure)) << failure.description;
+    EXPECT_EQ(planned.from, kLatest);
+    EXPECT_FALSE(std::filesystem::exists(planned.copy));
+}
+
+TEST_F(SchemaUpgradeTest, ADatabaseOfANewerKytIsRefusedWithItsReason)
+{
+    run(*openDb(), "PRAGMA user_version = " + std::to_string(kLatest + 1));
+    const std::string before = readFile(path);
+    Failure failure;
+    EXPECT_FALSE(Database::open(path, Road::Query, failure));
+    EXPECT_EQ(failure.description, db::newerSchemaText(path, kLatest + 1, kLatest));
+    EXPECT_NE(failure.description.find("newer version of Kyt"), std::string::npos);
+    EXPECT_EQ(readFile(path), before);
+}
+
+}  // namespace
+}  // namespace kyt::test
