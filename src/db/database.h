@@ -96,6 +96,11 @@ public:
 
     // What the one who opened the database may do.
     virtual const Access& access() const = 0;
+
+    // Writes inside a transaction may be sent without waiting for each answer (a server answers them
+    // together at the next read or the commit, whose failure then names the statement that failed:
+    // Failure::statement). A file answers each statement at once: nothing to send ahead.
+    virtual void setWritesAhead(bool /*on*/) {}
     // Keeps the database as it is now, whole, in the new file `copy` (never replaced), before a change
     // that cannot be undone. Inside a transaction that has written nothing yet, the copy is what it
     // sees. Only the engine reads the database's files, so the copy is made through it.

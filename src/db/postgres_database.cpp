@@ -517,10 +517,8 @@ Recordset PostgresDatabase::recordsetOf(const pg_result* result, std::string_vie
         addAliases(saved.sql, savedAliases);
     const DeclaredNames& declared = declaredNames();
     std::set<std::string> twoDecimalNames;
-    for (std::string_view text : {sql}) {
-        for (std::string name : jet::twoDecimalAliases(text))
-            twoDecimalNames.insert(lowerCase(std::move(name)));
-    }
+    for (std::string name : jet::twoDecimalAliases(sql))
+        twoDecimalNames.insert(lowerCase(std::move(name)));
     for (const SavedQueryText& saved : savedQueries_)
         for (std::string name : jet::twoDecimalAliases(saved.sql))
             twoDecimalNames.insert(lowerCase(std::move(name)));
@@ -601,7 +599,7 @@ void PostgresDatabase::forgetStatements()
 std::optional<std::string> PostgresDatabase::prepared(const std::string& text, int parameters, Failure& failure)
 {
     if (auto kept = statements_.find(text); kept != statements_.end())
-        return kept->second;
+        return kept->second.name;
     if (!sent_.empty() && !leavePipeline(failure))
         return std::nullopt;
     if (statements_.size() >= kMaxKeptStatements)
@@ -612,7 +610,7 @@ std::optional<std::string> PostgresDatabase::prepared(const std::string& text, i
         failure = failureOf(result.get());
         return std::nullopt;
     }
-    statements_.emplace(text, name);
+    statements_.emplace(text, Prepared{name});
     return name;
 }
 
@@ -718,10 +716,14 @@ bool PostgresDatabase::runJet(std::string_view sql, Recordset* out, bool readOnl
             return failed(failure, failure);
     }
     if (readOnly) {
-        Result described(PQdescribePrepared(conn_.get(), name->c_str()));
-        if (!described || PQresultStatus(described.get()) != PGRES_COMMAND_OK)
-            return failed(failureOf(described.get()), failure);
-        if (PQnfields(described.get()) == 0 || !startsWithWord(text, "SELECT")) {
+        int& fields = statements_[text].fields;
+        if (fields < 0) {
+            Result described(PQdescribePrepared(conn_.get(), name->c_str()));
+            if (!described || PQresultStatus(described.get()) != PGRES_COMMAND_OK)
+                return failed(failureOf(described.get()), failure);
+            fields = PQnfields(described.get());
+        }
+        if (fields == 0 || !startsWithWord(text, "SELECT")) {
             failure = {kErrOther, "Only a SELECT can be opened as a recordset."};
             return false;
         }

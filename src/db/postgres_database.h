@@ -64,10 +64,8 @@ public:
     bool runSchemaStep(const SchemaStep& step, Failure& failure) override;
     Engine engine() const override { return Engine::PostgreSQL; }
 
-    // Writes sent without waiting for each answer (libpq's pipeline mode), for as long as a transaction
-    // runs: a résumé's statements cost one round trip, not one each. A failed statement then shows at
-    // the next statement that must wait (a read, the commit), with the number of the first failure.
-    void setPipelinedWrites(bool on) { pipelinedWrites_ = on; }
+    // Through libpq's pipeline mode: a résumé's statements cost one round trip, not one each.
+    void setWritesAhead(bool on) override { pipelinedWrites_ = on; }
 
     // Runs trusted text of our own (set-up, installation), possibly several statements.
     bool script(const std::string& sql, Failure& failure);
@@ -106,7 +104,11 @@ private:
     std::optional<Failure> firstFailure_;  // the failure that spoiled the open transaction
     bool pipelinedWrites_ = false;
     std::vector<std::string> sent_;  // writes sent ahead whose answers are still to be read
-    std::unordered_map<std::string, std::string> statements_;  // prepared: text -> name
+    struct Prepared {
+        std::string name;
+        int fields = -1;  // columns of its result, once asked
+    };
+    std::unordered_map<std::string, Prepared> statements_;  // by their text
     int statementSerial_ = 0;
     struct SavedQueryText {
         std::string name;  // as stored

@@ -576,9 +576,16 @@ RunResult RunExtraction(Control& control, ExtractionView& view, const RunOptions
     ExtractionRun run(control, view, options);
     if (!run.prepare())
         return run.result();
+    // A résumé's writes go to a server together, answered at its commit (ExtractResume reports a failure
+    // as the statement's own); nothing else the program writes needs that.
+    db::Database* database = control.session.Connector ? control.session.Connector->GetCurrentConnection() : nullptr;
+    if (database)
+        database->setWritesAhead(true);
     for (size_t index = 0; index < run.documents(); ++index)
         if (!run.document(index))
             break;
+    if (database && database == control.session.Connector->GetCurrentConnection())
+        database->setWritesAhead(false);
     return run.finish();
 }
 
