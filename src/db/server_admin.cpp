@@ -139,6 +139,14 @@ bool migrate(const std::string& file, const std::string& address, std::vector<Co
     std::unique_ptr<Database> source = Database::open(file, Road::Connector, failure);
     if (!source)
         return false;
+    int version = 0;
+    if (!source->schemaVersion(version, failure))
+        return false;
+    if (version < latestSchemaVersion(Engine::SQLite)) {
+        failure = {kErrOther, "The database " + file + " was made by an earlier Kyt: bring it up to date first "
+                                                      "(kyt-cli upgrade-db " + file + ")."};
+        return false;
+    }
     std::unique_ptr<Database> opened = Database::open(address, Road::Connector, failure);
     if (!opened)
         return false;
@@ -148,8 +156,9 @@ bool migrate(const std::string& file, const std::string& address, std::vector<Co
         return false;
     }
     Recordset students;
-    if (!target->run("SELECT (SELECT count(*) FROM kyt.Personal) + (SELECT count(*) FROM kyt.Marks) AS n", {}, &students,
-                     failure))
+    if (!target->run("SELECT (SELECT count(*) FROM kyt.Personal) + (SELECT count(*) FROM kyt.Marks) + "
+                     "(SELECT count(*) FROM kyt.Drive) + (SELECT count(*) FROM kyt.Shortlist) AS n",
+                     {}, &students, failure))
         return false;
     if (students.field(0).toInteger() != 0) {
         failure = {kErrOther, "The database " + target->path() +
@@ -168,6 +177,8 @@ bool migrate(const std::string& file, const std::string& address, std::vector<Co
         {"aggregates 1 to 6, summed", "SELECT format(sum(one_to_6), '0.00') AS v FROM Personal"},
         {"characters of names and addresses", "SELECT sum(length(Name) + length(Address1)) AS v FROM Personal"},
         {"characters of institutions", "SELECT sum(length(Institution)) AS v FROM Marks"},
+        {"drives", "SELECT count(*) AS v FROM Drive"},
+        {"shortlisted students", "SELECT count(*) AS v FROM Shortlist"},
     };
     auto figure = [&](Database& db, const char* sql, std::string& out) {
         Recordset rs;
@@ -180,7 +191,7 @@ bool migrate(const std::string& file, const std::string& address, std::vector<Co
     if (!target->begin(failure))
         return false;
     bool ok = target->run("DELETE FROM kyt.Branch", {}, nullptr, failure);
-    for (const char* table : {"Branch", "Personal", "Marks"}) {
+    for (const char* table : {"Branch", "Personal", "Marks", "Drive", "Shortlist"}) {
         Recordset rows;
         ok = ok && source->openRecordset(std::string("SELECT * FROM ") + table, rows, failure);
         if (!ok)
@@ -194,6 +205,10 @@ bool migrate(const std::string& file, const std::string& address, std::vector<Co
         }
         ok = target->copyRows(std::string("kyt.") + table, copied, failure);
     }
+    // New drives are numbered after the ones copied.
+    ok = ok && target->run("SELECT setval(pg_get_serial_sequence('kyt.drive', 'driveid'), coalesce(max(DriveId), 0) + 1, "
+                           "false) FROM kyt.Drive",
+                           {}, nullptr, failure);
     for (const auto& [what, sql] : checks) {
         if (!ok)
             break;
