@@ -163,6 +163,8 @@ StartUpResult StartUp(Control& control)
 
 void CloseDown(Control& control)
 {
+    // The login box asks through this run's messages, which may not outlive it.
+    db::setPasswordPrompt({});
     if (control.session.Connector)
         control.session.Connector->CloseConnection();
     control.session.Connector.reset();

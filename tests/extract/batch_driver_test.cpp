@@ -367,12 +367,13 @@ TEST_F(BatchDriverTest, AServerThatGoesAwayMidRunStopsItAndKeepsEveryStoredStude
     addMany(10, 19);
     view.onDocument = [&](int document) {
         std::string error;
-        if (document == 4)
+        if (document == 4) {
             EXPECT_TRUE(test::serverAdmin(setup.databasePath,
                                           "SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE datname = "
                                           "current_database() AND pid <> pg_backend_pid()",
                                           &error))
                 << error;
+        }
     };
     const RunResult result = run();
     EXPECT_EQ(result.outcome, RunOutcome::EnvironmentFailed);
