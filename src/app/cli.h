@@ -24,6 +24,7 @@ struct Command {
     const char* name;
     const char* usage;  // "name ARGS   what it does", shown by `kyt-cli --help`
     CommandFn run;
+    bool draws = false;  // draws charts or pages: runs with a (windowless) graphical application
 };
 
 bool registerCommand(const Command& command);
@@ -46,3 +47,5 @@ Args positional(const QCommandLineParser& parser);
 #define KYT_CLI_CONCAT(a, b) KYT_CLI_CONCAT2(a, b)
 #define KYT_CLI_COMMAND(name, usage, fn) \
     static const bool KYT_CLI_CONCAT(kytCliRegistered_, __LINE__) = ::kyt::cli::registerCommand({name, usage, fn})
+#define KYT_CLI_DRAWING_COMMAND(name, usage, fn) \
+    static const bool KYT_CLI_CONCAT(kytCliRegistered_, __LINE__) = ::kyt::cli::registerCommand({name, usage, fn, true})

@@ -24,7 +24,7 @@ using kyt::db::Failure;
 int reportFailure(const Failure& failure)
 {
     std::fprintf(stderr, "kyt-cli: error %d: %s\n", failure.number, failure.description.c_str());
-    return 1;
+    return kyt::cli::kFailed;
 }
 
 std::string trim(const std::string& s)
@@ -87,7 +87,7 @@ int initDb(const Args& given)
         std::string error;
         if (!readBranches(branchesFile, branches, error)) {
             std::fprintf(stderr, "kyt-cli: %s\n", error.c_str());
-            return 1;
+            return kyt::cli::kFailed;
         }
     }
     Failure failure;

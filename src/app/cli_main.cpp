@@ -1,10 +1,11 @@
 #include "app/cli.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QStringList>
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -94,16 +95,27 @@ static void printUsage()
 
 int main(int argc, char** argv)
 {
-    QCoreApplication app(argc, argv);
+    const kyt::cli::Command* command = nullptr;
+    for (const auto& c : kyt::cli::commands())
+        if (argc >= 2 && std::strcmp(c.name, argv[1]) == 0)
+            command = &c;
+    // Charts and pages are drawn by the widgets' machinery, which needs a graphical application; kyt-cli
+    // never shows a window, so it draws off screen wherever it runs.
+    std::unique_ptr<QCoreApplication> app;
+    if (command && command->draws) {
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+        app = std::make_unique<QApplication>(argc, argv);
+    } else {
+        app = std::make_unique<QCoreApplication>(argc, argv);
+    }
     if (argc < 2 || std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0 ||
         std::strcmp(argv[1], "help") == 0) {
         printUsage();
         return argc < 2 ? kyt::cli::kUsageError : 0;
     }
-    for (const auto& c : kyt::cli::commands()) {
-        if (std::strcmp(c.name, argv[1]) == 0)
-            return c.run(kyt::cli::Args(argv + 2, argv + argc));
-    }
+    if (command)
+        return command->run(kyt::cli::Args(argv + 2, argv + argc));
     std::fprintf(stderr, "kyt-cli: unknown command '%s'\n", argv[1]);
     printUsage();
     return kyt::cli::kUsageError;

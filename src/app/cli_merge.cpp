@@ -1,9 +1,10 @@
 // kyt-cli merge: the résumé generator without windows. The students are those the query options select
 // (as `kyt-cli query` takes them), or every student with --all; the target format document is merged
-// into one document (--out) or one file per student (--per-student, optionally with PDFs).
+// into one document (--out), one file per student (--per-student, optionally with PDFs), or both.
 //
 // Exit status: 0 written; 2 refused (the command line, the query's own refusals, the query too long, a
-// target without fields, fields the data does not have); 1 on any other failure.
+// target without fields, fields that are not columns of the selection, listed before anything is
+// written); 1 on any other failure.
 
 #include <cstdio>
 #include <filesystem>
@@ -30,7 +31,7 @@ int mergeCommand(const Args& given)
     parser.addOption({"target", "The target format document (.docx, or .doc through LibreOffice).", "FILE"});
     parser.addOption({"out", "The merged document to write.", "FILE"});
     parser.addOption({"all", "Every student, once each, in USN order (no criteria)."});
-    parser.addOption({"per-student", "One file per student in FOLDER instead of one document.", "FOLDER"});
+    parser.addOption({"per-student", "One file per student in FOLDER (with --out, as well as the one document).", "FOLDER"});
     parser.addOption({"pdf", "With --per-student: a PDF of each file too (needs LibreOffice)."});
     addQueryOptions(parser);
     int status = 0;
@@ -40,8 +41,8 @@ int mergeCommand(const Args& given)
         return usageError(parser, "merge", "unexpected argument '" + positional(parser).front() + "'");
     if (!parser.isSet("target"))
         return usageError(parser, "merge", "--target FILE is required");
-    if (parser.isSet("out") == parser.isSet("per-student"))
-        return usageError(parser, "merge", "give either --out FILE or --per-student FOLDER");
+    if (!parser.isSet("out") && !parser.isSet("per-student"))
+        return usageError(parser, "merge", "give --out FILE, --per-student FOLDER or both");
     if (parser.isSet("pdf") && !parser.isSet("per-student"))
         return usageError(parser, "merge", "--pdf goes with --per-student");
 
@@ -71,7 +72,7 @@ int mergeCommand(const Args& given)
     GenerateOptions options;
     if (parser.isSet("out"))
         options.outputFile = fs::absolute(value(parser, "out")).string();
-    else
+    if (parser.isSet("per-student"))
         options.perStudentFolder = fs::absolute(value(parser, "per-student")).string();
     options.pdf = parser.isSet("pdf");
     const GenerateResult result =
@@ -97,7 +98,7 @@ int mergeCommand(const Args& given)
 }  // namespace
 
 KYT_CLI_COMMAND("merge",
-                "merge --target FILE (--out FILE | --per-student FOLDER [--pdf]) (--all | criteria...) [--config FILE]"
+                "merge --target FILE [--out FILE] [--per-student FOLDER [--pdf]] (--all | criteria...) [--config FILE]"
                 "   generate the selected students' résumés in a company's format",
                 mergeCommand);
 

@@ -56,6 +56,11 @@ void addQueryOptions(QCommandLineParser& parser)
         {"age", "Show the age."},
         {"project-words", "Project work contains the words, in this order (separate words by a semicolon).", "TEXT"},
         {"hobby-words", "Hobbies or extra-curricular activities contain the words, in this order.", "TEXT"},
+        {"tenth", "Eligibility: 10th percentage at least P.", "P"},
+        {"twelfth", "Eligibility: 12th percentage at least P.", "P"},
+        {"max-backlogs", "Eligibility: at most N semesters taken in more than one attempt.", "N"},
+        {"no-backlogs", "Eligibility: no semester taken in more than one attempt (--max-backlogs 0)."},
+        {"born-from", "Eligibility: born on or after DATE (2003-06-01 or 01-06-2003).", "DATE"},
     });
 }
 
@@ -171,6 +176,30 @@ bool queryCriteria(const QCommandLineParser& parser, const Control& control, int
     criteria.projectWordsEnabled = !criteria.projectWords.empty();
     criteria.hobbyWords = value(parser, "hobby-words");
     criteria.hobbyWordsEnabled = !criteria.hobbyWords.empty();
+
+    // The eligibility group: what the window's boxes would hold; BuildQuery refuses what they would.
+    query::Eligibility& e = criteria.eligibility;
+    e.tenthPercent = value(parser, "tenth");
+    e.twelfthPercent = value(parser, "twelfth");
+    if (e.tenthPercent.size() > 5 || e.twelfthPercent.size() > 5) {
+        error = "a percentage takes at most 5 characters, as in the window";
+        return false;
+    }
+    if (parser.isSet("max-backlogs") && parser.isSet("no-backlogs")) {
+        error = "one of --max-backlogs and --no-backlogs";
+        return false;
+    }
+    if (parser.isSet("no-backlogs"))
+        e.maxBacklogs = 0;
+    if (parser.isSet("max-backlogs")) {
+        bool ok = false;
+        e.maxBacklogs = parser.value("max-backlogs").toInt(&ok);
+        if (!ok || e.maxBacklogs < 0 || e.maxBacklogs > 16) {
+            error = "--max-backlogs takes a number of semesters from 0 to 16";
+            return false;
+        }
+    }
+    e.bornFrom = value(parser, "born-from");
     return true;
 }
 
@@ -190,6 +219,26 @@ int retrieveFromOptions(const QCommandLineParser& parser, const char* command, C
     outcome = query::Retrieve(control, criteria, year);
     CloseDown(control);
     return 0;
+}
+
+std::string TabSeparated(const query::ResultTable& table)
+{
+    const auto cell = [](std::string text) {
+        for (char& c : text)
+            if (c == '\t' || c == '\n' || c == '\r')
+                c = ' ';
+        return text;
+    };
+    std::string out;
+    for (size_t i = 0; i < table.fields.size(); ++i)
+        out += (i ? "\t" : "") + cell(table.fields[i]);
+    out += '\n';
+    for (const auto& row : table.rows) {
+        for (size_t i = 0; i < row.size(); ++i)
+            out += (i ? "\t" : "") + cell(row[i]);
+        out += '\n';
+    }
+    return out;
 }
 
 int reportRetrieve(const query::RetrieveOutcome& outcome, const char* command)

@@ -13,7 +13,8 @@
 namespace kyt::cli {
 
 // --batch --branch (up to three) --all-branches --exclude --from --to --strict --atleast|--atmost|--exactly
-// --rank --ascending|--descending --class --cet --gender --age --project-words --hobby-words.
+// --rank --ascending|--descending --class --cet --gender --age --project-words --hobby-words, and the
+// eligibility group's --tenth --twelfth --max-backlogs|--no-backlogs --born-from.
 void addQueryOptions(QCommandLineParser& parser);
 
 // The criteria the options describe, over the branch list of `control` and the batches of `year`.
@@ -27,6 +28,10 @@ bool queryCriteria(const QCommandLineParser& parser, const Control& control, int
 // 2 for a session that cannot start or a value no control could hold.
 int retrieveFromOptions(const QCommandLineParser& parser, const char* command, Control& control,
                         query::RetrieveOutcome& outcome);
+
+// A result as kyt-cli prints it: field names first, then the rows, values separated by tabs (tabs and
+// line breaks inside a value become blanks), each line ended by a line feed.
+std::string TabSeparated(const query::ResultTable& table);
 
 // Prints a refusal (the window's message) or an engine failure on standard error; returns the exit
 // status: 0 shown, 2 refused, 1 failed.

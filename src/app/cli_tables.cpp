@@ -48,7 +48,7 @@ int tables(const kyt::cli::Args& given)
     auto app = kyt::word::Application::start(error);
     if (!app) {
         std::fprintf(stderr, "kyt-cli tables: %s\n", error.c_str());
-        return 1;
+        return kyt::cli::kFailed;
     }
     app->prepare(args);
     int status = 0;

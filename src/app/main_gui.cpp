@@ -6,6 +6,8 @@
 #include <QTimer>
 
 #include "admin/ui/form5.h"
+#include "drives/ui/formdrives.h"
+#include "drives/ui/formstats.h"
 #include "extract/ui/form1.h"
 #include "merge/ui/formatfile.h"
 #include "query/ui/form3.h"
@@ -71,6 +73,14 @@ int main(int argc, char** argv)
     });
     kyt::Form4::setOpener(program.control(), "Command4",
                           [&program](kyt::Form4& results) { kyt::Form6::open(program.control(), results); });
+    program.setOpener("DrivesButton", [&program] { kyt::FormDrives::open(program.control()); });
+    kyt::Form4::setOpener(program.control(), "StatsButton", [&program](kyt::Form4& results) {
+        kyt::FormStats::open(program.control())->showResult(results.result(), results.gridCaption().toStdString());
+    });
+    kyt::Form3::drivesChanged() = [&program] {
+        if (auto* drives = qobject_cast<kyt::FormDrives*>(kyt::findWindow(program.control(), "FormDrives")))
+            drives->refresh();
+    };
     kyt::Form5::branchesChanged = [&program] {
         if (auto* query = qobject_cast<kyt::Form3*>(kyt::findWindow(program.control(), "Form3")))
             query->reloadBranches();

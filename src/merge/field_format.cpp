@@ -10,6 +10,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "db/c_numbers.h"
+
 namespace kyt::merge {
 
 namespace {
@@ -56,17 +58,64 @@ int readNumber(const std::string& text, size_t& i)
 }
 
 struct DateTime {
-    QDate date;
+    QDate date;  // invalid for a time of day alone
     int hour = 0, minute = 0, second = 0;
 };
 
+bool startsWithNoCase(const std::string& text, size_t at, std::string_view word)
+{
+    if (text.size() - std::min(at, text.size()) < word.size())
+        return false;
+    for (size_t k = 0; k < word.size(); ++k)
+        if (std::tolower(static_cast<unsigned char>(text[at + k])) != word[k])
+            return false;
+    return true;
+}
+
+// A time of day at `i`: 14:05, 14:05:30, 2:05 PM, 2:05pm.
+bool parseTime(const std::string& value, size_t& i, DateTime& out)
+{
+    const int h = readNumber(value, i);
+    if (h < 0 || i >= value.size() || value[i] != ':')
+        return false;
+    ++i;
+    const int m = readNumber(value, i);
+    int s = 0;
+    if (i < value.size() && value[i] == ':') {
+        ++i;
+        s = readNumber(value, i);
+    }
+    size_t after = i;
+    while (after < value.size() && value[after] == ' ')
+        ++after;
+    int hour = h;
+    if (startsWithNoCase(value, after, "am") || startsWithNoCase(value, after, "pm")) {
+        if (h < 1 || h > 12)
+            return false;
+        hour = h % 12 + (std::tolower(static_cast<unsigned char>(value[after])) == 'p' ? 12 : 0);
+        i = after + 2;
+    }
+    if (hour > 23 || m < 0 || m > 59 || s < 0 || s > 59)
+        return false;
+    out.hour = hour;
+    out.minute = m;
+    out.second = s;
+    return true;
+}
+
 // Dates as the database keeps them: day-month-year (05-11-1982, 5/11/1982, 05.11.1982) or year-month-day
-// (1982-11-05), optionally followed by a time.
+// (1982-11-05), optionally followed by a time; or a time of day alone. Two-digit years 00 to 29 are
+// this century's, 30 to 99 the last one's, as the word processor reads them.
 bool parseDate(const std::string& value, DateTime& out)
 {
     size_t i = 0;
     while (i < value.size() && value[i] == ' ')
         ++i;
+    if (size_t at = i; parseTime(value, at, out)) {
+        while (at < value.size() && value[at] == ' ')
+            ++at;
+        return at == value.size();
+    }
     const size_t firstStart = i;
     const int first = readNumber(value, i);
     const size_t firstDigits = i - firstStart;
@@ -98,20 +147,11 @@ bool parseDate(const std::string& value, DateTime& out)
         return false;
     if (i < value.size() && (value[i] == ' ' || value[i] == 'T')) {
         ++i;
-        const int h = readNumber(value, i);
-        if (h >= 0 && i < value.size() && value[i] == ':') {
-            ++i;
-            const int m = readNumber(value, i);
-            int s = 0;
-            if (i < value.size() && value[i] == ':') {
-                ++i;
-                s = std::max(0, readNumber(value, i));
-            }
-            if (h < 24 && m >= 0 && m < 60 && s < 60) {
-                out.hour = h;
-                out.minute = m;
-                out.second = s;
-            }
+        DateTime time;
+        if (parseTime(value, i, time)) {
+            out.hour = time.hour;
+            out.minute = time.minute;
+            out.second = time.second;
         }
     }
     return true;
@@ -135,16 +175,15 @@ void splitNumber(double value, int decimals, std::string& integerPart, std::stri
     // Halves round away from zero, as the word processor rounds, not to even as printf does.
     const double scale = std::pow(10.0, decimals);
     const double rounded = std::round(std::fabs(value) * scale) / scale;
-    char buffer[400];
-    std::snprintf(buffer, sizeof buffer, "%.*f", decimals, rounded);
-    std::string text = buffer;
-    // snprintf honours the C locale only, which we never change; still accept a comma as the point.
-    const size_t point = text.find_first_of(".,");
+    const std::string text = FixedText(rounded, decimals);
+    const size_t point = text.find('.');
     integerPart = point == std::string::npos ? text : text.substr(0, point);
     fraction = point == std::string::npos ? std::string() : text.substr(point + 1);
 }
 
-bool parseNumber(const std::string& value, double& out)
+}  // namespace
+
+bool numberValue(const std::string& value, double& out)
 {
     std::string digits;
     for (char c : value) {
@@ -156,13 +195,11 @@ bool parseNumber(const std::string& value, double& out)
     }
     if (digits.empty())
         return false;
-    // strtod reads the C locale, which the program never changes; reject anything it leaves over.
+    // The window program runs under the officer's locale: a point is read as a point whatever it says.
     char* end = nullptr;
-    out = std::strtod(digits.c_str(), &end);
+    out = CStrtod(digits.c_str(), &end);
     return end && *end == '\0' && std::isfinite(out);
 }
-
-}  // namespace
 
 std::string formatDate(const std::string& value, const std::string& picture)
 {
@@ -186,6 +223,9 @@ std::string formatDate(const std::string& value, const std::string& picture)
             i = end + 1;
             continue;
         }
+        const bool datePart = c == 'd' || c == 'D' || c == 'M' || c == 'y' || c == 'Y';
+        if (datePart && !when.date.isValid())
+            return {};  // a time alone has no day to show
         if (c == 'd' || c == 'D') {
             size_t n = run(c);
             const int day = when.date.day();
@@ -217,9 +257,10 @@ std::string formatDate(const std::string& value, const std::string& picture)
             size_t n = run(c);
             out += n == 1 ? std::to_string(when.second) : twoDigits(when.second);
             i += n;
-        } else if (picture.compare(i, 5, "AM/PM") == 0 || picture.compare(i, 5, "am/pm") == 0) {
-            const bool am = when.hour < 12;
-            out += c == 'A' ? (am ? "AM" : "PM") : (am ? "am" : "pm");
+        } else if (startsWithNoCase(picture, i, "am/pm")) {
+            // Printed in the letter case the picture writes them in.
+            const size_t at = when.hour < 12 ? i : i + 3;
+            out += picture.substr(at, 2);
             i += 5;
         } else {
             out += c;
@@ -232,7 +273,7 @@ std::string formatDate(const std::string& value, const std::string& picture)
 std::string formatNumber(const std::string& value, const std::string& givenPicture)
 {
     double number = 0;
-    if (!parseNumber(value, number))
+    if (!numberValue(value, number))
         return {};
     // positive;negative;zero
     std::vector<std::string> sections;

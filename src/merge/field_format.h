@@ -14,4 +14,7 @@ std::string formatFieldValue(const FieldCode& field, const std::string& value);
 std::string formatDate(const std::string& value, const std::string& picture);
 std::string formatNumber(const std::string& value, const std::string& picture);
 
+// The number a text reads as (grouping commas and a trailing % allowed); false when it is none.
+bool numberValue(const std::string& value, double& out);
+
 }  // namespace kyt::merge

@@ -1,5 +1,8 @@
 #include "merge/generate_resumes.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <QDir>
 #include <QStandardPaths>
 
@@ -9,6 +12,7 @@
 
 #include "db/database.h"
 #include "db/database_files.h"
+#include "db/schema.h"
 #include "merge/merge_template.h"
 #include "word/application.h"
 
@@ -77,6 +81,17 @@ size_t characterCount(const std::string& text)
     }));
 }
 
+// The files written in `folder` reach the disk together, as far as the system allows: a failed write
+// was told already by the write itself.
+void syncFolder(const std::string& folder)
+{
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        ::syncfs(fd);
+        ::close(fd);
+    }
+}
+
 bool sameFile(const std::string& a, const std::string& b)
 {
     std::error_code ec;
@@ -101,12 +116,17 @@ std::string MergeSql(const std::string& QueryCondition)
 
 std::string StudentFileName(const std::string& usn, const std::string& name)
 {
-    std::string stem = usn.empty() ? name : name.empty() ? usn : usn + "_" + name;
-    std::string out;
-    for (unsigned char c : stem) {
-        const bool refused = c < 0x20 || std::string_view("/\\:*?\"<>|").find(static_cast<char>(c)) != std::string_view::npos;
-        out += refused ? '_' : static_cast<char>(c);
+    const std::string stem = usn.empty() ? name : name.empty() ? usn : usn + "_" + name;
+    // Format controls go (U+202E would show "cod.exe" as "exe.doc"); other controls and the
+    // characters a file system refuses become "_".
+    QString kept;
+    for (const QChar c : QString::fromStdString(stem)) {
+        if (c.category() == QChar::Other_Format)
+            continue;
+        const bool refused = c.category() == QChar::Other_Control || QStringView(u"/\\:*?\"<>|").contains(c);
+        kept += refused ? QChar('_') : c;
     }
+    std::string out = kept.toStdString();
     // Windows drops trailing dots and blanks; a name of only those would vanish.
     while (!out.empty() && (out.back() == '.' || out.back() == ' '))
         out.pop_back();
@@ -173,15 +193,16 @@ GenerateResult GenerateResumes(Control& control, const std::string& Folder, cons
     if (!target)
         return fail(error);
 
-    // Where the résumés go.
+    // Where the résumés go: one document, one file per student, or both.
     const bool perStudent = !options.perStudentFolder.empty();
+    const bool oneDocument = !perStudent || !options.outputFile.empty();
     std::string output;
     if (perStudent) {
-        output = options.perStudentFolder;
         std::error_code ec;
-        if (!fs::is_directory(output, ec))
-            return fail("The folder " + output + " does not exist.");
-    } else {
+        if (!fs::is_directory(options.perStudentFolder, ec))
+            return fail("The folder " + options.perStudentFolder + " does not exist.");
+    }
+    if (oneDocument) {
         output = options.outputFile;
         if (output.empty() && hooks.AskOutputFile)
             output = hooks.AskOutputFile("Please give a filename", "Microsoft Word (*.docx)|*.docx");
@@ -218,10 +239,16 @@ GenerateResult GenerateResumes(Control& control, const std::string& Folder, cons
     for (; !records.isEOF(); records.MoveNext()) {
         std::vector<std::string> row;
         row.reserve(data.columns.size());
-        for (int i = 0; i < records.fieldCount(); ++i)
-            row.push_back(records.field(i).toText());
+        for (int i = 0; i < records.fieldCount(); ++i) {
+            std::string value = records.field(i).toText();
+            // An aggregate not on record shows as nothing, not as its starting value.
+            if (db::IsAggregateNotOnRecord(data.columns[static_cast<size_t>(i)], value))
+                value.clear();
+            row.push_back(std::move(value));
+        }
         data.rows.push_back(std::move(row));
     }
+    records.Close();
     result.records = data.rows.size();
     progress(38);
 
@@ -229,13 +256,16 @@ GenerateResult GenerateResumes(Control& control, const std::string& Folder, cons
     auto compiled = target->compile(data.columns, unknown, error);
     progress(70);
     if (!compiled && !unknown.empty()) {
+        // Which fields, so that the officer can mend the document or choose another.
+        std::string names;
+        for (const auto& name : unknown)
+            names += (names.empty() ? "" : ", ") + name;
         show(control,
-             " There are errors in the fields of the target document: " + FileName + " Please correct them.",
+             " There are errors in the fields of the target document: " + FileName + " Please correct them." + kCrLf +
+                 "Fields that are not columns of the selected students: " + names,
              " Kyt v1.2 - Error ", MsgIcon::Critical);
         result.outcome = GenerateOutcome::Refused;
-        result.description = "Fields the data does not have:";
-        for (const auto& name : unknown)
-            result.description += " " + name;
+        result.description = "Fields that are not columns of the selected students: " + names;
         finish();
         return result;
     }
@@ -245,11 +275,13 @@ GenerateResult GenerateResumes(Control& control, const std::string& Folder, cons
         return fail("No student matches the selection; there is nothing to merge.");
     progress(75);
 
-    if (!perStudent) {
+    if (oneDocument) {
         if (!compiled->write(data, 0, data.rows.size(), output, error))
             return fail(error);
         result.files.push_back(output);
-    } else {
+    }
+    std::vector<std::string> studentFiles;
+    if (perStudent) {
         const int usn = data.column("USN");
         const int name = data.column("Name");
         std::map<std::string, int> taken;
@@ -260,11 +292,15 @@ GenerateResult GenerateResumes(Control& control, const std::string& Folder, cons
             const std::string key = QString::fromStdString(stem).toLower().toStdString();
             const int seen = taken[key]++;
             const std::string file = stem + (seen ? " (" + std::to_string(seen + 1) + ")" : std::string()) + ".docx";
-            const std::string path = (fs::path(output) / file).string();
-            if (!compiled->write(data, r, 1, path, error))
+            const std::string path = (fs::path(options.perStudentFolder) / file).string();
+            if (!compiled->write(data, r, 1, path, error, false))
                 return fail(error);
-            result.files.push_back(path);
+            studentFiles.push_back(path);
         }
+        // One flush to the disk for the whole folder: one per file took most of the time.
+        syncFolder(options.perStudentFolder);
+        result.files.insert(result.files.end(), studentFiles.begin(), studentFiles.end());
+        output = oneDocument ? output + " and in " + options.perStudentFolder : options.perStudentFolder;
     }
     progress(80);
 
@@ -278,7 +314,7 @@ GenerateResult GenerateResumes(Control& control, const std::string& Folder, cons
             show(control, "No PDF copies were made: LibreOffice is not installed. The résumés were saved as .docx.",
                  control.session.AppTitle, MsgIcon::Exclamation);
         } else {
-            failures = converter->convertToPdf(result.files, output);
+            failures = converter->convertToPdf(studentFiles, options.perStudentFolder);
             size_t failed = 0;
             std::string first;
             for (size_t i = 0; i < failures.size(); ++i) {
@@ -287,7 +323,7 @@ GenerateResult GenerateResumes(Control& control, const std::string& Folder, cons
                     continue;
                 }
                 if (failed++ == 0)
-                    first = fs::path(result.files[i]).filename().string() + ": " + failures[i];
+                    first = fs::path(studentFiles[i]).filename().string() + ": " + failures[i];
             }
             if (failed > 0)
                 show(control,

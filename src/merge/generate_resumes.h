@@ -24,7 +24,7 @@ struct GenerateHooks {
 
 struct GenerateOptions {
     std::string outputFile;        // when set, no save dialog is shown
-    std::string perStudentFolder;  // when set, one file per student there instead of one document
+    std::string perStudentFolder;  // when set, one file per student there; with outputFile too, both
     bool pdf = false;              // with perStudentFolder: a PDF of each file through LibreOffice
 };
 
@@ -32,7 +32,7 @@ enum class GenerateOutcome { Written, Refused, Failed };
 
 struct GenerateResult {
     GenerateOutcome outcome = GenerateOutcome::Failed;
-    std::string output;               // the document or the folder written
+    std::string output;               // the document or the folder written (both, when both were)
     std::vector<std::string> files;   // every file written
     size_t records = 0;
     size_t pdfs = 0;                  // PDF copies made

@@ -1,10 +1,15 @@
 #pragma once
 // The mail merge itself: a target format document (.docx) read into memory, its fields found as the
 // word processor stores them (simple fields, and complex fields whose code may be split over many
-// runs, in the body, tables, text boxes, headers and footers), and one document written holding a
-// filled-in copy of the body per record, each copy a section of its own starting on a new page.
-// The template file is only read; its styles, numbering, pictures, page setup, headers and footers
-// are carried into the result unchanged.
+// runs, in the body, tables, text boxes, headers, footers, footnotes and endnotes), and one document
+// written holding a filled-in copy of the body per record, each copy a section of its own starting on
+// a new page, with its own notes and its lists numbered from their start. IF fields are worked out
+// as the word processor's merge does. The template file is only read; its styles, pictures, page
+// setup, headers and footers are carried into the result; its macros and comments are not.
+//
+// The steps live apart: template_package (reading the package), template_compiler and template_layout
+// (the template cut into segments and slots), field_code, field_format and field_condition (what a
+// field shows), copy_writer and zip_stream (the copies written into the package as they are made).
 
 #include <memory>
 #include <string>
@@ -69,13 +74,13 @@ class CompiledTemplate {
 public:
     ~CompiledTemplate();
 
-    // Writes rows [first, first + count) of `data` as one document at `path`: written beside it under
-    // a temporary name and renamed into place, so a failed write leaves any earlier file untouched.
-    bool write(const DataSource& data, size_t first, size_t count, const std::string& path,
-               std::string& error) const;
-
-    // The main document part of rows [first, first + count) (for tests and measurements).
-    std::string documentXml(const DataSource& data, size_t first, size_t count) const;
+    // Writes rows [first, first + count) of `data` as one document at `path`, each copy going into the
+    // file as it is made, so memory stays flat whatever the count. Written beside `path` under a
+    // temporary name and renamed into place: a failed write leaves any earlier file untouched.
+    // `durable`: the file reaches the disk before it takes its name; a caller writing many files may
+    // leave that out and make them durable together.
+    bool write(const DataSource& data, size_t first, size_t count, const std::string& path, std::string& error,
+               bool durable = true) const;
 
     struct Impl;
     explicit CompiledTemplate(std::unique_ptr<Impl> impl);

@@ -1,41 +1,13 @@
 #include "merge/template_compiler.h"
 
-#include <map>
+#include <algorithm>
+#include <cstring>
 
 #include "merge/template_package.h"
 
-namespace kyt::merge {
-
-using namespace detail;
+namespace kyt::merge::detail {
 
 namespace {
-
-// Order of the children of w:sectPr, which word processors insist on.
-constexpr const char* kSectionOrder[] = {"headerReference", "footerReference", "footnotePr", "endnotePr", "type",
-                                         "pgSz", "pgMar", "paperSrc", "pgBorders", "lnNumType", "pgNumType", "cols",
-                                         "formProt", "vAlign", "noEndnote", "titlePg", "textDirection", "bidi",
-                                         "rtlGutter", "docGrid", "printerSettings", "sectPrChange"};
-
-int sectionRank(const char* local)
-{
-    for (size_t i = 0; i < std::size(kSectionOrder); ++i)
-        if (std::strcmp(kSectionOrder[i], local) == 0)
-            return static_cast<int>(i);
-    return static_cast<int>(std::size(kSectionOrder));
-}
-
-// The child `local` of a section, made in its place when missing.
-pugi::xml_node sectionChild(const Part& part, pugi::xml_node sectPr, const char* local)
-{
-    if (pugi::xml_node existing = part.wchild(sectPr, local))
-        return existing;
-    const int rank = sectionRank(local);
-    for (pugi::xml_node child = sectPr.first_child(); child; child = child.next_sibling()) {
-        if (child.type() == pugi::node_element && sectionRank(localName(child)) > rank)
-            return sectPr.insert_child_before(part.tag(local).c_str(), child);
-    }
-    return sectPr.append_child(part.tag(local).c_str());
-}
 
 // Splits serialized XML at the slot markers "<marker>N<end>".
 Segments splitSegments(const std::string& text, const std::string& marker, const std::string& end)
@@ -80,44 +52,127 @@ bool chooseMarkers(const std::vector<const std::string*>& texts, std::string& op
     return false;
 }
 
+
+CodeNode textNode(std::string text)
+{
+    CodeNode node;
+    node.text = std::move(text);
+    return node;
+}
+
+bool isRunLike(const Part& part, pugi::xml_node n)
+{
+    return part.is(n, "r") || part.is(n, "proofErr") || part.is(n, "fldSimple");
+}
+
 }  // namespace
 
-std::unique_ptr<CompiledTemplate> MergeTemplate::compile(const std::vector<std::string>& columns,
-                                                         std::vector<std::string>& unknown, std::string& error)
+Compiler::Compiler(MergeTemplate::Impl& source, CompiledTemplate::Impl& out, std::string open, std::string close)
+    : t_(source), out_(out), open_(std::move(open)), close_(std::move(close))
 {
-    unknown = unknownFields(columns);
-    if (!unknown.empty()) {
-        error = "The target document has merge fields that the data does not have.";
-        return nullptr;
-    }
-    if (d->compiled) {
-        error = "The target document was prepared already.";
-        return nullptr;
-    }
-    d->compiled = true;
-    auto out = std::make_unique<CompiledTemplate::Impl>();
-    std::vector<const std::string*> texts;
-    for (const auto& part : d->parts)
-        texts.push_back(&part->bytes);
-    std::string open, close;
-    if (!chooseMarkers(texts, open, close)) {
-        error = "The target document holds characters that leave no room for merge marks.";
-        return nullptr;
-    }
-    out->marker = open;
-    const DataSource names{columns, {}};
-    auto addSlot = [&](Slot slot) {
-        out->slotList.push_back(std::move(slot));
-        return open + std::to_string(out->slotList.size() - 1) + close;
-    };
+}
 
-    // Merge fields (and NEXT, MERGEREC) give way to slotList. A field inside one replaced goes with it.
-    std::vector<bool> replaced(d->fields.size(), false);
-    for (size_t i = 0; i < d->fields.size(); ++i) {
-        Field& field = d->fields[i];
+std::string Compiler::addSlot(Slot slot)
+{
+    out_.slotList.push_back(std::move(slot));
+    return mark(std::to_string(out_.slotList.size() - 1));
+}
+
+Segments Compiler::split(const std::string& xml) const
+{
+    return splitSegments(xml, open_, close_);
+}
+
+std::pair<std::string, std::string> Compiler::around(const std::string& xml, const std::string& name) const
+{
+    const std::string m = mark(name);
+    const size_t at = xml.find(m);
+    return {xml.substr(0, at), xml.substr(at + m.size())};
+}
+
+bool Compiler::writtenPerCopy(size_t story) const
+{
+    return story == t_.mainPart || story == t_.footnotes || story == t_.endnotes || perRecordOf_.count(story);
+}
+
+// An IF field is worked out by the merge when everything in its code is: text, merge fields, record
+// numbers and IF fields of the same kind. One holding PAGE or REF stays a field for the reader.
+bool Compiler::evaluable(size_t index) const
+{
+    const std::string keyword = parseFieldCode(t_.fields[index].code).keyword;
+    if (isMergeKeyword(keyword) || keyword == "MERGEREC")
+        return true;
+    if (keyword != "IF")
+        return false;
+    for (size_t j = index + 1; j < t_.fields.size(); ++j)
+        if (t_.fields[j].parent == static_cast<int>(index) && t_.fields[j].inParentCode && !evaluable(j))
+            return false;
+    return true;
+}
+
+CodeNode Compiler::codeOf(size_t index, const std::vector<std::string>& columns) const
+{
+    const Field& field = t_.fields[index];
+    const FieldCode code = parseFieldCode(field.code);
+    CodeNode node;
+    node.code = code;
+    if (isMergeKeyword(code.keyword)) {
+        node.kind = CodeNode::Kind::Value;
+        node.column = DataSource{columns, {}}.column(code.name);
+        return node;
+    }
+    if (code.keyword == "MERGEREC") {
+        node.kind = CodeNode::Kind::RecordNumber;
+        return node;
+    }
+    node.kind = CodeNode::Kind::If;
+    if (field.simple) {
+        node.pieces.push_back(textNode(field.code));
+        return node;
+    }
+    // The code runs from the field's begin to its separator (or end); nested fields stand whole in it.
+    const Part& part = *t_.parts[field.part];
+    const pugi::xml_node root = part.xml.document_element();
+    pugi::xml_node paragraph;
+    int depth = 0;
+    bool skip = false;
+    for (pugi::xml_node n = nextInOrder(field.begin, root, true, depth); n && n != field.separate && n != field.end;
+         n = nextInOrder(n, root, skip, depth)) {
+        skip = false;
+        size_t nested = SIZE_MAX;
+        for (size_t j = index + 1; j < t_.fields.size() && nested == SIZE_MAX; ++j)
+            if (t_.fields[j].parent == static_cast<int>(index) && t_.fields[j].inParentCode &&
+                (t_.fields[j].simple ? t_.fields[j].simpleNode == n : t_.fields[j].begin == n))
+                nested = j;
+        if (nested != SIZE_MAX) {
+            node.pieces.push_back(codeOf(nested, columns));
+            if (!t_.fields[nested].simple)
+                n = t_.fields[nested].end;
+            skip = true;
+        } else if (part.is(n, "instrText")) {
+            // A code over several paragraphs keeps its breaks.
+            pugi::xml_node p = n;
+            while (p && !part.is(p, "p"))
+                p = p.parent();
+            if (paragraph && p != paragraph)
+                node.pieces.push_back(textNode("\n"));
+            paragraph = p;
+            node.pieces.push_back(textNode(n.text().get()));
+        }
+    }
+    return node;
+}
+
+void Compiler::replaceFields(const std::vector<std::string>& columns)
+{
+    // Merge fields (and NEXT, MERGEREC, and IF fields the merge works out) give way to slots. A field
+    // inside one replaced goes with it.
+    replaced_.assign(t_.fields.size(), false);
+    for (size_t i = 0; i < t_.fields.size(); ++i) {
+        Field& field = t_.fields[i];
         bool gone = false;
-        for (int up = field.parent; up >= 0; up = d->fields[static_cast<size_t>(up)].parent)
-            if (replaced[static_cast<size_t>(up)])
+        for (int up = field.parent; up >= 0; up = t_.fields[static_cast<size_t>(up)].parent)
+            if (replaced_[static_cast<size_t>(up)])
                 gone = true;
         if (gone)
             continue;
@@ -125,16 +180,19 @@ std::unique_ptr<CompiledTemplate> MergeTemplate::compile(const std::vector<std::
         Slot slot;
         if (isMergeKeyword(code.keyword)) {
             slot.kind = Slot::Kind::Value;
-            slot.column = names.column(code.name);
+            slot.column = DataSource{columns, {}}.column(code.name);
         } else if (code.keyword == "MERGEREC") {
             slot.kind = Slot::Kind::RecordNumber;
         } else if (code.keyword == "NEXT") {
             slot.kind = Slot::Kind::Next;
+        } else if (code.keyword == "IF" && evaluable(i)) {
+            slot.kind = Slot::Kind::If;
+            slot.condition = std::make_shared<const CodeNode>(codeOf(i, columns));
         } else {
             continue;
         }
-        replaced[i] = true;
-        const Part& part = *d->parts[field.part];
+        replaced_[i] = true;
+        const Part& part = *t_.parts[field.part];
         slot.code = code;
         slot.w = part.w;
         slot.inCode = field.inParentCode;
@@ -163,11 +221,11 @@ std::unique_ptr<CompiledTemplate> MergeTemplate::compile(const std::vector<std::
         if (pugi::xml_node rPr = formatRun ? part.wchild(formatRun, "rPr") : pugi::xml_node())
             slot.runOpen += print(rPr);
         if (code.keyword == "NEXT")
-            ++out->nextsPerCopy;
-        const std::string mark = addSlot(std::move(slot));
+            ++out_.nextsPerCopy;
+        const std::string marker = addSlot(std::move(slot));
 
         if (field.simple) {
-            field.simpleNode.parent().insert_child_before(pugi::node_pcdata, field.simpleNode).set_value(mark.c_str());
+            field.simpleNode.parent().insert_child_before(pugi::node_pcdata, field.simpleNode).set_value(marker.c_str());
             field.simpleNode.parent().remove_child(field.simpleNode);
             continue;
         }
@@ -176,64 +234,82 @@ std::unique_ptr<CompiledTemplate> MergeTemplate::compile(const std::vector<std::
         const pugi::xml_node root = part.xml.document_element();
         int depth = 0;
         for (pugi::xml_node n = field.begin; n;) {
-            const bool isRun = part.is(n, "r") || part.is(n, "proofErr") || part.is(n, "fldSimple");
-            if (isRun)
+            const bool run = isRunLike(part, n);
+            if (run)
                 doomed.push_back(n);
             if (n == field.end)
                 break;
-            n = nextInOrder(n, root, isRun, depth);
+            n = nextInOrder(n, root, run, depth);
         }
-        field.begin.parent().insert_child_before(pugi::node_pcdata, field.begin).set_value(mark.c_str());
+        field.begin.parent().insert_child_before(pugi::node_pcdata, field.begin).set_value(marker.c_str());
         for (pugi::xml_node n : doomed)
             n.parent().remove_child(n);
     }
-    if (d->stories.empty())
-        return nullptr;
+}
 
-    // Which headers and footers hold slotList: those are written once per record.
-    std::map<size_t, size_t> perRecordOf;  // part index -> perRecord index
-    for (size_t story : d->stories) {
-        if (story == d->mainPart)
+void Compiler::findPerRecordParts()
+{
+    for (size_t story : t_.stories) {
+        if (story == t_.mainPart || story == t_.footnotes || story == t_.endnotes)
             continue;
         bool hasSlots = false;
-        for (size_t i = 0; i < d->fields.size(); ++i)
-            if (replaced[i] && d->fields[i].part == story)
+        for (size_t i = 0; i < t_.fields.size(); ++i)
+            if (replaced_[i] && t_.fields[i].part == story)
                 hasSlots = true;
         if (!hasSlots)
             continue;
         PerRecordPart per;
         per.part = story;
-        per.partName = d->parts[story]->name;
-        for (const auto& [id, relation] : d->mainRelations) {
-            if (d->resolve(relation.second) == d->parts[story]->name) {
+        per.partName = t_.parts[story]->name;
+        for (const auto& [id, relation] : t_.mainRelations) {
+            if (t_.resolve(relation.second) == t_.parts[story]->name) {
                 per.relId = id;
                 per.relType = relation.first;
                 per.relTarget = relation.second;
                 break;
             }
         }
-        if (const size_t rels = d->indexOf(relsNameOf(d->parts[story]->name)); rels != SIZE_MAX)
-            per.relsPart = d->parts[rels]->bytes;
-        perRecordOf[story] = out->perRecord.size();
-        out->perRecord.push_back(std::move(per));
+        if (const size_t rels = t_.indexOf(relsNameOf(t_.parts[story]->name)); rels != SIZE_MAX)
+            per.relsPart = t_.parts[rels]->bytes;
+        perRecordOf_[story] = out_.perRecord.size();
+        out_.perRecord.push_back(std::move(per));
     }
+}
 
-    // Ids that must stay unique in the whole result: drawings and bookmarks. Paragraph ids go.
+void Compiler::numberIds()
+{
+    // Ids that must stay unique in the whole result: drawings, bookmarks and notes. Paragraph ids go.
     long long maxDrawing = 0, maxBookmark = 0;
-    for (size_t story : d->stories) {
-        const Part& part = *d->parts[story];
+    std::map<size_t, long long> maxNote;
+    for (size_t story : t_.stories) {
+        const Part& part = *t_.parts[story];
         for (pugi::xpath_node x : part.xml.select_nodes("//*")) {
             const pugi::xml_node n = x.node();
             if (std::strcmp(localName(n), "docPr") == 0)
                 maxDrawing = std::max(maxDrawing, n.attribute("id").as_llong());
             if (part.is(n, "bookmarkStart") || part.is(n, "bookmarkEnd"))
                 maxBookmark = std::max(maxBookmark, part.wattr(n, "id").as_llong());
+            if (part.is(n, "footnote") || part.is(n, "endnote"))
+                maxNote[story] = std::max(maxNote[story], part.wattr(n, "id").as_llong());
         }
     }
-    for (size_t story : d->stories) {
-        if (story != d->mainPart && !perRecordOf.count(story))
+    auto idSlot = [&](pugi::xml_attribute attr, long long stride) {
+        Slot slot;
+        slot.kind = Slot::Kind::Id;
+        slot.id = attr.as_llong();
+        slot.stride = stride;
+        attr.set_value(addSlot(std::move(slot)).c_str());
+    };
+    auto nameSlot = [&](pugi::xml_attribute attr) {
+        Slot slot;
+        slot.kind = Slot::Kind::Name;
+        slot.name = attr.value();
+        attr.set_value(addSlot(std::move(slot)).c_str());
+    };
+    for (size_t story : t_.stories) {
+        if (!writtenPerCopy(story))
             continue;
-        Part& part = *d->parts[story];
+        Part& part = *t_.parts[story];
         const pugi::xml_node root = part.xml.document_element();
         int depth = 0;
         for (pugi::xml_node n = root; n; n = nextInOrder(n, root, false, depth)) {
@@ -247,170 +323,67 @@ std::unique_ptr<CompiledTemplate> MergeTemplate::compile(const std::vector<std::
                 attr = nextAttr;
             }
             if (std::strcmp(localName(n), "docPr") == 0 && n.attribute("id")) {
-                Slot slot;
-                slot.kind = Slot::Kind::Id;
-                slot.id = n.attribute("id").as_llong();
-                slot.stride = maxDrawing + 1;
-                n.attribute("id").set_value(addSlot(std::move(slot)).c_str());
+                idSlot(n.attribute("id"), maxDrawing + 1);
             } else if (part.is(n, "bookmarkStart") || part.is(n, "bookmarkEnd")) {
-                if (pugi::xml_attribute id = part.wattr(n, "id")) {
-                    Slot slot;
-                    slot.kind = Slot::Kind::Id;
-                    slot.id = id.as_llong();
-                    slot.stride = maxBookmark + 1;
-                    id.set_value(addSlot(std::move(slot)).c_str());
-                }
-                if (pugi::xml_attribute name = part.wattr(n, "name")) {
-                    Slot slot;
-                    slot.kind = Slot::Kind::Name;
-                    slot.name = name.value();
-                    name.set_value(addSlot(std::move(slot)).c_str());
-                }
+                if (pugi::xml_attribute id = part.wattr(n, "id"))
+                    idSlot(id, maxBookmark + 1);
+                if (pugi::xml_attribute name = part.wattr(n, "name"))
+                    nameSlot(name);
             } else if (part.is(n, "hyperlink") && part.wattr(n, "anchor")) {
-                Slot slot;
-                slot.kind = Slot::Kind::Name;
-                slot.name = part.wattr(n, "anchor").value();
-                part.wattr(n, "anchor").set_value(addSlot(std::move(slot)).c_str());
+                nameSlot(part.wattr(n, "anchor"));
+            } else if ((part.is(n, "footnoteReference") && t_.footnotes != SIZE_MAX) ||
+                       (part.is(n, "endnoteReference") && t_.endnotes != SIZE_MAX)) {
+                if (pugi::xml_attribute id = part.wattr(n, "id"))
+                    idSlot(id, maxNote[part.is(n, "footnoteReference") ? t_.footnotes : t_.endnotes] + 1);
+            } else if ((part.is(n, "footnote") || part.is(n, "endnote")) && n.parent() == root) {
+                // Separators are the document's own, once; every note of the text is each copy's.
+                const std::string type = part.wattr(n, "type").value();
+                if (pugi::xml_attribute id = part.wattr(n, "id"); id && (type.empty() || type == "normal"))
+                    idSlot(id, maxNote[story] + 1);
             }
         }
     }
+}
 
-    // Sections: each record's first section starts on a new page with its page numbers from 1, and
-    // refers to its own copies of the headers and footers that hold fields.
-    Part& main = *d->parts[d->mainPart];
-    pugi::xml_node body = main.wchild(main.xml.document_element(), "body");
-    pugi::xml_node bodySection;
-    for (pugi::xml_node child = body.last_child(); child; child = child.previous_sibling()) {
-        if (child.type() != pugi::node_element)
-            continue;
-        if (main.is(child, "sectPr"))
-            bodySection = child;
-        break;
-    }
-    if (!bodySection)
-        bodySection = body.append_child(main.tag("sectPr").c_str());
-    std::vector<pugi::xml_node> sections;
-    for (pugi::xpath_node x : body.select_nodes(".//*")) {
-        if (main.is(x.node(), "sectPr") && !main.is(x.node().parent(), "sectPrChange") &&
-            !main.is(x.node().parent(), "pPrChange"))
-            sections.push_back(x.node());
-    }
-    if (!sections.empty()) {
-        pugi::xml_node first = sections.front();
-        pugi::xml_node type = main.wchild(first, "type");
-        const std::string kind = type ? main.wattr(type, "val").value() : "";
-        if (type && (kind == "continuous" || kind == "nextColumn"))
-            main.wattr(type, "val").set_value("nextPage");
-        pugi::xml_node numbers = sectionChild(main, first, "pgNumType");
-        if (!main.wattr(numbers, "start"))
-            numbers.append_attribute(main.tag("start").c_str()) = "1";
-    }
-    for (pugi::xml_node section : sections) {
-        for (pugi::xml_node ref : section.children()) {
-            if (!main.is(ref, "headerReference") && !main.is(ref, "footerReference"))
-                continue;
-            for (pugi::xml_attribute attr = ref.first_attribute(); attr; attr = attr.next_attribute()) {
-                if (std::strcmp(localName(attr), "id") != 0 || prefixOf(attr.name()) == main.w)
-                    continue;
-                auto relation = d->mainRelations.find(attr.value());
-                if (relation == d->mainRelations.end())
-                    break;
-                const size_t target = d->indexOf(d->resolve(relation->second.second));
-                if (auto per = perRecordOf.find(target); per != perRecordOf.end()) {
-                    Slot slot;
-                    slot.kind = Slot::Kind::PartRef;
-                    slot.perRecordPart = per->second;
-                    attr.set_value(addSlot(std::move(slot)).c_str());
-                }
-                break;
-            }
-        }
-    }
+}  // namespace kyt::merge::detail
 
-    // The body: all blocks but the last, then the last in two forms.
-    std::vector<pugi::xml_node> blocks;
-    for (pugi::xml_node child = body.first_child(); child; child = child.next_sibling())
-        if (child != bodySection)
-            blocks.push_back(child);
-    while (!blocks.empty() && blocks.back().type() != pugi::node_element)
-        blocks.pop_back();
-    std::string common;
-    for (size_t i = 0; i + 1 < blocks.size(); ++i)
-        common += print(blocks[i]);
-    const std::string sectionXml = print(bodySection);
-    std::string last = blocks.empty() ? std::string() : print(blocks.back());
-    std::string lastWithBreak;
-    pugi::xml_node lastBlock = blocks.empty() ? pugi::xml_node() : blocks.back();
-    if (lastBlock && main.is(lastBlock, "p") &&
-        !(main.wchild(lastBlock, "pPr") && main.wchild(main.wchild(lastBlock, "pPr"), "sectPr"))) {
-        pugi::xml_document scratch;
-        pugi::xml_node copy = scratch.append_copy(lastBlock);
-        pugi::xml_node pPr = main.wchild(copy, "pPr");
-        if (!pPr)
-            pPr = copy.prepend_child(main.tag("pPr").c_str());
-        pugi::xml_node change = main.wchild(pPr, "pPrChange");
-        if (change)
-            pPr.insert_copy_before(bodySection, change);
-        else
-            pPr.append_copy(bodySection);
-        lastWithBreak = print(copy);
-    } else {
-        lastWithBreak = last + "<" + main.tag("p") + "><" + main.tag("pPr") + ">" + sectionXml + "</" +
-                        main.tag("pPr") + "></" + main.tag("p") + ">";
-    }
-    out->common = splitSegments(common, open, close);
-    out->lastWithBreak = splitSegments(lastWithBreak, open, close);
-    out->lastAtEnd = splitSegments(last + sectionXml, open, close);
+namespace kyt::merge {
 
-    // The main part around its body.
-    for (pugi::xml_node child = body.first_child(); child;) {
-        pugi::xml_node next = child.next_sibling();
-        body.remove_child(child);
-        child = next;
-    }
-    body.append_child(pugi::node_pcdata).set_value((open + "body" + close).c_str());
-    const std::string skeleton = save(main.xml);
-    const size_t at = skeleton.find(open + "body" + close);
-    out->head = skeleton.substr(0, at);
-    out->tail = skeleton.substr(at + open.size() + 4 + close.size());
-    out->mainName = main.name;
+using namespace detail;
 
-    for (PerRecordPart& per : out->perRecord)
-        per.segments = splitSegments(save(d->parts[per.part]->xml), open, close);
-
-    // The settings lose the mail-merge link (the result is no main document and must not ask to run a
-    // query when opened); a template's main part becomes a document's.
-    if (d->settings != SIZE_MAX) {
-        Part& settings = *d->parts[d->settings];
-        if (pugi::xml_node mailMerge = settings.wchild(settings.xml.document_element(), "mailMerge")) {
-            settings.xml.document_element().remove_child(mailMerge);
-            settings.bytes = save(settings.xml);
-        }
+std::unique_ptr<CompiledTemplate> MergeTemplate::compile(const std::vector<std::string>& columns,
+                                                         std::vector<std::string>& unknown, std::string& error)
+{
+    unknown = unknownFields(columns);
+    if (!unknown.empty()) {
+        error = "The target document has merge fields that the data does not have.";
+        return nullptr;
     }
-    Part& types = *d->parts[d->contentTypes];
-    for (pugi::xml_node o : types.xml.document_element().children()) {
-        if (lowerAscii(o.attribute("PartName").value()) == lowerAscii("/" + main.name))
-            o.attribute("ContentType").set_value(kDocumentMainType);
+    if (d->compiled) {
+        error = "The target document was prepared already.";
+        return nullptr;
     }
-    for (PerRecordPart& per : out->perRecord) {
-        for (pugi::xml_node o : types.xml.document_element().children())
-            if (lowerAscii(o.attribute("PartName").value()) == lowerAscii("/" + d->parts[per.part]->name))
-                per.contentType = o.attribute("ContentType").value();
+    d->compiled = true;
+    auto out = std::make_unique<CompiledTemplate::Impl>();
+    std::vector<const std::string*> texts;
+    for (const auto& part : d->parts)
+        texts.push_back(&part->bytes);
+    std::string open, close;
+    if (!chooseMarkers(texts, open, close)) {
+        error = "The target document holds characters that leave no room for merge marks.";
+        return nullptr;
     }
-    types.xml.document_element().append_child(pugi::node_pcdata).set_value((open + "types" + close).c_str());
-    out->contentTypesXml = save(types.xml);
-    out->contentTypesName = types.name;
-    if (d->mainRels != SIZE_MAX) {
-        Part& rels = *d->parts[d->mainRels];
-        rels.xml.document_element().append_child(pugi::node_pcdata).set_value((open + "rels" + close).c_str());
-        out->mainRelsXml = save(rels.xml);
-        out->mainRelsName = rels.name;
-    }
-    for (size_t i = 0; i < d->parts.size(); ++i) {
-        if (i == d->mainPart || i == d->contentTypes || i == d->mainRels || perRecordOf.count(i))
-            continue;
-        out->fixedParts.emplace_back(d->parts[i]->name, std::move(d->parts[i]->bytes));
-    }
+    Compiler compiler(*d, *out, open, close);
+    compiler.replaceFields(columns);
+    compiler.findPerRecordParts();
+    compiler.numberIds();
+    compiler.restartLists();
+    compiler.prepareSections();
+    compiler.splitBody();
+    for (size_t notes : {d->footnotes, d->endnotes})
+        if (notes != SIZE_MAX)
+            compiler.splitNotes(notes);
+    compiler.finishPackage();
     return std::make_unique<CompiledTemplate>(std::move(out));
 }
 

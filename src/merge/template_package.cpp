@@ -261,10 +261,116 @@ bool MergeTemplate::Impl::findFields(size_t partIndex, std::string& error)
         }
         node = nextInOrder(node, root, false, depth);
     }
-    // A field left open is not one the word processor shows; forget it and what hangs on it.
-    for (const Open& o : open)
-        fields[static_cast<size_t>(o.field)].begin = pugi::xml_node();
+    // A field never closed swallows the rest of its story: the word processor shows nothing of it.
+    if (!open.empty()) {
+        std::string code = fields[static_cast<size_t>(open.front().field)].code;
+        if (code.size() > 60)
+            code = code.substr(0, 60) + "...";
+        error = "The target document has a field that is never closed (its code: \"" + code +
+                "\"), so nothing after it would show. Open the document in the word processor and correct the field.";
+        return false;
+    }
     return true;
+}
+
+namespace {
+
+// Relationships whose parts never reach the output: macros (and the key bindings and toolbars that
+// call them), and comments, which are the template author's notes, not the company's text.
+bool isDroppedRelation(const std::string& type)
+{
+    for (const char* tail : {"/vbaProject", "/keyMapCustomizations", "/attachedToolbars", "/comments",
+                             "/commentsExtended", "/commentsIds", "/commentsExtensible"})
+        if (endsWith(type, tail))
+            return true;
+    return false;
+}
+
+constexpr std::string_view kMacroType = "application/vnd.ms-office.vbaproject";  // as lowerAscii gives it
+
+// What a macro-enabled template carries beyond its relationships: a macro part reached otherwise, and
+// the default content type that declares macro parts.
+void dropMacroParts(MergeTemplate::Impl& t)
+{
+    for (size_t i = 0; i < t.parts.size(); ++i) {
+        const std::string name = lowerAscii(t.parts[i]->name);
+        if (endsWith(name, "vbaproject.bin") || endsWith(name, "vbadata.xml"))
+            t.drop(i);
+    }
+    Part& types = *t.parts[t.contentTypes];
+    for (pugi::xml_node entry = types.xml.document_element().first_child(); entry;) {
+        pugi::xml_node next = entry.next_sibling();
+        if (std::strcmp(localName(entry), "Default") == 0 && lowerAscii(entry.attribute("ContentType").value()) == kMacroType)
+            types.xml.document_element().remove_child(entry);
+        entry = next;
+    }
+}
+
+// Comment marks in the stories go with the comments.
+void dropCommentAnchors(MergeTemplate::Impl& t)
+{
+    for (size_t story : t.stories) {
+        Part& part = *t.parts[story];
+        std::vector<pugi::xml_node> doomed;
+        const pugi::xml_node root = part.xml.document_element();
+        int depth = 0;
+        for (pugi::xml_node n = root; n; n = nextInOrder(n, root, false, depth)) {
+            if (part.is(n, "commentRangeStart") || part.is(n, "commentRangeEnd"))
+                doomed.push_back(n);
+            else if (part.is(n, "commentReference"))
+                doomed.push_back(part.is(n.parent(), "r") ? n.parent() : n);
+        }
+        for (pugi::xml_node n : doomed)
+            n.parent().remove_child(n);
+    }
+}
+
+// A name that would leave the folder it is unpacked into, or mean another file on Windows.
+bool unsafeEntryName(const std::string& name)
+{
+    if (name.find('\\') != std::string::npos || name[0] == '/' || name.find(':') != std::string::npos)
+        return true;
+    size_t start = 0;
+    while (start <= name.size()) {
+        size_t end = name.find('/', start);
+        if (end == std::string::npos)
+            end = name.size();
+        if (name.compare(start, end - start, "..") == 0)
+            return true;
+        start = end + 1;
+    }
+    return false;
+}
+
+}  // namespace
+
+void MergeTemplate::Impl::drop(size_t index)
+{
+    Part& part = *parts[index];
+    if (part.dropped)
+        return;
+    part.dropped = true;
+    Part& types = *parts[contentTypes];
+    for (pugi::xml_node entry : types.xml.document_element().children())
+        if (lowerAscii(entry.attribute("PartName").value()) == lowerAscii("/" + part.name)) {
+            types.xml.document_element().remove_child(entry);
+            break;
+        }
+    // Its own relationships and what only they reach (a macro project's data).
+    const size_t rels = indexOf(relsNameOf(part.name));
+    if (rels == SIZE_MAX || parts[rels]->dropped)
+        return;
+    parts[rels]->dropped = true;
+    pugi::xml_document xml;
+    if (!xml.load_buffer(parts[rels]->bytes.data(), parts[rels]->bytes.size()))
+        return;
+    for (pugi::xml_node rel : xml.document_element().children()) {
+        if (std::strcmp(rel.attribute("TargetMode").value(), "External") == 0)
+            continue;
+        const std::string target = resolveTarget(folderOf(part.name), rel.attribute("Target").value());
+        if (const size_t reached = target.empty() ? SIZE_MAX : indexOf(target); reached != SIZE_MAX && !parts[reached]->story)
+            drop(reached);
+    }
 }
 
 std::unique_ptr<MergeTemplate::Impl> readPackage(const std::string& bytes, const TemplateLimits& limits,
@@ -287,6 +393,11 @@ std::unique_ptr<MergeTemplate::Impl> readPackage(const std::string& bytes, const
         part->name = zip.name(i);
         if (part->name.empty() || part->name.back() == '/')
             continue;  // folders carry nothing
+        if (unsafeEntryName(part->name)) {
+            error = "The target document holds an entry named \"" + part->name +
+                    "\", a name that points outside the document; such documents are refused.";
+            return nullptr;
+        }
         const ZipStatus status = zip.read(part->name.c_str(), limits.maxPartBytes, part->bytes);
         if (status != ZipStatus::Ok) {
             error = status == ZipStatus::Encrypted
@@ -340,44 +451,52 @@ std::unique_ptr<MergeTemplate::Impl> readPackage(const std::string& bytes, const
         Part& rels = *impl->parts[impl->mainRels];
         if (!impl->parse(rels, error))
             return nullptr;
+        std::vector<pugi::xml_node> doomed;
+        std::vector<size_t> notes;
         for (pugi::xml_node rel : rels.xml.document_element().children()) {
             if (std::strcmp(rel.attribute("TargetMode").value(), "External") == 0)
                 continue;
             const std::string type = rel.attribute("Type").value();
-            impl->mainRelations[rel.attribute("Id").value()] = {type, rel.attribute("Target").value()};
             const std::string target = impl->resolve(rel.attribute("Target").value());
             const size_t index = target.empty() ? SIZE_MAX : impl->indexOf(target);
+            if (isDroppedRelation(type)) {
+                doomed.push_back(rel);
+                if (index != SIZE_MAX && index != impl->mainPart)
+                    impl->drop(index);
+                continue;
+            }
+            impl->mainRelations[rel.attribute("Id").value()] = {type, rel.attribute("Target").value()};
             if (index == SIZE_MAX || index == impl->mainPart)
                 continue;
             Part& part = *impl->parts[index];
-            if ((endsWith(type, "/header") || endsWith(type, "/footer")) && !part.story) {
-                if (!impl->parse(part, error))
-                    return nullptr;
+            const bool story = endsWith(type, "/header") || endsWith(type, "/footer") || endsWith(type, "/footnotes") ||
+                               endsWith(type, "/endnotes");
+            size_t* known = endsWith(type, "/settings")    ? &impl->settings
+                            : endsWith(type, "/numbering") ? &impl->numbering
+                            : endsWith(type, "/styles")    ? &impl->styles
+                            : endsWith(type, "/footnotes") ? &impl->footnotes
+                            : endsWith(type, "/endnotes")  ? &impl->endnotes
+                                                           : nullptr;
+            if ((!story && !known) || part.story || (known && *known != SIZE_MAX))
+                continue;
+            if (!impl->parse(part, error))
+                return nullptr;
+            if (known)
+                *known = index;
+            if (story) {
                 part.story = true;
-                impl->stories.push_back(index);
-            } else if (endsWith(type, "/settings") && impl->settings == SIZE_MAX) {
-                if (!impl->parse(part, error))
-                    return nullptr;
-                impl->settings = index;
+                (endsWith(type, "notes") ? notes : impl->stories).push_back(index);
             }
         }
+        for (pugi::xml_node rel : doomed)
+            rels.xml.document_element().remove_child(rel);
+        impl->stories.insert(impl->stories.end(), notes.begin(), notes.end());
     }
+    dropMacroParts(*impl);
+    dropCommentAnchors(*impl);
     for (size_t story : impl->stories)
         if (!impl->findFields(story, error))
             return nullptr;
-    // Fields left open are dropped (their begin was cleared).
-    std::vector<Field> kept;
-    std::vector<int> renumber(impl->fields.size(), -1);
-    for (size_t i = 0; i < impl->fields.size(); ++i) {
-        const Field& f = impl->fields[i];
-        if (f.simple || (f.begin && f.end)) {
-            renumber[i] = static_cast<int>(kept.size());
-            kept.push_back(f);
-        }
-    }
-    for (Field& f : kept)
-        f.parent = f.parent >= 0 ? renumber[static_cast<size_t>(f.parent)] : -1;
-    impl->fields = std::move(kept);
     return impl;
 }
 

@@ -39,7 +39,8 @@ std::string resolveTarget(const std::string& sourceFolder, const std::string& ta
 struct Part {
     std::string name;
     std::string bytes;  // as read; replaced by the writer for parts it changes
-    bool story = false;  // body, header or footer: holds fields
+    bool story = false;    // body, header, footer, footnotes or endnotes: holds fields
+    bool dropped = false;  // never written to the output
     pugi::xml_document xml;
     std::string w;  // the prefix of the WordprocessingML namespace ("w" as a rule)
 
@@ -85,7 +86,11 @@ struct MergeTemplate::Impl {
     size_t mainRels = SIZE_MAX;
     size_t contentTypes = SIZE_MAX;
     size_t settings = SIZE_MAX;
-    std::vector<size_t> stories;  // main part first, then headers and footers
+    size_t numbering = SIZE_MAX;
+    size_t styles = SIZE_MAX;
+    size_t footnotes = SIZE_MAX;
+    size_t endnotes = SIZE_MAX;
+    std::vector<size_t> stories;  // main part first, then headers and footers, then footnotes and endnotes
     std::map<std::string, std::pair<std::string, std::string>> mainRelations;  // id -> (type, target)
     std::vector<detail::Field> fields;
     bool compiled = false;
@@ -94,6 +99,8 @@ struct MergeTemplate::Impl {
     detail::Part* find(const std::string& name);
     size_t indexOf(const std::string& name) const;
 
+    // Leaves the part (and what only its relationships reach) out of the output.
+    void drop(size_t index);
     bool parse(detail::Part& part, std::string& error);
     bool findFields(size_t partIndex, std::string& error);
     std::string resolve(const std::string& target) const;

@@ -2,10 +2,14 @@
 
 #include <algorithm>
 #include <cctype>
+#include <chrono>
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
+#include <cstdio>
+#include <optional>
 #include <system_error>
+#include <utility>
 
 namespace kyt::query {
 
@@ -100,6 +104,43 @@ bool isBranchCode(const std::string& code, const std::vector<std::string>& branc
 Refusal refusal(int step, std::string text, std::string title, MsgIcon icon, std::string focus)
 {
     return {step, std::move(text), std::move(title), icon, std::move(focus)};
+}
+
+// "22 Or 23": the two years of a two-year batch item.
+std::optional<std::pair<std::string, std::string>> twoYearItem(const std::string& item)
+{
+    const size_t joint = item.find(" Or ");
+    if (joint == std::string::npos)
+        return std::nullopt;
+    std::string first = item.substr(0, joint), second = item.substr(joint + 4);
+    const auto twoDigits = [](const std::string& year) {
+        return year.size() == 2 && std::isdigit(static_cast<unsigned char>(year[0])) &&
+               std::isdigit(static_cast<unsigned char>(year[1]));
+    };
+    if (!twoDigits(first) || !twoDigits(second))
+        return std::nullopt;
+    return std::pair{first, second};
+}
+
+// A percentage a rule may hold: empty (no rule) or a number from 0 to 100.
+bool validPercent(const std::string& text)
+{
+    const std::string t = trim(text);
+    return t.empty() || (IsNumeric(t) && numberValue(t) >= 0 && numberValue(t) <= 100);
+}
+
+std::optional<Refusal> checkEligibility(const Eligibility& e)
+{
+    if (!validPercent(e.tenthPercent))
+        return refusal(13, "Please enter a valid number in the 10th percent field", "Error", MsgIcon::Critical,
+                       "TenthPercent");
+    if (!validPercent(e.twelfthPercent))
+        return refusal(13, "Please enter a valid number in the 12th percent field", "Error", MsgIcon::Critical,
+                       "TwelfthPercent");
+    if (!trim(e.bornFrom).empty() && IsoDate(e.bornFrom).empty())
+        return refusal(13, "Please enter a valid date of birth, day-month-year (01-06-2003)", "Error",
+                       MsgIcon::Critical, "BornFrom");
+    return std::nullopt;
 }
 
 }  // namespace
@@ -293,6 +334,10 @@ BuiltQuery BuildQuery(const Criteria& criteria, const std::vector<std::string>& 
     } else if (criteria.batch == batchItems[3]) {
         B1 = batchItems[1];
         B2 = batchItems[2];
+    } else if (const auto years = twoYearItem(criteria.batch)) {
+        // The two-year item of another year, as a drive saved then holds it.
+        B1 = years->first;
+        B2 = years->second;
     } else {
         B1 = criteria.batch;
     }
@@ -388,6 +433,12 @@ BuiltQuery BuildQuery(const Criteria& criteria, const std::vector<std::string>& 
              " AND exists ( select class from Marks where  " +
              " marks.usn = personal.usn and marks.education_level >= 4) ";
     }
+    // The company's eligibility rules, after the window's own criteria.
+    if (std::optional<Refusal> refused = checkEligibility(criteria.eligibility)) {
+        q.refusal = std::move(refused);
+        return q;
+    }
+    C += EligibilityCondition(criteria.eligibility);
     C += std::string(" AND (usn = Freepercent.usn_FP) ") + " ORDER BY " + rankingField + " " +
          (criteria.ascending ? "ASC" : "DESC");
 
@@ -400,6 +451,61 @@ BuiltQuery BuildQuery(const Criteria& criteria, const std::vector<std::string>& 
                   q.PercentColumn + " From marks Where education_Level >=" + "2 + " + from + "+" + O +
                   " And education_Level <= 2 + " + to + "+" + O + " GROUP BY USN";
     return q;
+}
+
+std::string IsoDate(const std::string& text)
+{
+    const std::string t = trim(text);
+    int parts[3] = {0, 0, 0};
+    size_t lengths[3] = {0, 0, 0};
+    int part = 0;
+    for (char c : t) {
+        if (std::isdigit(static_cast<unsigned char>(c))) {
+            if (lengths[part] == 4)
+                return {};
+            parts[part] = parts[part] * 10 + (c - '0');
+            ++lengths[part];
+        } else if ((c == '-' || c == '/' || c == '.') && part < 2 && lengths[part] > 0) {
+            ++part;
+        } else {
+            return {};
+        }
+    }
+    if (part != 2 || lengths[2] == 0)
+        return {};
+    int year, month, day;
+    if (lengths[0] == 4 && lengths[1] <= 2 && lengths[2] <= 2)
+        year = parts[0], month = parts[1], day = parts[2];
+    else if (lengths[0] <= 2 && lengths[1] <= 2 && lengths[2] == 4)
+        day = parts[0], month = parts[1], year = parts[2];
+    else
+        return {};
+    const std::chrono::year_month_day date{std::chrono::year(year), std::chrono::month(static_cast<unsigned>(month)),
+                                           std::chrono::day(static_cast<unsigned>(day))};
+    if (!date.ok() || year < 1900)
+        return {};
+    char out[40];
+    std::snprintf(out, sizeof out, "%04d-%02d-%02d", year, month, day);
+    return out;
+}
+
+std::string EligibilityCondition(const Eligibility& e)
+{
+    std::vector<std::string> rules;
+    if (!trim(e.tenthPercent).empty())
+        rules.push_back("Tenth >= " + shortest(numberValue(e.tenthPercent)));
+    if (!trim(e.twelfthPercent).empty())
+        rules.push_back("Twelfth >= " + shortest(numberValue(e.twelfthPercent)));
+    if (e.maxBacklogs >= 0)
+        rules.push_back("Backlogs <= " + std::to_string(e.maxBacklogs));
+    if (const std::string born = IsoDate(e.bornFrom); !born.empty())
+        rules.push_back("Born >= CDate('" + literal(born) + "')");
+    if (rules.empty())
+        return {};
+    std::string condition = " AND personal.usn in (select USN from Eligibility where ";
+    for (size_t i = 0; i < rules.size(); ++i)
+        condition += (i ? " and " : "") + rules[i];
+    return condition + ")";
 }
 
 std::string QueryHelpText()

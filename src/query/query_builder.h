@@ -20,6 +20,19 @@ inline constexpr const char* kAllBatches = "All Batches";
 enum class ClassOption { None, FirstClass, FCD };
 enum class Comparison { Atleast, Atmost, Exactly };  // the positions of Combo4's items
 
+// The rules a company adds to the aggregate (the window's eligibility group, closed by default): each
+// one given is combined with the rest by AND. A student without the figure a rule reads (no 10th row,
+// a date of birth that is no date) does not pass it.
+struct Eligibility {
+    std::string tenthPercent = {};    // 10th (level 1) percentage at least this; empty: no rule
+    std::string twelfthPercent = {};  // 12th (level 2) percentage at least this; empty: no rule
+    int maxBacklogs = -1;        // at most this many semesters taken in more than one attempt (0: no backlogs); -1: no rule
+    std::string bornFrom = {};        // born on or after this date, 2003-06-01 or 01-06-2003; empty: no rule
+
+    bool any() const { return !tenthPercent.empty() || !twelfthPercent.empty() || maxBacklogs >= 0 || !bornFrom.empty(); }
+    bool operator==(const Eligibility&) const = default;
+};
+
 // The criteria window's controls, as values.
 struct Criteria {
     std::string batch;            // Combo7: its selected item, or the text typed into it
@@ -38,11 +51,14 @@ struct Criteria {
     std::string projectWords;          // Text2
     bool hobbyWordsEnabled = false;    // Check2
     std::string hobbyWords;            // Text3
+    Eligibility eligibility;           // the eligibility group
+
+    bool operator==(const Criteria&) const = default;
 };
 
 // Why Retrieve stopped: the message box to show and the control (by its object name) that gets the focus.
 struct Refusal {
-    int step = 0;  // the Retrieve step that refused: 2, 7, 8, 9 or 12
+    int step = 0;  // the Retrieve step that refused: 2, 7, 8, 9 or 12; 13 for an eligibility rule
     std::string text;
     std::string title;
     MsgIcon icon = MsgIcon::Critical;
@@ -92,6 +108,14 @@ std::string GetWordRegEx(const std::string& t);
 // The number test of the batch and percentage boxes: blanks around, an optional sign, digits with at most
 // one decimal point, an optional exponent. Never depends on the locale.
 bool IsNumeric(const std::string& text);
+
+// A date as the eligibility rules take it, day-month-year (01-06-2003, 1/6/2003) or year-month-day
+// (2003-06-01), written year-month-day; empty when it is no date of the calendar.
+std::string IsoDate(const std::string& text);
+
+// The condition the eligibility rules add to the query (empty when none is given); each value a quoted
+// literal or a number written without the locale. Reads the view Eligibility of the database.
+std::string EligibilityCondition(const Eligibility& eligibility);
 
 // The Help button's text.
 std::string QueryHelpText();

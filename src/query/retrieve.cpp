@@ -49,8 +49,12 @@ bool OpenResult(const std::string& databasePath, const std::string& sql, ResultT
     return true;
 }
 
-bool RunQuery(const std::string& databasePath, const BuiltQuery& query, ResultTable& out, db::Failure& failure,
-              const RunOptions& options)
+namespace {
+
+// FreePercent set for the query and the selection read, in one transaction that is committed (`keep`)
+// or rolled back.
+bool runQuery(const std::string& databasePath, const BuiltQuery& query, ResultTable& out, db::Failure& failure,
+              const RunOptions& options, bool keep)
 {
     std::unique_ptr<db::Database> database = openQueryRoad(databasePath, failure, options);
     if (!database)
@@ -58,16 +62,30 @@ bool RunQuery(const std::string& databasePath, const BuiltQuery& query, ResultTa
     if (!database->begin(failure))
         return false;
     db::Recordset records;
+    db::Failure ignored;
     if (!database->setSavedQuery("FreePercent", query.aggregate, failure) ||
         !database->openRecordset(query.select, records, failure)) {
-        db::Failure ignored;
         database->rollback(ignored);
         return false;
     }
-    if (!database->commit(failure))
+    if (keep ? !database->commit(failure) : !database->rollback(failure))
         return false;
     out = CopyToADORecordset(records);
     return true;
+}
+
+}  // namespace
+
+bool RunQuery(const std::string& databasePath, const BuiltQuery& query, ResultTable& out, db::Failure& failure,
+              const RunOptions& options)
+{
+    return runQuery(databasePath, query, out, failure, options, true);
+}
+
+bool RunQueryAside(const std::string& databasePath, const BuiltQuery& query, ResultTable& out, db::Failure& failure,
+                   const RunOptions& options)
+{
+    return runQuery(databasePath, query, out, failure, options, false);
 }
 
 std::vector<std::string> BranchList(const Control& control)

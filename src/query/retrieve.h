@@ -39,6 +39,12 @@ bool OpenResult(const std::string& databasePath, const std::string& sql, ResultT
 bool RunQuery(const std::string& databasePath, const BuiltQuery& query, ResultTable& out, db::Failure& failure,
               const RunOptions& options = {});
 
+// Runs `query` as RunQuery does, but takes its rows aside: the transaction is rolled back, so the saved
+// query FreePercent keeps the SQL that the result on screen (and its merge) was made with. For figures
+// taken beside the query window (statistics).
+bool RunQueryAside(const std::string& databasePath, const BuiltQuery& query, ResultTable& out, db::Failure& failure,
+                   const RunOptions& options = {});
+
 // The branch codes loaded at start-up, in the order of the branch boxes.
 std::vector<std::string> BranchList(const Control& control);
 

@@ -8,6 +8,7 @@
 #include <memory>
 #include <sstream>
 
+#include "db/schema.h"
 #include "shell/atomic_file.h"
 #include "shell/csv.h"
 #include "word/application.h"
@@ -241,13 +242,15 @@ std::string ResultsCsv(const ResultTable& grid)
     return text;
 }
 
-bool WriteResults(const ResultTable& grid, const SaveLayout& layout, const std::string& path, std::string& error)
+bool WriteResults(const ResultTable& results, const SaveLayout& layout, const std::string& path, std::string& error)
 {
     const std::optional<SaveFormat> format = SaveFormatFor(path);
     if (!format) {
         error = "Results are saved as .docx, .csv, .txt or .pdf; " + path + " names none of these.";
         return false;
     }
+    std::optional<ResultTable> copy;
+    const ResultTable& grid = WithoutPlaceholders(results, copy);
     std::string bytes;
     switch (*format) {
     case SaveFormat::Docx:
@@ -266,6 +269,20 @@ bool WriteResults(const ResultTable& grid, const SaveLayout& layout, const std::
         break;
     }
     return WriteFileAtomically(path, bytes, error);
+}
+
+const ResultTable& WithoutPlaceholders(const ResultTable& grid, std::optional<ResultTable>& copy)
+{
+    for (size_t c = 0; c < grid.fields.size(); ++c) {
+        for (size_t r = 0; r < grid.rows.size(); ++r) {
+            if (c >= grid.rows[r].size() || !db::IsAggregateNotOnRecord(grid.fields[c], grid.rows[r][c]))
+                continue;
+            if (!copy)
+                copy = grid;
+            copy->rows[r][c].clear();
+        }
+    }
+    return copy ? *copy : grid;
 }
 
 std::string DefaultSaveFileName(const std::string& pageTitle)

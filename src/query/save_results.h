@@ -64,9 +64,13 @@ std::string ResultsText(const ResultTable& grid, const SaveLayout& layout);
 // leading apostrophe.
 std::string ResultsCsv(const ResultTable& grid);
 
-// Writes the result to `path` in the format its ending names. The file is made whole beside its
-// final name and renamed into place: on failure (reason in `error`) nothing is left under `path`
-// and an existing file there is untouched.
+// The result with every running aggregate that is still at its starting value (no semester N on
+// record) emptied: `copy` holds the changed result when there is one to change.
+const ResultTable& WithoutPlaceholders(const ResultTable& grid, std::optional<ResultTable>& copy);
+
+// Writes the result to `path` in the format its ending names, aggregates not on record empty. The
+// file is made whole beside its final name and renamed into place: on failure (reason in `error`)
+// nothing is left under `path` and an existing file there is untouched.
 bool WriteResults(const ResultTable& grid, const SaveLayout& layout, const std::string& path, std::string& error);
 
 // A file name for the save dialog from the page title: characters a file name cannot hold become

@@ -38,7 +38,8 @@ TEST(CliMerge, ExitStatusTellsWrittenRefusedAndFailed)
     }
     test::writeFile(dir.file("good.docx"), test::docxWithBody(fieldParagraph("USN") + fieldParagraph("Name")));
     test::writeFile(dir.file("bad.docx"), test::docxWithBody(fieldParagraph("MERGEFIELD Salary")));
-    fs::create_directories(dir.file("each"));
+    for (const char* folder : {"each", "both", "bad"})
+        fs::create_directories(dir.file(folder));
 
     const std::string common = " --config '" + config + "' --all --target '" + dir.file("");
     const struct { std::string args; int status; const char* printed; } cases[] = {
@@ -47,7 +48,10 @@ TEST(CliMerge, ExitStatusTellsWrittenRefusedAndFailed)
         {"merge --config '" + config + "' --batch 22 --branch CS --target '" + dir.file("good.docx") + "' --out '" +
              dir.file("cs.docx") + "'",
          0, "2 résumés, 1 files"},
-        {"merge" + common + "bad.docx' --out '" + dir.file("bad-out.docx") + "'", 2, "Salary"},
+        {"merge" + common + "good.docx' --out '" + dir.file("both.docx") + "' --per-student '" + dir.file("both") + "'", 0,
+         "3 résumés, 4 files"},
+        {"merge" + common + "bad.docx' --out '" + dir.file("bad-out.docx") + "' --per-student '" + dir.file("bad") + "'", 2,
+         "Fields that are not columns of the selected students: Salary"},
         {"merge" + common + "missing.docx' --out '" + dir.file("x.docx") + "'", 1, "Errors have occured"},
     };
     for (const auto& c : cases) {
@@ -61,7 +65,9 @@ TEST(CliMerge, ExitStatusTellsWrittenRefusedAndFailed)
     EXPECT_LT(selected.find("1RV22CS002"), selected.find("1RV22CS001"));
     EXPECT_EQ(selected.find("1RV22EC003"), std::string::npos);
     EXPECT_TRUE(fs::exists(dir.file("each/1RV22CS001_Asha Rao.docx")));
+    EXPECT_TRUE(fs::exists(dir.file("both/1RV22EC003_Asha Rao.docx")));
     EXPECT_FALSE(fs::exists(dir.file("bad-out.docx")));
+    EXPECT_TRUE(fs::is_empty(dir.file("bad")));
 }
 
 }  // namespace

@@ -26,7 +26,7 @@ std::string line(const std::string& label, const std::string& code)
 
 // A company's format as officers make it: CTRL+F9 fields holding a column name, one DATE field between.
 const std::string kFormat = line("Name", " Name ") + line("USN", " USN ") + line("Printed", " DATE \\@ \"yyyy\" ") +
-                            line("Aggregate", " Percent1To6 ");
+                            line("Aggregate", " Percent1To6 ") + line("Sem 1-4", " one_to_4 ") + line("Sem 1-6", " one_to_6 ");
 
 class GenerateResumesTest : public ::testing::Test {
 protected:
@@ -45,6 +45,8 @@ protected:
             for (int level = 3; obtained > 0 && level <= 8; ++level)
                 ASSERT_TRUE(database->exec(test::marksInsert(usn, level, obtained, 100), failure));
         }
+        // Asha's running aggregate of four semesters is on record; the others keep their starting values.
+        ASSERT_TRUE(database->exec("UPDATE personal set one_to_4=90 where usn = '1RV22CS001'", failure));
         hooks.ShowProgress = [this](int16_t p) { progress.push_back(p); };
         hooks.HideMainMenu = [this] { events += "hide-menu "; };
         hooks.ShowMainMenu = [this] { events += "show-menu "; };
@@ -121,7 +123,9 @@ TEST_F(GenerateResumesTest, FromTheMainMenuEveryStudentComesOutOnceInUsnOrder)
         const size_t chitra = text.find("Name: Chitra\nUSN: 1RV22CS003\n");
         const size_t bhavana = text.find("Name: Bhavana\nUSN: 1RV22EC002\nPrinted: ");
         EXPECT_TRUE(asha < chitra && chitra < bhavana && bhavana != std::string::npos) << text;
-        EXPECT_NE(text.find("Aggregate: 90.00"), std::string::npos) << text;
+        EXPECT_NE(text.find("Aggregate: 90.00\nSem 1-4: 90\nSem 1-6: \n"), std::string::npos) << text;
+        EXPECT_NE(text.find("Bhavana\nUSN: 1RV22EC002\nPrinted: "), std::string::npos) << text;
+        EXPECT_EQ(text.find(": 2\n"), std::string::npos) << "a starting value is no aggregate\n" << text;
         EXPECT_NE(text.find(" DATE "), std::string::npos) << "the DATE field stays a field";
     }
     for (const auto& entry : fs::directory_iterator(dir.path()))  // written under a name of its own, then renamed
@@ -138,14 +142,20 @@ TEST_F(GenerateResumesTest, ASelectionGivesOneFilePerStudentNamedFromUsnAndName)
         "marks.usn = personal.usn AND  marks.education_level >= 3  AND  (marks.class = 'Second') )  AND (usn = "
         "Freepercent.usn_FP)  ORDER BY Percent1To6 DESC";
     fs::create_directories(dir.file("each"));
-    const GenerateResult result = run({.perStudentFolder = dir.file("each")});
+    const GenerateResult result = run({.outputFile = dir.file("all.docx"), .perStudentFolder = dir.file("each")});
     ASSERT_EQ(result.outcome, GenerateOutcome::Written) << result.description;
     EXPECT_EQ(events, "hide-menu show-menu show-results ");
+    EXPECT_EQ(messages.last().text, " The generated resumes were saved at " + dir.file("all.docx") + " and in " + dir.file("each"));
+    EXPECT_EQ(result.files.size(), 3u);
+    const std::string both = test::MergedDocx(dir.file("all.docx")).bodyText();
+    EXPECT_LT(both.find("1RV22CS001"), both.find("1RV22CS003"));
     EXPECT_NE(mergeQuerySql().find("marks.usn = ser.usn"), std::string::npos);
     for (const std::string file : {"1RV22CS001_Asha.docx", "1RV22CS003_Chitra.docx"})
         EXPECT_NE(test::MergedDocx(dir.file("each/" + file)).bodyText().find(file.substr(0, 10)), std::string::npos) << file;
     EXPECT_FALSE(fs::exists(dir.file("each/1RV22EC002_Bhavana.docx")));
     EXPECT_EQ(StudentFileName("1RV22CS001", "A/B: \"C\"?. "), "1RV22CS001_A_B_ _C__");
+    // Bidirectional and other format controls go: after U+202E a name shows its ending turned around.
+    EXPECT_EQ(StudentFileName("1RV22CS001", "Asha\u202Excod\u200B\u2066\u00AD\x7F"), "1RV22CS001_Ashaxcod_");
 }
 
 // A query of 510 characters is merged, counted in characters ("é" takes two bytes); one more is refused
@@ -168,7 +178,8 @@ TEST_F(GenerateResumesTest, FailuresRefusalsAndFieldErrorsAreToldAndWriteNothing
         {"<w:p><w:r><w:t>Dear sir</w:t></w:r></w:p>", "", "never.docx", "Kyt v1.2 - Error",
          failed + "The target document has no fields." + hint, {3, 8, 24, 0}, asked},
         {line("Salary", " MERGEFIELD Salary ") + kFormat, "", "never.docx", " Kyt v1.2 - Error ",
-         " There are errors in the fields of the target document: Infosys format.docx Please correct them.",
+         " There are errors in the fields of the target document: Infosys format.docx Please correct them.\r\n"
+         "Fields that are not columns of the selected students: Salary",
          {3, 8, 24, 29, 35, 38, 70, 100}, asked + "show-results "},
         {kFormat, control.query.QueryCondition + " ", "never.docx", "Kyt v1.2 - Error.",
          "The query string has become > 510 characters. \r\nTry and enter only a part of a word in the two constraints "

@@ -28,10 +28,10 @@ MergedDocx::MergedDocx(const std::string& path)
     }
 }
 
-std::string MergedDocx::bodyText() const
+std::string MergedDocx::text(const std::string& name) const
 {
     pugi::xml_document xml;
-    xml.load_string(part("word/document.xml").c_str(), pugi::parse_default | pugi::parse_ws_pcdata);
+    xml.load_string(part(name).c_str(), pugi::parse_default | pugi::parse_ws_pcdata);
     std::string out;
     // Text boxes are read where they stand, once (their fallback copy repeats them).
     std::function<void(pugi::xml_node)> collect = [&](pugi::xml_node node) {
@@ -45,7 +45,7 @@ std::string MergedDocx::bodyText() const
             collect(child);
         out += name == "w:p" ? "\n" : "";
     };
-    for (pugi::xpath_node p : xml.select_nodes("/w:document/w:body//w:p[not(ancestor::w:txbxContent)]")) {
+    for (pugi::xpath_node p : xml.select_nodes("//w:p[not(ancestor::w:txbxContent)]")) {
         for (pugi::xml_node child : p.node().children())
             collect(child);
         out += '\n';

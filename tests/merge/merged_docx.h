@@ -12,8 +12,9 @@ struct MergedDocx {
 
     std::map<std::string, std::string> parts;  // every entry, by name
     const std::string& part(const std::string& name) const { return parts.count(name) ? parts.at(name) : none; }
-    // The text of the main part: every w:t and w:instrText, paragraphs ended with '\n'.
-    std::string bodyText() const;
+    // The text of a part: every w:t and w:instrText, paragraphs ended with '\n'.
+    std::string text(const std::string& name) const;
+    std::string bodyText() const { return text("word/document.xml"); }
     int sectionCount() const;  // w:sectPr elements in the body
 
 private:

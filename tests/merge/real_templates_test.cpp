@@ -6,7 +6,6 @@
 
 #include "merge/merge_template.h"
 #include "merged_docx.h"
-#include "support/corpus.h"
 #include "support/temp_dir.h"
 #include "word/application.h"
 #include "word/libreoffice.h"
@@ -20,7 +19,8 @@ const fs::path kFolder = fs::path(KYT_CORPUS_DIR) / "fields-mergefield";
 
 TEST(RealTemplates, MergeIntoValidDocumentsThatLibreOfficeConverts)
 {
-    KYT_SKIP_WITHOUT_CORPUS();
+    if (!fs::is_directory(KYT_CORPUS_DIR))
+        GTEST_SKIP() << "no real-world documents here: the folder " KYT_CORPUS_DIR " is absent";
     // Merge fields as counted before any conversion, records, copies written, a value its switches show.
     const struct { const char* file; int mergeFields; size_t rows; int sections; std::vector<std::string> shown = {}; }
         cases[] = {
@@ -30,13 +30,15 @@ TEST(RealTemplates, MergeIntoValidDocumentsThatLibreOfficeConverts)
         {"test_empty_field.docx", 0, 2, 2},
         {"test_macword2011.docx", 9, 3, 3},
         {"test_merge_multiple_table_rows.docx", 12, 3, 3},
-        {"test_nested_if_inside.docx", 5, 3, 3},
+        // IF fieldname <> "one" "{IF fieldname = "two" "two" "more: {fieldname}"}" "- one -", worked out.
+        {"test_nested_if_inside.docx", 5, 3, 3, {"more: fieldname#1", "more: fieldname#3"}},
         {"test_next_record.docx", 8, 8, 2},  // three NEXT fields: four records a copy
         {"test_spaces.docx", 3, 3, 3},
         {"test_winword2010.docx", 9, 3, 3},
     };
     test::TempDir dir;
     std::vector<std::string> outputs;
+    std::vector<std::vector<std::string>> seen;  // what each output must show a reader
     for (const auto& c : cases) {
         SCOPED_TRACE(c.file);
         std::string error;
@@ -70,6 +72,7 @@ TEST(RealTemplates, MergeIntoValidDocumentsThatLibreOfficeConverts)
         EXPECT_EQ(docx.part("word/settings.xml").find("mailMerge"), std::string::npos);
         for (const auto& value : c.shown)
             EXPECT_NE(text.find(value), std::string::npos) << value;
+        seen.push_back(c.shown);
         // With NEXT fields, not every value has a place.
         for (size_t r = 0; r < c.rows && c.sections == static_cast<int>(c.rows); ++r)
             for (const auto& value : data.rows[r])
@@ -79,10 +82,13 @@ TEST(RealTemplates, MergeIntoValidDocumentsThatLibreOfficeConverts)
     if (!word::Application::libreOfficeAvailable())
         GTEST_SKIP() << "LibreOffice is not installed: the merged documents were not converted";
     ASSERT_TRUE(test::libreOfficeConvert(outputs, "pdf", dir.path().string(), (dir.path() / "profile").string()));
-    for (const auto& out : outputs) {
-        const fs::path pdf = fs::path(out).replace_extension(".pdf");
+    for (size_t i = 0; i < outputs.size(); ++i) {
+        const fs::path pdf = fs::path(outputs[i]).replace_extension(".pdf");
         std::error_code ec;
         EXPECT_GT(fs::file_size(pdf, ec), 1000u) << pdf;
+        const std::string text = test::pdfText(pdf.string());
+        for (const auto& value : seen[i])
+            EXPECT_TRUE(text.empty() || text.find(value) != std::string::npos) << pdf << " shows no " << value << ":\n" << text;
     }
 }
 

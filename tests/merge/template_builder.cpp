@@ -21,24 +21,43 @@ std::string simpleField(const std::string& code)
 
 std::string p(const std::string& runs) { return "<w:p>" + runs + "</w:p>"; }
 
+std::string templateWith(const std::string& body, const std::vector<ExtraPart>& parts)
+{
+    std::vector<ZipEntry> entries = docxEntries(body);
+    std::string types = entries[0].bytes;
+    std::string rels = R"(<Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships">)";
+    for (size_t i = 0; i < parts.size(); ++i) {
+        const ExtraPart& part = parts[i];
+        types.insert(types.find("</Types>"), R"(<Override PartName="/)" + part.name + R"(" ContentType=")" +
+                                                 (part.contentType.find('/') == std::string::npos
+                                                      ? "application/vnd.openxmlformats-officedocument.wordprocessingml." +
+                                                            part.contentType + "+xml"
+                                                      : part.contentType) +
+                                                 "\"/>");
+        const std::string type = part.relType.find('/') == std::string::npos
+                                     ? "http://schemas.openxmlformats.org/officeDocument/2006/relationships/" + part.relType
+                                     : part.relType;
+        rels += R"(<Relationship Id="rId)" + std::to_string(10 + i) + R"(" Type=")" + type + R"(" Target=")" +
+                part.name.substr(part.name.find('/') + 1) + "\"/>";
+        entries.push_back({part.name, part.xml});
+    }
+    entries[0].bytes = types;
+    entries.push_back({"word/_rels/document.xml.rels", rels + "</Relationships>"});
+    return zipBytes(entries);
+}
+
+std::string wordXml(const std::string& root, const std::string& children)
+{
+    return "<w:" + root + R"( xmlns:w="http://schemas.openxmlformats.org/wordprocessingml/2006/main">)" + children +
+           "</w:" + root + ">";
+}
+
 std::string templateWithParts(const std::string& body, const std::string& headerBody, const std::string& footerBody)
 {
-    const std::string sect = R"(<w:sectPr><w:headerReference w:type="default" r:id="rId7"/>)"
-                             R"(<w:footerReference w:type="default" r:id="rId8"/><w:type w:val="continuous"/></w:sectPr>)";
-    std::vector<ZipEntry> entries = docxEntries(body + sect);
-    const std::string ns = R"(xmlns:w="http://schemas.openxmlformats.org/wordprocessingml/2006/main")",
-                      type = "application/vnd.openxmlformats-officedocument.wordprocessingml.",
-                      rel = R"(<Relationship Type="http://schemas.openxmlformats.org/officeDocument/2006/relationships/)";
-    std::string& types = entries[0].bytes;
-    types.insert(types.find("</Types>"), R"(<Override PartName="/word/header1.xml" ContentType=")" + type + "header+xml\"/>" +
-                                             R"(<Override PartName="/word/footer1.xml" ContentType=")" + type + "footer+xml\"/>");
-    entries.push_back({"word/_rels/document.xml.rels",
-                       R"(<Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships">)" + rel +
-                           R"(header" Id="rId7" Target="header1.xml"/>)" + rel + R"(footer" Id="rId8" Target="footer1.xml"/>)"
-                           "</Relationships>"});
-    entries.push_back({"word/header1.xml", "<w:hdr " + ns + ">" + headerBody + "</w:hdr>"});
-    entries.push_back({"word/footer1.xml", "<w:ftr " + ns + ">" + footerBody + "</w:ftr>"});
-    return zipBytes(entries);
+    const std::string sect = R"(<w:sectPr><w:headerReference w:type="default" r:id="rId10"/>)"
+                             R"(<w:footerReference w:type="default" r:id="rId11"/><w:type w:val="continuous"/></w:sectPr>)";
+    return templateWith(body + sect, {{"word/header1.xml", "header", "header", wordXml("hdr", headerBody)},
+                                      {"word/footer1.xml", "footer", "footer", wordXml("ftr", footerBody)}});
 }
 
 Merged mergeBytes(const TempDir& dir, const std::string& bytes, const merge::DataSource& data)

@@ -18,6 +18,18 @@ std::string complexField(const std::vector<std::string>& codePieces, const std::
 std::string simpleField(const std::string& code);
 std::string p(const std::string& runs);
 
+// A part beside the main one, related to it as rId10, rId11 ... in the order given. Short relationship
+// and content types ("header") are WordprocessingML's; others are given whole.
+struct ExtraPart {
+    std::string name;  // "word/header1.xml"
+    std::string relType;
+    std::string contentType;
+    std::string xml;
+};
+std::string templateWith(const std::string& body, const std::vector<ExtraPart>& parts);
+// A WordprocessingML part: its root element (hdr, footnotes, numbering ...) around `children`.
+std::string wordXml(const std::string& root, const std::string& children);
+
 // A template with a header (`headerBody`) and a footer (`footerBody`) referenced from the section.
 std::string templateWithParts(const std::string& body, const std::string& headerBody, const std::string& footerBody);
 

@@ -51,11 +51,9 @@ public:
     RealDialogs& click(QMessageBox::StandardButton button) { return queue({button, {}}); }
     // The next dialog is a QFileDialog: type `path` into its file name field and click Open (or Save).
     RealDialogs& chooseFile(const QString& path) { return queue({QMessageBox::NoButton, path}); }
-    // The same, once `ready` holds for the dialog (asked again at every look until it does).
+    // The same, once `ready` holds for the dialog (asked at every look until it does).
     RealDialogs& chooseFileWhen(const QString& path, std::function<bool(QFileDialog*)> ready)
-    {
-        return queue({QMessageBox::NoButton, path, std::move(ready)});
-    }
+    { return queue({QMessageBox::NoButton, path, std::move(ready)}); }
 
     bool allAnswered() const { return answers_.empty(); }
     const std::vector<SeenDialog>& seen() const { return seen_; }
@@ -91,9 +89,9 @@ private:
     void poll()
     {
         QPointer<QDialog> dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
-        auto* fileDialog = qobject_cast<QFileDialog*>(dialog);
-        if (fileDialog && !answers_.empty() && answers_.front().ready && !answers_.front().ready(fileDialog))
-            return;
+        if (auto* files = qobject_cast<QFileDialog*>(dialog); files && !answers_.empty() && answers_.front().ready)
+            if (!answers_.front().ready(files))
+                return;
         if (dialog && !answers_.empty()) {
             auto* box = qobject_cast<QMessageBox*>(dialog);
             seen_.push_back({dialog->windowTitle().toStdString(), box ? box->text().toStdString() : "",

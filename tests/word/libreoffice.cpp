@@ -19,4 +19,13 @@ bool libreOfficeConvert(const std::vector<std::string>& files, const std::string
     return soffice.waitForFinished(-1) && soffice.exitStatus() == QProcess::NormalExit && soffice.exitCode() == 0;
 }
 
+std::string pdfText(const std::string& pdf)
+{
+    QProcess pdftotext;
+    pdftotext.start("pdftotext", {QString::fromStdString(pdf), "-"});
+    if (!pdftotext.waitForFinished(-1) || pdftotext.exitStatus() != QProcess::NormalExit || pdftotext.exitCode() != 0)
+        return {};
+    return pdftotext.readAllStandardOutput().toStdString();
+}
+
 }  // namespace kyt::test

@@ -11,4 +11,7 @@ namespace kyt::test {
 bool libreOfficeConvert(const std::vector<std::string>& files, const std::string& format, const std::string& outDir,
                         const std::string& profileDir);
 
+// The text of a PDF as a reader sees it, by pdftotext; empty when pdftotext is not installed.
+std::string pdfText(const std::string& pdf);
+
 }  // namespace kyt::test

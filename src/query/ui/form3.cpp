@@ -1,8 +1,13 @@
 #include "query/ui/form3.h"
 
+#include <QDate>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QSignalBlocker>
+
+#include "db/data_connector.h"
+#include "drives/drive_store.h"
+#include "query/criteria_text.h"
 
 #include "query/ui/form4.h"
 #include "shell/ui/window_registration.h"
@@ -59,6 +64,15 @@ Form3::Form3(Control& control, std::function<int()> currentYear, QWidget* parent
     connect(ui->Text3, &QLineEdit::textChanged, this, [this](const QString& text) { ui->Check2->setChecked(!text.isEmpty()); });
     for (QObject* watched : std::initializer_list<QObject*>{ui->Combo7, ui->Combo7->lineEdit(), ui->Text1, ui->Text2, ui->Text3})
         watched->installEventFilter(this);
+    connect(ui->EligibilityButton, &QToolButton::toggled, this, &Form3::EligibilityButton_Click);
+    connect(ui->SaveDriveButton, &QPushButton::clicked, this, &Form3::SaveDriveButton_Click);
+    connect(ui->LoadDriveButton, &QPushButton::clicked, this, &Form3::LoadDriveButton_Click);
+    for (QLineEdit* box : {ui->TenthPercent, ui->TwelfthPercent})
+        connect(box, &QLineEdit::textChanged, this, &Form3::updateEligibilityButton);
+    for (QCheckBox* box : {ui->BacklogsCheck, ui->BornCheck})
+        connect(box, &QCheckBox::toggled, this, &Form3::updateEligibilityButton);
+    connect(ui->BacklogsCheck, &QCheckBox::toggled, ui->BacklogsMax, &QWidget::setEnabled);
+    connect(ui->BornCheck, &QCheckBox::toggled, ui->BornFrom, &QWidget::setEnabled);
     Form_Load();
 }
 
@@ -86,6 +100,14 @@ void Form3::Form_Load()
     ui->Combo6->setCurrentIndex(1);
     ui->Combo7->addItems(items(query::BatchItems(year())));
     ui->Combo7->setCurrentIndex(0);
+
+    // The eligibility group starts closed and empty: the window's own criteria are the query.
+    ui->BacklogsMax->setEnabled(false);
+    ui->BornFrom->setEnabled(false);
+    ui->BornFrom->setDate(QDate(year() - 22, 1, 1));
+    ui->DriveDate->setDate(QDate::currentDate());
+    reloadDrives();
+    updateEligibilityButton();
 }
 
 void Form3::fillBranchBoxes(const std::array<std::string, 3>& wanted)
@@ -122,6 +144,7 @@ void Form3::reloadBranches()
 void Form3::showEvent(QShowEvent* event)
 {
     reloadBranches();
+    reloadDrives();
     QWidget::showEvent(event);
 }
 
@@ -166,12 +189,157 @@ query::Criteria Form3::criteria() const
     c.projectWords = ui->Text2->text().toStdString();
     c.hobbyWordsEnabled = ui->Check2->isChecked();
     c.hobbyWords = ui->Text3->text().toStdString();
+    c.eligibility.tenthPercent = ui->TenthPercent->text().toStdString();
+    c.eligibility.twelfthPercent = ui->TwelfthPercent->text().toStdString();
+    c.eligibility.maxBacklogs = ui->BacklogsCheck->isChecked() ? ui->BacklogsMax->value() : -1;
+    c.eligibility.bornFrom = ui->BornCheck->isChecked() ? ui->BornFrom->date().toString(Qt::ISODate).toStdString() : "";
     return c;
+}
+
+void Form3::loadCriteria(const query::Criteria& c, const std::string& company, const std::string& date)
+{
+    const int batch = ui->Combo7->findText(q(c.batch));
+    if (!c.batchTyped && batch < 0 && c.batch.find(" Or ") != std::string::npos)
+        ui->Combo7->addItem(q(c.batch));  // the two-year item of the year the drive was saved in
+    if (!c.batchTyped && ui->Combo7->findText(q(c.batch)) >= 0)
+        ui->Combo7->setCurrentIndex(ui->Combo7->findText(q(c.batch)));
+    else
+        ui->Combo7->setEditText(q(c.batch));
+    std::array<std::string, 3> wanted = c.branches;
+    fillBranchBoxes(wanted);
+    ui->Text4->setText(q(c.excludeList));
+    for (int box = 0; box < 3; ++box)
+        Combo1_Click(box);
+    ui->cmbFromSem->setCurrentText(q(c.fromSemester));
+    ui->cmbToSem->setCurrentText(q(c.toSemester));
+    ui->Check6->setChecked(c.strictRange);
+    ui->Combo4->setCurrentIndex(static_cast<int>(c.comparison));
+    ui->Text1->setText(q(c.percent));
+    ui->Combo5->setCurrentText(q(c.rankBy));
+    ui->Combo6->setCurrentIndex(c.ascending ? 0 : 1);
+    // Option buttons that exclude each other cannot be cleared one by one.
+    for (QRadioButton* option : {ui->FirstClassOption, ui->FCDOption})
+        option->setAutoExclusive(false);
+    ui->FirstClassOption->setChecked(c.classOption == query::ClassOption::FirstClass);
+    ui->FCDOption->setChecked(c.classOption == query::ClassOption::FCD);
+    for (QRadioButton* option : {ui->FirstClassOption, ui->FCDOption})
+        option->setAutoExclusive(true);
+    ui->Check3->setChecked(c.cetRank);
+    ui->Check4->setChecked(c.gender);
+    ui->Check5->setChecked(c.age);
+    ui->Text2->setText(q(c.projectWords));
+    ui->Check1->setChecked(c.projectWordsEnabled);
+    ui->Text3->setText(q(c.hobbyWords));
+    ui->Check2->setChecked(c.hobbyWordsEnabled);
+    const query::Eligibility& e = c.eligibility;
+    ui->TenthPercent->setText(q(e.tenthPercent));
+    ui->TwelfthPercent->setText(q(e.twelfthPercent));
+    ui->BacklogsCheck->setChecked(e.maxBacklogs >= 0);
+    ui->BacklogsMax->setValue(std::max(0, e.maxBacklogs));
+    ui->BornCheck->setChecked(!e.bornFrom.empty());
+    if (const std::string born = query::IsoDate(e.bornFrom); !born.empty())
+        ui->BornFrom->setDate(QDate::fromString(q(born), Qt::ISODate));
+    if (!company.empty())
+        ui->DriveCompany->setText(q(company));
+    if (!date.empty())
+        ui->DriveDate->setDate(QDate::fromString(q(date), Qt::ISODate));
+    if (e.any() || !company.empty())
+        ui->EligibilityButton->setChecked(true);
+    updateEligibilityButton();
+}
+
+std::function<void()>& Form3::drivesChanged()
+{
+    static std::function<void()> hook;
+    return hook;
+}
+
+void Form3::reloadDrives()
+{
+    ui->DriveList->clear();
+    db::Database* database =
+        control_.session.Connector ? control_.session.Connector->GetCurrentConnection() : nullptr;
+    std::vector<drives::Drive> all;
+    db::Failure failure;
+    if (database)
+        drives::ListDrives(*database, all, failure);
+    for (const drives::Drive& d : all)
+        ui->DriveList->addItem(q(d.title()), d.id);
+    ui->LoadDriveButton->setEnabled(ui->DriveList->count() > 0);
+}
+
+void Form3::EligibilityButton_Click(bool open)
+{
+    ui->EligibilityFrame->setVisible(open);
+    ui->EligibilityButton->setArrowType(open ? Qt::DownArrow : Qt::RightArrow);
+    updateEligibilityButton();
+}
+
+void Form3::updateEligibilityButton()
+{
+    const bool rules = criteria().eligibility.any();
+    const bool closed = !ui->EligibilityButton->isChecked();
+    ui->EligibilityButton->setText(closed && rules ? "Eligibility set by a company, and drives (rules in force)"
+                                                   : "Eligibility set by a company, and drives");
+}
+
+void Form3::SaveDriveButton_Click()
+{
+    const std::string company = ui->DriveCompany->text().trimmed().toStdString();
+    if (company.empty()) {
+        control_.session.Messages->show("Please enter the company of the drive", "Error", MsgIcon::Exclamation,
+                                        MsgButtons::OK);
+        ui->DriveCompany->setFocus();
+        return;
+    }
+    const std::optional<query::RetrieveOutcome> outcome = retrieveAndShow();
+    if (!outcome)
+        return;
+    drives::Drive drive;
+    drive.company = company;
+    drive.date = ui->DriveDate->date().toString(Qt::ISODate).toStdString();
+    drive.criteria = criteria();
+    const std::vector<drives::ShortlistEntry> shortlist =
+        drives::ShortlistOf(outcome->result, outcome->query.PercentColumn, query::BranchList(control_));
+    db::Database* database =
+        control_.session.Connector ? control_.session.Connector->GetCurrentConnection() : nullptr;
+    db::Failure failure{db::kErrOther, "Kyt is not connected to its database."};
+    if (!database || !drives::SaveDrive(*database, drive, shortlist, failure)) {
+        control_.session.Messages->show("The drive was not saved.\r\n\r\n" + failure.description, "Error",
+                                        MsgIcon::Critical, MsgButtons::OK);
+        return;
+    }
+    reloadDrives();
+    control_.session.Messages->show("The drive " + drive.title() + " is saved with " + std::to_string(shortlist.size()) +
+                                        " students shortlisted.",
+                                    "Drive saved", MsgIcon::Information, MsgButtons::OK);
+    if (drivesChanged())
+        drivesChanged()();
+}
+
+void Form3::LoadDriveButton_Click()
+{
+    const int id = ui->DriveList->currentData().toInt();
+    db::Database* database =
+        control_.session.Connector ? control_.session.Connector->GetCurrentConnection() : nullptr;
+    drives::Drive drive;
+    db::Failure failure{db::kErrOther, "Kyt is not connected to its database."};
+    if (!database || !drives::LoadDrive(*database, id, drive, nullptr, failure)) {
+        control_.session.Messages->show("The drive could not be read.\r\n\r\n" + failure.description, "Error",
+                                        MsgIcon::Critical, MsgButtons::OK);
+        return;
+    }
+    loadCriteria(drive.criteria, drive.company, drive.date);
 }
 
 void Form3::Command2_Click()
 {
-    const query::RetrieveOutcome outcome = query::Retrieve(control_, criteria(), year(), runOptions);
+    retrieveAndShow();
+}
+
+std::optional<query::RetrieveOutcome> Form3::retrieveAndShow()
+{
+    query::RetrieveOutcome outcome = query::Retrieve(control_, criteria(), year(), runOptions);
     const query::BuiltQuery& built = outcome.query;
     if (!ui->Label3_0->isHidden() && (!built.refused() || built.refusal->step > 7))
         BranchExcludeList = ui->Text4->text().toStdString();
@@ -181,16 +349,19 @@ void Form3::Command2_Click()
     if (outcome.status == query::RetrieveOutcome::Status::Refused) {
         const query::Refusal& refusal = *built.refusal;
         control_.session.Messages->show(refusal.text, refusal.title, refusal.icon, MsgButtons::OK);
+        if (refusal.step == 13 && !ui->EligibilityButton->isChecked())
+            ui->EligibilityButton->setChecked(true);  // the box to mend must be seen
         if (auto* focus = findChild<QWidget*>(q(refusal.focus)))
             focus->setFocus();
-        return;
+        return std::nullopt;
     }
     if (outcome.status == query::RetrieveOutcome::Status::Failed) {
         control_.session.Messages->show("The students could not be retrieved.\r\n\r\n" + outcome.failure.description,
                                 "Error", MsgIcon::Critical, MsgButtons::OK);
-        return;
+        return std::nullopt;
     }
     results->showQueryResult(outcome.result, built.rankedByUsn, built.mcaWarning);
+    return outcome;
 }
 
 void Form3::Command1_Click()

@@ -7,6 +7,7 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "query/query_builder.h"
@@ -45,11 +46,22 @@ public:
 
     // The criteria as the controls hold them.
     query::Criteria criteria() const;
+    // Sets the controls to `criteria` (a drive loaded back), opening the eligibility group when a rule
+    // is given; `company` and `date` (year-month-day) go to the drive boxes when given.
+    void loadCriteria(const query::Criteria& criteria, const std::string& company = {}, const std::string& date = {});
+    // Fills the saved-drives list again from the database.
+    void reloadDrives();
+
+    // Runs when a drive was saved here (the drives window reads its list again).
+    static std::function<void()>& drivesChanged();
 
     void Command1_Click();
     void Command2_Click();
     void Command3_Click();
     void Combo1_Click(int Index);
+    void EligibilityButton_Click(bool open);
+    void SaveDriveButton_Click();
+    void LoadDriveButton_Click();
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -58,6 +70,11 @@ protected:
 private:
     void Form_Load();
     void fillBranchBoxes(const std::array<std::string, 3>& wanted);
+    // Retrieve as Command2 runs it; the outcome when a result was shown, nothing (the officer told why)
+    // otherwise.
+    std::optional<query::RetrieveOutcome> retrieveAndShow();
+    // The eligibility button says whether rules are in force while the group is closed.
+    void updateEligibilityButton();
     int year() const;
 
     std::unique_ptr<Ui::Form3> ui;

@@ -68,6 +68,7 @@ Form4::Form4(Control& control, QWidget* parent)
     connect(ui->Command2, &QPushButton::clicked, this, &Form4::Command2_Click);
     connect(ui->Command3, &QPushButton::clicked, this, &Form4::Command3_Click);
     connect(ui->Command4, &QPushButton::clicked, this, &Form4::Command4_Click);
+    connect(ui->StatsButton, &QPushButton::clicked, this, [this] { runOpener("StatsButton", *this); });
     Form_Load();
 }
 
@@ -96,6 +97,7 @@ void Form4::enableOpeners()
     ui->Command2->setEnabled(hasOpener("Command2") && (!loaded_ || model_->result().recordCount() > 0));
     ui->Command3->setEnabled(hasOpener("Command3"));
     ui->Command4->setEnabled(hasOpener("Command4"));
+    ui->StatsButton->setEnabled(hasOpener("StatsButton") && model_->result().recordCount() > 0);
 }
 
 void Form4::showQueryResult(query::ResultTable result, bool rankedByUsn, bool mcaWarning)

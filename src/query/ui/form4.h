@@ -33,7 +33,7 @@ public:
     static Form4* get(Control& control);
 
     // What a button opens: "Command2" (Generate Resumes for above students), "Command3" (Save results to
-    // file), "Command4" (Advanced Save to file options...). Set once for the program, before or after
+    // file), "Command4" (Advanced Save to file options...), "StatsButton" (Statistics...). Set once for the program, before or after
     // the window exists; a button without an opener is disabled.
     static void setOpener(const Control& control, const QString& buttonName, std::function<void(Form4&)> opener);
 

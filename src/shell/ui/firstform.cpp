@@ -15,13 +15,14 @@ FirstForm::FirstForm(Control& control, QWidget* parent)
     : QWidget(parent), ui(std::make_unique<Ui::FirstForm>()), control(control)
 {
     ui->setupUi(this);
-    for (QPushButton* button : {ui->OKButton, ui->CancelButton, ui->Command2, ui->Command3})
+    for (QPushButton* button : {ui->OKButton, ui->CancelButton, ui->Command2, ui->Command3, ui->DrivesButton})
         button->setEnabled(false);
     connect(ui->OKButton, &QPushButton::clicked, this, &FirstForm::OKButton_Click);
     connect(ui->CancelButton, &QPushButton::clicked, this, &FirstForm::CancelButton_Click);
     connect(ui->Command2, &QPushButton::clicked, this, &FirstForm::Command2_Click);
     connect(ui->Command3, &QPushButton::clicked, this, &FirstForm::Command3_Click);
     connect(ui->Command1, &QPushButton::clicked, this, &FirstForm::Command1_Click);
+    connect(ui->DrivesButton, &QPushButton::clicked, this, [this] { open("DrivesButton"); });
     registerMainMenu(control, this);
     Form_Load();
 }

@@ -164,6 +164,18 @@ TEST(SaveLayout, TextAndCsvBytesWithFormulasDefused)
               "Final year\r\nUSN;Name;\r\n1QP22EC001;Chitra N;\r\n");
 }
 
+// A running aggregate still at its starting value (its last semester not on record) is saved empty.
+TEST(SaveLayout, AggregatesNotOnRecordAreSavedEmpty)
+{
+    TempDir dir;
+    const ResultTable grid{{"USN", "one_to_4", "ONE_TO_6", "one_to_7", "Name"},
+                           {{"1QP22CS001", "72.5", "2", "0", "2"}, {"1QP22CS002", "2", "64", "0.5", "0"}}};
+    std::string error;
+    ASSERT_TRUE(WriteResults(grid, {}, dir.file("out.csv"), error)) << error;
+    EXPECT_EQ(readFile(dir.file("out.csv")), "\xEF\xBB\xBFUSN,one_to_4,ONE_TO_6,one_to_7,Name\r\n"
+                                             "1QP22CS001,72.5,,,2\r\n1QP22CS002,,64,0.5,0\r\n");
+}
+
 TEST(SaveLayout, PdfThroughLibreOfficeOrARefusalSayingWhy)
 {
     TempDir dir;
