@@ -2,12 +2,9 @@
 // terminal; --yes answers Yes; with neither, nothing is changed.
 // Exit status: 0 the change was made, 2 refused (the window's message is printed), 1 the database failed.
 
-#include <unistd.h>
-
 #include <QCommandLineParser>
 #include <QStringList>
 #include <cstdio>
-#include <iostream>
 #include <string>
 
 #include "admin/administration.h"
@@ -20,48 +17,6 @@ namespace kyt::cli {
 namespace {
 
 constexpr int kChanged = 0;
-
-class AdminMessages : public MessageService {
-public:
-    explicit AdminMessages(bool yes) : yes_(yes) {}
-
-    MsgAnswer show(const std::string& text, const std::string& title, MsgIcon icon, MsgButtons buttons) override
-    {
-        const bool question = buttons == MsgButtons::YesNo || buttons == MsgButtons::YesNoCancel;
-        std::FILE* out = icon == MsgIcon::Critical || icon == MsgIcon::Exclamation || question ? stderr : stdout;
-        std::string shown = text;
-        for (size_t at = shown.find("\r\n"); at != std::string::npos; at = shown.find("\r\n", at))
-            shown.erase(at, 1);
-        std::fprintf(out, "%s: %s\n", title.empty() ? "Kyt" : title.c_str(), shown.c_str());
-        if (!question)
-            return MsgAnswer::OK;
-        const MsgAnswer refuse = buttons == MsgButtons::YesNoCancel ? MsgAnswer::Cancel : MsgAnswer::No;
-        if (yes_) {
-            std::fprintf(stderr, "(--yes: Yes)\n");
-            return MsgAnswer::Yes;
-        }
-        if (!isatty(STDIN_FILENO)) {
-            std::fprintf(stderr, "kyt-cli admin: no terminal to answer and no --yes: nothing changed\n");
-            return refuse;
-        }
-        for (;;) {
-            std::fprintf(stderr, buttons == MsgButtons::YesNoCancel ? "[y/n/c] " : "[y/n] ");
-            std::fflush(stderr);
-            std::string answer;
-            if (!std::getline(std::cin, answer))
-                return refuse;
-            if (answer == "y" || answer == "Y" || answer == "yes")
-                return MsgAnswer::Yes;
-            if (answer == "n" || answer == "N" || answer == "no")
-                return MsgAnswer::No;
-            if (buttons == MsgButtons::YesNoCancel && (answer == "c" || answer == "C"))
-                return MsgAnswer::Cancel;
-        }
-    }
-
-private:
-    bool yes_;
-};
 
 int exitStatus(const admin::Result& result)
 {
@@ -160,7 +115,7 @@ int admin(const Args& args)
     if (!fitsBoxes)
         return kRefused;
 
-    AdminMessages messages(parser.isSet(yes));
+    QuestionMessages messages("admin", parser.isSet(yes));
     Control control;
     control.session.AppTitle = std::string(kAppTitle);
     // A database that cannot be opened is a failure of the database, not a refusal.

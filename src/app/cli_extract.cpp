@@ -139,6 +139,9 @@ int extract(const Args& given)
     }
 
     view.printSummary();
+    if (result.runId != 0)
+        std::printf("Run %lld of the history (kyt-cli runs lists them; kyt-cli revert %lld takes this one back).\n",
+                    static_cast<long long>(result.runId), static_cast<long long>(result.runId));
     ShowFinishMessages(control, options.copyErroredResumes, result.outcome);
     CloseDown(control);
 

@@ -66,6 +66,40 @@ std::optional<std::string> TerminalMessages::askPassword(const std::string& addr
     return password;
 }
 
+MsgAnswer QuestionMessages::show(const std::string& text, const std::string& title, MsgIcon icon, MsgButtons buttons)
+{
+    const bool question = buttons == MsgButtons::YesNo || buttons == MsgButtons::YesNoCancel;
+    std::FILE* out = icon == MsgIcon::Critical || icon == MsgIcon::Exclamation || question ? stderr : stdout;
+    std::string shown = text;
+    for (size_t at = shown.find("\r\n"); at != std::string::npos; at = shown.find("\r\n", at))
+        shown.erase(at, 1);
+    std::fprintf(out, "%s: %s\n", title.empty() ? "Kyt" : title.c_str(), shown.c_str());
+    if (!question)
+        return MsgAnswer::OK;
+    const MsgAnswer refuse = buttons == MsgButtons::YesNoCancel ? MsgAnswer::Cancel : MsgAnswer::No;
+    if (yes_) {
+        std::fprintf(stderr, "(--yes: Yes)\n");
+        return MsgAnswer::Yes;
+    }
+    if (!isatty(STDIN_FILENO)) {
+        std::fprintf(stderr, "kyt-cli %s: no terminal to answer and no --yes: nothing changed\n", command_);
+        return refuse;
+    }
+    for (;;) {
+        std::fprintf(stderr, buttons == MsgButtons::YesNoCancel ? "[y/n/c] " : "[y/n] ");
+        std::fflush(stderr);
+        std::string answer;
+        if (!std::getline(std::cin, answer))
+            return refuse;
+        if (answer == "y" || answer == "Y" || answer == "yes")
+            return MsgAnswer::Yes;
+        if (answer == "n" || answer == "N" || answer == "no")
+            return MsgAnswer::No;
+        if (buttons == MsgButtons::YesNoCancel && (answer == "c" || answer == "C"))
+            return MsgAnswer::Cancel;
+    }
+}
+
 void addConfigOption(QCommandLineParser& parser)
 {
     parser.addOption({"config", "Use FILE instead of Kyt.ini beside the program.", "FILE"});

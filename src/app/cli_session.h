@@ -20,6 +20,19 @@ public:
     std::optional<std::string> askPassword(const std::string& address, const std::string& login) override;
 };
 
+// Messages on the terminal for commands that change what cannot be changed back unasked (admin, revert):
+// a question is answered Yes by --yes, otherwise on the terminal; with neither, it is answered No (or
+// Cancel) and nothing changes.
+class QuestionMessages : public MessageService {
+public:
+    QuestionMessages(const char* command, bool yes) : command_(command), yes_(yes) {}
+    MsgAnswer show(const std::string& text, const std::string& title, MsgIcon icon, MsgButtons buttons) override;
+
+private:
+    const char* command_;
+    bool yes_;
+};
+
 // --config FILE: the configuration to use instead of Kyt.ini beside the program.
 void addConfigOption(QCommandLineParser& parser);
 

@@ -23,6 +23,7 @@
 #include "db/database.h"
 #include "extract/error_log.h"
 #include "extract/extract_resume.h"
+#include "extract/run_history.h"
 #include "extract/validation.h"
 #include "shell/atomic_file.h"
 #include "shell/startup.h"
@@ -108,12 +109,13 @@ private:
     int fd_ = -1;
 };
 
-std::string EnvironmentStopText(const std::string& cause)
+std::string EnvironmentStopText(const std::string& cause, bool beforeTheFirst)
 {
-    return "Kyt stopped the extraction because " + cause +
-           "\n\nThis is not a fault of the résumés. The résumé being read was not stored and the documents "
-           "after it were not touched; the students stored before it are kept. Put the problem right, then "
-           "extract the folder again to take the rest.";
+    return "Kyt stopped the extraction because " + cause + "\n\nThis is not a fault of the résumés. " +
+           (beforeTheFirst ? "No résumé was touched. Put the problem right, then extract the folder again."
+                           : "The résumé being read was not stored and the documents after it were not touched; the "
+                             "students stored before it are kept. Put the problem right, then extract the folder "
+                             "again to take the rest.");
 }
 
 // While a run lasts, the reader's progress reaches the view.
@@ -307,6 +309,7 @@ public:
         log_.reset();
         hookup_.reset();
         control_.session.WordApp.reset();
+        control_.run.RunId = 0;
     }
     ExtractionRun(const ExtractionRun&) = delete;
     ExtractionRun& operator=(const ExtractionRun&) = delete;
@@ -422,6 +425,16 @@ bool ExtractionRun::prepare()
 
     readAhead_ = std::make_unique<ReadAheadThread>(paths_);
     result_.outcome = RunOutcome::Completed;
+
+    // Every run is in the history. A database that cannot take the record (locked, full, read-only) stops
+    // the run before its first résumé, as it would have stopped at it.
+    std::string recordError;
+    control_.run.RunId = OpenRunRecord(control_, options_.folder, options_.replace, recordError);
+    result_.runId = control_.run.RunId;
+    if (result_.runId == 0) {
+        result_.outcome = RunOutcome::EnvironmentFailed;
+        result_.stopReason = "the database could not be written: " + recordError;
+    }
     return true;
 }
 
@@ -465,6 +478,9 @@ bool ExtractionRun::document(size_t index)
         result_.rejectedResumes.push_back(
             {name, control_.run.UsnAsRead, control_.run.NameAsRead, std::move(control_.run.DocumentFaults)});
         control_.run.DocumentFaults.clear();
+        std::string recordError;
+        const bool recorded =
+            RecordRefusal(control_, control_.run.RunId, scanned_, result_.rejectedResumes.back(), recordError);
         view_.setDocumentErrors(std::to_string(control_.run.DocumentErrors));
         view_.setTotalErrors(std::to_string(control_.run.TotalErrors));
         view_.showNote("Please see " + options_.folder + "/" + kErrorLogName + "  file for description");
@@ -494,6 +510,12 @@ bool ExtractionRun::document(size_t index)
             result_.stopReason = "the error log could not be written: " + log_->lastError();
             return false;
         }
+        if (!recorded) {
+            // Nor can the history, which the notices to the students are written from.
+            result_.outcome = RunOutcome::EnvironmentFailed;
+            result_.stopReason = "the history of this run could not be written: " + recordError;
+            return false;
+        }
     } else {
         AddError(control_, "=-=", 5);
         if (extracted == kResumeReplaced) {
@@ -515,8 +537,8 @@ RunResult ExtractionRun::finish()
     // when nothing was rejected it goes anyway.
     const bool logWritten = log_->close() && !log_->failed();
     if (result_.outcome == RunOutcome::EnvironmentFailed) {
-        view_.showNote(EnvironmentStopText(result_.stopReason));
-        ask(EnvironmentStopText(result_.stopReason), "Error.", MsgIcon::Critical, MsgButtons::OK);
+        view_.showNote(EnvironmentStopText(result_.stopReason, scanned_ == 0));
+        ask(EnvironmentStopText(result_.stopReason, scanned_ == 0), "Error.", MsgIcon::Critical, MsgButtons::OK);
     } else if (!logWritten && result_.rejected > 0) {
         ask("Some lines of the error log " + logPath_ + " could not be written:\n\n" + log_->lastError() +
                 "\n\nThe students were stored as shown; the rejected documents may be missing from the log.",
@@ -552,6 +574,18 @@ RunResult ExtractionRun::finish()
         }
     }
 
+    std::string outcome = result_.outcome == RunOutcome::Completed ? "completed"
+                          : result_.outcome == RunOutcome::Stopped ? "stopped by the officer"
+                                                                   : "stopped: " + result_.stopReason;
+    std::string recordError;
+    // After a failing environment stopped the run, its cause was told already.
+    if (result_.runId != 0 && !CloseRunRecord(control_, result_.runId, scanned_, outcome, recordError) &&
+        result_.outcome != RunOutcome::EnvironmentFailed)
+        ask("The end of this run could not be written into the history of runs:\n\n" + recordError +
+                "\n\nThe students were stored as shown; the history lists the run as one that did not finish.",
+            "Error.", MsgIcon::Critical, MsgButtons::OK);
+    control_.run.RunId = 0;
+
     int16_t finished = kProgressFinished;
     ShowResumeProgress(control_, finished);
     view_.showScanningHeading();
@@ -581,7 +615,7 @@ RunResult RunExtraction(Control& control, ExtractionView& view, const RunOptions
     db::Database* database = control.session.Connector ? control.session.Connector->GetCurrentConnection() : nullptr;
     if (database)
         database->setWritesAhead(true);
-    for (size_t index = 0; index < run.documents(); ++index)
+    for (size_t index = 0; index < run.documents() && run.result().outcome == RunOutcome::Completed; ++index)
         if (!run.document(index))
             break;
     if (database && database == control.session.Connector->GetCurrentConnection())

@@ -63,6 +63,7 @@ enum class RunOutcome {
 
 struct RunResult {
     RunOutcome outcome = RunOutcome::CouldNotStart;
+    int64_t runId = 0;  // the run's number in the history of runs; 0 when it did not start
     int scanned = 0;
     int rejected = 0;
     int added = 0;     // stored as new students
@@ -77,7 +78,7 @@ struct RunResult {
 // sorted by name, without the owner files (~$name) the word processor leaves beside open documents.
 std::vector<std::string> ResumeFiles(const std::string& folder);
 
-// Runs the extraction of `options.folder`. Needs control.session.Connector connected and control.session.Messages set.
+// Runs the extraction of `options.folder`, recorded in the database's history of runs. Needs control.session.Connector connected and control.session.Messages set.
 // One run at a time per folder: a run holds an advisory lock on the folder, and a second one is refused.
 // control.session.WordApp is started here and released at the end of the run.
 RunResult RunExtraction(Control& control, ExtractionView& view, const RunOptions& options);

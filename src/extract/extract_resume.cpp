@@ -11,6 +11,7 @@
 #include "db/c_numbers.h"
 #include "db/data_connector.h"
 #include "db/functions.h"
+#include "extract/run_history.h"
 #include "extract/usn.h"
 #include "extract/validation.h"
 #include "shell/email.h"
@@ -164,6 +165,7 @@ private:
     std::string openError_;
     bool opened_ = false;  // the caller read the document already
     bool replaced_ = false;  // a stored student of this USN was taken out for this résumé
+    bool storedInThisRun_ = false;  // the run's history has this USN already
 };
 
 int16_t ResumeReader::run()
@@ -203,6 +205,15 @@ int16_t ResumeReader::run()
     case Step::Fail: return fail();
     }
 
+    if (control_.run.RunId != 0 && !storedInThisRun_) {
+        const int32_t recorded =
+            RecordStoredStudent(*control_.session.Connector, control_.run.RunId, usn_, replaced_);
+        if (recorded != db::DataConnector::kSuccess) {
+            place(0, 0, 0, "Document");
+            reportPersonalFailure(recorded);
+            return reject();
+        }
+    }
     progress(98);
     control_.session.Connector->EndTransaction();
     // A commit that did not happen (disk full, lost lock) must not be counted as a stored student; the
@@ -406,7 +417,11 @@ ResumeReader::Step ResumeReader::removeStoredStudent()
 {
     db::DataConnector& connector = *control_.session.Connector;
     const std::string usn = "'" + SqlQuoted(usn_) + "'";
-    const std::string sql = "SELECT count(*) AS n";
+    const int64_t runId = control_.run.RunId;
+    std::string sql = "SELECT count(*) AS n";
+    if (runId != 0)
+        sql += ", (SELECT count(*) FROM RunStudent WHERE RunId = " + std::to_string(runId) + " AND USN = " + usn +
+               ") AS seen";
     db::Recordset stored;
     db::Failure failure;
     if (!connector.GetCurrentConnection()->openRecordset(sql + " FROM Personal WHERE USN=" + usn, stored, failure)) {
@@ -416,6 +431,15 @@ ResumeReader::Step ResumeReader::removeStoredStudent()
     }
     if (stored.isEOF() || stored.field(0).toInteger() == 0)
         return Step::Go;
+    // The run's history keeps the rows the run found, once: a second résumé of the USN in the same run
+    // replaces what the first one stored.
+    storedInThisRun_ = runId != 0 && stored.field(1).toInteger() != 0;
+    if (runId != 0 && !storedInThisRun_) {
+        if (const int32_t kept = KeepPreviousRows(connector, runId, usn_); kept != db::DataConnector::kSuccess) {
+            reportPersonalFailure(kept);
+            return Step::Reject;
+        }
+    }
     for (const char* table : {"Marks", "Personal"}) {
         const int32_t result = connector.exec("DELETE FROM " + std::string(table) + " WHERE USN=" + usn);
         if (result != db::DataConnector::kSuccess) {

@@ -102,6 +102,8 @@ struct RunState {
     bool ReplaceStored = false;
     int32_t ReplacedDocuments = 0;  // stored documents that replaced a student
     int32_t RefusedDocuments = 0;
+    // The run's number in the database's history of runs; 0 outside a run (nothing is recorded).
+    int64_t RunId = 0;
 
     // The current document's faults as AddError records them (kind 2), each at the place the reader had
     // set when it was reported, and the USN and name cells as the document holds them.

@@ -55,7 +55,7 @@ bool upgradeOlderDatabase(Control& control, db::Database& connection)
             : "A copy of the database as it is now is kept in " + plan.copy + ".";
     const std::string text = "The database " + connection.path() + " was made by an earlier version of Kyt (schema version " +
                              std::to_string(plan.from) + "). Kyt will bring it up to version " +
-                             std::to_string(plan.to) + ", which keeps placement drives; no student changes.\n\n" + kept +
+                             std::to_string(plan.to) + ", which keeps placement drives and the history of extraction runs; no student changes.\n\n" + kept +
                              "\n\nAn earlier Kyt cannot use the database once it is upgraded. Choose Cancel to leave it "
                              "as it is and close Kyt.";
     if (control.session.Messages &&

@@ -106,6 +106,21 @@ TEST_F(SchemaUpgradeTest, AFailedUpgradeLeavesTheFileUntouchedAndNoCopy)
     EXPECT_EQ(versionOf(path), 1);
 }
 
+// A copy that cannot be made (here: its name taken meanwhile) stops the upgrade before any step.
+TEST_F(SchemaUpgradeTest, NoUpgradeWithoutItsCopyAndNothingIsReplaced)
+{
+    auto db = openDb();
+    db::SchemaUpgrade plan;
+    Failure failure;
+    ASSERT_TRUE(db::planUpgrade(*db, plan, failure));
+    writeFile(plan.copy, "someone's file");
+    EXPECT_FALSE(db::upgradeSchema(*db, plan, failure));
+    EXPECT_NE(failure.description.find("already exists"), std::string::npos) << failure.description;
+    EXPECT_EQ(readFile(plan.copy), "someone's file");
+    db.reset();
+    EXPECT_EQ(versionOf(path), 1);
+}
+
 TEST_F(SchemaUpgradeTest, OneUpgradedByAnotherKytMeanwhileIsLeftAlone)
 {
     auto first = openDb();

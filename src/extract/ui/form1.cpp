@@ -7,6 +7,7 @@
 
 #include "extract/batch_driver.h"
 #include "extract/ui/form2.h"
+#include "extract/ui/run_history_window.h"
 #include "shell/ui/folder_list.h"
 #include "word/application.h"
 #include "shell/ui/window_registration.h"
@@ -35,6 +36,7 @@ Form1::Form1(Control& control, QWidget* parent)
     connect(folders_, &FolderList::currentChanged, this, &Form1::Dir1_Change);
     connect(ui->Command1, &QPushButton::clicked, this, &Form1::Command1_Click);
     connect(ui->Command2, &QPushButton::clicked, this, &Form1::Command2_Click);
+    connect(ui->CommandHistory, &QPushButton::clicked, this, [this] { RunHistory::open(control_); });
 
     const QString last = Q(control_.config.LastResumeFolder);
     if (!last.isEmpty() && QFileInfo(last).isDir()) {

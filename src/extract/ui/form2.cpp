@@ -94,7 +94,13 @@ void Form2::showCounts(const std::string& text)
 
 void Form2::showScanningHeading() { ui->Label1->setVisible(true); }
 
-void Form2::showComplete() { ui->Label9->setVisible(true); }
+void Form2::showComplete()
+{
+    ui->Label9->setVisible(true);
+    // A run the database stopped before its first document has not shown the window yet.
+    if (!isVisible())
+        show();
+}
 
 void Form2::showConverting(int count)
 {

@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QTableWidget>
 #include <QTreeView>
 #include <filesystem>
 
@@ -211,6 +212,34 @@ TEST_F(RealDialogRun, AFolderWithoutResumesIsToldAndTheWindowsStayUsable)
     menu->close();
     ASSERT_TRUE(dialogs.allAnswered());
     EXPECT_FALSE(menu->isVisible());
+}
+
+// The history window lists the runs, newest first; its button takes the selected one back after the
+// question, answered Yes through the real message box, and the list shows it taken back.
+TEST_F(RealDialogRun, TheHistoryWindowTakesTheSelectedRunBack)
+{
+    add("a.docx", "1QP01CS001");
+    add("b.docx", "1QP01CS002");
+    Form1* window = openExtractionWindow();
+    click(window, "Command1");
+    ASSERT_EQ(setup.students(), 2);
+    dialogs.click(QMessageBox::Ok);
+    click(window->statusWindow(), "Command1");
+    window = static_cast<Form1*>(findWindow(setup.control, "Form1"));
+    click(window, "CommandHistory");
+    auto* history = findWindow(setup.control, "RunHistory");
+    ASSERT_NE(history, nullptr);
+    auto* grid = control<QTableWidget>(history, "GridRuns");
+    ASSERT_EQ(grid->rowCount(), 1);
+    EXPECT_EQ(grid->item(0, 4)->text(), "2");
+    EXPECT_FALSE(control<QPushButton>(history, "CommandRevert")->isEnabled());
+    grid->selectRow(0);
+    dialogs.click(QMessageBox::Yes).click(QMessageBox::Ok);
+    click(history, "CommandRevert");
+    ASSERT_TRUE(dialogs.allAnswered());
+    EXPECT_NE(dialogs.seen().at(1).text.find("2 students it added will be deleted"), std::string::npos);
+    EXPECT_EQ(setup.students(), 0);
+    EXPECT_EQ(grid->item(0, 7)->text().left(10), "taken back");
 }
 
 }  // namespace
