@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "db/schema_upgrade.h"
 #include "db/server_admin.h"
 #include "seed.h"
 #include "support/engine.h"
@@ -122,6 +123,56 @@ TEST_F(Server, TwoOfficersQueryRunsDoNotDisturbEachOther)
     EXPECT_EQ(column(*other, "SELECT USN FROM MergeQuery", "USN"), std::vector<std::string>{"1QP22EC002"});
     EXPECT_EQ(column(*openDb(Road::Query), "SELECT Percent1To6 FROM FreePercent ORDER BY USN_FP", "Percent1To6"),
               (std::vector<std::string>{"70.00", "70.00", "70.00"}));
+}
+
+// A server database made by the first Kyt is brought up to date by its administrator in one transaction,
+// without a copy (pg_dump keeps those): its students stay, the later steps' tables are there with their
+// rights (run history for officers only), and an officer, who may not change the schema, is refused.
+TEST_F(Server, AnOlderDatabaseIsUpgradedByItsAdministratorKeepingItsStudents)
+{
+    const std::string admin = newServerDatabase("first_kyt");
+    Failure failure;
+    ASSERT_TRUE(db::Database::create(admin, {{"CS", "Computer Science"}}, 1, failure)) << failure.description;
+    const std::string officer = asLogin(admin, loginName("officer"));
+    {
+        auto db = db::Database::open(officer, Road::Connector, failure);
+        ASSERT_TRUE(db) << failure.description;
+        storeStudent(*db, {.usn = "1QP22CS001"}, 3, 8, 70, 100);
+        db::SchemaUpgrade plan;
+        ASSERT_TRUE(db::planUpgrade(*db, plan, failure)) << failure.description;
+        EXPECT_EQ(plan.from, 1);
+        EXPECT_TRUE(plan.copy.empty());
+        EXPECT_FALSE(db::upgradeSchema(*db, plan, failure));
+        EXPECT_NE(failure.description.find("Step 2 of the schema failed"), std::string::npos) << failure.description;
+    }
+    auto db = db::Database::open(admin, Road::Connector, failure);
+    ASSERT_TRUE(db) << failure.description;
+    db::SchemaUpgrade plan;
+    ASSERT_TRUE(db::planUpgrade(*db, plan, failure) && db::upgradeSchema(*db, plan, failure)) << failure.description;
+    int version = 0;
+    ASSERT_TRUE(db->schemaVersion(version, failure));
+    EXPECT_EQ(version, db::latestSchemaVersion(db::Engine::PostgreSQL));
+
+    auto theirs = db::Database::open(officer, Road::Connector, failure);
+    ASSERT_TRUE(theirs) << failure.description;
+    EXPECT_EQ(column(*theirs, "SELECT USN FROM Personal", "USN"), std::vector<std::string>{"1QP22CS001"});
+    EXPECT_EQ(select(*theirs, "SELECT * FROM Marks").RecordCount(), 6);
+    db::Recordset run;
+    ASSERT_TRUE(theirs->query("INSERT INTO ExtractionRun (StartedAt, Folder, UserName, ReplaceStored) VALUES "
+                              "('2027-02-12 14:03:09', '/r', 'asha', 0) RETURNING RunId",
+                              run, failure))
+        << failure.description;
+    EXPECT_EQ(run.field(0).toInteger(), 1);
+    ASSERT_TRUE(theirs->exec("INSERT INTO Drive (Company, DriveDate, Criteria, Saved) VALUES ('Acme', '2027-02-12', '', '2027-02-12')", failure))
+        << failure.description;
+    const std::string coordinator = loginName("coordinator");
+    ASSERT_TRUE(serverAdmin(admin, "CREATE ROLE " + coordinator + " LOGIN"));
+    ASSERT_TRUE(db::addCoordinator(*theirs, coordinator, {"CS"}, failure)) << failure.description;
+    auto c = db::Database::open(asLogin(admin, coordinator), Road::Query, failure);
+    ASSERT_TRUE(c) << failure.description;
+    db::Recordset none;
+    EXPECT_FALSE(c->openRecordset("SELECT * FROM ExtractionRun", none, failure));
+    EXPECT_EQ(column(*c, "SELECT USN FROM Personal", "USN"), std::vector<std::string>{"1QP22CS001"});
 }
 
 }  // namespace

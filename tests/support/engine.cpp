@@ -144,6 +144,28 @@ std::string loginName(const std::string& suffix)
     return "kyt_test_" + std::to_string(getpid()) + "_" + suffix;
 }
 
+namespace {
+
+std::string databaseName(const std::string& name)
+{
+    std::string database = "kyt_test_" + std::to_string(getpid()) + "_";
+    for (char c : name)
+        database += std::isalnum(static_cast<unsigned char>(c)) ? static_cast<char>(std::tolower(c)) : '_';
+    return database;
+}
+
+}  // namespace
+
+std::string newServerDatabase(const std::string& name)
+{
+    const std::string database = databaseName(name);
+    ServerEnvironment::made().insert(database);
+    std::string error;
+    if (!run("postgres", "DROP DATABASE IF EXISTS " + quoteIdentifier(database) + " WITH (FORCE)", &error))
+        ADD_FAILURE() << "cannot drop " << database << ": " << error;
+    return address(database, "kyt_admin");
+}
+
 std::string makeServerDatabase(const std::string& name, const std::vector<std::pair<std::string, std::string>>& branches)
 {
     std::string why;
@@ -151,9 +173,7 @@ std::string makeServerDatabase(const std::string& name, const std::vector<std::p
         ADD_FAILURE() << why;
         return {};
     }
-    std::string database = "kyt_test_" + std::to_string(getpid()) + "_";
-    for (char c : name)
-        database += std::isalnum(static_cast<unsigned char>(c)) ? static_cast<char>(std::tolower(c)) : '_';
+    const std::string database = databaseName(name);
     const std::string officer = loginName("officer");
     std::string error;
     if (ServerEnvironment::made().insert(database).second) {
@@ -164,7 +184,11 @@ std::string makeServerDatabase(const std::string& name, const std::vector<std::p
             !run("postgres", "CREATE ROLE " + quoteIdentifier(officer) + " LOGIN IN ROLE kyt_officer", &error))
             ADD_FAILURE() << "cannot make the officer login " << officer << ": " << error;
     } else if (!run(database,
-                    "TRUNCATE kyt.Personal, kyt.Marks, kyt.Branch, kyt.Coordinator; "
+                    // every table of every schema step but the saved queries' defaults and the version;
+                    // numbering (drives, runs) starts again at 1
+                    "DO $$ BEGIN EXECUTE (SELECT 'TRUNCATE ' || string_agg(format('kyt.%I', tablename), ', ') || "
+                    "' RESTART IDENTITY' FROM pg_tables WHERE schemaname = 'kyt' AND tablename NOT IN "
+                    "('savedquery', 'schemaversion')); END $$; "
                     "DELETE FROM kyt.SavedQuery WHERE Login <> ''",
                     &error)) {
         ADD_FAILURE() << "cannot empty the test database " << database << ": " << error;

@@ -18,6 +18,9 @@ db::Engine testEngine();
 // A fresh database named `name` with these branches: its address on the server (officer login).
 std::string makeServerDatabase(const std::string& name, const std::vector<std::pair<std::string, std::string>>& branches);
 
+// The administrator's address of a database of this process that does not exist yet (for init-db).
+std::string newServerDatabase(const std::string& name);
+
 // The address of the same database for another login (one made with serverAdmin).
 std::string asLogin(const std::string& address, const std::string& login);
 
