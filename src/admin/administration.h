@@ -19,7 +19,7 @@ enum class Outcome {
 };
 
 // The box a refusal points at, so that a window can put the focus there.
-enum class Box { None, BranchCode, BranchName, Obtained, Maximum, PassingYear, Attempts };
+enum class Box { None, BranchCode, BranchName, Semester, Obtained, Maximum, PassingYear, Attempts };
 
 struct Result {
     Outcome outcome = Outcome::Refused;
@@ -70,10 +70,12 @@ struct StoredMarks {
     MarksEntry marks;
 };
 
-// Education level of a semester for a USN: semester + 2 for BE, + 3 for MCA, 0 for MBA.
+// Education level of a semester for a USN: semester + 2 for BE, + 3 for MCA. 0 when the text is not a
+// semester of the USN's course written as a whole number (BE 1 to 8, MCA 1 to 6) or the course is MBA.
 int16_t SemesterLevel(const std::string& usn, const std::string& semesterText);
 
 // Looks up the student and one semester's row. Done when the student exists (with or without a row).
+// A semester that is not one of the course's is refused first, as the update refuses it.
 Result RetrieveMarks(Control& control, const std::string& typedUsn, const std::string& semesterText,
                      StoredMarks& out);
 

@@ -55,27 +55,50 @@ struct Refusal {
     bool exclamation = false;
 };
 
+// Refuses a semester that is not one of the course's, before anything is read or written; true when it did.
+bool refusedSemester(Control& control, const std::string& usn, int16_t level, Result& result)
+{
+    if (level != 0)
+        return false;
+    const std::string course = CourseType(usn);
+    if (course == "MBA")
+        tell(control, "Sorry, MBA data is not supported yet by " + control.session.AppTitle, "Kyt Error",
+             MsgIcon::Exclamation);
+    else
+        tell(control,
+             course == "MCA" ? "Semester must be a whole number from 1 to 6 for an MCA student"
+                             : "Semester must be a whole number from 1 to 8",
+             control.session.AppTitle + " Error", MsgIcon::Critical);
+    result.focus = Box::Semester;
+    return true;
+}
+
 }  // namespace
 
 int16_t SemesterLevel(const std::string& usn, const std::string& semesterText)
 {
     const std::string course = CourseType(usn);
-    const int semester = IsNumber(semesterText) ? static_cast<int>(NumberValue(semesterText)) : 0;
-    if (course == "BE")
-        return static_cast<int16_t>(semester + 2);
-    if (course == "MCA")
-        return static_cast<int16_t>(semester + 3);
-    return 0;
+    const int last = course == "BE" ? 8 : course == "MCA" ? 6 : 0;
+    // Digits only: "+6", "6'", "1e0" and "65542" (which a 16-bit level would wrap to 6) are no semesters.
+    const std::string text = trimSpaces(semesterText);
+    if (text.empty() || text.size() > 2 || text.find_first_not_of("0123456789") != std::string::npos)
+        return 0;
+    const int semester = std::stoi(text);
+    if (semester < 1 || semester > last)
+        return 0;
+    return static_cast<int16_t>(semester + (course == "MCA" ? 3 : 2));
 }
 
 Result RetrieveMarks(Control& control, const std::string& typedUsn, const std::string& semesterText, StoredMarks& out)
 {
     Result result;
     const std::string usn = upperAscii(trimSpaces(typedUsn));
+    const int16_t level = SemesterLevel(usn, semesterText);
+    if (refusedSemester(control, usn, level, result))
+        return result;
     const auto name = studentName(control, usn, "SELECT name from PERSONAL where usn = ", result);
     if (!name)
         return result;
-    const int16_t level = SemesterLevel(usn, semesterText);
 
     db::Recordset rows;
     if (!lookUp(control,
@@ -100,6 +123,8 @@ Result UpdateMarks(Control& control, const std::string& typedUsn, const std::str
     // Both ends trimmed: a trailing blank must not turn a student just retrieved into one that "does not exist".
     const std::string usn = upperAscii(trimSpaces(typedUsn));
     const int16_t level = SemesterLevel(usn, semesterText);
+    if (refusedSemester(control, usn, level, result))
+        return result;
     const std::string errorTitle = control.session.AppTitle + " Error";
 
     const auto obtained = wholeMarks(entry.Obtained);

@@ -50,6 +50,7 @@ int mergeCommand(const Args& given)
     Control control;
     if (const int failed = openSession(parser, "merge", control, messages))
         return failed;
+    std::optional<Selection> selection;
     if (parser.isSet("all")) {
         control.query.QueryCondition.clear();
     } else {
@@ -65,11 +66,13 @@ int mergeCommand(const Args& given)
             CloseDown(control);
             return reportRetrieve(outcome, "merge");
         }
+        selection = outcome.query.selection();
     }
 
     namespace fs = std::filesystem;
     const fs::path target = fs::absolute(value(parser, "target"));
     GenerateOptions options;
+    options.selection = selection;
     if (parser.isSet("out"))
         options.outputFile = fs::absolute(value(parser, "out")).string();
     if (parser.isSet("per-student"))

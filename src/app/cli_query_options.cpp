@@ -204,11 +204,16 @@ bool queryCriteria(const QCommandLineParser& parser, const Control& control, int
 }
 
 int retrieveFromOptions(const QCommandLineParser& parser, const char* command, Control& control,
-                        query::RetrieveOutcome& outcome)
+                        query::RetrieveOutcome& outcome, const std::function<std::string(const Control&)>& refusal)
 {
     TerminalMessages messages;
     if (const int failed = openSession(parser, command, control, messages))
         return failed;
+    if (const std::string refused = refusal ? refusal(control) : std::string(); !refused.empty()) {
+        CloseDown(control);
+        std::fprintf(stderr, "kyt-cli %s: %s\n", command, refused.c_str());
+        return kUsageError;
+    }
     const int year = query::CurrentYear();
     query::Criteria criteria;
     std::string error;

@@ -4,6 +4,7 @@
 // default at load.
 
 #include <QCommandLineParser>
+#include <functional>
 #include <string>
 
 #include "query/query_builder.h"
@@ -25,9 +26,11 @@ bool queryCriteria(const QCommandLineParser& parser, const Control& control, int
 // Opens the session the options configure, reads the criteria from them and selects the students as
 // the query window does, then closes the session (the configuration and the query state stay in
 // `control`). Returns 0 with `outcome` filled, or the exit status after saying why on standard error:
-// 2 for a session that cannot start or a value no control could hold.
+// 2 for a session that cannot start or a value no control could hold. `refusal`, when given, looks at the
+// open session before the query runs and returns why the command cannot go on (printed, exit status 2).
 int retrieveFromOptions(const QCommandLineParser& parser, const char* command, Control& control,
-                        query::RetrieveOutcome& outcome);
+                        query::RetrieveOutcome& outcome,
+                        const std::function<std::string(const Control&)>& refusal = nullptr);
 
 // A result as kyt-cli prints it: field names first, then the rows, values separated by tabs (tabs and
 // line breaks inside a value become blanks), each line ended by a line feed.

@@ -4,6 +4,7 @@
 #include <QStringList>
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <string>
 
 #include "app/cli.h"
@@ -11,6 +12,7 @@
 #include "app/cli_session.h"
 #include "db/data_connector.h"
 #include "query/save_results.h"
+#include "shell/output_guard.h"
 
 namespace kyt::cli {
 namespace {
@@ -94,10 +96,15 @@ int saveCommand(const Args& given)
 
     Control control;
     query::RetrieveOutcome outcome;
-    if (const int failed = retrieveFromOptions(parser, "save", control, outcome))
+    // Refused before the query runs: nothing is touched.
+    const auto outputRefused = [&out](const Control& session) {
+        std::error_code ec;
+        const std::string refused = RefusedOutput(session, std::filesystem::absolute(out, ec).string());
+        return refused.empty() ? refused : "Information Not Saved. " + refused;
+    };
+    if (const int failed = retrieveFromOptions(parser, "save", control, outcome, outputRefused))
         return failed;
     const std::string databasePath = control.config.DatabasePath;
-    const std::string condition = control.query.QueryCondition;
     if (outcome.status != query::RetrieveOutcome::Status::Shown)
         return reportRetrieve(outcome, "save");
 
@@ -120,11 +127,12 @@ int saveCommand(const Args& given)
     std::string sql;
     query::ResultTable saved;
     db::Failure failure;
-    if (!query::BuildSaveSql(names, condition, sql, error)) {
+    if (!query::BuildSaveSql(names, outcome.query.condition, sql, error)) {
         std::fprintf(stderr, "kyt-cli save: Information Not Saved. %s\n", error.c_str());
         return kRefused;
     }
-    if (!query::OpenResult(databasePath, sql, saved, failure)) {
+    // FreePercent as this query made it, even if another program has run a query since.
+    if (!query::RunOverSelection(databasePath, outcome.query.selection(), sql, saved, failure)) {
         std::fprintf(stderr, "kyt-cli save: Information Not Saved. error %d: %s\n", failure.number,
                      failure.description.c_str());
         return kFailed;

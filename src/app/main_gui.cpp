@@ -64,8 +64,9 @@ int main(int argc, char** argv)
         return hooks;
     };
     program.setOpener("Command2", [&program, generatorHooks] { kyt::FormatFile::open(program.control(), generatorHooks()); });
-    kyt::Form4::setOpener(program.control(), "Command2", [&program, generatorHooks](kyt::Form4&) {
-        kyt::FormatFile::open(program.control(), generatorHooks());
+    // The results window's Generate merges the students it shows, not whatever the last query left.
+    kyt::Form4::setOpener(program.control(), "Command2", [&program, generatorHooks](kyt::Form4& results) {
+        kyt::FormatFile::open(program.control(), generatorHooks(), results.selection());
     });
     program.setOpener("Command3", [&program] { kyt::Form5::open(program.control()); });
     kyt::Form4::setOpener(program.control(), "Command3", [&program](kyt::Form4& results) {

@@ -14,6 +14,7 @@
 #include "db/database_files.h"
 #include "db/schema.h"
 #include "merge/merge_template.h"
+#include "shell/output_guard.h"
 #include "word/application.h"
 
 namespace kyt {
@@ -92,12 +93,6 @@ void syncFolder(const std::string& folder)
     }
 }
 
-bool sameFile(const std::string& a, const std::string& b)
-{
-    std::error_code ec;
-    return fs::exists(a, ec) && fs::exists(b, ec) && fs::equivalent(a, b, ec);
-}
-
 }  // namespace
 
 std::string MergeSql(const std::string& QueryCondition)
@@ -158,10 +153,16 @@ GenerateResult GenerateResumes(Control& control, const std::string& Folder, cons
         result.description = description;
         return result;
     };
+    // Told as a failure is, but nothing was tried: the officer's choice cannot be carried out.
+    auto refuse = [&](const std::string& description) {
+        GenerateResult refused = fail(description);
+        refused.outcome = GenerateOutcome::Refused;
+        return refused;
+    };
 
     progress(3);
     call(hooks.HideMainMenu);
-    const std::string sql = MergeSql(queryCondition(control));
+    const std::string sql = MergeSql(options.selection ? options.selection->condition : queryCondition(control));
     if (characterCount(sql) > kMaxMergeSqlLength) {
         show(control, tooLongText(), "Kyt v1.2 - Error.", MsgIcon::Critical);
         result.outcome = GenerateOutcome::Refused;
@@ -208,29 +209,42 @@ GenerateResult GenerateResumes(Control& control, const std::string& Folder, cons
             output = hooks.AskOutputFile("Please give a filename", "Microsoft Word (*.docx)|*.docx");
         if (output.empty())
             output = (fs::path(documentsFolder()) / kDefaultMergeOutput).string();
-        if (sameFile(output, targetPath))
-            return fail("The résumés cannot be saved over the target format document " + targetPath + ".");
+        std::string refused = RefusedOutput(control, output, targetPath);
+        if (refused.empty() && QString::fromStdString(fs::path(output).extension().string()).toLower() != ".docx")
+            refused = "The résumés are saved as a .docx document; " + output + " does not end in .docx.";
+        if (!refused.empty())
+            return refuse(refused);
     }
     progress(24);
 
-    if (target->fieldCount() == 0) {
-        GenerateResult none = fail("The target document has no fields.");
-        none.outcome = GenerateOutcome::Refused;
-        return none;
-    }
+    if (target->fieldCount() == 0)
+        return refuse("The target document has no fields.");
     target->makeMergeFields();
     progress(29);
 
-    // The merge query is kept in the database as MergeQuery, and the students are read through it.
+    // The merge query is kept in the database as MergeQuery, and the students are read through it, in one
+    // transaction with FreePercent as the selection made it.
     db::Failure failure;
     auto database = db::Database::open(databasePath(control), db::Road::Query, failure);
-    if (!database)
-        return fail(failure.description);
-    if (!database->setSavedQuery("MergeQuery", sql, failure))
+    if (!database || !database->begin(failure))
         return fail(failure.description);
     db::Recordset records;
-    if (!database->openRecordset("SELECT * FROM MergeQuery", records, failure))
+    const auto readStudents = [&] {
+        if (options.selection && !options.selection->aggregate.empty()) {
+            std::string current;
+            if (!database->savedQuery("FreePercent", current, failure) ||
+                (current != options.selection->aggregate &&
+                 !database->setSavedQuery("FreePercent", options.selection->aggregate, failure)))
+                return false;
+        }
+        return database->setSavedQuery("MergeQuery", sql, failure) &&
+               database->openRecordset("SELECT * FROM MergeQuery", records, failure) && database->commit(failure);
+    };
+    if (!readStudents()) {
+        db::Failure ignored;
+        database->rollback(ignored);
         return fail(failure.description);
+    }
     database.reset();
     progress(35);
     merge::DataSource data;
@@ -273,13 +287,8 @@ GenerateResult GenerateResumes(Control& control, const std::string& Folder, cons
         return fail(error);
     if (data.rows.empty())
         return fail("No student matches the selection; there is nothing to merge.");
-    progress(75);
 
-    if (oneDocument) {
-        if (!compiled->write(data, 0, data.rows.size(), output, error))
-            return fail(error);
-        result.files.push_back(output);
-    }
+    // Every student's file is named, and checked, before the first file is written.
     std::vector<std::string> studentFiles;
     if (perStudent) {
         const int usn = data.column("USN");
@@ -291,12 +300,25 @@ GenerateResult GenerateResumes(Control& control, const std::string& Folder, cons
             // Names are compared without letter case: a shared folder on Windows would merge them.
             const std::string key = QString::fromStdString(stem).toLower().toStdString();
             const int seen = taken[key]++;
-            const std::string file = stem + (seen ? " (" + std::to_string(seen + 1) + ")" : std::string()) + ".docx";
-            const std::string path = (fs::path(options.perStudentFolder) / file).string();
-            if (!compiled->write(data, r, 1, path, error, false))
-                return fail(error);
-            studentFiles.push_back(path);
+            const std::string file = stem + (seen ? " (" + std::to_string(seen + 1) + ")" : std::string());
+            const fs::path stemPath = fs::path(options.perStudentFolder) / file;
+            studentFiles.push_back(stemPath.string() + ".docx");
+            for (const std::string& path : {studentFiles.back(), stemPath.string() + ".pdf"})
+                if (const std::string refused = RefusedOutput(control, path, targetPath); !refused.empty())
+                    return refuse(refused);
         }
+    }
+    progress(75);
+
+    if (oneDocument) {
+        if (!compiled->write(data, 0, data.rows.size(), output, error))
+            return fail(error);
+        result.files.push_back(output);
+    }
+    if (perStudent) {
+        for (size_t r = 0; r < studentFiles.size(); ++r)
+            if (!compiled->write(data, r, 1, studentFiles[r], error, false))
+                return fail(error);
         // One flush to the disk for the whole folder: one per file took most of the time.
         syncFolder(options.perStudentFolder);
         result.files.insert(result.files.end(), studentFiles.begin(), studentFiles.end());

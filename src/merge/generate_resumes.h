@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,9 @@ struct GenerateHooks {
 };
 
 struct GenerateOptions {
+    // The students to merge, with the FreePercent they were selected under (set back for the merge when
+    // another query has changed it). Without one, the students of QueryCondition as FreePercent now stands.
+    std::optional<Selection> selection;
     std::string outputFile;        // when set, no save dialog is shown
     std::string perStudentFolder;  // when set, one file per student there; with outputFile too, both
     bool pdf = false;              // with perStudentFolder: a PDF of each file through LibreOffice

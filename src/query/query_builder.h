@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "shell/control.h"
 #include "shell/message_service.h"
 
 namespace kyt::query {
@@ -79,6 +80,7 @@ struct BuiltQuery {
     std::optional<Refusal> refusal;
 
     bool refused() const { return refusal.has_value(); }
+    Selection selection() const { return {condition, aggregate}; }
 };
 
 // Combo7's items in `year`: the last two digits of year-5, year-4, year-3, then "yy(4) Or yy(3)" and

@@ -51,10 +51,10 @@ bool OpenResult(const std::string& databasePath, const std::string& sql, ResultT
 
 namespace {
 
-// FreePercent set for the query and the selection read, in one transaction that is committed (`keep`)
-// or rolled back.
-bool runQuery(const std::string& databasePath, const BuiltQuery& query, ResultTable& out, db::Failure& failure,
-              const RunOptions& options, bool keep)
+// FreePercent set for the selection (only when it differs) and `sql` read, in one transaction that is
+// committed (`keep`) or rolled back.
+bool runOverSelection(const std::string& databasePath, const Selection& selection, const std::string& sql,
+                      ResultTable& out, db::Failure& failure, const RunOptions& options, bool keep)
 {
     std::unique_ptr<db::Database> database = openQueryRoad(databasePath, failure, options);
     if (!database)
@@ -63,8 +63,10 @@ bool runQuery(const std::string& databasePath, const BuiltQuery& query, ResultTa
         return false;
     db::Recordset records;
     db::Failure ignored;
-    if (!database->setSavedQuery("FreePercent", query.aggregate, failure) ||
-        !database->openRecordset(query.select, records, failure)) {
+    std::string current;
+    if (!database->savedQuery("FreePercent", current, failure) ||
+        (current != selection.aggregate && !database->setSavedQuery("FreePercent", selection.aggregate, failure)) ||
+        !database->openRecordset(sql, records, failure)) {
         database->rollback(ignored);
         return false;
     }
@@ -79,13 +81,19 @@ bool runQuery(const std::string& databasePath, const BuiltQuery& query, ResultTa
 bool RunQuery(const std::string& databasePath, const BuiltQuery& query, ResultTable& out, db::Failure& failure,
               const RunOptions& options)
 {
-    return runQuery(databasePath, query, out, failure, options, true);
+    return runOverSelection(databasePath, query.selection(), query.select, out, failure, options, true);
 }
 
 bool RunQueryAside(const std::string& databasePath, const BuiltQuery& query, ResultTable& out, db::Failure& failure,
                    const RunOptions& options)
 {
-    return runQuery(databasePath, query, out, failure, options, false);
+    return runOverSelection(databasePath, query.selection(), query.select, out, failure, options, false);
+}
+
+bool RunOverSelection(const std::string& databasePath, const Selection& selection, const std::string& sql,
+                      ResultTable& out, db::Failure& failure, const RunOptions& options)
+{
+    return runOverSelection(databasePath, selection, sql, out, failure, options, true);
 }
 
 std::vector<std::string> BranchList(const Control& control)

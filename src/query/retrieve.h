@@ -39,6 +39,11 @@ bool OpenResult(const std::string& databasePath, const std::string& sql, ResultT
 bool RunQuery(const std::string& databasePath, const BuiltQuery& query, ResultTable& out, db::Failure& failure,
               const RunOptions& options = {});
 
+// Runs `sql`, a SELECT under `selection.condition`, with FreePercent as that selection made it: in one
+// transaction FreePercent is set back to `selection.aggregate` when another query has changed it since.
+bool RunOverSelection(const std::string& databasePath, const Selection& selection, const std::string& sql,
+                      ResultTable& out, db::Failure& failure, const RunOptions& options = {});
+
 // Runs `query` as RunQuery does, but takes its rows aside: the transaction is rolled back, so the saved
 // query FreePercent keeps the SQL that the result on screen (and its merge) was made with. For figures
 // taken beside the query window (statistics).

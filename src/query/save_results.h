@@ -35,7 +35,7 @@ std::string DelimiterCharacter(const std::string& Delimit);
 
 // The save query: the columns in output order, " CInt((Now()-Cdate(dob1))/365.2) AS Age" for a column
 // whose name contains "Age" in any letter case, from Personal and FreePercent under `QueryCondition`.
-// Its result (OpenResult) is what is written. Refused (false, reason in `error`) when no column is given or a name is empty.
+// Its result (RunOverSelection) is what is written. Refused (false, reason in `error`) when no column is given or a name is empty.
 bool BuildSaveSql(const std::vector<std::string>& columnNamesBySequence, const std::string& QueryCondition,
                   std::string& sql, std::string& error);
 

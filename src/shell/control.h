@@ -116,6 +116,14 @@ struct RunState {
     std::function<void(int16_t)> ResumeProgress;  // shows the current document's progress
 };
 
+// The students one query selected: its condition (from " where " to its ranking, as QueryCondition holds
+// it) and the SQL of the saved query FreePercent that the condition reads. The results window keeps the
+// selection it shows, so that another query or "Generate all résumés" cannot change what it saves and merges.
+struct Selection {
+    std::string condition;
+    std::string aggregate;
+};
+
 // The last query's condition, which saving and mail merge rebuild their own queries from.
 struct QueryState {
     std::string QueryCondition;

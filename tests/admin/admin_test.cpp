@@ -25,7 +25,9 @@ admin::Result apply(Control& control, char operation, const std::string& typed, 
 // first message is the refusal, the question or the outcome, and only a change says "successfully".
 TEST_F(Admin, OperationsTakeWhatTheTypedTextNamesAfterTheirChecksAndQuestion)
 {
-    for (const char* usn : {"1QP01CS007", "1QP99CS001", "1QP99CS002", "1QP99EC001", "1QP98CS001", "1QP99MCA01"})
+    // 1QP98MCA99 is of batch 98 with roll number 99: deleting batch 99 keeps it.
+    for (const char* usn :
+         {"1QP01CS007", "1QP99CS001", "1QP99CS002", "1QP99EC001", "1QP98CS001", "1QP99MCA01", "1QP98MCA99"})
         student(usn);
     const std::string hostile = "Women's Studies & Design -- %_ \xC3\xA9",
                       one = "Are you sure you want to delete the records of \r\n\r\n\tStudent 1QP01CS007\r\n"
@@ -35,27 +37,27 @@ TEST_F(Admin, OperationsTakeWhatTheTypedTextNamesAfterTheirChecksAndQuestion)
     const auto Yes = MsgAnswer::Yes;
     const struct { char operation; std::string typed, name, said; MsgAnswer answer; long students;
                    admin::Box focus = admin::Box::None; } cases[] = {
-        {'+', "", "x", "Branch Code should not be empty", Yes, 6, admin::Box::BranchCode},
-        {'+', "CV", "", "Branch Name should not be empty", Yes, 6, admin::Box::BranchName},
-        {'+', "mba", "Management", "Sorry, MBA data is not supported yet by Kyt v2.8", Yes, 6},
-        {'+', " c", "C", "The Branch Code should be atleast 2 characters in length", Yes, 6},
-        {'+', "cs", "Again", "The Branch code already exists.\r\nPlease delete the branch CS  and then try again", Yes, 6},
+        {'+', "", "x", "Branch Code should not be empty", Yes, 7, admin::Box::BranchCode},
+        {'+', "CV", "", "Branch Name should not be empty", Yes, 7, admin::Box::BranchName},
+        {'+', "mba", "Management", "Sorry, MBA data is not supported yet by Kyt v2.8", Yes, 7},
+        {'+', " c", "C", "The Branch Code should be atleast 2 characters in length", Yes, 7},
+        {'+', "cs", "Again", "The Branch code already exists.\r\nPlease delete the branch CS  and then try again", Yes, 7},
         {'+', "cv ", " " + hostile + " ", "The Branch: CV,  " + hostile + "  was successfully inserted into the database.",
-         Yes, 6},
-        {'-', "X%", "", " The Branch: X% does not exist in the database.", Yes, 6},
+         Yes, 7},
+        {'-', "X%", "", " The Branch: X% does not exist in the database.", Yes, 7},
         {'-', "ec", "", "The Branch: EC,  Electronics  was successfully deleted.\r\n\r\n You may want delete the batches "
-                        "of this branch using the above options", Yes, 6},
-        {'s', "1QP01CS0'7", "", "The USN : 1QP01CS0'7 is invalid ", Yes, 6},
-        {'s', "1QP01CS009", "", "The USN : 1QP01CS009 does not exist in the database", Yes, 6},
-        {'s', " 1qp01cs7 ", "", one, MsgAnswer::No, 6},
-        {'s', "1qp01cs7", "", one, Yes, 5},
-        {'b', "%%", "", batch, Yes, 5},
-        {'b', "99C", "", batch, Yes, 5},
-        {'b', "99-CS", "", batch, Yes, 5},
-        {'b', "96", "", "The Batch 96 does not exist in the database", Yes, 5},
-        {'b', "99ec", "", all + "99EC batch (1 student) ?", Yes, 4},
-        {'b', " 99 ", "", all + "99 batch (3 students) ?", Yes, 1},
-        {'a', "", "", " WARNING : This will remove ALL resume records of the students in the database (1 student) "
+                        "of this branch using the above options", Yes, 7},
+        {'s', "1QP01CS0'7", "", "The USN : 1QP01CS0'7 is invalid ", Yes, 7},
+        {'s', "1QP01CS009", "", "The USN : 1QP01CS009 does not exist in the database", Yes, 7},
+        {'s', " 1qp01cs7 ", "", one, MsgAnswer::No, 7},
+        {'s', "1qp01cs7", "", one, Yes, 6},
+        {'b', "%%", "", batch, Yes, 6},
+        {'b', "99C", "", batch, Yes, 6},
+        {'b', "99-CS", "", batch, Yes, 6},
+        {'b', "96", "", "The Batch 96 does not exist in the database", Yes, 6},
+        {'b', "99ec", "", all + "99EC batch (1 student) ?", Yes, 5},
+        {'b', " 99 ", "", all + "99 batch (3 students) ?", Yes, 2},
+        {'a', "", "", " WARNING : This will remove ALL resume records of the students in the database (2 students) "
                       "\r\n\r\n                    Are you sure you want to remove all the records? ", Yes, 0},
     };
     for (const auto& c : cases) {
@@ -127,6 +129,16 @@ TEST_F(Admin, MarksRefusalsAndFailedWritesLeaveEveryTableAsItWas)
         EXPECT_EQ(admin::UpdateMarks(setup.control, "1QP01CS007", "3", c.typed, skip).focus, c.focus) << c.said;
         EXPECT_EQ(messages.last().text, c.said);
     }
+    // Semesters are whole numbers of the course's range, as typed; not a level that wraps round to one
+    // (an MCA student's semester 7 is the window's).
+    for (const char* semester : {"abc", "", "6'", "+6", "1e0", "0", "9", "65542", "99999999999"}) {
+        int16_t asked = 1;
+        admin::StoredMarks stored;
+        EXPECT_EQ(admin::UpdateMarks(setup.control, "1QP01CS007", semester, {"1", "2", "2001", "1"}, asked).focus,
+                  admin::Box::Semester) << semester;
+        EXPECT_EQ(messages.last().text, "Semester must be a whole number from 1 to 8") << semester;
+        EXPECT_EQ(admin::RetrieveMarks(setup.control, "1QP01CS007", semester, stored).outcome, Outcome::Refused);
+    }
     const admin::MarksEntry typed{"1", "2", "2001", "1"};
     messages.setNextAnswer(MsgAnswer::Yes);  // verify first
     EXPECT_EQ(admin::UpdateMarks(setup.control, "1QP01CS007", "1", typed, skip).outcome, Outcome::Refused);
@@ -162,8 +174,10 @@ TEST_F(Admin, MarksRefusalsAndFailedWritesLeaveEveryTableAsItWas)
         FileSizeLimit fullDisk(wal ? 100 : RLIM_INFINITY);
         ASSERT_TRUE(reader.held() && (fullDisk.active() || !wal));
         EXPECT_EQ(admin::DeleteStudent(setup.control, "1QP01CS007").outcome, Outcome::Failed);
+        EXPECT_EQ(messages.last().text, notDeleted);
+        EXPECT_EQ(admin::UpdateMarks(setup.control, "1QP01CS007", "1", typed, skip).outcome, Outcome::Failed);
+        EXPECT_EQ(messages.last().text, "Error updating record. ");
     }
-    EXPECT_EQ(messages.last().text, notDeleted);
     EXPECT_EQ(setup.rows(everything), before);
     messages.clear();
     EXPECT_EQ(admin::UpdateMarks(setup.control, "1QP01CS007", "1", typed, skip).outcome, Outcome::Done);

@@ -132,9 +132,16 @@ TEST_F(CliDrive, StatisticsGoToCsvChartsAndAReportThatReadBack)
         EXPECT_NE(info.find(text), std::string::npos) << text << "\n" << info;
 
     // A whole batch: every student, with what the drives recorded.
-    ASSERT_EQ(cli("stats --batch 22 --all-branches"), 0) << output;
+    const std::string batch = dir.file("batch.pdf");
+    ASSERT_EQ(cli("stats --batch 22 --all-branches --report " + test::quoted(batch)), 0) << output;
     EXPECT_NE(output.find("Batch 22\n"), std::string::npos) << output;
     EXPECT_NE(output.find("All\t3\t70.33\t72.00\t58.00\t81.00\t1\t0\t2\t2\t2\t2\t1\n"), std::string::npos) << output;
+    ASSERT_EQ(runProgram("pdfinfo", test::quoted(batch), &info), 0);
+    EXPECT_EQ(pdfField(info, "Title"), "Batch 22") << info;
+    ASSERT_EQ(runProgram("pdftotext", "-layout " + test::quoted(batch) + " -", &info), 0);
+    for (const char* text : {"Placements by branch - Batch 22", "70.33", "33.33"})
+        EXPECT_NE(info.find(text), std::string::npos) << text << "\n" << info;
+    EXPECT_EQ(info.find("Shortlist"), std::string::npos) << "a batch has no shortlist";
     EXPECT_EQ(cli("stats --drive 1 --batch 22"), 2);
     EXPECT_EQ(cli("stats --chart pie=x.png"), 2);
 }

@@ -53,6 +53,8 @@ TEST(CliMerge, ExitStatusTellsWrittenRefusedAndFailed)
         {"merge" + common + "bad.docx' --out '" + dir.file("bad-out.docx") + "' --per-student '" + dir.file("bad") + "'", 2,
          "Fields that are not columns of the selected students: Salary"},
         {"merge" + common + "missing.docx' --out '" + dir.file("x.docx") + "'", 1, "Errors have occured"},
+        {"merge" + common + "good.docx' --out '" + database + "'", 2, " is the student database or a file the database"},
+        {"merge" + common + "good.docx' --out '" + dir.file("all.doc") + "'", 2, "all.doc does not end in .docx"},
     };
     for (const auto& c : cases) {
         std::string output;

@@ -19,6 +19,7 @@ TEST(CliQuery, OptionsReachTheirControlsAndTheExitStatusTellsTheOutcome)
     const std::string config = makeConfiguredFolder(
         dir, "CS,Computer Science\nEC,Electronics\nMCA,Master of Computer Applications\n", &database);
     storeStudents(database);
+    std::filesystem::create_symlink(config, dir.file("settings.txt"));
     const std::string all = "--all-branches --exclude cs,ec --batch 'all batches' --rank usn --ascending --from 2 --to 5 "
                             "--strict --exactly 62.5 --class first --cet --age --hobby-words chess --sql";
     const std::string save = "save --batch 22 --branch CS --branch EC ";
@@ -62,6 +63,8 @@ TEST(CliQuery, OptionsReachTheirControlsAndTheExitStatusTellsTheOutcome)
         {save + "--delimiter Comma --out '" + dir.file("x.csv") + "'", 2,
          "--delimiter does not go with a .csv file: its form is fixed"},
         {save + "--title T --out '" + dir.file("x.csv") + "'", 2, "--title does not go with a .csv file"},
+        {save + "--out '" + dir.file("settings.txt") + "'", 2,
+         "Information Not Saved. " + dir.file("settings.txt") + " is Kyt's configuration file; it is never written over."},
     };
     const std::string out = dir.file("out.txt");
     for (const auto& c : cases) {

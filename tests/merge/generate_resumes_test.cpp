@@ -133,16 +133,25 @@ TEST_F(GenerateResumesTest, FromTheMainMenuEveryStudentComesOutOnceInUsnOrder)
     EXPECT_EQ(mergeQuerySql(), MergeSql(""));
 }
 
+// The selection a results window keeps is merged as it was made, though "Generate all résumés" has emptied
+// QueryCondition and another query has rewritten FreePercent since.
 TEST_F(GenerateResumesTest, ASelectionGivesOneFilePerStudentNamedFromUsnAndName)
 {
     EXPECT_EQ(MergeSql(" where personal.usn = 'a' AND Personal.Name = 'b' and personal.personal.x ORDER BY USN"),
               "SELECT * FROM ser, FreePercent  where ser.usn = 'a' AND Personal.Name = 'b' and ser.ser.x ORDER BY USN");
-    control.query.QueryCondition =
+    const Selection shown{
         " where (Percent1To6 >= 60 )  AND ( usn like '*22CS*') AND not exists ( select class  from  Marks where "
         "marks.usn = personal.usn AND  marks.education_level >= 3  AND  (marks.class = 'Second') )  AND (usn = "
-        "Freepercent.usn_FP)  ORDER BY Percent1To6 DESC";
+        "Freepercent.usn_FP)  ORDER BY Percent1To6 DESC",
+        "SELECT USN as USN_FP, Count(*) as SemsCount, format(sum(obtained)/sum(max) * 100,'0.00') AS Percent1To6 From "
+        "marks Where education_Level >=2 + 1+ 0 And education_Level <= 2 + 6+ 0 GROUP BY USN"};
+    db::Failure failure;
+    auto other = db::Database::open(control.config.DatabasePath, db::Road::Query, failure);  // another program's query
+    ASSERT_TRUE(other && other->setSavedQuery("FreePercent", "SELECT USN as USN_FP, 1 AS Percent2To5 FROM Marks GROUP BY "
+                                              "USN", failure)) << failure.description;
     fs::create_directories(dir.file("each"));
-    const GenerateResult result = run({.outputFile = dir.file("all.docx"), .perStudentFolder = dir.file("each")});
+    const GenerateResult result =
+        run({.selection = shown, .outputFile = dir.file("all.docx"), .perStudentFolder = dir.file("each")});
     ASSERT_EQ(result.outcome, GenerateOutcome::Written) << result.description;
     EXPECT_EQ(events, "hide-menu show-menu show-results ");
     EXPECT_EQ(messages.last().text, " The generated resumes were saved at " + dir.file("all.docx") + " and in " + dir.file("each"));
@@ -189,7 +198,8 @@ TEST_F(GenerateResumesTest, FailuresRefusalsAndFieldErrorsAreToldAndWriteNothing
          failed + "No student matches the selection; there is nothing to merge." + hint,
          {3, 8, 24, 29, 35, 38, 70, 0}, asked},
         {kFormat, "", "Infosys format.docx", "Kyt v1.2 - Error",
-         failed + "The résumés cannot be saved over the target format document " + dir.file("Infosys format.docx") + "." + hint,
+         failed + dir.file("Infosys format.docx") + " is the target format document; it is never written over. Choose "
+                  "another file name." + hint,
          {3, 8, 0}, asked},
     };
     for (const auto& c : cases) {

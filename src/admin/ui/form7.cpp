@@ -82,8 +82,9 @@ void Form7::Command1_Click()
                                   ui->Text6->text().toStdString()};
     const admin::Result result = admin::UpdateMarks(control_, ui->Text1->text().toStdString(),
                                                     ui->Combo1->currentText().toStdString(), entry, skipQuestion_);
-    QLineEdit* focus = nullptr;
+    QWidget* focus = nullptr;
     switch (result.focus) {
+    case admin::Box::Semester: focus = ui->Combo1; break;
     case admin::Box::Obtained: focus = ui->Text2; break;
     case admin::Box::Maximum: focus = ui->Text3; break;
     case admin::Box::PassingYear: focus = ui->Text4; break;

@@ -215,7 +215,8 @@ void FormDrives::RunButton_Click()
         tellFailure("The students could not be retrieved.", outcome.failure);
         return;
     }
-    Form4::get(control_)->showQueryResult(outcome.result, outcome.query.rankedByUsn, outcome.query.mcaWarning);
+    Form4::get(control_)->showQueryResult(outcome.result, outcome.query.rankedByUsn, outcome.query.mcaWarning,
+                                          outcome.query.selection());
 
     const std::vector<drives::ShortlistEntry> eligible =
         drives::ShortlistOf(outcome.result, outcome.query.PercentColumn, query::BranchList(control_));

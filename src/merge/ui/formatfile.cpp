@@ -30,11 +30,12 @@ std::string askOutputFile(QWidget* parent, const std::string& title)
 
 }  // namespace
 
-FormatFile::FormatFile(Control& control, GenerateHooks hooks, QWidget* parent)
+FormatFile::FormatFile(Control& control, GenerateHooks hooks, std::optional<Selection> selection, QWidget* parent)
     : QWidget(parent),
       ui(std::make_unique<Ui::FormatFile>()),
       control_(control),
       hooks_(std::move(hooks)),
+      selection_(std::move(selection)),
       folders_(new QFileSystemModel(this))
 {
     ui->setupUi(this);
@@ -70,9 +71,9 @@ FormatFile::FormatFile(Control& control, GenerateHooks hooks, QWidget* parent)
 
 FormatFile::~FormatFile() = default;
 
-FormatFile* FormatFile::open(Control& control, GenerateHooks hooks)
+FormatFile* FormatFile::open(Control& control, GenerateHooks hooks, std::optional<Selection> selection)
 {
-    auto* window = new FormatFile(control, std::move(hooks));
+    auto* window = new FormatFile(control, std::move(hooks), std::move(selection));
     window->setObjectName("FormatFile");
     registerWindow(control, "FormatFile", window, true);
     window->show();
@@ -144,6 +145,7 @@ void FormatFile::Command1_Click()
         return;
     }
     GenerateOptions options;
+    options.selection = selection_;
     if (ui->Check1->isChecked()) {
         if (ui->Text1->text().isEmpty() || !QFileInfo(ui->Text1->text()).isDir()) {
             tell("Please choose an existing folder for the students' files");

@@ -4,6 +4,7 @@
 
 #include <QWidget>
 #include <memory>
+#include <optional>
 
 #include "merge/generate_resumes.h"
 #include "shell/control.h"
@@ -22,12 +23,14 @@ class FormatFile : public QWidget {
 
 public:
     // `hooks` connect the generator to the main menu and the query results window; an empty
-    // AskOutputFile is replaced by the save dialog.
-    FormatFile(Control& control, GenerateHooks hooks, QWidget* parent = nullptr);
+    // AskOutputFile is replaced by the save dialog. `selection`: the students of the results window that
+    // opened this one; without it, those of QueryCondition (every student after "Generate all résumés").
+    FormatFile(Control& control, GenerateHooks hooks, std::optional<Selection> selection = std::nullopt,
+               QWidget* parent = nullptr);
     ~FormatFile() override;
 
     // Shows a new target format window (it is unloaded after each use) and registers it.
-    static FormatFile* open(Control& control, GenerateHooks hooks);
+    static FormatFile* open(Control& control, GenerateHooks hooks, std::optional<Selection> selection = std::nullopt);
 
     QString folder() const;
     const GenerateResult& lastResult() const { return result_; }
@@ -48,6 +51,7 @@ private:
     std::unique_ptr<Ui::FormatFile> ui;
     Control& control_;
     GenerateHooks hooks_;
+    std::optional<Selection> selection_;
     QFileSystemModel* folders_;
     GenerateResult result_;
 };

@@ -360,7 +360,7 @@ std::optional<query::RetrieveOutcome> Form3::retrieveAndShow()
                                 "Error", MsgIcon::Critical, MsgButtons::OK);
         return std::nullopt;
     }
-    results->showQueryResult(outcome.result, built.rankedByUsn, built.mcaWarning);
+    results->showQueryResult(outcome.result, built.rankedByUsn, built.mcaWarning, built.selection());
     return outcome;
 }
 

@@ -100,8 +100,9 @@ void Form4::enableOpeners()
     ui->StatsButton->setEnabled(hasOpener("StatsButton") && model_->result().recordCount() > 0);
 }
 
-void Form4::showQueryResult(query::ResultTable result, bool rankedByUsn, bool mcaWarning)
+void Form4::showQueryResult(query::ResultTable result, bool rankedByUsn, bool mcaWarning, Selection selection)
 {
+    selection_ = std::move(selection);
     // Branch page breaks make sense only in USN order. Both flags follow the result being shown, so a
     // result in USN order is never held to the flags of an earlier one ranked by percentage.
     ui->Check1->setEnabled(rankedByUsn);
@@ -116,6 +117,7 @@ void Form4::showQueryResult(query::ResultTable result, bool rankedByUsn, bool mc
     const long records = result.recordCount();
     const int fields = result.fieldCount();
     ui->Command2->setEnabled(hasOpener("Command2") && records > 0);
+    ui->StatsButton->setEnabled(hasOpener("StatsButton") && records > 0);
     showResult(std::move(result));
     ui->Label2->setText(QString::number(records));
     gridCols = static_cast<int16_t>(fields);

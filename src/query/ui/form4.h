@@ -70,8 +70,10 @@ public:
 
     // What the criteria window does when it shows a result: the page-break flags for its ranking, the
     // MCA warning when the result mixes MCA with other branches, the window shown, Generate enabled when
-    // there are records, the grid, the count and the column choice.
-    void showQueryResult(query::ResultTable result, bool rankedByUsn, bool mcaWarning);
+    // there are records, the grid, the count and the column choice. `selection` is the query the result
+    // came from: saving and generating from this window take exactly its students.
+    void showQueryResult(query::ResultTable result, bool rankedByUsn, bool mcaWarning, Selection selection);
+    const Selection& selection() const { return selection_; }
 
     // The grid alone: binds `result` to DataGrid1 with a readable Email column.
     void showResult(query::ResultTable result);
@@ -95,6 +97,7 @@ private:
     std::unique_ptr<Ui::Form4> ui;
     Control& control_;
     ResultModel* model_;
+    Selection selection_;
     bool loaded_ = false;
 };
 

@@ -13,6 +13,7 @@
 #include "query/save_results.h"
 #include "query/ui/form4.h"
 #include "shell/message_service.h"
+#include "shell/output_guard.h"
 #include "shell/ui/file_views.h"
 
 namespace kyt {
@@ -77,14 +78,17 @@ void SaveResultsToFile(Control& control, Form4& results)
         if (results.ColumnSelected[i] == 1)
             names.push_back(results.ColumnNameBySequence[k++]);
     std::string sql, error;
-    if (!query::BuildSaveSql(names, control.query.QueryCondition, sql, error)) {
+    // The students the window shows, whatever a later query or "Generate all résumés" left in QueryCondition
+    // and FreePercent.
+    const Selection& selection = results.selection();
+    if (!query::BuildSaveSql(names, selection.condition, sql, error)) {
         tellNotSaved(control, error);
         return;
     }
     query::ResultTable saved;
     db::Failure failure;
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    const bool ran = query::OpenResult(control.config.DatabasePath, sql, saved, failure);
+    const bool ran = query::RunOverSelection(control.config.DatabasePath, selection, sql, saved, failure);
     QApplication::restoreOverrideCursor();
     if (!ran) {
         tellNotSaved(control, failure.description);
@@ -115,6 +119,10 @@ void SaveResultsToFile(Control& control, Form4& results)
     const QString path = saveFileChooser() ? saveFileChooser()(&results, suggested) : askWithDialog(&results, suggested);
     if (path.isEmpty()) {
         tellNotSaved(control, {});
+        return;
+    }
+    if (const std::string refused = RefusedOutput(control, path.toStdString()); !refused.empty()) {
+        tellNotSaved(control, refused);
         return;
     }
     QApplication::setOverrideCursor(Qt::WaitCursor);

@@ -69,6 +69,14 @@ TEST_F(AdminWindows, AdministrationAndMarksWindowsWorkThroughTheirControls)
     click(form5, "Command1");
     ASSERT_TRUE(dialogs.allAnswered());
     EXPECT_EQ(students(), 0);
+
+    setup.control.session.Messages = &messages;
+    student("1QP01MCA07", {{4, 600, 1000}});
+    type(form7, "Text1", "1qp01mca07");
+    control<QComboBox>(form7, "Combo1")->setCurrentIndex(6);  // semester 7: an MCA student has six
+    click(form7, "Command1");
+    EXPECT_EQ(messages.last().text, "Semester must be a whole number from 1 to 6 for an MCA student");
+    EXPECT_EQ(form7->focusWidget(), control<QComboBox>(form7, "Combo1"));
 }
 
 }  // namespace

@@ -46,7 +46,7 @@ protected:
     }
     void TearDown() override { delete window.data(); }
 
-    void open() { window = FormatFile::open(state, hooks); }
+    void open(std::optional<Selection> selection = std::nullopt) { window = FormatFile::open(state, hooks, selection); }
     void select(const QString& name)
     {
         const auto found = control<QListWidget>(window, "File1")->findItems(name, Qt::MatchExactly);
@@ -59,9 +59,11 @@ protected:
     QPointer<FormatFile> window;
 };
 
+// Opened from a results window, it merges that window's students.
 TEST_F(FormatFileTest, OpensAtTheLastFolderListingWordDocumentsOnlyAndWritesOneFilePerStudent)
 {
-    open();
+    open(Selection{" where (personal.usn = '1RV22CS001') AND (usn = Freepercent.usn_FP)  ORDER BY USN DESC",
+                   "SELECT USN as USN_FP FROM Personal"});
     EXPECT_EQ(window->folder().toStdString(), dir.file("formats"));
     auto* files = control<QListWidget>(window, "File1");
     ASSERT_EQ(files->count(), 1);
@@ -76,7 +78,7 @@ TEST_F(FormatFileTest, OpensAtTheLastFolderListingWordDocumentsOnlyAndWritesOneF
     click(window, "Command1");
     EXPECT_EQ(messages.last().title, "Success.");
     EXPECT_TRUE(fs::exists(dir.file("each/1RV22CS001_Asha Rao.docx")));
-    EXPECT_TRUE(fs::exists(dir.file("each/1RV22CS002_Asha Rao.docx")));
+    EXPECT_FALSE(fs::exists(dir.file("each/1RV22CS002_Asha Rao.docx")));
     EXPECT_FALSE(fs::exists(dir.file("out.docx")));
 }
 

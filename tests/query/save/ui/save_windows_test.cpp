@@ -124,6 +124,25 @@ TEST_F(SaveWindows, TitleAndPageBreaksReachTheFileOrWhyNot)
     EXPECT_EQ(messages.last().text, "Information Not Saved. ");
     save("list.xlsx");
     EXPECT_EQ(messages.last().text.rfind("Information Not Saved. \r\nResults are saved as .docx", 0), 0u);
+    answer = dir.file("students.docx");  // a link to the database
+    std::filesystem::create_symlink(database, answer);
+    test::click(results(), "Command3");
+    EXPECT_EQ(messages.last().text, "Information Not Saved. \r\n" + answer + " is the student database or a file the "
+                                    "database engine keeps beside it; it is never written over. Choose another file name.");
+}
+
+// "Generate all résumés" empties QueryCondition and another program's query rewrites FreePercent; the window
+// still saves exactly the students it shows, once each.
+TEST_F(SaveWindows, SavesTheStudentsItShowsWhateverCameAfter)
+{
+    state.query.QueryCondition.clear();
+    db::Failure failure;
+    auto other = db::Database::open(database, db::Road::Query, failure);  // another program's query
+    ASSERT_TRUE(other && other->setSavedQuery("FreePercent", "SELECT USN as USN_FP, 50 AS Percent2To5 FROM Marks GROUP "
+                                              "BY USN", failure)) << failure.description;
+    const std::string saved = save("shown.txt");
+    EXPECT_EQ(saved.substr(saved.find("\n1QP")), "\n1QP22CS001 Asha 70.00 asha@example.com \r\n\fStudent List\r\nUSN "
+                                                   "Name Percent1To6 Email \r\n1QP22EC002 Ravi\tTab 81.00 asha@example.com \r\n");
 }
 
 TEST_F(SaveWindows, RealDialogsAnsweredThroughTheirButtons)
