@@ -14,7 +14,8 @@
 
 namespace kyt::cli {
 
-MsgAnswer TerminalMessages::show(const std::string& text, const std::string& title, MsgIcon icon, MsgButtons buttons)
+MsgAnswer TerminalMessages::ask(const std::string& text, const std::string& title, MsgIcon icon, MsgButtons buttons,
+                                MsgAnswer)
 {
     const bool question = buttons == MsgButtons::YesNo || buttons == MsgButtons::YesNoCancel;
     std::FILE* out = icon == MsgIcon::Critical || question ? stderr : stdout;
@@ -66,7 +67,8 @@ std::optional<std::string> TerminalMessages::askPassword(const std::string& addr
     return password;
 }
 
-MsgAnswer QuestionMessages::show(const std::string& text, const std::string& title, MsgIcon icon, MsgButtons buttons)
+MsgAnswer QuestionMessages::ask(const std::string& text, const std::string& title, MsgIcon icon, MsgButtons buttons,
+                                MsgAnswer defaultAnswer)
 {
     const bool question = buttons == MsgButtons::YesNo || buttons == MsgButtons::YesNoCancel;
     std::FILE* out = icon == MsgIcon::Critical || icon == MsgIcon::Exclamation || question ? stderr : stdout;
@@ -86,11 +88,16 @@ MsgAnswer QuestionMessages::show(const std::string& text, const std::string& tit
         return refuse;
     }
     for (;;) {
-        std::fprintf(stderr, buttons == MsgButtons::YesNoCancel ? "[y/n/c] " : "[y/n] ");
+        // The answer that Enter gives is shown in capitals, as the window's default button.
+        std::fprintf(stderr, "%s", buttons == MsgButtons::YesNoCancel
+                                       ? (defaultAnswer == MsgAnswer::Cancel ? "[y/n/C] " : "[y/n/c] ")
+                                       : (defaultAnswer == MsgAnswer::No ? "[y/N] " : "[y/n] "));
         std::fflush(stderr);
         std::string answer;
         if (!std::getline(std::cin, answer))
             return refuse;
+        if (answer.empty() && defaultAnswer != MsgAnswer::Yes)
+            return defaultAnswer;
         if (answer == "y" || answer == "Y" || answer == "yes")
             return MsgAnswer::Yes;
         if (answer == "n" || answer == "N" || answer == "no")

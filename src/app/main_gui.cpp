@@ -19,6 +19,7 @@
 #include "shell/ui/program.h"
 #include "shell/ui/qt_message_service.h"
 #include "shell/ui/window_registration.h"
+#include "shell/ui/work_runner.h"
 
 int main(int argc, char** argv)
 {
@@ -26,7 +27,7 @@ int main(int argc, char** argv)
     QApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QString::fromUtf8(kyt::kProductName.data(), kyt::kProductName.size()));
-    QApplication::setApplicationVersion("2.8");
+    QApplication::setApplicationVersion(QString::fromUtf8(kyt::kVersion.data(), kyt::kVersion.size()));
 
     QCommandLineParser parser;
     parser.setApplicationDescription("Résumé database for a college placement office.");
@@ -42,6 +43,8 @@ int main(int argc, char** argv)
     if (!configPath.isEmpty())
         configPath = QFileInfo(configPath).absoluteFilePath();
     kyt::Program program(messages, configPath.toStdString());
+    kyt::QtWorkRunner work;
+    program.control().session.Work = &work;
     program.setOpener("OKButton", [&program] { kyt::Form1::open(program.control()); });
     program.setOpener("CancelButton", [&program] { kyt::Form3::open(program.control()); });
     // The résumé generator hides the main menu while it works and shows its progress on the results window.
@@ -66,7 +69,7 @@ int main(int argc, char** argv)
     program.setOpener("Command2", [&program, generatorHooks] { kyt::FormatFile::open(program.control(), generatorHooks()); });
     // The results window's Generate merges the students it shows, not whatever the last query left.
     kyt::Form4::setOpener(program.control(), "Command2", [&program, generatorHooks](kyt::Form4& results) {
-        kyt::FormatFile::open(program.control(), generatorHooks(), results.selection());
+        kyt::FormatFile::open(program.control(), generatorHooks(), results.selection(), &results);
     });
     program.setOpener("Command3", [&program] { kyt::Form5::open(program.control()); });
     kyt::Form4::setOpener(program.control(), "Command3", [&program](kyt::Form4& results) {
@@ -76,7 +79,7 @@ int main(int argc, char** argv)
                           [&program](kyt::Form4& results) { kyt::Form6::open(program.control(), results); });
     program.setOpener("DrivesButton", [&program] { kyt::FormDrives::open(program.control()); });
     kyt::Form4::setOpener(program.control(), "StatsButton", [&program](kyt::Form4& results) {
-        kyt::FormStats::open(program.control())->showResult(results.result(), results.gridCaption().toStdString());
+        kyt::FormStats::open(program.control(), &results)->showResult(results.result(), results.gridCaption().toStdString());
     });
     kyt::Form3::drivesChanged() = [&program] {
         if (auto* drives = qobject_cast<kyt::FormDrives*>(kyt::findWindow(program.control(), "FormDrives")))

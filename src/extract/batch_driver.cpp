@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cmath>
@@ -26,6 +27,7 @@
 #include "extract/run_history.h"
 #include "extract/validation.h"
 #include "shell/atomic_file.h"
+#include "shell/long_work.h"
 #include "shell/startup.h"
 #include "word/application.h"
 
@@ -390,6 +392,38 @@ bool ExtractionRun::prepare()
                       "specified in October 2001 by Corlan");
     }
 
+    // Legacy documents are converted in one go, so the word processor starts once per run; before the
+    // log is made, so that an officer who cancels the conversion finds the folder as it was.
+    paths_.reserve(files_.size());
+    int legacy = 0;
+    for (const auto& name : files_) {
+        paths_.push_back((folder_ / name).string());
+        legacy += word::Application::isLegacyFormat(name) ? 1 : 0;
+    }
+    if (legacy > 0) {
+        view_.showConverting(legacy);
+        view_.processEvents();
+        word::Application& app = *control_.session.WordApp;
+        const bool converted = RunWork(control_, "Converting " + std::to_string(legacy) + " older documents", true,
+                                       [&](WorkProgress& work) {
+                                           std::atomic<int> done{0};
+                                           app.cancelled = [&work] { return work.cancelled(); };
+                                           app.fileDone = [&] {
+                                               const int now = ++done;
+                                               work.set(now * 100 / legacy, "Converted " + std::to_string(now) +
+                                                                                " of " + std::to_string(legacy) +
+                                                                                " older documents");
+                                           };
+                                           app.prepare(paths_);
+                                       });
+        app.cancelled = nullptr;
+        app.fileDone = nullptr;
+        if (!converted) {
+            result_.outcome = RunOutcome::CouldNotStart;  // cancelled: nothing was read or written
+            return false;
+        }
+    }
+
     log_ = std::make_unique<ErrorLogFile>();
     if (!log_->open(logPath_))
         return refuse("Kyt could not create the error log " + logPath_ + ", so no résumé was touched.\n\n" +
@@ -404,19 +438,6 @@ bool ExtractionRun::prepare()
     view_.showScannedText(" Documents scanned till now: 0");
     caption_ = view_.caption();
     control_.config.LastResumeFolder = options_.folder;
-
-    // Legacy documents are converted in one go, so the word processor starts once per run.
-    paths_.reserve(files_.size());
-    int legacy = 0;
-    for (const auto& name : files_) {
-        paths_.push_back((folder_ / name).string());
-        legacy += word::Application::isLegacyFormat(name) ? 1 : 0;
-    }
-    if (legacy > 0) {
-        view_.showConverting(legacy);
-        view_.processEvents();
-        control_.session.WordApp->prepare(paths_);
-    }
 
     AddError(control_, "Errors occured during the extraction of the folder : " + std::string(kCrLf), 4);
     AddError(control_, LogSafeName(options_.folder) + kCrLf + kCrLf, 4);

@@ -276,7 +276,7 @@ RevertResult RevertRun(Control& control, int64_t runId)
                 "Take it back only when no extraction is running.";
     if (!control.session.Messages ||
         control.session.Messages->show(text, control.session.AppTitle + " - Take back a run", MsgIcon::Question,
-                                       MsgButtons::YesNo) != MsgAnswer::Yes) {
+                                       MsgButtons::YesNo, MsgAnswer::No) != MsgAnswer::Yes) {
         result.outcome = RevertOutcome::Declined;
         return result;
     }

@@ -45,8 +45,10 @@ TEST_F(Admin, OperationsTakeWhatTheTypedTextNamesAfterTheirChecksAndQuestion)
         {'+', "cv ", " " + hostile + " ", "The Branch: CV,  " + hostile + "  was successfully inserted into the database.",
          Yes, 7},
         {'-', "X%", "", " The Branch: X% does not exist in the database.", Yes, 7},
-        {'-', "ec", "", "The Branch: EC,  Electronics  was successfully deleted.\r\n\r\n You may want delete the batches "
-                        "of this branch using the above options", Yes, 7},
+        {'-', "ec", "", "Are you sure you want to delete the branch EC (Electronics) ?\r\n\r\n1 student carries this "
+                        "branch; their records stay in the database.", MsgAnswer::No, 7},
+        {'-', "ec", "", "Are you sure you want to delete the branch EC (Electronics) ?\r\n\r\n1 student carries this "
+                        "branch; their records stay in the database.", Yes, 7},
         {'s', "1QP01CS0'7", "", "The USN : 1QP01CS0'7 is invalid ", Yes, 7},
         {'s', "1QP01CS009", "", "The USN : 1QP01CS009 does not exist in the database", Yes, 7},
         {'s', " 1qp01cs7 ", "", one, MsgAnswer::No, 7},
@@ -66,6 +68,10 @@ TEST_F(Admin, OperationsTakeWhatTheTypedTextNamesAfterTheirChecksAndQuestion)
         const admin::Result result = apply(setup.control, c.operation, c.typed, c.name);
         EXPECT_EQ(result.focus, c.focus) << c.typed;
         EXPECT_EQ(messages.messages().at(0).text, c.said);
+        // Every question that deletes has No as the answer Enter gives.
+        if (messages.messages().at(0).buttons == MsgButtons::YesNo) {
+            EXPECT_EQ(messages.messages().at(0).defaultAnswer, MsgAnswer::No) << c.said;
+        }
         EXPECT_EQ(result.outcome == Outcome::Done, messages.last().text.find("successfully") != std::string::npos);
         EXPECT_EQ(students(), c.students) << c.typed;
         EXPECT_EQ(setup.count("SELECT count(*) FROM Marks"), c.students) << c.typed;  // one marks row each
@@ -140,10 +146,15 @@ TEST_F(Admin, MarksRefusalsAndFailedWritesLeaveEveryTableAsItWas)
         EXPECT_EQ(admin::RetrieveMarks(setup.control, "1QP01CS007", semester, stored).outcome, Outcome::Refused);
     }
     const admin::MarksEntry typed{"1", "2", "2001", "1"};
+    messages.clear();
     messages.setNextAnswer(MsgAnswer::Yes);  // verify first
     EXPECT_EQ(admin::UpdateMarks(setup.control, "1QP01CS007", "1", typed, skip).outcome, Outcome::Refused);
-    EXPECT_EQ(messages.last().text, "Record already exists.\r\nWould you like to verify its contents ( use Retrieve "
-                                    "Details) before you update it ?");
+    ASSERT_EQ(messages.messages().size(), 2u);
+    const RecordedMessage& question = messages.messages().at(0);
+    EXPECT_EQ(question.text, "Record already exists.\r\nWould you like to verify its contents ( use Retrieve "
+                             "Details) before you update it ?");
+    EXPECT_EQ(question.defaultAnswer, MsgAnswer::Yes) << "Enter must not replace the stored row";
+    EXPECT_EQ(messages.last().text.rfind("Nothing was saved.", 0), 0u) << messages.last().text;
 
     // Deletes fail on the first semester's marks row, updates of the aggregates always.
     exec("CREATE TRIGGER fail BEFORE DELETE ON Marks WHEN old.education_level = 3 "

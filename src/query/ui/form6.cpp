@@ -8,6 +8,8 @@
 #include "query/save_options.h"
 #include "query/ui/form4.h"
 #include "shell/message_service.h"
+#include "shell/ui/window_keys.h"
+#include "shell/ui/window_registration.h"
 #include "ui_form6.h"
 
 namespace kyt {
@@ -35,7 +37,11 @@ Form6* Form6::open(Control& control, Form4& results)
         old->close();
     auto* window = new Form6(control, results);
     window->setAttribute(Qt::WA_DeleteOnClose);
+    window->setObjectName("Form6");
     openWindow() = window;
+    // Among the windows the main menu closes at its end, and placed over the results it belongs to.
+    registerWindow(control, "Form6", window, true);
+    centreOver(control, window, &results);
     window->showChoice();
     return window;
 }
@@ -52,6 +58,7 @@ Form6::Form6(Control& control, Form4& results, QWidget* parent)
     connect(ui->Command1, &QPushButton::clicked, this, &Form6::Command1_Click);
     connect(ui->Command2, &QPushButton::clicked, this, &Form6::Command2_Click);
     connect(ui->Command3, &QPushButton::clicked, this, &Form6::Command3_Click);
+    KeyHabits::install(this, {.firstFocus = Check1(0), .defaultButton = ui->Command2, .cancelButton = ui->Command1});
     Form_Load();
 }
 

@@ -6,6 +6,7 @@
 
 #include "shell/configuration.h"
 #include "shell/startup.h"
+#include "shell/ui/window_keys.h"
 #include "shell/ui/window_registration.h"
 #include "ui_firstform.h"
 
@@ -24,6 +25,8 @@ FirstForm::FirstForm(Control& control, QWidget* parent)
     connect(ui->Command1, &QPushButton::clicked, this, &FirstForm::Command1_Click);
     connect(ui->DrivesButton, &QPushButton::clicked, this, [this] { open("DrivesButton"); });
     registerMainMenu(control, this);
+    // Escape does not end the program: Exit Kyt is a button of its own.
+    KeyHabits::install(this, {.firstFocus = ui->OKButton});
     Form_Load();
 }
 

@@ -27,10 +27,25 @@ QMessageBox::Icon toQt(MsgIcon icon)
     return QMessageBox::NoIcon;
 }
 
+QMessageBox::StandardButton toQt(MsgAnswer answer)
+{
+    switch (answer) {
+    case MsgAnswer::Yes:
+        return QMessageBox::Yes;
+    case MsgAnswer::No:
+        return QMessageBox::No;
+    case MsgAnswer::Cancel:
+        return QMessageBox::Cancel;
+    case MsgAnswer::OK:
+        break;
+    }
+    return QMessageBox::Ok;
+}
+
 }  // namespace
 
-MsgAnswer QtMessageService::show(const std::string& text, const std::string& title, MsgIcon icon,
-                                 MsgButtons buttons)
+MsgAnswer QtMessageService::ask(const std::string& text, const std::string& title, MsgIcon icon,
+                                MsgButtons buttons, MsgAnswer defaultAnswer)
 {
     QMessageBox box(QApplication::activeWindow());
     box.setWindowTitle(QString::fromStdString(title.empty() ? std::string(kProductName) : title));
@@ -39,7 +54,6 @@ MsgAnswer QtMessageService::show(const std::string& text, const std::string& tit
     box.setText(QString::fromStdString(text));
     box.setIcon(toQt(icon));
 
-    QMessageBox::StandardButton first = QMessageBox::Ok;
     switch (buttons) {
     case MsgButtons::OK:
         box.setStandardButtons(QMessageBox::Ok);
@@ -49,14 +63,13 @@ MsgAnswer QtMessageService::show(const std::string& text, const std::string& tit
         break;
     case MsgButtons::YesNo:
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
-        first = QMessageBox::Yes;
         break;
     case MsgButtons::YesNoCancel:
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
-        first = QMessageBox::Yes;
         break;
     }
-    box.setDefaultButton(first);
+    const QMessageBox::StandardButton wanted = toQt(defaultAnswer);
+    box.setDefaultButton(box.button(wanted) ? wanted : toQt(FirstAnswer(buttons)));
 
     switch (box.exec()) {
     case QMessageBox::Yes:

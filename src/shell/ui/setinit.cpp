@@ -10,6 +10,7 @@
 #include "shell/email.h"
 #include "shell/startup.h"
 #include "shell/ui/file_views.h"
+#include "shell/ui/window_keys.h"
 #include "shell/ui/window_registration.h"
 #include "ui_setinit.h"
 
@@ -34,6 +35,7 @@ setinit::setinit(Control& control, QWidget* parent)
     connect(ui->Command4, &QPushButton::clicked, this, &setinit::Command4_Click);
     connect(ui->optServer, &QRadioButton::toggled, this, &setinit::optServer_Toggled);
     registerWindow(control, "setinit", this);
+    KeyHabits::install(this, {.firstFocus = ui->Text1, .defaultButton = ui->Command1, .cancelButton = ui->Command2});
     Form_Load();
 }
 
@@ -81,13 +83,28 @@ bool setinit::serverReachable(const std::string& address)
 
 void setinit::Command1_Click()
 {
+    // On a server, the address must lead to a Kyt database. A database file that does not exist yet may
+    // be made here, as kyt-cli init-db makes one; it is made only once every other box has been accepted.
     const bool server = ui->optServer->isChecked();
-    const std::string address = ui->Text3->text().trimmed().toStdString();
-    if (server ? !serverReachable(address) : !FileExists(ui->Text3->text().toStdString())) {
-        if (!server)
+    const QString typedPath = ui->Text3->text().trimmed();
+    const std::string address = typedPath.toStdString();
+    bool create = false;
+    if (server) {
+        if (!serverReachable(address)) {
+            ui->Text3->setFocus();
+            return;
+        }
+    } else if (!FileExists(typedPath.toStdString())) {
+        const QFileInfo wanted(typedPath);
+        if (!typedPath.isEmpty() && !wanted.exists() && wanted.absoluteDir().exists() && control.session.Messages)
+            create = control.session.Messages->show("The database " + wanted.absoluteFilePath().toStdString() +
+                                                        " does not exist.\n\nMake a new, empty Kyt database there?",
+                                                    "", MsgIcon::Question, MsgButtons::YesNo) == MsgAnswer::Yes;
+        if (!create) {
             tell("Database file not found.", "", MsgIcon::Critical);
-        ui->Text3->setFocus();
-        return;
+            ui->Text3->setFocus();
+            return;
+        }
     }
     if (ui->Text1->text().size() < 3) {
         tell(" Invalid region and College code ", "Error", MsgIcon::Critical);
@@ -101,12 +118,21 @@ void setinit::Command1_Click()
         return;
     }
 
+    if (create) {
+        db::Failure failure;
+        if (!db::Database::create(QFileInfo(typedPath).absoluteFilePath().toStdString(), failure)) {
+            tell("The database could not be made.\n" + failure.description, "Error", MsgIcon::Critical);
+            ui->Text3->setFocus();
+            return;
+        }
+    }
+
     SetupValues values;
     values.RegionCollegeCode = ui->Text1->text().toStdString();
     values.PlacementEmail = email;
     // Stored absolute: a relative path in Kyt.ini is read against the file's own folder, not against
     // the folder the program happened to start in.
-    values.DatabasePath = server ? address : QFileInfo(ui->Text3->text()).absoluteFilePath().toStdString();
+    values.DatabasePath = server ? address : QFileInfo(typedPath).absoluteFilePath().toStdString();
     values.ProgramFolder = ProgramFolder();
     values.ProgramFile = ProgramFile();
     std::string path = control.config.ConfigPath.empty() ? DefaultConfigPath() : control.config.ConfigPath;
@@ -145,8 +171,9 @@ void setinit::Command4_Click()
 QString setinit::showFileDialog()
 {
     QString start = QFileInfo(ui->Text3->text()).absolutePath();
-    // getOpenFileName accepts only a file that exists.
-    return askOpenFileName(this, "Locate Kyt Database file", start, "SQLite Files Files (*.db)");
+    // An existing database, or the name of a new one (OK then offers to make it).
+    return askSaveFileName(this, "Locate Kyt Database file", start, "SQLite Files (*.db)", nullptr,
+                           QFileDialog::DontConfirmOverwrite);
 }
 
 }  // namespace kyt

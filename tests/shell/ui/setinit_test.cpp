@@ -66,9 +66,14 @@ TEST_F(SetupWindow, RefusesFocusingTheFieldOrWritesSixLines)
         const bool created = std::string(c.title) == "Success";
         state.config.ConfigPath = created ? configPath : dir.file(c.focus ? "Kyt.ini" : "no-such-folder/Kyt.ini");
         messages.clear();
+        messages.setNextAnswer(MsgAnswer::No);  // a missing database is not to be made here
         fill(c.code, c.email, c.path);
         click(&window, "Command1");
-        ASSERT_EQ(messages.messages().size(), 1u);
+        const bool asked = std::string(c.path) == "missing.db";
+        ASSERT_EQ(messages.messages().size(), asked ? 2u : 1u);
+        if (asked) {
+            EXPECT_EQ(messages.messages()[0].buttons, MsgButtons::YesNo);
+        }
         EXPECT_EQ(messages.last().text.substr(0, std::string(c.text).size()), c.text);
         EXPECT_EQ(messages.last().title, c.title);
         EXPECT_EQ(messages.last().icon, created ? MsgIcon::Information : MsgIcon::Critical);
@@ -81,6 +86,14 @@ TEST_F(SetupWindow, RefusesFocusingTheFieldOrWritesSixLines)
     std::filesystem::current_path(previous);
     EXPECT_EQ(readFile(configPath), test::configText({"4SO-2024", "placement.cell@college.edu", databaseFile,
                                                       ProgramFolder(), ProgramFolder(), ProgramFile()}));
+    // Yes makes the new database, once the other boxes are right, and the file names it.
+    messages.clear();
+    messages.setNextAnswer(MsgAnswer::Yes);
+    fill("1QP", "tpo@college.edu", dir.file("new.db"));
+    click(&window, "Command1");
+    EXPECT_EQ(messages.last().title, "Success");
+    EXPECT_TRUE(FileExists(dir.file("new.db")));
+    EXPECT_NE(readFile(configPath).find(dir.file("new.db")), std::string::npos);
 }
 
 // "a server": the address must be a server's, hold no password, and name a Kyt database Kyt can open;
