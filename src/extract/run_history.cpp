@@ -71,15 +71,6 @@ bool Write(Control& control, const std::string& sql, std::string& error)
     return false;
 }
 
-// Reads one number from a SELECT of one row; -1 when it cannot be read.
-int64_t Count(db::Database& database, const std::string& sql, db::Failure& failure)
-{
-    db::Recordset rows;
-    if (!database.openRecordset(sql, rows, failure) || rows.isEOF())
-        return -1;
-    return rows.field(0).toInteger();
-}
-
 // The column names of a table, in order, joined for a statement.
 bool Columns(db::Database& database, const std::string& table, std::string& list, db::Failure& failure)
 {

@@ -9,6 +9,7 @@
 #include "shell/ui/window_keys.h"
 #include "shell/ui/window_registration.h"
 #include "ui_formatfile.h"
+#include "shell/user_manual.h"
 
 namespace kyt {
 
@@ -165,7 +166,8 @@ void FormatFile::Command3_Click()
          "which contains the target company's resume format and the required fields filled using CTRL+F9 and the "
          "name of the field in the database." +
          "\r\n" + "Without this file, resumes cannot be generated." + "\r\n\r\n" +
-         "Please refer to the Kyt user manual under 'Generating Resumes' section for further help.");
+         "Please refer to the Kyt user manual under 'Generating Resumes' section for further help." + "\r\n\r\n" +
+         UserManualLine());
 }
 
 void FormatFile::Command4_Click()

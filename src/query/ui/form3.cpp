@@ -13,6 +13,7 @@
 #include "shell/ui/window_keys.h"
 #include "shell/ui/window_registration.h"
 #include "ui_form3.h"
+#include "shell/user_manual.h"
 
 namespace kyt {
 
@@ -377,7 +378,7 @@ void Form3::Command1_Click()
 
 void Form3::Command3_Click()
 {
-    control_.session.Messages->show(query::QueryHelpText(), control_.session.AppTitle, MsgIcon::Information, MsgButtons::OK);
+    control_.session.Messages->show(query::QueryHelpText() + "\r\n\r\n" + UserManualLine(), control_.session.AppTitle, MsgIcon::Information, MsgButtons::OK);
 }
 
 bool Form3::eventFilter(QObject* watched, QEvent* event)

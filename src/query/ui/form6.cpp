@@ -11,6 +11,7 @@
 #include "shell/ui/window_keys.h"
 #include "shell/ui/window_registration.h"
 #include "ui_form6.h"
+#include "shell/user_manual.h"
 
 namespace kyt {
 
@@ -176,7 +177,8 @@ void Form6::Command3_Click()
 {
     control_.session.Messages->show(std::string("The Seq No. is used to set the order of how the columns are saved in the "
                                         "word document.") +
-                                " The first column has a Seq No. of 0 and the second column a Seq No. of 1 and so on",
+                                " The first column has a Seq No. of 0 and the second column a Seq No. of 1 and so on" +
+                                "\r\n\r\n" + UserManualLine(),
                             "", MsgIcon::Information, MsgButtons::OK);
 }
 

@@ -13,6 +13,7 @@
 #include "shell/ui/window_keys.h"
 #include "shell/ui/window_registration.h"
 #include "ui_setinit.h"
+#include "shell/user_manual.h"
 
 namespace kyt {
 namespace {
@@ -154,7 +155,7 @@ void setinit::Command2_Click()
 void setinit::Command3_Click()
 {
     tell(std::string("Email ID is used in case a student's Email is invalid \n\n The .DB file. The entries may look like ") +
-             kExamplePath,
+             kExamplePath + "\n\n" + UserManualLine(),
          "Help", MsgIcon::Information);
 }
 

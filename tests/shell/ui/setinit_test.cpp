@@ -6,6 +6,7 @@
 #include "shell/configuration.h"
 #include "shell/ui/qt_message_service.h"
 #include "shell/ui/setinit.h"
+#include "shell/user_manual.h"
 #include "support/engine.h"
 #include "support/real_dialogs.h"
 #include "support/window_test.h"
@@ -145,6 +146,7 @@ TEST_F(SetupWindow, LocateAndHelpThroughTheRealDialogsAndCancel)
     ASSERT_TRUE(dialogs.allAnswered());
     EXPECT_EQ(control<QLineEdit>(&window, "Text3")->text().toStdString(), databaseFile);
     EXPECT_EQ(dialogs.seen().at(1).title, "Help");
+    EXPECT_TRUE(dialogs.seen().at(1).text.ends_with("\n\n" + UserManualLine())) << dialogs.seen().at(1).text;
     EXPECT_TRUE(window.isVisible());
     click(&window, "Command2");  // Cancel
     EXPECT_FALSE(window.isVisible());
