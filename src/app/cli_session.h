@@ -14,6 +14,10 @@ namespace kyt::cli {
 // first button (Yes: go on) is taken and said so.
 class TerminalMessages : public MessageService {
 public:
+    // Asked on the terminal without echo; nothing when there is no terminal (the password file, or
+    // PGPASSWORD, then has to give it).
+    std::optional<std::string> askPassword(const std::string& address, const std::string& login) override;
+
 protected:
     MsgAnswer ask(const std::string& text, const std::string& title, MsgIcon icon, MsgButtons buttons,
                   MsgAnswer defaultAnswer) override;

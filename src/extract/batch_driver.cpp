@@ -28,6 +28,7 @@
 #include "extract/validation.h"
 #include "shell/atomic_file.h"
 #include "shell/long_work.h"
+#include "shell/startup.h"
 #include "word/application.h"
 
 namespace kyt {
@@ -357,6 +358,8 @@ bool ExtractionRun::prepare()
 {
     if (!control_.session.Connector || !control_.session.Connector->GetConnectStatus())
         return refuse("Kyt is not connected to its database, so no résumé was touched.");
+    if (const std::string refusal = CoordinatorRefusal(control_, "Extracting résumés"); !refusal.empty())
+        return refuse(refusal);
     std::string error;
     switch (folderLock_.take(options_.folder, error)) {
     case FolderLock::Result::Held:
@@ -628,9 +631,16 @@ RunResult RunExtraction(Control& control, ExtractionView& view, const RunOptions
     ExtractionRun run(control, view, options);
     if (!run.prepare())
         return run.result();
+    // A résumé's writes go to a server together, answered at its commit (ExtractResume reports a failure
+    // as the statement's own); nothing else the program writes needs that.
+    db::Database* database = control.session.Connector ? control.session.Connector->GetCurrentConnection() : nullptr;
+    if (database)
+        database->setWritesAhead(true);
     for (size_t index = 0; index < run.documents() && run.result().outcome == RunOutcome::Completed; ++index)
         if (!run.document(index))
             break;
+    if (database && database == control.session.Connector->GetCurrentConnection())
+        database->setWritesAhead(false);
     return run.finish();
 }
 

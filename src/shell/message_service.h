@@ -3,6 +3,7 @@
 // installs one that shows a QMessageBox; tests install one that records and answers from a script;
 // kyt-cli installs one that prints and asks on the terminal.
 
+#include <optional>
 #include <string>
 
 namespace kyt {
@@ -30,6 +31,12 @@ public:
                    MsgAnswer defaultAnswer)
     {
         return ask(text, title, icon, buttons, defaultAnswer);
+    }
+    // The password of `login` for the database server at `address`, asked in a login box; nothing when
+    // the officer cancels, or where no one can be asked.
+    virtual std::optional<std::string> askPassword(const std::string& /*address*/, const std::string& /*login*/)
+    {
+        return std::nullopt;
     }
 
 protected:

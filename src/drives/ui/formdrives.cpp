@@ -116,6 +116,7 @@ void FormDrives::refresh()
     {
         const QSignalBlocker quiet(ui->DriveTable);
         fill(ui->DriveTable, rows);
+        FitColumnsToContent(ui->DriveTable);
     }
     selectDrive(keep ? keep : drives_.empty() ? 0 : drives_.front().id);
     showShortlist();
@@ -159,6 +160,7 @@ void FormDrives::showShortlist()
         connect(outcome, &QComboBox::currentIndexChanged, this, [this, usn](int index) { outcomeChosen(usn, index); });
         ui->ShortlistTable->setCellWidget(static_cast<int>(row), kOutcomeColumn, outcome);
     }
+    FitColumnsToContent(ui->ShortlistTable);
     ui->ShortlistLabel->setText(shown_.id ? q("Shortlist of " + shown_.title() + ": " + std::to_string(shortlist_.size()) +
                                               " students. Set each one's outcome as the drive goes on.")
                                           : QString("No drive chosen."));

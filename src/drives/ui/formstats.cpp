@@ -136,6 +136,8 @@ void FormStats::showStatistics(drives::Statistics statistics, std::vector<drives
     tables_[0]->setResult(drives::SummaryTable(statistics_));
     tables_[1]->setResult(drives::DistributionTable(statistics_));
     tables_[2]->setResult(drives::PlacementTable(statistics_));
+    for (QTableView* grid : {ui->SummaryGrid, ui->DistributionGrid, ui->PlacementGrid})
+        FitColumnsToContent(grid);
     for (drives::ChartKind kind : drives::kCharts) {
         const char* name = kind == drives::ChartKind::Distribution ? "DistributionChart"
                            : kind == drives::ChartKind::Classes    ? "ClassesChart"

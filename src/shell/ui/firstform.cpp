@@ -53,6 +53,14 @@ void FirstForm::setOpener(const QString& buttonName, std::function<void()> opene
 
 void FirstForm::open(const QString& buttonName)
 {
+    // A coordinator's Kyt offers only what a coordinator may do.
+    const char* what = buttonName == "OKButton" ? "Extracting résumés" : buttonName == "Command3" ? "Administration" : nullptr;
+    if (what && control.session.Messages) {
+        if (const std::string refusal = CoordinatorRefusal(control, what); !refusal.empty()) {
+            control.session.Messages->show(refusal, "", MsgIcon::Information, MsgButtons::OK);
+            return;
+        }
+    }
     auto it = openers.find(buttonName);
     if (it != openers.end() && it->second)
         it->second();

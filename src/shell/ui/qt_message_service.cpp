@@ -1,6 +1,8 @@
 #include "shell/ui/qt_message_service.h"
 
 #include <QApplication>
+#include <QInputDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 
 #include "shell/product.h"
@@ -86,6 +88,18 @@ MsgAnswer QtMessageService::ask(const std::string& text, const std::string& titl
     if (buttons == MsgButtons::OKCancel || buttons == MsgButtons::YesNoCancel)
         return MsgAnswer::Cancel;
     return MsgAnswer::OK;
+}
+
+std::optional<std::string> QtMessageService::askPassword(const std::string& address, const std::string& login)
+{
+    bool given = false;
+    const QString password = QInputDialog::getText(
+        QApplication::activeWindow(), QString::fromStdString(std::string(kProductName) + " - Login"),
+        QString::fromStdString("Password of " + login + " for the database " + address + ":"), QLineEdit::Password,
+        QString(), &given);
+    if (!given)
+        return std::nullopt;
+    return password.toStdString();
 }
 
 }  // namespace kyt

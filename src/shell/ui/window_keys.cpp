@@ -5,6 +5,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QTableView>
 #include <algorithm>
 #include <QWidget>
 
@@ -103,6 +104,14 @@ void KeepPlaceWhenHidden(std::initializer_list<QWidget*> widgets)
         policy.setRetainSizeWhenHidden(true);
         widget->setSizePolicy(policy);
     }
+}
+
+void FitColumnsToContent(QTableView* grid)
+{
+    const int widest = std::max(160, grid->viewport()->width() / 2);
+    grid->resizeColumnsToContents();
+    for (int column = 0; column < grid->model()->columnCount(); ++column)
+        grid->setColumnWidth(column, std::min(grid->columnWidth(column), widest));
 }
 
 }  // namespace kyt

@@ -11,6 +11,7 @@
 
 class QAbstractButton;
 class QLineEdit;
+class QTableView;
 class QWidget;
 
 namespace kyt {
@@ -48,5 +49,9 @@ void TrimmedBox(QLineEdit* box);
 
 // Controls that appear and disappear keep their place in the layout while hidden, so that nothing else moves.
 void KeepPlaceWhenHidden(std::initializer_list<QWidget*> widgets);
+
+// Each column of `grid` as wide as its widest value or heading (cell widgets included), but no column
+// wider than half the grid, so that one long text does not push the others out of sight.
+void FitColumnsToContent(QTableView* grid);
 
 }  // namespace kyt
