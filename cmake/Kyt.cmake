@@ -33,12 +33,18 @@ endfunction()
 set(KYT_CORPUS_DIR "${PROJECT_SOURCE_DIR}/../shared/corpus/real-documents" CACHE PATH
     "Folder of the real-world test documents")
 
-# kyt_tests(<name> <dir> DEPS ... [WINDOWS] [CLI] [ONE_PROCESS <gtest pattern>...]) : one GoogleTest executable
-# of <dir>/*.cpp. WINDOWS runs it on Qt's offscreen platform. CLI builds kyt-cli first and tells the tests
-# where it is (KYT_CLI), for the tests that run it. The cases matching ONE_PROCESS share a slow
-# set-up (the corpus, LibreOffice): ctest runs them together in one process, the others one per process.
+# The throwaway PostgreSQL server of one ctest run (scripts/throwaway-server): started before the first
+# test that needs it, stopped after the last.
+set(KYT_TEST_SERVER_DIR "${PROJECT_BINARY_DIR}/test-server")
+
+# kyt_tests(<name> <dir> DEPS ... [WINDOWS] [CLI] [ONE_PROCESS <gtest pattern>...] [SERVER <gtest pattern>...]) :
+# one GoogleTest executable of <dir>/*.cpp. WINDOWS runs it on Qt's offscreen platform. CLI builds kyt-cli
+# first and tells the tests where it is (KYT_CLI), for the tests that run it. The cases matching
+# ONE_PROCESS share a slow set-up (the corpus, LibreOffice): ctest runs them together in one process, the
+# others one per process. The cases matching SERVER run a second time on a database of the throwaway
+# server (named <case>.server; KYT_TEST_ENGINE=postgresql tells support/engine.h).
 function(kyt_tests name dir)
-  cmake_parse_arguments(ARG "WINDOWS;CLI" "" "DEPS;ONE_PROCESS" ${ARGN})
+  cmake_parse_arguments(ARG "WINDOWS;CLI" "" "DEPS;ONE_PROCESS;SERVER" ${ARGN})
   file(GLOB sources CONFIGURE_DEPENDS ${dir}/*.cpp)
   if(NOT sources)
     return()
@@ -47,7 +53,8 @@ function(kyt_tests name dir)
   target_link_libraries(${name} PRIVATE ${ARG_DEPS} kyt_test_support GTest::gtest_main GTest::gmock)
   target_compile_definitions(${name} PRIVATE
     KYT_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
-    KYT_CORPUS_DIR="${KYT_CORPUS_DIR}")
+    KYT_CORPUS_DIR="${KYT_CORPUS_DIR}"
+    KYT_TEST_SERVER_DIR="${KYT_TEST_SERVER_DIR}")
   set(environment "")
   if(ARG_CLI)
     target_compile_definitions(${name} PRIVATE KYT_CLI="$<TARGET_FILE:kyt-cli>")
@@ -72,5 +79,11 @@ function(kyt_tests name dir)
     endif()
   else()
     gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES ${props})
+  endif()
+  if(ARG_SERVER)
+    string(JOIN ":" onServer ${ARG_SERVER})
+    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 TEST_FILTER "${onServer}" TEST_SUFFIX ".server"
+                         PROPERTIES ${props} ENVIRONMENT_MODIFICATION KYT_TEST_ENGINE=set:postgresql
+                                    FIXTURES_REQUIRED kyt_test_server)
   endif()
 endfunction()

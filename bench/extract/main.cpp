@@ -4,7 +4,12 @@
 // journal kept on network shares, the write-ahead log kept on local disks). Also the memory of runs over
 // growing folders, and the rate over legacy .doc files when LibreOffice is installed.
 //
-//   kyt-bench-extract [--count 1000] [--rounds 3] [--legacy 200] [--keep DIR]
+// With --server, durable résumé transactions on a PostgreSQL server instead, beside SQLite's write-ahead
+// log in the same run: kyt-cli extract of the same folder into a fresh database on a server that flushes
+// every commit to the same disk (one writer), and four kyt-cli extract at once, a quarter of the folder
+// each, into one such database (four writers).
+//
+//   kyt-bench-extract [--count 1000] [--rounds 3] [--legacy 200] [--keep DIR] [--server]
 
 #include <sqlite3.h>
 #include <sys/resource.h>
@@ -107,6 +112,136 @@ ChildRun extract(const fs::path& work, const fs::path& folder, const std::string
         std::exit(1);
     }
     return runChild({KYT_CLI, "extract", folder.string(), "--no-stop", "--config", writeConfig(work, database)});
+}
+
+// Kyt.ini naming a server database, in `dir` under `name`.
+fs::path writeServerConfig(const fs::path& dir, const std::string& address, const std::string& name)
+{
+    const fs::path path = dir / (name + ".ini");
+    writeText(path, "1QP\r\nplacement@college.edu\r\n" + address + "\r\n" + dir.string() + "\r\n" + dir.string() +
+                        "\r\n" + dir.string() + "/kyt\r\n");
+    return path;
+}
+
+// Extraction runs into one fresh server database, each folder by its own kyt-cli at the same time; the
+// wall time from the first start to the last end.
+double extractOnServer(const fs::path& work, const std::string& server, const std::vector<fs::path>& folders,
+                       const std::string& name, int& worstStatus)
+{
+    const std::string address = "postgresql:///" + name + "?host=" + server + "&user=kyt_admin";
+    const fs::path branches = work / "branches.csv";
+    writeText(branches, kBranches);
+    if (runChild({KYT_CLI, "init-db", address, "--branches", branches.string()}).status != 0) {
+        std::fprintf(stderr, "kyt-cli init-db %s failed\n", address.c_str());
+        std::exit(1);
+    }
+    std::fflush(stdout);
+    sync();
+    const auto started = Clock::now();
+    std::vector<pid_t> children;
+    for (size_t k = 0; k < folders.size(); ++k) {
+        const fs::path config = writeServerConfig(work, address, name + "-" + std::to_string(k));
+        const pid_t pid = fork();
+        if (pid == 0) {
+            if (!std::freopen("/dev/null", "w", stdout) || !std::freopen("/dev/null", "w", stderr))
+                _exit(126);
+            execl(KYT_CLI, KYT_CLI, "extract", folders[k].c_str(), "--no-stop", "--config", config.c_str(),
+                  static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        children.push_back(pid);
+    }
+    for (pid_t pid : children) {
+        int status = 0;
+        waitpid(pid, &status, 0);
+        const int code = WIFEXITED(status) ? WEXITSTATUS(status) : 255;
+        worstStatus = std::max(worstStatus, code);
+    }
+    return seconds(started);
+}
+
+// The résumés of `from` dealt into `parts` folders (hard links), as four officers would share a pile.
+std::vector<fs::path> deal(const fs::path& from, const fs::path& to, int parts)
+{
+    std::vector<fs::path> files;
+    for (const auto& entry : fs::directory_iterator(from))
+        if (entry.path().extension() == ".docx")
+            files.push_back(entry.path());
+    std::sort(files.begin(), files.end());
+    std::vector<fs::path> folders;
+    for (int k = 0; k < parts; ++k) {
+        folders.push_back(to / ("part-" + std::to_string(k)));
+        fs::create_directories(folders.back());
+    }
+    for (size_t i = 0; i < files.size(); ++i) {
+        std::error_code ec;
+        const fs::path target = folders[i % static_cast<size_t>(parts)] / files[i].filename();
+        fs::create_hard_link(files[i], target, ec);
+        if (ec)
+            fs::copy_file(files[i], target);
+    }
+    return folders;
+}
+
+// The server comparison of --server: medians over the rounds.
+int serverBench(const fs::path& work, const fs::path& all, int count, int rounds)
+{
+    // A server that flushes every commit, its data on the same disk as the SQLite databases.
+    const fs::path server = work / "server";
+    setenv("KYT_DURABLE_SERVER", "1", 1);
+    const ChildRun started = runChild({KYT_SERVER_SCRIPT, "start", server.string()});
+    if (started.status == 77) {
+        std::printf("\nPostgreSQL is not installed: no server to measure.\n");
+        return 0;
+    }
+    if (started.status != 0) {
+        std::fprintf(stderr, "the throwaway server did not start (%s)\n", server.c_str());
+        return 1;
+    }
+    // The folder of its socket: `server`, or the one the script chose where `server` would not do.
+    std::string host = server.string();
+    if (fs::exists(server / "place")) {
+        host = readAll((server / "place").string());
+        host.erase(host.find_last_not_of('\n') + 1);
+    }
+    const std::vector<fs::path> quarters = deal(all, work / "quarters", 4);
+    struct Round {
+        double wal, one, four;
+    };
+    std::vector<Round> measured;
+    int worst = 0;
+    for (int round = 0; round < rounds; ++round) {
+        const ChildRun file = extract(work, all, "wal-" + std::to_string(round));
+        worst = std::max(worst, file.status < 0 ? 255 : file.status);
+        const double one = extractOnServer(work, host, {all}, "one_" + std::to_string(round), worst);
+        const double four = extractOnServer(work, host, quarters, "four_" + std::to_string(round), worst);
+        measured.push_back({count / file.seconds, count / one, count / four});
+    }
+    runChild({KYT_SERVER_SCRIPT, "stop", server.string()});
+    const auto median = [&measured](auto value) {
+        std::vector<double> values;
+        for (const Round& r : measured)
+            values.push_back(value(r));
+        std::sort(values.begin(), values.end());
+        return values[values.size() / 2];
+    };
+    std::printf("\n%d résumés, %d rounds (each: kyt-cli extract into a fresh SQLite database with the write-ahead\n"
+                "log, then into a fresh server database by one kyt-cli, then by four at once, a quarter each);\n"
+                "every commit flushed to disk; medians over the rounds:\n",
+                count, rounds);
+    std::printf("\n%-56s %10s\n", "", "docs/s");
+    std::printf("%-56s %10.0f\n", "SQLite, write-ahead log, one writer", median([](const Round& r) { return r.wal; }));
+    std::printf("%-56s %10.0f\n", "server, one writer", median([](const Round& r) { return r.one; }));
+    std::printf("%-56s %10.0f\n", "server, four writers at once", median([](const Round& r) { return r.four; }));
+    std::printf("%-56s %10.2f   (target >= 0.75)\n", "server one writer / SQLite write-ahead log",
+                median([](const Round& r) { return r.one / r.wal; }));
+    std::printf("%-56s %10.2f   (target >= 2.00)\n", "server four writers / SQLite one writer",
+                median([](const Round& r) { return r.four / r.wal; }));
+    std::printf("all rounds (SQLite, server one, server four):");
+    for (const Round& r : measured)
+        std::printf("  %.0f/%.0f/%.0f", r.wal, r.one, r.four);
+    std::printf("\n(worst exit status of the runs: %d)\n", worst);
+    return worst == 0 ? 0 : 1;
 }
 
 struct Finalize {
@@ -226,8 +361,15 @@ int main(int argc, char** argv)
 {
     int count = 1000, legacy = 200, rounds_ = 3;
     std::string keep;
+    bool server = false;
+    for (int i = 1; i < argc; ++i)
+        server = server || std::string(argv[i]) == "--server";
     for (int i = 1; i + 1 < argc; i += 2) {
         const std::string option = argv[i];
+        if (option == "--server") {
+            --i;
+            continue;
+        }
         if (option == "--count")
             count = std::atoi(argv[i + 1]);
         else if (option == "--legacy")
@@ -249,6 +391,13 @@ int main(int argc, char** argv)
     // Warm the page cache the same way for every reader: everyone reads files already in memory.
     for (const auto& entry : fs::directory_iterator(all))
         readAll(entry.path().string());
+
+    if (server) {
+        const int status = serverBench(work, all, count, rounds_);
+        if (keep.empty())
+            fs::remove_all(work);
+        return status;
+    }
 
     // The disk is shared with whatever else runs: each round makes the three measurements one after the
     // other, so that each ratio compares runs made under the same load; the median of each is reported.

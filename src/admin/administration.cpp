@@ -20,6 +20,14 @@ MsgAnswer tell(Control& control, const std::string& text, const std::string& tit
     return control.session.Messages->show(text, title, icon, buttons);
 }
 
+MsgAnswer askSafely(Control& control, const std::string& text, const std::string& title, MsgIcon icon,
+                    MsgButtons buttons, MsgAnswer safe)
+{
+    if (!control.session.Messages)
+        return safe;
+    return control.session.Messages->show(text, title, icon, buttons, safe);
+}
+
 bool lookUp(Control& control, const std::string& sql, db::Recordset& rows, Result& result)
 {
     db::Failure failure;
@@ -226,7 +234,7 @@ Result DeleteStudent(Control& control, const std::string& typedUsn)
 
     const std::string question = "Are you sure you want to delete the records of " + std::string(kCrLf) + kCrLf +
                                  "\t" + name + kCrLf + "\tUSN - " + usn + " ? ";
-    if (tell(control, question, "Kyt - Confirm", MsgIcon::None, MsgButtons::YesNo) != MsgAnswer::Yes)
+    if (askSafely(control, question, "Kyt - Confirm", MsgIcon::None, MsgButtons::YesNo, MsgAnswer::No) != MsgAnswer::Yes)
         return result;
 
     return deletePair(control, "DELETE from Personal where usn = " + SqlText(usn),
@@ -255,7 +263,7 @@ Result DeleteBatch(Control& control, const std::string& typedBatch)
 
     const std::string question = "Are you sure you want to delete ALL the records of the " + std::string(kCrLf) +
                                  batch + " batch " + studentCount(rows.RecordCount()) + " ?";
-    if (tell(control, question, "Kyt - Confirm", MsgIcon::None, MsgButtons::YesNo) != MsgAnswer::Yes)
+    if (askSafely(control, question, "Kyt - Confirm", MsgIcon::None, MsgButtons::YesNo, MsgAnswer::No) != MsgAnswer::Yes)
         return result;
 
     return deletePair(control, "DELETE from Personal where usn like " + pattern,
@@ -272,7 +280,7 @@ Result DeleteAllRecords(Control& control)
     const std::string question = " WARNING : This will remove ALL resume records of the students in the database " +
                                  studentCount(static_cast<long>(rows.field("Students").toInteger())) + " " + kCrLf +
                                  kCrLf + "                    Are you sure you want to remove all the records? ";
-    if (tell(control, question, "Warning", MsgIcon::None, MsgButtons::YesNo) != MsgAnswer::Yes)
+    if (askSafely(control, question, "Warning", MsgIcon::None, MsgButtons::YesNo, MsgAnswer::No) != MsgAnswer::Yes)
         return result;
     return deletePair(control, "DELETE from Personal", "DELETE from Marks ", kNotDeletedMany,
                       "All the records were deleted successfully");
@@ -350,6 +358,25 @@ Result DeleteBranch(Control& control, const std::string& typedCode)
         return result;
     }
     const std::string name = rows.field("branch").toText();
+    rows.Close();
+
+    // The students keep their records, but the officer should know how many carry the code: the
+    // branch's seat numbers have the code after the region, college and year, then the roll number.
+    db::Recordset students;
+    if (!lookUp(control, "SELECT usn from PERSONAL where usn like " + SqlText("_____" + code + "%"), students, result))
+        return result;
+    long carrying = 0;
+    for (; !students.isEOF(); students.MoveNext()) {
+        const std::string usn = students.field(0).toText();
+        carrying += usn.size() > 5 + code.size() && isAsciiDigit(usn[5 + code.size()]) ? 1 : 0;
+    }
+    students.Close();
+    const std::string question = "Are you sure you want to delete the branch " + code + " (" + name + ") ?" +
+                                 kCrLf + kCrLf + std::to_string(carrying) +
+                                 (carrying == 1 ? " student carries" : " students carry") +
+                                 " this branch; their records stay in the database.";
+    if (askSafely(control, question, "Kyt - Confirm", MsgIcon::None, MsgButtons::YesNo, MsgAnswer::No) != MsgAnswer::Yes)
+        return result;
 
     if (!writeAll(control, {"DELETE Branch from branch where BranchCode = " + SqlText(code)}, result.reason)) {
         tell(control, "Error. The Branch could not be deleted. Contact the database administrator", "Kyt - Error",

@@ -164,13 +164,19 @@ Result UpdateMarks(Control& control, const std::string& typedUsn, const std::str
 
     // Asked before the transaction begins, so that no lock is held while the officer decides.
     if (rowExists && skipQuestion != 1) {
+        // No replaces the stored row: Enter keeps the answer that writes nothing.
         const MsgAnswer answer =
-            tell(control,
-                 "Record already exists." + std::string(kCrLf) +
-                     "Would you like to verify its contents ( use Retrieve Details) before you update it ?",
-                 "Question", MsgIcon::Question, MsgButtons::YesNoCancel);
+            askSafely(control,
+                      "Record already exists." + std::string(kCrLf) +
+                          "Would you like to verify its contents ( use Retrieve Details) before you update it ?",
+                      "Question", MsgIcon::Question, MsgButtons::YesNoCancel, MsgAnswer::Yes);
         if (answer != MsgAnswer::No) {
             skipQuestion = 1;
+            tell(control,
+                 "Nothing was saved." + std::string(kCrLf) + kCrLf +
+                     "Retrieve Details shows the marks stored for this semester; pressing Update again replaces "
+                     "them with the values in the boxes.",
+                 control.session.AppTitle, MsgIcon::Information);
             return result;
         }
     }

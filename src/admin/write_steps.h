@@ -14,6 +14,9 @@ inline constexpr const char* kCrLf = "\r\n";
 
 MsgAnswer tell(Control& control, const std::string& text, const std::string& title, MsgIcon icon,
                MsgButtons buttons = MsgButtons::OK);
+// A question whose Yes deletes or replaces: Enter (and a closed box) answers `safe`.
+MsgAnswer askSafely(Control& control, const std::string& text, const std::string& title, MsgIcon icon,
+                    MsgButtons buttons, MsgAnswer safe);
 
 // Runs one SELECT on the connector's connection. When the database fails, the officer is told so (not
 // that the input is wrong), `result` becomes Failed with the reason, and false is returned.

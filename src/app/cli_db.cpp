@@ -72,7 +72,8 @@ int initDb(const Args& given)
 {
     QCommandLineParser parser;
     parser.setApplicationDescription("Makes a new, empty database from Kyt's schema. An existing file is never replaced.");
-    parser.addPositionalArgument("PATH", "The database file to make.");
+    parser.addPositionalArgument("PATH", "The database file to make, or a database on a server to install Kyt in "
+                                         "(postgresql://[login@]server[:port]/database, as its administrator).");
     parser.addOption({"branches", "Seed the Branch table from FILE, one \"CODE,Full name\" a line.", "FILE"});
     int status = 0;
     if (!kyt::cli::parse(parser, "init-db", given, status))
@@ -92,12 +93,16 @@ int initDb(const Args& given)
     Failure failure;
     if (!Database::create(args[0], branches, failure))
         return reportFailure(failure);
-    std::printf("Created %s with %zu branch%s.\n", args[0].c_str(), branches.size(), branches.size() == 1 ? "" : "es");
+    std::printf("Created %s with %zu branch%s.\n", kyt::db::withoutPassword(args[0]).c_str(), branches.size(),
+                branches.size() == 1 ? "" : "es");
     // Opening puts the new database in the journal mode its disk calls for; say which, and why.
     std::unique_ptr<Database> db = Database::open(args[0], kyt::db::Road::Connector, failure);
     if (!db)
         return reportFailure(failure);
-    std::printf("Journal: %s.\n", db->storage().reason.c_str());
+    if (db->engine() == kyt::db::Engine::PostgreSQL)
+        std::printf("Stored: %s.\n", db->storage().reason.c_str());
+    else
+        std::printf("Journal: %s.\n", db->storage().reason.c_str());
     return 0;
 }
 
@@ -117,7 +122,7 @@ int sql(const Args& given)
         "Runs one SQL statement and prints its rows tab-separated, field names first; or, with --saved-query, "
         "replaces the SQL of a saved query.");
     parser.addPositionalArgument("STATEMENT", "One SQL statement.");
-    parser.addOption({"db", "The database file.", "PATH"});
+    parser.addOption({"db", "The database file, or a server database (postgresql://...).", "PATH"});
     parser.addOption({"road", "connector (LIKE wildcards % and _, the default) or query (* ? # [list]).", "ROAD"});
     parser.addOption({"saved-query", "Replace the SQL of the saved query NAME with STATEMENT.", "NAME"});
     int status = 0;
@@ -227,5 +232,5 @@ int upgradeDb(const Args& given)
 
 KYT_CLI_COMMAND("upgrade-db", "upgrade-db [PATH] [--config FILE]   bring a database made by an earlier Kyt up to date",
                 upgradeDb);
-KYT_CLI_COMMAND("init-db", "init-db PATH [--branches FILE]   make a new, empty database", initDb);
+KYT_CLI_COMMAND("init-db", "init-db PATH|postgresql://... [--branches FILE]   make a new, empty database", initDb);
 KYT_CLI_COMMAND("sql", "sql --db PATH [--road query] \"STATEMENT\" | --saved-query NAME \"SELECT ...\"", sql);

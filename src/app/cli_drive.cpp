@@ -4,6 +4,7 @@
 
 #include <QStringList>
 #include <cstdio>
+#include <filesystem>
 #include <set>
 #include <string>
 
@@ -15,6 +16,7 @@
 #include "query/criteria_text.h"
 #include "query/save_results.h"
 #include "shell/atomic_file.h"
+#include "shell/output_guard.h"
 #include "shell/startup.h"
 
 namespace kyt::cli {
@@ -160,6 +162,12 @@ int exportShortlist(const QCommandLineParser& parser, Session& session, int id)
     const std::string out = value(parser, "out");
     if (out.empty() || query::SaveFormatFor(out) != query::SaveFormat::Csv)
         return usageError(parser, "drive", "drive export needs --out FILE.csv");
+    std::error_code ec;
+    if (const std::string refused = RefusedOutput(session.control, std::filesystem::absolute(out, ec).string());
+        !refused.empty()) {
+        std::fprintf(stderr, "kyt-cli drive: %s\n", refused.c_str());
+        return kRefused;
+    }
     drives::Drive drive;
     std::vector<drives::ShortlistEntry> shortlist;
     db::Failure failure;

@@ -90,6 +90,7 @@ int mergeCommand(const Args& given)
         return kWritten;
     }
     case GenerateOutcome::Refused:
+    case GenerateOutcome::Cancelled:
         std::fprintf(stderr, "kyt-cli merge: %s\n", result.description.c_str());
         return kRefused;
     case GenerateOutcome::Failed:

@@ -1,5 +1,6 @@
 #include "app/cli_session.h"
 
+#include <termios.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -13,7 +14,8 @@
 
 namespace kyt::cli {
 
-MsgAnswer TerminalMessages::show(const std::string& text, const std::string& title, MsgIcon icon, MsgButtons buttons)
+MsgAnswer TerminalMessages::ask(const std::string& text, const std::string& title, MsgIcon icon, MsgButtons buttons,
+                                MsgAnswer)
 {
     const bool question = buttons == MsgButtons::YesNo || buttons == MsgButtons::YesNoCancel;
     std::FILE* out = icon == MsgIcon::Critical || question ? stderr : stdout;
@@ -42,7 +44,31 @@ MsgAnswer TerminalMessages::show(const std::string& text, const std::string& tit
     }
 }
 
-MsgAnswer QuestionMessages::show(const std::string& text, const std::string& title, MsgIcon icon, MsgButtons buttons)
+std::optional<std::string> TerminalMessages::askPassword(const std::string& address, const std::string& login)
+{
+    if (!isatty(STDIN_FILENO))
+        return std::nullopt;
+    std::fprintf(stderr, "Password of %s for the database %s: ", login.c_str(), address.c_str());
+    std::fflush(stderr);
+    termios saved{};
+    const bool quiet = tcgetattr(STDIN_FILENO, &saved) == 0;
+    if (quiet) {
+        termios silent = saved;
+        silent.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+        tcsetattr(STDIN_FILENO, TCSANOW, &silent);
+    }
+    std::string password;
+    const bool read = static_cast<bool>(std::getline(std::cin, password));
+    if (quiet)
+        tcsetattr(STDIN_FILENO, TCSANOW, &saved);
+    std::fprintf(stderr, "\n");
+    if (!read)
+        return std::nullopt;
+    return password;
+}
+
+MsgAnswer QuestionMessages::ask(const std::string& text, const std::string& title, MsgIcon icon, MsgButtons buttons,
+                                MsgAnswer defaultAnswer)
 {
     const bool question = buttons == MsgButtons::YesNo || buttons == MsgButtons::YesNoCancel;
     std::FILE* out = icon == MsgIcon::Critical || icon == MsgIcon::Exclamation || question ? stderr : stdout;
@@ -62,11 +88,16 @@ MsgAnswer QuestionMessages::show(const std::string& text, const std::string& tit
         return refuse;
     }
     for (;;) {
-        std::fprintf(stderr, buttons == MsgButtons::YesNoCancel ? "[y/n/c] " : "[y/n] ");
+        // The answer that Enter gives is shown in capitals, as the window's default button.
+        std::fprintf(stderr, "%s", buttons == MsgButtons::YesNoCancel
+                                       ? (defaultAnswer == MsgAnswer::Cancel ? "[y/n/C] " : "[y/n/c] ")
+                                       : (defaultAnswer == MsgAnswer::No ? "[y/N] " : "[y/n] "));
         std::fflush(stderr);
         std::string answer;
         if (!std::getline(std::cin, answer))
             return refuse;
+        if (answer.empty() && defaultAnswer != MsgAnswer::Yes)
+            return defaultAnswer;
         if (answer == "y" || answer == "Y" || answer == "yes")
             return MsgAnswer::Yes;
         if (answer == "n" || answer == "N" || answer == "no")
@@ -101,6 +132,12 @@ int openSession(const QCommandLineParser& parser, const char* command, Control& 
         std::fprintf(stderr,
                      "kyt-cli %s: the configuration %s needs the college code, the placement e-mail address "
                      "and the database path on its first three lines\n",
+                     command, control.config.ConfigPath.c_str());
+        return kUsageError;
+    case ConfigProblem::PasswordInAddress:
+        std::fprintf(stderr,
+                     "kyt-cli %s: the server address in %s holds a password; keep the password in the password file "
+                     "(~/.pgpass) instead, or let Kyt ask for it\n",
                      command, control.config.ConfigPath.c_str());
         return kUsageError;
     case ConfigProblem::DatabaseNotFound:

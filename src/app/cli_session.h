@@ -14,16 +14,25 @@ namespace kyt::cli {
 // first button (Yes: go on) is taken and said so.
 class TerminalMessages : public MessageService {
 public:
-    MsgAnswer show(const std::string& text, const std::string& title, MsgIcon icon, MsgButtons buttons) override;
+    // Asked on the terminal without echo; nothing when there is no terminal (the password file, or
+    // PGPASSWORD, then has to give it).
+    std::optional<std::string> askPassword(const std::string& address, const std::string& login) override;
+
+protected:
+    MsgAnswer ask(const std::string& text, const std::string& title, MsgIcon icon, MsgButtons buttons,
+                  MsgAnswer defaultAnswer) override;
 };
 
 // Messages on the terminal for commands that change what cannot be changed back unasked (admin, revert):
-// a question is answered Yes by --yes, otherwise on the terminal; with neither, it is answered No (or
-// Cancel) and nothing changes.
+// a question is answered Yes by --yes, otherwise on the terminal (an empty line gives the answer Enter
+// gives in the window, unless that is Yes); with neither, it is answered No (or Cancel) and nothing changes.
 class QuestionMessages : public MessageService {
 public:
     QuestionMessages(const char* command, bool yes) : command_(command), yes_(yes) {}
-    MsgAnswer show(const std::string& text, const std::string& title, MsgIcon icon, MsgButtons buttons) override;
+
+protected:
+    MsgAnswer ask(const std::string& text, const std::string& title, MsgIcon icon, MsgButtons buttons,
+                  MsgAnswer defaultAnswer) override;
 
 private:
     const char* command_;

@@ -3,9 +3,13 @@
 // charts as PNG or PDF, and the PDF report.
 
 #include <QDir>
+#include <QFileInfo>
 #include <QStringList>
 #include <cstdio>
+#include <filesystem>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "app/cli.h"
 #include "app/cli_query_options.h"
@@ -18,6 +22,7 @@
 #include "query/criteria_text.h"
 #include "query/save_results.h"
 #include "shell/atomic_file.h"
+#include "shell/output_guard.h"
 #include "shell/startup.h"
 
 namespace kyt::cli {
@@ -41,6 +46,32 @@ int failed(const std::string& reason)
     return 1;
 }
 
+const char* const kTableFiles[] = {"summary.csv", "distribution.csv", "placements.csv"};
+
+// Why one of the outputs asked for may not be written (the database, the configuration, a folder, a pipe, an
+// ending its format does not have), checked before any is; empty when all may.
+std::string refusedOutputs(const QCommandLineParser& parser, const Control& control)
+{
+    std::vector<std::pair<std::string, std::string>> outputs;  // file, the endings its format has
+    if (parser.isSet("csv"))
+        for (const char* name : kTableFiles)
+            outputs.emplace_back(QDir(QString::fromStdString(value(parser, "csv"))).filePath(name).toStdString(), ".csv");
+    for (const QString& chart : parser.values("chart"))
+        outputs.emplace_back(chart.mid(chart.indexOf('=') + 1).toStdString(), ".png .pdf");
+    if (parser.isSet("report"))
+        outputs.emplace_back(value(parser, "report"), ".pdf");
+    for (const auto& [file, endings] : outputs) {
+        const std::string ending = QFileInfo(QString::fromStdString(file)).suffix().toLower().toStdString();
+        if (ending.empty() || (" " + endings + " ").find(" ." + ending + " ") == std::string::npos)
+            return file + " does not end in " + endings + ", the form it is written in.";
+        std::error_code ec;
+        if (const std::string refused = RefusedOutput(control, std::filesystem::absolute(file, ec).string());
+            !refused.empty())
+            return refused;
+    }
+    return {};
+}
+
 // The outputs asked for: CSV tables in a folder, charts, the report.
 int write(const QCommandLineParser& parser, const drives::Statistics& statistics,
           const std::vector<drives::ShortlistEntry>* shortlist)
@@ -51,9 +82,9 @@ int write(const QCommandLineParser& parser, const drives::Statistics& statistics
         if (!QDir().mkpath(folder))
             return failed("cannot make the folder " + folder.toStdString());
         const std::pair<const char*, query::ResultTable> tables[] = {
-            {"summary.csv", drives::SummaryTable(statistics)},
-            {"distribution.csv", drives::DistributionTable(statistics)},
-            {"placements.csv", drives::PlacementTable(statistics)}};
+            {kTableFiles[0], drives::SummaryTable(statistics)},
+            {kTableFiles[1], drives::DistributionTable(statistics)},
+            {kTableFiles[2], drives::PlacementTable(statistics)}};
         for (const auto& [name, table] : tables)
             if (!WriteFileAtomically(QDir(folder).filePath(name).toStdString(), query::ResultsCsv(table), error))
                 return failed(error);
@@ -105,6 +136,10 @@ int statsCommand(const Args& given)
     Session session;
     if (const int refused = openSession(parser, "stats", session.control, session.messages))
         return refused;
+    if (const std::string refused = refusedOutputs(parser, session.control); !refused.empty()) {
+        std::fprintf(stderr, "kyt-cli stats: %s\n", refused.c_str());
+        return kRefused;
+    }
     const std::vector<std::string> codes = query::BranchList(session.control);
     drives::Statistics statistics;
     std::vector<drives::ShortlistEntry> shortlist;

@@ -132,6 +132,7 @@ void DataConnector::record(const Failure& failure)
 {
     ErrNo = failure.number;
     ErrDesc = failure.description;
+    failedStatement = failure.statement;
     NoteReadFailure(failure);
 }
 

@@ -42,6 +42,9 @@ public:
     // A failure met reading through GetCurrentConnection(): one that lies with the surroundings becomes
     // EnvironmentFailure() as a failed exec's would. ErrNo and ErrDesc are left as they are.
     void NoteReadFailure(const Failure& failure);
+    // The statement a failure reported at the commit belongs to, when the engine sent writes ahead of
+    // their answers (a server); empty otherwise.
+    const std::string& FailedStatement() const { return failedStatement; }
     Database* GetCurrentConnection();
     int32_t exec(std::string_view s);
     std::string GetSource() const;
@@ -62,6 +65,7 @@ private:
     int32_t beginErrNo = 0;
     std::string beginErrDesc;
     std::string environmentFailure;
+    std::string failedStatement;
 };
 
 }  // namespace kyt::db

@@ -2,6 +2,7 @@
 
 #include <cctype>
 
+#include "db/postgres_database.h"
 #include "db/schema_upgrade.h"
 #include "db/sqlite_database.h"
 
@@ -23,7 +24,11 @@ Engine engineOf(std::string_view source)
 
 std::unique_ptr<Database> Database::open(const std::string& source, Road road, Failure& failure)
 {
-    std::unique_ptr<Database> database = SqliteDatabase::open(source, road, failure);
+    std::unique_ptr<Database> database;
+    if (engineOf(source) == Engine::PostgreSQL)
+        database = PostgresDatabase::open(source, road, failure);
+    else
+        database = SqliteDatabase::open(source, road, failure);
     if (!database)
         return nullptr;
     // A database a newer Kyt has changed may hold what this one would misread or overwrite.
@@ -45,11 +50,13 @@ bool Database::create(const std::string& source, Failure& failure)
 
 bool Database::create(const std::string& source, const BranchList& branches, Failure& failure)
 {
-    return SqliteDatabase::create(source, branches, latestSchemaVersion(Engine::SQLite), failure);
+    return create(source, branches, latestSchemaVersion(engineOf(source)), failure);
 }
 
 bool Database::create(const std::string& source, const BranchList& branches, int schemaVersion, Failure& failure)
 {
+    if (engineOf(source) == Engine::PostgreSQL)
+        return PostgresDatabase::create(source, branches, schemaVersion, failure);
     return SqliteDatabase::create(source, branches, schemaVersion, failure);
 }
 

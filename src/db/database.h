@@ -4,7 +4,9 @@
 // native error numbers the error texts are keyed on, keeps saved queries that can be rewritten and used
 // as tables, and gives exact record counts.
 
+#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -21,6 +23,24 @@ using BranchList = std::vector<std::pair<std::string, std::string>>;  // (code, 
 
 // The engine a source names: a server address (postgresql://...) or a database file.
 Engine engineOf(std::string_view source);
+
+// A server address with any password taken out, fit to show and to keep in Kyt.ini; a file path as it is.
+std::string withoutPassword(const std::string& source);
+// Whether a server address carries a password (which Kyt.ini must not keep).
+bool hasPassword(const std::string& source);
+
+// What the one who opened a database may do. A file: everything. A server: what its login's role allows.
+struct Access {
+    bool write = true;                  // may store students and administer records (an officer)
+    std::string login;                  // the server login; empty for a file
+    std::vector<std::string> branches;  // a coordinator's branch codes: all they may read
+};
+
+// A server that asks for a password which libpq's password file does not give: the answer of the
+// prompt (the login box), asked once per address and login for the whole run; nothing when the officer
+// cancels. Without a prompt, such a server cannot be opened.
+using PasswordPrompt = std::function<std::optional<std::string>(const std::string& address, const std::string& login)>;
+void setPasswordPrompt(PasswordPrompt prompt);
 
 class Database {
 public:
@@ -74,6 +94,13 @@ public:
     // The number of the last schema step the database has had (db/schema.h).
     virtual bool schemaVersion(int& version, Failure& failure) = 0;
 
+    // What the one who opened the database may do.
+    virtual const Access& access() const = 0;
+
+    // Writes inside a transaction may be sent without waiting for each answer (a server answers them
+    // together at the next read or the commit, whose failure then names the statement that failed:
+    // Failure::statement). A file answers each statement at once: nothing to send ahead.
+    virtual void setWritesAhead(bool /*on*/) {}
     // Keeps the database as it is now, whole, in the new file `copy` (never replaced), before a change
     // that cannot be undone. Inside a transaction that has written nothing yet, the copy is what it
     // sees. Only the engine reads the database's files, so the copy is made through it.

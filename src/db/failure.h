@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 
 namespace kyt::db {
 
@@ -23,11 +24,19 @@ inline constexpr int32_t kErrInconsistent = -33;
 inline constexpr int32_t kErrOther = -1;
 
 struct Failure {
+    Failure(int32_t number = 0, std::string description = {}, bool environment = false)
+        : number(number), description(std::move(description)), environment(environment)
+    {
+    }
+
     int32_t number = 0;       // native error number; 0 when there was no failure
     std::string description;  // what went wrong, in words an administrator can act on
     // The fault lies with the surroundings (a lock, a full disk, a read-only file or folder, an I/O
     // error, a damaged database), not with the values sent: whatever comes next would fail the same way.
     bool environment = false;
+    // The statement that failed, when the failure showed only later (writes a server was sent ahead of
+    // their answers); empty otherwise.
+    std::string statement;
 };
 
 }  // namespace kyt::db

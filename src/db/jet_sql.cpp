@@ -147,7 +147,13 @@ size_t deleteTargetLength(std::string_view sql, size_t start)
 
 }  // namespace
 
-std::string toSqlite(std::string_view sql)
+namespace {
+
+// The program's text with the forms that differ between engines written for one of them: the DELETE
+// target dropped, `/` made a division of reals by `division`, bracketed or backquoted names handed to
+// `name`.
+template <typename Name>
+std::string rewrite(std::string_view sql, std::string_view division, Name name)
 {
     std::string out;
     out.reserve(sql.size() + 16);
@@ -155,7 +161,7 @@ std::string toSqlite(std::string_view sql)
     while (i < sql.size() && isBlank(sql[i]))
         ++i;
     out.append(sql.substr(0, i));
-    // The target before FROM is the engine we stand in for's own form; SQLite deletes from the table after FROM.
+    // The target before FROM is the engine we stand in for's own form; SQL deletes from the table after FROM.
     if (const size_t length = deleteTargetLength(sql, i)) {
         out += "DELETE FROM";
         i += length;
@@ -170,17 +176,42 @@ std::string toSqlite(std::string_view sql)
         if (i >= sql.size())
             break;
         if (size_t len = quotedLength(sql, i)) {
-            out.append(sql.substr(i, len));
+            if (sql[i] == '[' || sql[i] == '`')
+                out += name(sql.substr(i + 1, len >= 2 ? len - 2 : 0), sql.substr(i, len));
+            else
+                out.append(sql.substr(i, len));
             i += len;
             continue;
         }
         if (sql[i] == '/')
-            out += "*1.0/";
+            out += division;
         else
             out += sql[i];
         ++i;
     }
     return out;
+}
+
+}  // namespace
+
+std::string toSqlite(std::string_view sql)
+{
+    return rewrite(sql, "*1.0/", [](std::string_view, std::string_view asWritten) { return std::string(asWritten); });
+}
+
+std::string toPostgres(std::string_view sql)
+{
+    // The server folds bare names to lower case and keeps quoted ones as they are; a bracketed name
+    // means the same column as the bare one.
+    return rewrite(sql, "*1.0::float8/", [](std::string_view inner, std::string_view) {
+        std::string quoted = "\"";
+        for (char c : inner) {
+            quoted += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+            if (c == '"')
+                quoted += '"';
+        }
+        return quoted + "\"";
+    });
 }
 
 std::string columnName(std::string_view sqliteName)

@@ -15,6 +15,11 @@ namespace kyt::db::jet {
 //  - `DELETE <table> FROM <table> ...` and `DELETE * FROM ...` become `DELETE FROM ...`.
 std::string toSqlite(std::string_view sql);
 
+// The statement as PostgreSQL must read it: as for SQLite, but `/` becomes `*1.0::float8/` (the server
+// would divide numerics otherwise, rounding differently from a double), and a [bracketed] or `quoted`
+// name becomes the server's lower-case name.
+std::string toPostgres(std::string_view sql);
+
 // A result column name as the program wrote it, undoing the division rewrite in names that SQLite
 // takes from the expression text.
 std::string columnName(std::string_view sqliteName);

@@ -107,4 +107,51 @@ Failure describe(int extendedCode, std::string_view message, const std::string& 
 
 }  // namespace
 
+Failure serverFailure(std::string_view sqlstate, std::string_view message, std::string_view constraint,
+                      const std::string& address, bool connectionLost)
+{
+    const std::string text(message);
+    const std::string_view kind = sqlstate.substr(0, 2);
+    auto environment = [](Failure failure) {
+        failure.environment = true;
+        return failure;
+    };
+    if (connectionLost || kind == "08" || sqlstate == "57P01" || sqlstate == "57P02" || sqlstate == "57P03")
+        return environment({kErrOther, "The connection to the server of " + address + " was lost (" +
+                                           (text.empty() ? std::string("no answer") : text) + ")."});
+    if (sqlstate == "23505")
+        return {kErrDuplicateKey, "The change would create a duplicate value in a key field (" + text + ")."};
+    if (sqlstate == "23502")
+        return {kErrRequiredBlank, "A required field is blank (" + text + ")."};
+    if (sqlstate == "23514")
+        return checkFailure(constraint.empty() ? message : constraint);
+    if (sqlstate == "22001")
+        return {kErrFieldTooLong, "A value is longer than its field allows (" + text + ")."};
+    if (sqlstate == "22P02" || sqlstate == "22003" || sqlstate == "22018" || sqlstate == "42804" ||
+        sqlstate == "22007" || sqlstate == "22008" || sqlstate == "KY002")
+        return {kErrConversion, startsWith(message, kTypeMismatchMessage) ? text : "Data type mismatch: " + text + "."};
+    if (sqlstate == "42601" && message.find("multiple commands") != std::string_view::npos)
+        return {kErrOther, "Only one statement can be run at a time."};
+    if (sqlstate == "53100")
+        return environment({kErrOther, "The disk of the server holding " + address + " is full (" + text + ")."});
+    if (kind == "53")
+        return environment({kErrOther, "The server of " + address + " is short of resources (" + text + ")."});
+    if (sqlstate == "55P03" || sqlstate == "40P01" || sqlstate == "40001" || sqlstate == "55006")
+        return environment({kErrOther, "The database " + address +
+                                           " is locked by another user or program. Try again when it is free (" + text +
+                                           ")."});
+    if (sqlstate == "57014")
+        return environment({kErrOther, "The server of " + address + " cancelled the statement (" + text + ")."});
+    if (sqlstate == "25006")
+        return environment({kErrOther, "The database " + address + " can only be read here (" + text +
+                                           "): this server is a standby, or the database is read-only."});
+    if (sqlstate == "42501")
+        return environment({kErrOther, "Your login may not do this in the database " + address + " (" + text + ")."});
+    if (sqlstate == "XX001" || sqlstate == "XX002")
+        return environment({kErrInconsistent, "The database " + address + " is damaged (" + text + ")."});
+    if (kind == "58")
+        return environment({kErrOther, "The server could not read or write the database " + address + " (" + text + ")."});
+    return {kErrOther, text.empty() ? std::string("The server reported an unknown failure.") : text};
+}
+
 }  // namespace kyt::db

@@ -77,6 +77,17 @@ std::string quoteIdentifier(const std::string& name)
     return out + "\"";
 }
 
+std::string quoteLiteral(const std::string& text)
+{
+    std::string out = "'";
+    for (char c : text) {
+        out += c;
+        if (c == '\'')
+            out += '\'';
+    }
+    return out + "'";
+}
+
 // Runs trusted text of our own (pragmas, the schema, savepoints), possibly several statements.
 bool runScript(sqlite3* db, const char* sql, const std::string& path, Failure& failure)
 {
@@ -876,6 +887,40 @@ bool SqliteDatabase::checkpoint(Failure& failure)
         return false;
     }
     return true;
+}
+
+const DeclaredNames& declaredNames()
+{
+    // The schema made in memory and asked for its names: one list of names for both engines.
+    static const DeclaredNames names = [] {
+        DeclaredNames out;
+        sqlite3* raw = nullptr;
+        sqlite3_open_v2(":memory:", &raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+        Connection db(raw);
+        Failure ignored;
+        if (!db || !runSteps(db.get(), latestSchemaVersion(Engine::SQLite), ":memory:", ignored))
+            return out;
+        std::vector<std::string> tables;
+        sqlite3_stmt* rawStmt = nullptr;
+        sqlite3_prepare_v2(db.get(), "SELECT name FROM sqlite_schema WHERE type = 'table'", -1, &rawStmt, nullptr);
+        Statement list(rawStmt);
+        while (list && sqlite3_step(list.get()) == SQLITE_ROW)
+            tables.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(list.get(), 0)));
+        for (const std::string& table : tables) {
+            out.tables[lowerCase(table)] = table;
+            auto& columns = out.columns[lowerCase(table)];
+            rawStmt = nullptr;
+            sqlite3_prepare_v2(db.get(), ("SELECT name FROM pragma_table_info(" + quoteLiteral(table) + ")").c_str(), -1,
+                               &rawStmt, nullptr);
+            Statement info(rawStmt);
+            while (info && sqlite3_step(info.get()) == SQLITE_ROW) {
+                const std::string column = reinterpret_cast<const char*>(sqlite3_column_text(info.get(), 0));
+                columns[lowerCase(column)] = column;
+            }
+        }
+        return out;
+    }();
+    return names;
 }
 
 }  // namespace kyt::db

@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "db/database.h"
@@ -50,6 +51,7 @@ public:
     bool checkpoint(Failure& failure) override;
     const Storage& storage() const override { return storage_; }
     bool schemaVersion(int& version, Failure& failure) override;
+    const Access& access() const override { return access_; }
     // Through SQLite's backup API, into a file kept with the rollback journal and full sync.
     bool keepCopy(const std::string& copy, Failure& failure) override;
     bool runSchemaStep(const SchemaStep& step, Failure& failure) override;
@@ -79,8 +81,17 @@ private:
 
     Connection db_;
     Storage storage_;
+    Access access_;
     struct Statements;
     std::unique_ptr<Statements> statements_;
 };
+
+// The tables and columns of the schema with the letter case they were declared with, by their names in
+// lower case (a server folds bare names to lower case; what it gives back is shown as declared).
+struct DeclaredNames {
+    std::unordered_map<std::string, std::string> tables;
+    std::unordered_map<std::string, std::unordered_map<std::string, std::string>> columns;  // by table
+};
+const DeclaredNames& declaredNames();
 
 }  // namespace kyt::db

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cmath>
@@ -26,6 +27,8 @@
 #include "extract/run_history.h"
 #include "extract/validation.h"
 #include "shell/atomic_file.h"
+#include "shell/long_work.h"
+#include "shell/startup.h"
 #include "word/application.h"
 
 namespace kyt {
@@ -355,6 +358,8 @@ bool ExtractionRun::prepare()
 {
     if (!control_.session.Connector || !control_.session.Connector->GetConnectStatus())
         return refuse("Kyt is not connected to its database, so no résumé was touched.");
+    if (const std::string refusal = CoordinatorRefusal(control_, "Extracting résumés"); !refusal.empty())
+        return refuse(refusal);
     std::string error;
     switch (folderLock_.take(options_.folder, error)) {
     case FolderLock::Result::Held:
@@ -387,6 +392,38 @@ bool ExtractionRun::prepare()
                       "specified in October 2001 by Corlan");
     }
 
+    // Legacy documents are converted in one go, so the word processor starts once per run; before the
+    // log is made, so that an officer who cancels the conversion finds the folder as it was.
+    paths_.reserve(files_.size());
+    int legacy = 0;
+    for (const auto& name : files_) {
+        paths_.push_back((folder_ / name).string());
+        legacy += word::Application::isLegacyFormat(name) ? 1 : 0;
+    }
+    if (legacy > 0) {
+        view_.showConverting(legacy);
+        view_.processEvents();
+        word::Application& app = *control_.session.WordApp;
+        const bool converted = RunWork(control_, "Converting " + std::to_string(legacy) + " older documents", true,
+                                       [&](WorkProgress& work) {
+                                           std::atomic<int> done{0};
+                                           app.cancelled = [&work] { return work.cancelled(); };
+                                           app.fileDone = [&] {
+                                               const int now = ++done;
+                                               work.set(now * 100 / legacy, "Converted " + std::to_string(now) +
+                                                                                " of " + std::to_string(legacy) +
+                                                                                " older documents");
+                                           };
+                                           app.prepare(paths_);
+                                       });
+        app.cancelled = nullptr;
+        app.fileDone = nullptr;
+        if (!converted) {
+            result_.outcome = RunOutcome::CouldNotStart;  // cancelled: nothing was read or written
+            return false;
+        }
+    }
+
     log_ = std::make_unique<ErrorLogFile>();
     if (!log_->open(logPath_))
         return refuse("Kyt could not create the error log " + logPath_ + ", so no résumé was touched.\n\n" +
@@ -401,19 +438,6 @@ bool ExtractionRun::prepare()
     view_.showScannedText(" Documents scanned till now: 0");
     caption_ = view_.caption();
     control_.config.LastResumeFolder = options_.folder;
-
-    // Legacy documents are converted in one go, so the word processor starts once per run.
-    paths_.reserve(files_.size());
-    int legacy = 0;
-    for (const auto& name : files_) {
-        paths_.push_back((folder_ / name).string());
-        legacy += word::Application::isLegacyFormat(name) ? 1 : 0;
-    }
-    if (legacy > 0) {
-        view_.showConverting(legacy);
-        view_.processEvents();
-        control_.session.WordApp->prepare(paths_);
-    }
 
     AddError(control_, "Errors occured during the extraction of the folder : " + std::string(kCrLf), 4);
     AddError(control_, LogSafeName(options_.folder) + kCrLf + kCrLf, 4);
@@ -607,9 +631,16 @@ RunResult RunExtraction(Control& control, ExtractionView& view, const RunOptions
     ExtractionRun run(control, view, options);
     if (!run.prepare())
         return run.result();
+    // A résumé's writes go to a server together, answered at its commit (ExtractResume reports a failure
+    // as the statement's own); nothing else the program writes needs that.
+    db::Database* database = control.session.Connector ? control.session.Connector->GetCurrentConnection() : nullptr;
+    if (database)
+        database->setWritesAhead(true);
     for (size_t index = 0; index < run.documents() && run.result().outcome == RunOutcome::Completed; ++index)
         if (!run.document(index))
             break;
+    if (database && database == control.session.Connector->GetCurrentConnection())
+        database->setWritesAhead(false);
     return run.finish();
 }
 

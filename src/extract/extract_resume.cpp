@@ -1,5 +1,6 @@
 #include "extract/extract_resume.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -131,6 +132,17 @@ private:
     // The messages of a failed statement: of the Personal row, and of the later ones with their tag.
     void reportPersonalFailure(int32_t number);
     void reportMarksFailure(int32_t number, const char* tag);
+    // One write of this résumé and where its failure is reported: `tag` names a later statement (SQL2 ...),
+    // none the Personal row. A server may answer writes only at the commit (they are sent ahead, one
+    // round trip a résumé); a failure then is reported at the commit as it would have been here.
+    struct Write {
+        std::string sql;
+        const char* tag;
+        int table, rowIndex, cell;
+        const char* field;
+    };
+    int32_t write(Write statement);
+    void reportWriteFailure(const Write& statement, int32_t number);
     bool inTransaction() const
     {
         const db::Database* database = control_.session.Connector->GetCurrentConnection();
@@ -142,6 +154,7 @@ private:
         return form_layout::marksLayout(branchCodeLen_ == 3 ? form_layout::Course::MCA : form_layout::Course::BE);
     }
 
+    std::vector<Write> written_;  // this résumé's writes so far
     Control& control_;
     const std::string& path_;
     std::unique_ptr<word::Document> document_;
@@ -206,9 +219,16 @@ int16_t ResumeReader::run()
     // A commit that did not happen (disk full, lost lock) must not be counted as a stored student; the
     // connector has rolled it back.
     if (control_.session.Connector->CommitFailed()) {
-        place(0, 0, 0, "Document");
-        reportPersonalFailure(control_.session.Connector->ErrNo != 0 ? control_.session.Connector->ErrNo
-                                                                     : db::kErrOther);
+        const int32_t number = control_.session.Connector->ErrNo != 0 ? control_.session.Connector->ErrNo : db::kErrOther;
+        const std::string& failed = control_.session.Connector->FailedStatement();
+        const auto sent = std::find_if(written_.begin(), written_.end(),
+                                       [&](const Write& w) { return !failed.empty() && w.sql == failed; });
+        if (sent != written_.end()) {
+            reportWriteFailure(*sent, number);
+        } else {
+            place(0, 0, 0, "Document");
+            reportPersonalFailure(number);
+        }
         return reject();
     }
     closeDocument();
@@ -351,6 +371,7 @@ ResumeReader::Step ResumeReader::readPersonal()
     sql += ", " + std::string("2,2,2,0,0,'e','e','e','e'") + ")";
 
     place(form_layout::kPersonalTable, 0, 0, "Personal information");
+    written_.clear();
     control_.session.Connector->BeginTransaction();
     // Without an open transaction the rows below would be committed one by one: a failed résumé would
     // leave half a student behind (a locked database shows here).
@@ -363,15 +384,31 @@ ResumeReader::Step ResumeReader::readPersonal()
         if (const Step removed = removeStoredStudent(); removed != Step::Go)
             return removed;
     }
-    const int32_t result = control_.session.Connector->exec(sql);
+    const int32_t result = write({sql, nullptr, form_layout::kPersonalTable, 0, 0, "Personal information"});
     progress(43);
-    if (result != db::DataConnector::kSuccess) {
-        if (result == db::kErrDuplicateKey)
-            place(form_layout::kPersonalTable, 2, 1, "USN");
-        reportPersonalFailure(result);
-        return Step::Reject;
-    }
-    return Step::Go;
+    return result == db::DataConnector::kSuccess ? Step::Go : Step::Reject;
+}
+
+int32_t ResumeReader::write(Write statement)
+{
+    const int32_t result = control_.session.Connector->exec(statement.sql);
+    if (result != db::DataConnector::kSuccess)
+        reportWriteFailure(statement, result);
+    else
+        written_.push_back(std::move(statement));
+    return result;
+}
+
+void ResumeReader::reportWriteFailure(const Write& statement, int32_t number)
+{
+    if (!statement.tag && number == db::kErrDuplicateKey)
+        place(form_layout::kPersonalTable, 2, 1, "USN");
+    else
+        place(statement.table, statement.rowIndex, statement.cell, statement.field);
+    if (statement.tag)
+        reportMarksFailure(number, statement.tag);
+    else
+        reportPersonalFailure(number);
 }
 
 // A re-submitted résumé takes the place of the stored student of its USN. The old rows go inside this
@@ -526,12 +563,8 @@ ResumeReader::Step ResumeReader::writeMarks()
                                     institution_ + "', " + std::to_string(*obtained) + ", " +
                                     std::to_string(*maximum) + ", " + Shortest(percentage) + ", '" + className +
                                     "', '" + passYear + "', '" + attempts + "')";
-            const int32_t result = control_.session.Connector->exec(sql);
-            if (result != db::DataConnector::kSuccess) {
-                place(form_layout::kMarksTable, tableRow, 0, "Marks");
-                reportMarksFailure(result, "SQL2");
+            if (write({sql, "SQL2", form_layout::kMarksTable, tableRow, 0, "Marks"}) != db::DataConnector::kSuccess)
                 return Step::Reject;
-            }
         }
 
         const int semestersSoFar = i - layout.institutionRow;
@@ -541,12 +574,9 @@ ResumeReader::Step ResumeReader::writeMarks()
             const std::string aggregate = FixedTwo(static_cast<double>(sumObtained) / sumMaximum * 100);
             const std::string sql = "UPDATE personal set one_to_" + std::to_string(semestersSoFar) + "=" +
                                     aggregate + " where USN='" + usn_ + "'";
-            const int32_t result = control_.session.Connector->exec(sql);
-            if (result != db::DataConnector::kSuccess) {
-                place(form_layout::kMarksTable, tableRow, 0, "Semester aggregate");
-                reportMarksFailure(result, "SQL3");
+            if (write({sql, "SQL3", form_layout::kMarksTable, tableRow, 0, "Semester aggregate"}) !=
+                db::DataConnector::kSuccess)
                 return Step::Reject;
-            }
         }
     }
     return Step::Go;
@@ -582,14 +612,10 @@ ResumeReader::Step ResumeReader::writeProjects()
     const std::string sql = "UPDATE personal set prefinalproject1 = '" + preFinal1 + "', prefinalproject2='" +
                             preFinal2 + "', finalproject1='" + final1 + "', finalproject2='" + final2 +
                             "'  where USN='" + usn_ + "'";
-    const int32_t result = control_.session.Connector->exec(sql);
+    const int32_t result =
+        write({sql, "SQL4", form_layout::kMarksTable, static_cast<int>(layout.projectsRow), 0, "Project titles"});
     progress(93);
-    if (result != db::DataConnector::kSuccess) {
-        place(form_layout::kMarksTable, layout.projectsRow, 0, "Project titles");
-        reportMarksFailure(result, "SQL4");
-        return Step::Reject;
-    }
-    return Step::Go;
+    return result == db::DataConnector::kSuccess ? Step::Go : Step::Reject;
 }
 
 int16_t ResumeReader::notRead()

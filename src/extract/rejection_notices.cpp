@@ -12,6 +12,7 @@
 #include "extract/run_history.h"
 #include "merge/generate_resumes.h"
 #include "merge/merge_template.h"
+#include "shell/output_guard.h"
 
 namespace kyt {
 
@@ -122,22 +123,28 @@ NoticesResult WriteRejectionNotices(Control& control, int64_t runId, const std::
     if (!compiled)
         return stop(NoticesOutcome::Failed, "The template " + templatePath + " could not be prepared: " + error);
 
+    // Every notice is named, and checked, before the first is written.
+    std::vector<std::string> paths;
+    std::map<std::string, int> taken;
+    for (const RejectedResume& resume : refused) {
+        const std::string stem = StudentFileName(fs::path(resume.file).stem().string(), "");
+        // Names are compared without letter case: a shared folder on Windows would merge them.
+        const int seen = taken[QString::fromStdString(stem).toLower().toStdString()]++;
+        const std::string name =
+            stem + (seen ? " (" + std::to_string(seen + 1) + ")" : std::string()) + " - notice.docx";
+        paths.push_back((fs::path(folder) / name).string());
+        if (const std::string why = RefusedOutput(control, paths.back(), templatePath); !why.empty())
+            return stop(NoticesOutcome::Refused, why);
+    }
     std::error_code ec;
     fs::create_directories(folder, ec);
     if (ec)
         return stop(NoticesOutcome::Failed, "The folder " + folder + " could not be made: " + ec.message());
     const merge::DataSource data = NoticeData(refused);
-    std::map<std::string, int> taken;
-    for (size_t r = 0; r < refused.size(); ++r) {
-        const std::string stem = StudentFileName(fs::path(refused[r].file).stem().string(), "");
-        // Names are compared without letter case: a shared folder on Windows would merge them.
-        const int seen = taken[QString::fromStdString(stem).toLower().toStdString()]++;
-        const std::string name =
-            stem + (seen ? " (" + std::to_string(seen + 1) + ")" : std::string()) + " - notice.docx";
-        const std::string path = (fs::path(folder) / name).string();
-        if (!compiled->write(data, r, 1, path, error, false))
-            return stop(NoticesOutcome::Failed, "The notice " + path + " could not be written: " + error);
-        result.files.push_back(path);
+    for (size_t r = 0; r < paths.size(); ++r) {
+        if (!compiled->write(data, r, 1, paths[r], error, false))
+            return stop(NoticesOutcome::Failed, "The notice " + paths[r] + " could not be written: " + error);
+        result.files.push_back(paths[r]);
     }
     // One flush to the disk for the folder, not one per notice.
     if (const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); fd >= 0) {

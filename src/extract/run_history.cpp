@@ -1,5 +1,7 @@
 #include "extract/run_history.h"
 
+#include "extract/error_log.h"
+
 #include <pwd.h>
 #include <unistd.h>
 
@@ -69,15 +71,6 @@ bool Write(Control& control, const std::string& sql, std::string& error)
     return false;
 }
 
-// Reads one number from a SELECT of one row; -1 when it cannot be read.
-int64_t Count(db::Database& database, const std::string& sql, db::Failure& failure)
-{
-    db::Recordset rows;
-    if (!database.openRecordset(sql, rows, failure) || rows.isEOF())
-        return -1;
-    return rows.field(0).toInteger();
-}
-
 // The column names of a table, in order, joined for a statement.
 bool Columns(db::Database& database, const std::string& table, std::string& list, db::Failure& failure)
 {
@@ -101,8 +94,9 @@ int64_t OpenRunRecord(Control& control, const std::string& folder, bool replace,
         return 0;
     db::Recordset rows;
     db::Failure failure;
+    // Names are kept as the error log and report show them: one line of UTF-8, as a server's text must be.
     const std::string sql = "INSERT INTO ExtractionRun (StartedAt, Folder, UserName, ReplaceStored) VALUES (" +
-                            Literal(Now()) + ", " + Literal(folder) + ", " + Literal(Login(*database)) + ", " +
+                            Literal(Now()) + ", " + Literal(LogSafeName(folder)) + ", " + Literal(Login(*database)) + ", " +
                             (replace ? "1" : "0") + ") RETURNING RunId";
     if (!database->query(sql, rows, failure) || rows.isEOF()) {
         control.session.Connector->NoteReadFailure(failure);
@@ -134,7 +128,7 @@ bool RecordRefusal(Control& control, int64_t runId, int document, const Rejected
     for (size_t k = 0; k < faults.size(); ++k) {
         const Fault& fault = faults[k];
         sql += (k ? ", (" : "(") + Number(runId) + ", " + Number(document) + ", " + Number(static_cast<int64_t>(k) + 1) +
-               ", " + Literal(resume.file) + ", " + Literal(resume.usnAsRead) + ", " + Literal(resume.nameAsRead) +
+               ", " + Literal(LogSafeName(resume.file)) + ", " + Literal(resume.usnAsRead) + ", " + Literal(resume.nameAsRead) +
                ", " + Number(fault.place.table) + ", " + Number(fault.place.row) + ", " + Number(fault.place.cell) +
                ", " + Literal(fault.place.field) + ", " + Literal(fault.reason) + ")";
     }
@@ -273,7 +267,7 @@ RevertResult RevertRun(Control& control, int64_t runId)
                 "Take it back only when no extraction is running.";
     if (!control.session.Messages ||
         control.session.Messages->show(text, control.session.AppTitle + " - Take back a run", MsgIcon::Question,
-                                       MsgButtons::YesNo) != MsgAnswer::Yes) {
+                                       MsgButtons::YesNo, MsgAnswer::No) != MsgAnswer::Yes) {
         result.outcome = RevertOutcome::Declined;
         return result;
     }

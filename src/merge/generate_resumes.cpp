@@ -7,6 +7,7 @@
 #include <QStandardPaths>
 
 #include <algorithm>
+#include <atomic>
 #include <filesystem>
 #include <map>
 
@@ -14,7 +15,9 @@
 #include "db/database_files.h"
 #include "db/schema.h"
 #include "merge/merge_template.h"
+#include "shell/long_work.h"
 #include "shell/output_guard.h"
+#include "shell/product.h"
 #include "word/application.h"
 
 namespace kyt {
@@ -43,6 +46,12 @@ void show(const Control& control, const std::string& text, const std::string& ti
 {
     if (MessageService* service = messages(control))
         service->show(text, title, icon, MsgButtons::OK);
+}
+
+// Error titles carry the program's one version.
+std::string errorTitle(const Control& control)
+{
+    return (control.session.AppTitle.empty() ? std::string(kAppTitle) : control.session.AppTitle) + " - Error";
 }
 
 void call(const std::function<void()>& hook)
@@ -146,7 +155,7 @@ GenerateResult GenerateResumes(Control& control, const std::string& Folder, cons
         progress(100);
     };
     auto fail = [&](const std::string& description) {
-        show(control, errorText(description), "Kyt v1.2 - Error", MsgIcon::Critical);
+        show(control, errorText(description), errorTitle(control), MsgIcon::Critical);
         progress(0);
         call(hooks.ShowMainMenu);
         result.outcome = GenerateOutcome::Failed;
@@ -159,12 +168,25 @@ GenerateResult GenerateResumes(Control& control, const std::string& Folder, cons
         refused.outcome = GenerateOutcome::Refused;
         return refused;
     };
+    // The officer stopped a long step: what was written stays and is told.
+    auto cancelled = [&](size_t written, size_t planned) {
+        if (written > 0)
+            show(control,
+                 "Generation was cancelled: " + std::to_string(written) + " of " + std::to_string(planned) +
+                     " résumés were written to " + options.perStudentFolder + ".",
+                 control.session.AppTitle, MsgIcon::Information);
+        progress(0);
+        call(hooks.ShowMainMenu);
+        call(hooks.ShowQueryResults);
+        result.outcome = GenerateOutcome::Cancelled;
+        return result;
+    };
 
     progress(3);
     call(hooks.HideMainMenu);
     const std::string sql = MergeSql(options.selection ? options.selection->condition : queryCondition(control));
     if (characterCount(sql) > kMaxMergeSqlLength) {
-        show(control, tooLongText(), "Kyt v1.2 - Error.", MsgIcon::Critical);
+        show(control, tooLongText(), errorTitle(control) + ".", MsgIcon::Critical);
         result.outcome = GenerateOutcome::Refused;
         result.description = "The query string has become > 510 characters.";
         finish();
@@ -186,7 +208,13 @@ GenerateResult GenerateResumes(Control& control, const std::string& Folder, cons
         converter = word::Application::start(error);
         if (!converter)
             return fail(error);
-        readable = converter->convertedDocx(targetPath, error);
+        bool converted = RunWork(control, "Converting the target format document", true, [&](WorkProgress& work) {
+            converter->cancelled = [&work] { return work.cancelled(); };
+            readable = converter->convertedDocx(targetPath, error);
+        });
+        converter->cancelled = nullptr;
+        if (!converted)
+            return cancelled(0, 0);
         if (readable.empty())
             return fail(error);
     }
@@ -205,8 +233,17 @@ GenerateResult GenerateResumes(Control& control, const std::string& Folder, cons
     }
     if (oneDocument) {
         output = options.outputFile;
-        if (output.empty() && hooks.AskOutputFile)
+        if (output.empty() && hooks.AskOutputFile) {
             output = hooks.AskOutputFile("Please give a filename", "Microsoft Word (*.docx)|*.docx");
+            if (output.empty()) {
+                // The officer cancelled: nothing is generated and nothing needs saying.
+                progress(0);
+                call(hooks.ShowMainMenu);
+                call(hooks.ShowQueryResults);
+                result.outcome = GenerateOutcome::Cancelled;
+                return result;
+            }
+        }
         if (output.empty())
             output = (fs::path(documentsFolder()) / kDefaultMergeOutput).string();
         std::string refused = RefusedOutput(control, output, targetPath);
@@ -223,46 +260,52 @@ GenerateResult GenerateResumes(Control& control, const std::string& Folder, cons
     progress(29);
 
     // The merge query is kept in the database as MergeQuery, and the students are read through it, in one
-    // transaction with FreePercent as the selection made it.
+    // transaction with FreePercent as the selection made it, on a connection of this step's own.
     db::Failure failure;
-    auto database = db::Database::open(databasePath(control), db::Road::Query, failure);
-    if (!database || !database->begin(failure))
-        return fail(failure.description);
-    db::Recordset records;
-    const auto readStudents = [&] {
-        if (options.selection && !options.selection->aggregate.empty()) {
-            std::string current;
-            if (!database->savedQuery("FreePercent", current, failure) ||
-                (current != options.selection->aggregate &&
-                 !database->setSavedQuery("FreePercent", options.selection->aggregate, failure)))
-                return false;
-        }
-        return database->setSavedQuery("MergeQuery", sql, failure) &&
-               database->openRecordset("SELECT * FROM MergeQuery", records, failure) && database->commit(failure);
-    };
-    if (!readStudents()) {
-        db::Failure ignored;
-        database->rollback(ignored);
-        return fail(failure.description);
-    }
-    database.reset();
-    progress(35);
     merge::DataSource data;
-    data.columns = records.fieldNames();
-    data.rows.reserve(static_cast<size_t>(records.RecordCount()));
-    for (; !records.isEOF(); records.MoveNext()) {
-        std::vector<std::string> row;
-        row.reserve(data.columns.size());
-        for (int i = 0; i < records.fieldCount(); ++i) {
-            std::string value = records.field(i).toText();
-            // An aggregate not on record shows as nothing, not as its starting value.
-            if (db::IsAggregateNotOnRecord(data.columns[static_cast<size_t>(i)], value))
-                value.clear();
-            row.push_back(std::move(value));
+    bool read = false;
+    RunWork(control, "Reading the students", false, [&](WorkProgress&) {
+        auto database = db::Database::open(databasePath(control), db::Road::Query, failure);
+        if (!database || !database->begin(failure))
+            return;
+        db::Recordset records;
+        const auto readStudents = [&] {
+            if (options.selection && !options.selection->aggregate.empty()) {
+                std::string current;
+                if (!database->savedQuery("FreePercent", current, failure) ||
+                    (current != options.selection->aggregate &&
+                     !database->setSavedQuery("FreePercent", options.selection->aggregate, failure)))
+                    return false;
+            }
+            return database->setSavedQuery("MergeQuery", sql, failure) &&
+                   database->openRecordset("SELECT * FROM MergeQuery", records, failure) && database->commit(failure);
+        };
+        if (!readStudents()) {
+            db::Failure ignored;
+            database->rollback(ignored);
+            return;
         }
-        data.rows.push_back(std::move(row));
-    }
-    records.Close();
+        database.reset();
+        data.columns = records.fieldNames();
+        data.rows.reserve(static_cast<size_t>(records.RecordCount()));
+        for (; !records.isEOF(); records.MoveNext()) {
+            std::vector<std::string> row;
+            row.reserve(data.columns.size());
+            for (int i = 0; i < records.fieldCount(); ++i) {
+                std::string value = records.field(i).toText();
+                // An aggregate not on record shows as nothing, not as its starting value.
+                if (db::IsAggregateNotOnRecord(data.columns[static_cast<size_t>(i)], value))
+                    value.clear();
+                row.push_back(std::move(value));
+            }
+            data.rows.push_back(std::move(row));
+        }
+        records.Close();
+        read = true;
+    });
+    if (!read)
+        return fail(failure.description);
+    progress(35);
     result.records = data.rows.size();
     progress(38);
 
@@ -277,7 +320,7 @@ GenerateResult GenerateResumes(Control& control, const std::string& Folder, cons
         show(control,
              " There are errors in the fields of the target document: " + FileName + " Please correct them." + kCrLf +
                  "Fields that are not columns of the selected students: " + names,
-             " Kyt v1.2 - Error ", MsgIcon::Critical);
+             " " + errorTitle(control) + " ", MsgIcon::Critical);
         result.outcome = GenerateOutcome::Refused;
         result.description = "Fields that are not columns of the selected students: " + names;
         finish();
@@ -310,17 +353,37 @@ GenerateResult GenerateResumes(Control& control, const std::string& Folder, cons
     }
     progress(75);
 
+    bool written = false;
     if (oneDocument) {
-        if (!compiled->write(data, 0, data.rows.size(), output, error))
+        RunWork(control, "Writing the résumés", false,
+                [&](WorkProgress&) { written = compiled->write(data, 0, data.rows.size(), output, error); });
+        if (!written)
             return fail(error);
         result.files.push_back(output);
     }
     if (perStudent) {
-        for (size_t r = 0; r < studentFiles.size(); ++r)
-            if (!compiled->write(data, r, 1, studentFiles[r], error, false))
-                return fail(error);
-        // One flush to the disk for the whole folder: one per file took most of the time.
-        syncFolder(options.perStudentFolder);
+        // One file at a time, so the officer may stop between two: the files written stay.
+        size_t done = 0;
+        written = false;
+        const bool finished = RunWork(control, "Writing the résumés", true, [&](WorkProgress& work) {
+            for (; done < studentFiles.size() && !work.cancelled(); ++done) {
+                work.set(static_cast<int>(done * 100 / studentFiles.size()),
+                         "Writing résumé " + std::to_string(done + 1) + " of " + std::to_string(studentFiles.size()));
+                if (!compiled->write(data, done, 1, studentFiles[done], error, false))
+                    return;
+            }
+            // One flush to the disk for the whole folder: one per file took most of the time.
+            syncFolder(options.perStudentFolder);
+            written = true;
+        });
+        if (!finished) {
+            // Only the files written are told and kept in the result.
+            studentFiles.resize(done);
+            result.files.insert(result.files.end(), studentFiles.begin(), studentFiles.end());
+            return cancelled(done, data.rows.size());
+        }
+        if (!written)
+            return fail(error);
         result.files.insert(result.files.end(), studentFiles.begin(), studentFiles.end());
         output = oneDocument ? output + " and in " + options.perStudentFolder : options.perStudentFolder;
     }
@@ -336,7 +399,33 @@ GenerateResult GenerateResumes(Control& control, const std::string& Folder, cons
             show(control, "No PDF copies were made: LibreOffice is not installed. The résumés were saved as .docx.",
                  control.session.AppTitle, MsgIcon::Exclamation);
         } else {
-            failures = converter->convertToPdf(studentFiles, options.perStudentFolder);
+            // LibreOffice takes seconds a file: the bar moves with each PDF made, and Cancel stops it.
+            std::atomic<size_t> made{0};
+            const size_t total = studentFiles.size();
+            const bool finished = RunWork(control, "Making PDF copies", true, [&](WorkProgress& work) {
+                converter->cancelled = [&work] { return work.cancelled(); };
+                converter->fileDone = [&] {
+                    const size_t now = ++made;
+                    work.set(static_cast<int>(now * 100 / std::max<size_t>(total, 1)),
+                             "PDF " + std::to_string(now) + " of " + std::to_string(total));
+                };
+                work.set(0, "Making " + std::to_string(total) + " PDF copies");
+                failures = converter->convertToPdf(studentFiles, options.perStudentFolder);
+            });
+            converter->cancelled = nullptr;
+            converter->fileDone = nullptr;
+            if (!finished) {
+                for (const std::string& failure : failures)
+                    result.pdfs += failure.empty() ? 1 : 0;
+                show(control,
+                     "The PDF copies were cancelled: " + std::to_string(result.pdfs) + " of " +
+                         std::to_string(total) + " were made. The résumés themselves were saved in " + output + ".",
+                     control.session.AppTitle, MsgIcon::Information);
+                result.outcome = GenerateOutcome::Cancelled;
+                result.output = output;
+                finish();
+                return result;
+            }
             size_t failed = 0;
             std::string first;
             for (size_t i = 0; i < failures.size(); ++i) {

@@ -19,7 +19,8 @@ struct GenerateHooks {
     std::function<void()> HideMainMenu;
     std::function<void()> ShowMainMenu;
     std::function<void()> ShowQueryResults;
-    // The save dialog; returns the chosen path, or empty when the officer cancelled.
+    // The save dialog; returns the chosen path, or empty when the officer cancelled (which ends the
+    // generation quietly).
     std::function<std::string(const std::string& title, const std::string& filter)> AskOutputFile;
 };
 
@@ -32,7 +33,7 @@ struct GenerateOptions {
     bool pdf = false;              // with perStudentFolder: a PDF of each file through LibreOffice
 };
 
-enum class GenerateOutcome { Written, Refused, Failed };
+enum class GenerateOutcome { Written, Refused, Failed, Cancelled };
 
 struct GenerateResult {
     GenerateOutcome outcome = GenerateOutcome::Failed;

@@ -74,7 +74,7 @@ bool docxBytes(const ResultTable& grid, const SaveLayout& layout, std::string& b
 }
 
 bool pdfBytes(const ResultTable& grid, const SaveLayout& layout, const std::string& path, std::string& bytes,
-              std::string& error)
+              std::string& error, const std::function<bool()>& cancelled)
 {
     if (!word::Application::libreOfficeAvailable()) {
         error = "LibreOffice is not installed, so the results cannot be saved as PDF. "
@@ -87,6 +87,7 @@ bool pdfBytes(const ResultTable& grid, const SaveLayout& layout, const std::stri
     std::unique_ptr<word::Application> app = word::Application::start(error);
     if (!app)
         return false;
+    app->cancelled = cancelled;
     // LibreOffice names its output after its input, so the document keeps the name chosen for the PDF.
     std::string stem = fs::path(path).stem().string();
     if (stem.empty() || stem[0] == '-')
@@ -242,7 +243,8 @@ std::string ResultsCsv(const ResultTable& grid)
     return text;
 }
 
-bool WriteResults(const ResultTable& results, const SaveLayout& layout, const std::string& path, std::string& error)
+bool WriteResults(const ResultTable& results, const SaveLayout& layout, const std::string& path, std::string& error,
+                  const std::function<bool()>& cancelled)
 {
     const std::optional<SaveFormat> format = SaveFormatFor(path);
     if (!format) {
@@ -264,7 +266,7 @@ bool WriteResults(const ResultTable& results, const SaveLayout& layout, const st
         bytes = ResultsText(grid, layout);
         break;
     case SaveFormat::Pdf:
-        if (!pdfBytes(grid, layout, path, bytes, error))
+        if (!pdfBytes(grid, layout, path, bytes, error, cancelled))
             return false;
         break;
     }

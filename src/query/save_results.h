@@ -4,6 +4,7 @@
 // lines) written as .docx, .csv, .txt or .pdf. Nothing here asks the user anything.
 
 #include <cstddef>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -71,7 +72,9 @@ const ResultTable& WithoutPlaceholders(const ResultTable& grid, std::optional<Re
 // Writes the result to `path` in the format its ending names, aggregates not on record empty. The
 // file is made whole beside its final name and renamed into place: on failure (reason in `error`)
 // nothing is left under `path` and an existing file there is untouched.
-bool WriteResults(const ResultTable& grid, const SaveLayout& layout, const std::string& path, std::string& error);
+// `cancelled` is looked at while a PDF is made; true stops it and nothing is written.
+bool WriteResults(const ResultTable& grid, const SaveLayout& layout, const std::string& path, std::string& error,
+                  const std::function<bool()>& cancelled = {});
 
 // A file name for the save dialog from the page title: characters a file name cannot hold become
 // blanks; "Student List" when nothing is left. Ends in .docx.

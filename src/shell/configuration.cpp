@@ -12,6 +12,7 @@
 #include <system_error>
 #include <vector>
 
+#include "db/database.h"
 #include "shell/atomic_file.h"
 
 namespace kyt {
@@ -99,7 +100,8 @@ fs::path configFolder(const Control& control)
 // and its database can travel together (the demo, a college's setup on a shared drive).
 std::string resolveAgainst(const fs::path& folder, const std::string& line)
 {
-    if (line.empty() || !fs::path(line).is_relative())
+    // A server address is no path.
+    if (line.empty() || !fs::path(line).is_relative() || db::engineOf(line) == db::Engine::PostgreSQL)
         return line;
     fs::path resolved = (folder / line).lexically_normal();
     // "." and "dir/" normalise with a trailing separator; a folder is held without one.
@@ -200,6 +202,9 @@ ConfigProblem LoadConfiguration(Control& control)
         return ConfigProblem::EmptyCode;
     if (control.config.DatabasePath.empty())
         return ConfigProblem::EmptyDatabasePath;
+    // A server is asked at start-up; its password is never kept here (libpq's password file keeps it).
+    if (db::engineOf(control.config.DatabasePath) == db::Engine::PostgreSQL)
+        return db::hasPassword(control.config.DatabasePath) ? ConfigProblem::PasswordInAddress : ConfigProblem::None;
     if (!FileExists(control.config.DatabasePath))
         return ConfigProblem::DatabaseNotFound;
     return ConfigProblem::None;

@@ -20,7 +20,15 @@ std::string DefaultConfigPath();
 // True when `Path` names an ordinary file (not a folder); * and ? in the last part match as wild cards.
 bool FileExists(const std::string& Path);
 
-enum class ConfigProblem { None, CannotOpen, TooShort, EmptyCode, EmptyDatabasePath, DatabaseNotFound };
+enum class ConfigProblem {
+    None,
+    CannotOpen,
+    TooShort,
+    EmptyCode,
+    EmptyDatabasePath,
+    DatabaseNotFound,
+    PasswordInAddress  // line 3 is a server address with a password in it
+};
 
 // Reads control.config.ConfigPath into the nine configuration variables. Lines 1 to 3 must be present;
 // lines 4 to 9 that are missing or do not convert leave their variable as it was.

@@ -23,6 +23,7 @@ class DataConnector;
 namespace word {
 class Application;
 }
+class WorkRunner;
 
 // A college with more branches than this cannot be served: the branch list holds entries 0 to 40.
 inline constexpr int kMaxBranches = 40;
@@ -68,6 +69,7 @@ struct SessionState : db::DbErrorTable {
     int16_t BranchCount = 0;
 
     MessageService* Messages = nullptr;
+    WorkRunner* Work = nullptr;  // long work off the window thread; none: on the caller's thread
     WindowRegistry Windows;  // the task windows loaded so far, closed with the main menu
 };
 

@@ -73,6 +73,33 @@ bool upgradeOlderDatabase(Control& control, db::Database& connection)
 
 }  // namespace
 
+void AskPasswordsThrough(MessageService* messages)
+{
+    if (!messages) {
+        db::setPasswordPrompt({});
+        return;
+    }
+    db::setPasswordPrompt([messages](const std::string& address, const std::string& login) {
+        return messages->askPassword(address, login);
+    });
+}
+
+std::string CoordinatorRefusal(const Control& control, const std::string& what)
+{
+    const db::Database* database =
+        control.session.Connector ? control.session.Connector->GetCurrentConnection() : nullptr;
+    if (!database || database->access().write)
+        return {};
+    const db::Access& access = database->access();
+    std::string branches;
+    for (const std::string& code : access.branches)
+        branches += (branches.empty() ? "" : ", ") + code;
+    return "You are logged in as " + access.login + ", a coordinator of the branch" +
+           (access.branches.size() == 1 ? " " : "es ") + (branches.empty() ? std::string("(none yet)") : branches) +
+           ": you may query, save and merge the students of your branches. " + what +
+           " is for the placement officers.";
+}
+
 void FillDbErrorTable(Control& control)
 {
     db::FillDbErrorTable(control.session, kSupportContact);
@@ -80,6 +107,7 @@ void FillDbErrorTable(Control& control)
 
 StartUpResult StartUp(Control& control)
 {
+    AskPasswordsThrough(control.session.Messages);
     control.session.Connector = std::make_unique<db::DataConnector>();
     // Neither name nor password reaches the database file; the connector keeps the name for show.
     control.session.Connector->ConnectToDataBase("Admin", "", control.config.DatabasePath);
@@ -135,6 +163,8 @@ StartUpResult StartUp(Control& control)
 
 void CloseDown(Control& control)
 {
+    // The login box asks through this run's messages, which may not outlive it.
+    db::setPasswordPrompt({});
     if (control.session.Connector)
         control.session.Connector->CloseConnection();
     control.session.Connector.reset();

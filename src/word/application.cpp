@@ -66,12 +66,19 @@ std::string findLibreOffice()
     return {};
 }
 
-enum class RunResult { Finished, Crashed, TimedOut, NotStarted };
+enum class RunResult { Finished, Crashed, TimedOut, NotStarted, Cancelled };
 
 struct RunLimits {
     std::chrono::seconds first;  // the longest wait for the first progress (the program's own start)
     std::chrono::seconds quiet;  // the longest wait for further progress
     rlim_t addressSpace;         // bytes of address space for the program, 0: no limit
+    std::function<bool()> stop = {};  // true: end the program now (the officer cancelled)
+};
+
+// What a batch of conversions tells and asks while it runs, from the threads that run it.
+struct ConversionHooks {
+    std::function<bool()> stop;
+    std::function<void()> fileDone;
 };
 
 // What runs in the forked child: it leads a process group of its own and starts the program in it;
@@ -181,6 +188,10 @@ RunResult runWithTimeLimit(const std::vector<std::string>& argv, const RunLimits
         }
         if (now >= deadline) {
             result = RunResult::TimedOut;
+            break;
+        }
+        if (limits.stop && limits.stop()) {
+            result = RunResult::Cancelled;
             break;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
@@ -303,6 +314,8 @@ std::string conversionFailure(RunResult result, std::chrono::seconds limit)
                " seconds. Save it as .docx in the word processor.";
     case RunResult::NotStarted:
         return "LibreOffice could not be started to convert the document. Save it as .docx in the word processor.";
+    case RunResult::Cancelled:
+        return "The conversion was cancelled.";
     case RunResult::Finished:
     case RunResult::Crashed:
         break;
@@ -319,7 +332,7 @@ std::string conversionFailure(RunResult result, std::chrono::seconds limit)
 std::vector<std::string> convertInOneProcess(const std::string& soffice, const fs::path& profile,
                                              const fs::path& outDir, const std::vector<Conversion>& items,
                                              std::chrono::seconds limit, rlim_t addressSpace, const fs::path& logPath,
-                                             const std::string& filter = "docx:MS Word 2007 XML")
+                                             const std::string& filter, const ConversionHooks& hooks)
 {
     std::vector<std::string> failures(items.size());
     std::vector<bool> done(items.size(), false);
@@ -341,10 +354,13 @@ std::vector<std::string> convertInOneProcess(const std::string& soffice, const f
                 seen += !done[k] && fs::exists(items[k].output, existsError) ? 1 : 0;
             }
             const bool more = seen > outputs;
+            for (size_t k = outputs; k < seen && hooks.fileDone; ++k)
+                hooks.fileDone();
             outputs = seen;
             return more;
         };
-        const RunResult result = runWithTimeLimit(argv, {limit * 2, limit, addressSpace}, logPath.string(), progressed);
+        const RunResult result =
+            runWithTimeLimit(argv, {limit * 2, limit, addressSpace, hooks.stop}, logPath.string(), progressed);
 
         size_t firstMissing = items.size();
         for (size_t k = next; k < items.size(); ++k) {
@@ -358,7 +374,7 @@ std::vector<std::string> convertInOneProcess(const std::string& soffice, const f
             break;
 
         const std::string reason = conversionFailure(result, limit);
-        if (result != RunResult::Crashed && result != RunResult::TimedOut) {
+        if (result != RunResult::Crashed && result != RunResult::TimedOut) {  // also when cancelled: all the rest fail
             for (size_t k = next; k < items.size(); ++k)
                 if (!done[k])
                     failures[k] = reason;
@@ -410,7 +426,7 @@ std::vector<Conversion> linkNumbered(const std::vector<std::string>& paths, cons
 std::vector<std::string> convertShared(const std::string& soffice, const std::vector<Conversion>& items,
                                        unsigned maxProcesses, const fs::path& workDir, const std::string& profileName,
                                        const fs::path& batchDir, const fs::path& outDir, std::chrono::seconds limit,
-                                       rlim_t addressSpace, const std::string& filter)
+                                       rlim_t addressSpace, const std::string& filter, const ConversionHooks& hooks)
 {
     const size_t processes =
         std::clamp<size_t>(items.size() / kFilesPerConversionProcess, 1, std::max(1u, maxProcesses));
@@ -423,7 +439,7 @@ std::vector<std::string> convertShared(const std::string& soffice, const std::ve
     auto convertShare = [&](size_t p) {
         const fs::path profile = workDir / (p == 0 ? profileName : profileName + std::to_string(p));
         failures[p] = convertInOneProcess(soffice, profile, outDir, shares[p], limit, addressSpace,
-                                          batchDir / ("libreoffice" + std::to_string(p) + ".log"), filter);
+                                          batchDir / ("libreoffice" + std::to_string(p) + ".log"), filter, hooks);
     };
     std::vector<std::thread> others;
     std::vector<size_t> withoutThread;
@@ -493,7 +509,7 @@ void Application::prepare(const std::vector<std::string>& paths)
 
     const std::vector<std::string> failures =
         convertShared(soffice, items, maxConversionProcesses, workDir_, "profile", batchDir, outDir, conversionTimeLimit,
-                      static_cast<rlim_t>(conversionMemoryLimit), "docx:MS Word 2007 XML");
+                      static_cast<rlim_t>(conversionMemoryLimit), "docx:MS Word 2007 XML", {cancelled, fileDone});
     for (size_t k = 0; k < items.size(); ++k) {
         if (failures[k].empty())
             converted_[items[k].source] = items[k].output.string();
@@ -553,7 +569,7 @@ std::vector<std::string> Application::convertToPdf(const std::vector<std::string
     const std::vector<Conversion> items = linkNumbered(paths, batchDir, ".pdf", failures);
     const std::vector<std::string> results = convertShared(soffice, items, maxConversionProcesses, workDir_,
                                                            "pdfprofile", batchDir, convertedDir, conversionTimeLimit,
-                                                           RLIM_INFINITY, "pdf");
+                                                           RLIM_INFINITY, "pdf", {cancelled, fileDone});
     for (size_t k = 0; k < items.size(); ++k) {
         const size_t at = items[k].position;
         if (!results[k].empty()) {
@@ -650,8 +666,8 @@ bool Application::convertToPdf(const std::string& docxPath, std::string& pdfPath
                                            "--convert-to", "pdf", "--outdir", outDir.string(), docxPath};
     // A document of thousands of students takes longer than a résumé; it is the program's own, so
     // it is given the time a whole conversion needs and no memory limit.
-    const RunResult result = runWithTimeLimit(argv, {kPdfTimeLimit, kPdfTimeLimit, 0}, (outDir / "soffice.log").string(),
-                                              nullptr);
+    const RunResult result = runWithTimeLimit(argv, {kPdfTimeLimit, kPdfTimeLimit, 0, cancelled},
+                                              (outDir / "soffice.log").string(), nullptr);
     const fs::path output = outDir / (fs::path(docxPath).stem().string() + ".pdf");
     if (fs::file_size(output, ec) == 0 || ec) {
         switch (result) {
@@ -661,6 +677,9 @@ bool Application::convertToPdf(const std::string& docxPath, std::string& pdfPath
             break;
         case RunResult::NotStarted:
             error = "LibreOffice could not be started to make the PDF.";
+            break;
+        case RunResult::Cancelled:
+            error = "The PDF was cancelled.";
             break;
         default:
             error = "LibreOffice could not make the PDF.";

@@ -4,6 +4,7 @@
 // batch at once, in one LibreOffice start per core, each with a private profile and a time limit.
 
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <string>
 #include <unordered_map>
@@ -55,6 +56,10 @@ public:
     size_t conversionMemoryLimit = size_t{2} << 30;
     // Set by start() to the number of cores, at most four; a small batch uses fewer.
     unsigned maxConversionProcesses = 1;
+    // Looked at while LibreOffice runs: true ends it at once and the files not yet converted fail.
+    std::function<bool()> cancelled;
+    // Called each time a file of a batch is converted, from the threads that convert them.
+    std::function<void()> fileDone;
 
     // Converts a .docx written by the program into a PDF beside it in the working folder (`pdfPath`
     // receives its name). Fails with a reason the user can act on when LibreOffice is not installed or

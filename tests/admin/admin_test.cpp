@@ -45,8 +45,10 @@ TEST_F(Admin, OperationsTakeWhatTheTypedTextNamesAfterTheirChecksAndQuestion)
         {'+', "cv ", " " + hostile + " ", "The Branch: CV,  " + hostile + "  was successfully inserted into the database.",
          Yes, 7},
         {'-', "X%", "", " The Branch: X% does not exist in the database.", Yes, 7},
-        {'-', "ec", "", "The Branch: EC,  Electronics  was successfully deleted.\r\n\r\n You may want delete the batches "
-                        "of this branch using the above options", Yes, 7},
+        {'-', "ec", "", "Are you sure you want to delete the branch EC (Electronics) ?\r\n\r\n1 student carries this "
+                        "branch; their records stay in the database.", MsgAnswer::No, 7},
+        {'-', "ec", "", "Are you sure you want to delete the branch EC (Electronics) ?\r\n\r\n1 student carries this "
+                        "branch; their records stay in the database.", Yes, 7},
         {'s', "1QP01CS0'7", "", "The USN : 1QP01CS0'7 is invalid ", Yes, 7},
         {'s', "1QP01CS009", "", "The USN : 1QP01CS009 does not exist in the database", Yes, 7},
         {'s', " 1qp01cs7 ", "", one, MsgAnswer::No, 7},
@@ -66,6 +68,10 @@ TEST_F(Admin, OperationsTakeWhatTheTypedTextNamesAfterTheirChecksAndQuestion)
         const admin::Result result = apply(setup.control, c.operation, c.typed, c.name);
         EXPECT_EQ(result.focus, c.focus) << c.typed;
         EXPECT_EQ(messages.messages().at(0).text, c.said);
+        // Every question that deletes has No as the answer Enter gives.
+        if (messages.messages().at(0).buttons == MsgButtons::YesNo) {
+            EXPECT_EQ(messages.messages().at(0).defaultAnswer, MsgAnswer::No) << c.said;
+        }
         EXPECT_EQ(result.outcome == Outcome::Done, messages.last().text.find("successfully") != std::string::npos);
         EXPECT_EQ(students(), c.students) << c.typed;
         EXPECT_EQ(setup.count("SELECT count(*) FROM Marks"), c.students) << c.typed;  // one marks row each
@@ -88,9 +94,9 @@ TEST_F(Admin, AMarksUpdateRecomputesTheAggregatesItAffects)
     const std::string year = "Jan '05 -- %_", attempts = "1' OR '1'='1",
                       institution = "Coll\xC3\xA8ge d'Ing; DROP TABLE Marks";
     const struct { std::string usn; int first, last; std::string semester, obtained, stored, aggregates; } cases[] = {
-        {"1QP01CS007", 3, 7, "2", "600.5", "600|75.0|FCD|", "56.25|55.0|2.0|0.0|0.0"},
-        {"1QP01CS008", 3, 10, "6", "719.5", "720|90.0|FCD|", "2.0|2.0|56.67|55.71|55.0"},
-        {"1QP01MCA07", 4, 9, "3", " 800 ", "800|100.0|FCD|", "62.5|60.0|58.33|0.0|0.0"},
+        {"1QP01CS007", 3, 7, "2", "600.5", "600|75|FCD|", "56.25|55|2|0|0"},
+        {"1QP01CS008", 3, 10, "6", "719.5", "720|90|FCD|", "2|2|56.67|55.71|55"},
+        {"1QP01MCA07", 4, 9, "3", " 800 ", "800|100|FCD|", "62.5|60|58.33|0|0"},
     };
     for (const auto& c : cases) {
         std::vector<std::array<int, 3>> marks;
@@ -101,12 +107,11 @@ TEST_F(Admin, AMarksUpdateRecomputesTheAggregatesItAffects)
         const admin::MarksEntry typed{c.obtained, "800", year, attempts, institution};
         EXPECT_EQ(admin::UpdateMarks(setup.control, c.usn, c.semester, typed, skip).outcome, Outcome::Done);
         const std::string where = " WHERE usn = '" + c.usn + "'";
-        EXPECT_EQ(setup.rows("SELECT obtained || '|' || Percentage || '|' || class || '|' || PassingYear || Attempts || "
-                             "Institution FROM Marks" + where + " AND obtained <> 400"),
-                  Table{{c.stored + year + attempts + institution}});
-        EXPECT_EQ(setup.rows("SELECT one_to_4 || '|' || one_to_5 || '|' || one_to_6 || '|' || one_to_7 || '|' || one_to_8 "
-                             "FROM Personal" + where),
-                  Table{{c.aggregates}}) << c.usn;
+        EXPECT_EQ(setup.joined("SELECT obtained, Percentage, class, PassingYear || Attempts || Institution FROM Marks" +
+                               where + " AND obtained <> 400"),
+                  c.stored + year + attempts + institution);
+        EXPECT_EQ(setup.joined("SELECT one_to_4, one_to_5, one_to_6, one_to_7, one_to_8 FROM Personal" + where),
+                  c.aggregates) << c.usn;
     }
 }
 
@@ -141,10 +146,15 @@ TEST_F(Admin, MarksRefusalsAndFailedWritesLeaveEveryTableAsItWas)
         EXPECT_EQ(admin::RetrieveMarks(setup.control, "1QP01CS007", semester, stored).outcome, Outcome::Refused);
     }
     const admin::MarksEntry typed{"1", "2", "2001", "1"};
+    messages.clear();
     messages.setNextAnswer(MsgAnswer::Yes);  // verify first
     EXPECT_EQ(admin::UpdateMarks(setup.control, "1QP01CS007", "1", typed, skip).outcome, Outcome::Refused);
-    EXPECT_EQ(messages.last().text, "Record already exists.\r\nWould you like to verify its contents ( use Retrieve "
-                                    "Details) before you update it ?");
+    ASSERT_EQ(messages.messages().size(), 2u);
+    const RecordedMessage& question = messages.messages().at(0);
+    EXPECT_EQ(question.text, "Record already exists.\r\nWould you like to verify its contents ( use Retrieve "
+                             "Details) before you update it ?");
+    EXPECT_EQ(question.defaultAnswer, MsgAnswer::Yes) << "Enter must not replace the stored row";
+    EXPECT_EQ(messages.last().text.rfind("Nothing was saved.", 0), 0u) << messages.last().text;
 
     // Deletes fail on the first semester's marks row, updates of the aggregates always.
     exec("CREATE TRIGGER fail BEFORE DELETE ON Marks WHEN old.education_level = 3 "

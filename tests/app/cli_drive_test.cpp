@@ -32,7 +32,8 @@ protected:
     int cli(const std::string& args) { return runCli(args + " --config " + test::quoted(config) + " </dev/null", &output); }
 
     TempDir dir;
-    std::string config = makeConfiguredFolder(dir, "CS,Computer Science\nEC,Electronics\n");
+    std::string database;
+    std::string config = makeConfiguredFolder(dir, "CS,Computer Science\nEC,Electronics\n", &database);
     std::string output;
     int batches = 0;
 };
@@ -144,6 +145,20 @@ TEST_F(CliDrive, StatisticsGoToCsvChartsAndAReportThatReadBack)
     EXPECT_EQ(info.find("Shortlist"), std::string::npos) << "a batch has no shortlist";
     EXPECT_EQ(cli("stats --drive 1 --batch 22"), 2);
     EXPECT_EQ(cli("stats --chart pie=x.png"), 2);
+
+    // Nothing is written over the database or the configuration, nor in a form its ending does not name.
+    const std::string kept = readFile(config);
+    fs::create_directory(dir.file("folder.csv"));
+    for (const std::string& args : {"stats --drive 1 --report " + test::quoted(config),
+                                    "stats --drive 1 --report " + test::quoted(database),
+                                    "stats --drive 1 --chart classes=" + test::quoted(dir.file("c.docx")),
+                                    "drive export 1 --out " + test::quoted(dir.file("folder.csv"))}) {
+        EXPECT_EQ(cli(args), 2) << args << "\n" << output;
+        EXPECT_NE(output.find("kyt-cli"), std::string::npos) << output;
+    }
+    EXPECT_TRUE(readFile(config) == kept) << "the configuration is as it was";
+    EXPECT_FALSE(fs::exists(dir.file("c.docx")));
+    ASSERT_EQ(cli("drive show 1"), 0) << "the database is whole";
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 
 #include "app/run_cli.h"
 #include "support/db_faults.h"
+#include "support/engine.h"
 #include "support/extraction_fixture.h"
 #include "support/test_config.h"
 #include "support/temp_dir.h"
@@ -73,6 +74,8 @@ TEST_F(CliExtract, TheExitStatusFollowsTheOutcomeAndEachRunUpdatesTheConfigurati
     ASSERT_EQ(extract("--replace --no-stop"), 1) << output;
     EXPECT_TRUE(said(" New students: 0   Replaced: 3   Refused: 9")) << output;
 
+    if (test::onServer())
+        return;  // a file's lock; a server's sessions wait for each other's rows
     add("y.docx", "1QP01CS004");
     test::DatabaseLock lock(database);
     ASSERT_TRUE(lock.held());

@@ -6,6 +6,7 @@
 #include "app/run_cli.h"
 #include "query/students.h"
 #include "support/db_faults.h"
+#include "support/engine.h"
 #include "support/test_config.h"
 
 namespace kyt::test {
@@ -91,6 +92,8 @@ TEST(CliQuery, OptionsReachTheirControlsAndTheExitStatusTellsTheOutcome)
     std::string output;
     EXPECT_EQ(runCli(save + "--config '" + config + "' --out '" + dir.file("missing/out.docx") + "'", &output), 1);
     EXPECT_NE(output.find("Information Not Saved. "), std::string::npos) << output;
+    if (onServer())
+        return;  // a file's lock; a server's sessions wait for each other's rows
     DatabaseLock lock(database);
     EXPECT_EQ(runCli("query --config '" + config + "'", &output), 1) << output;
     EXPECT_NE(output.find("locked"), std::string::npos) << output;

@@ -104,6 +104,9 @@ TEST(CliRuns, NoticesAreOnePerRefusedResumeWithEveryFault)
              quoted(dir.file("x")),
          "fields a notice does not: Salary."},
         {notices + " --out " + quoted(out.string()), "--run RUN is required"},
+        {"notices --config " + config + " --run 1 --template " + quoted((out / "c - notice.docx").string()) +
+             " --out " + quoted(out.string()),
+         "is the target format document"},
     };
     for (const auto& c : refused) {
         EXPECT_EQ(test::runCli(c.args, &output), 2) << c.args << "\n" << output;

@@ -15,6 +15,7 @@
 #include "db/database.h"
 #include "shell/startup.h"
 #include "support/db_faults.h"
+#include "support/engine.h"
 #include "support/extraction_fixture.h"
 #include "support/file_size_limit.h"
 #include "support/unprivileged.h"
@@ -128,6 +129,7 @@ TEST_F(BatchDriverTest, ARunOfThreeWithTheSecondRefusedLogsShowsAndCopiesExactly
     EXPECT_EQ(result.scanned, 3);
     EXPECT_EQ(result.rejected, 1);
     EXPECT_EQ(setup.students(), 2);
+    EXPECT_EQ(setup.rows("SELECT File FROM RunFault"), (std::vector<std::vector<std::string>>{{"b\\t\\r\\n\\xFF.docx"}}));
 
     EXPECT_EQ(view.documents, (std::vector<std::string>{"a.docx", odd, "c.docx"}));
     EXPECT_EQ(view.wholeProgress, (std::vector<int>{33, 67, 100}));
@@ -206,8 +208,9 @@ TEST_F(BatchDriverTest, AfterTenProblemsTheOfficerDecides)
         EXPECT_EQ(result.outcome, c.outcome);
         EXPECT_EQ(result.scanned, c.scanned);
         const auto shown = setup.messages.messages();
-        // The full disk also keeps the end of a run the officer stopped out of the history; that is told last.
-        const bool historyTold = c.logTold && c.outcome == RunOutcome::Stopped;
+        // The full disk also keeps the end of a run the officer stopped out of the history, told last, where
+        // the database is a file of this process (a server writes to its own disk).
+        const bool historyTold = c.logTold && c.outcome == RunOutcome::Stopped && !test::onServer();
         ASSERT_EQ(shown.size(), c.dontStop ? 0u : c.logTold ? 2u + historyTold : 1u);
         if (historyTold) {
             EXPECT_NE(shown[2].text.find("history of runs"), std::string::npos) << shown[2].text;
@@ -363,6 +366,40 @@ TEST_P(EnvironmentFaults, StopTheRunAndARerunTakesTheRest)
 INSTANTIATE_TEST_SUITE_P(BatchDriver, EnvironmentFaults,
                          ::testing::Values(Fault::WriteLock, Fault::FullDatabase, Fault::FullFileSystem,
                                            Fault::LockAtTheBranchLookup, Fault::CommitKeptFromCompleting));
+
+// A server that goes away in the middle of a run (here: the administrator ends the session) stops it
+// with the reason; every student stored before is there, whole, and a run after a new start takes the rest.
+TEST_F(BatchDriverTest, AServerThatGoesAwayMidRunStopsItAndKeepsEveryStoredStudent)
+{
+    if (!test::onServer())
+        GTEST_SKIP() << "a server's";
+    addMany(10, 19);
+    view.onDocument = [&](int document) {
+        std::string error;
+        if (document == 4) {
+            EXPECT_TRUE(test::serverAdmin(setup.databasePath,
+                                          "SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE datname = "
+                                          "current_database() AND pid <> pg_backend_pid()",
+                                          &error))
+                << error;
+        }
+    };
+    const RunResult result = run();
+    EXPECT_EQ(result.outcome, RunOutcome::EnvironmentFailed);
+    EXPECT_NE(result.stopReason.find("connection to the server"), std::string::npos) << result.stopReason;
+    EXPECT_TRUE(told("connection to the server"));
+    EXPECT_EQ(result.rejected, 0);
+    EXPECT_EQ(setup.students(), 3);
+    EXPECT_EQ(setup.marks(), 30);
+
+    view.onDocument = nullptr;
+    setup.messages.clear();
+    setup.control.session.Connector->CloseConnection();
+    setup.control.session.Connector->ConnectToDataBase("Admin", "", setup.databasePath);
+    EXPECT_EQ(run().outcome, RunOutcome::Completed);
+    EXPECT_EQ(setup.students(), 10);
+    EXPECT_EQ(setup.marks(), 100);
+}
 
 // As root, a read-only folder is writable: the run goes on in a child that is not root.
 TEST_F(BatchDriverTest, AReadOnlyDatabaseFolderStopsTheRun)

@@ -25,6 +25,9 @@ Edit cell(int table, int row, int cell, std::string text)
 
 class ExtractResumeTest : public ::testing::Test {
 protected:
+    // As in a run: on a server, a résumé's writes are answered together at its commit, so a refusal met
+    // there (huge marks, a duplicate) must still be told as its statement's own.
+    void SetUp() override { setup.control.session.Connector->GetCurrentConnection()->setWritesAhead(true); }
     int16_t extract(const ResumeForm& form)
     {
         form.save(path);
@@ -104,7 +107,7 @@ TEST_F(ExtractResumeTest, StoresWhatItsCellsSay)
     } cases[] = {
         {"ratio of four places", cell(2, 2, 5, "0.8166"), "SELECT percentage FROM Marks WHERE education_level = 1",
          "81.66"},
-        {"empty percentage", cell(2, 2, 5, ""), "SELECT percentage FROM Marks WHERE education_level = 1", "0.0"},
+        {"empty percentage", cell(2, 2, 5, ""), "SELECT percentage FROM Marks WHERE education_level = 1", "0"},
         {"words", cell(2, 2, 5, "Distinction"), "SELECT percentage FROM Marks WHERE education_level = 1", "81.6"},
         {"full marks", cell(2, 5, 3, "1000"), "SELECT percentage || class FROM Marks WHERE education_level = 3",
          "100.0FCD"},
@@ -222,9 +225,9 @@ TEST_F(ExtractResumeTest, StoresEveryColumnAndMarksRowFromItsPlace)
          "123456|Chess, reading|C, C++, Java|NSS volunteer, college fest organiser||Single|2500|General|"
          "Strengths: hard working|Weaknesses: impatient|Secretary of the computer club|63.5|63.9|65.25|65.64|66.81|"
          "Library management system||Résumé database for the placement office|",
-         {"1|National High School|510|625|81.6|Distinction|1998|1", "2|National High School|480|600|80.0|First|2000|1",
-          "3|R V College of Engineering|610|1000|61.0|First|2001|1",
-          "4|R V College of Engineering|640|1000|64.0|First|2001|1"}},
+         {"1|National High School|510|625|81.6|Distinction|1998|1", "2|National High School|480|600|80|First|2000|1",
+          "3|R V College of Engineering|610|1000|61|First|2001|1",
+          "4|R V College of Engineering|640|1000|64|First|2001|1"}},
         {"1QP22CS001.docx", 10,
          "1QP22CS001|Lakshmi Rao|Venkatesh Rao|03-12-2002|Male|#895, 15th Cross Mangaluru Layout|27087|Udupi|Indian|"
          "9592477164|lakshmi.rao1@example.com|Mangaluru|Mangaluru|English, Kannada||Karnataka|563574|"
@@ -233,21 +236,21 @@ TEST_F(ExtractResumeTest, StoresEveryColumnAndMarksRowFromItsPlace)
          "Traffic density estimation from CCTV video||"
          "Design of a solar-powered water pump: a working prototype and report|",
          {"1|St. Joseph`s High School, Mangaluru|387|625|61.92|First Class|April 2020|1",
-          "2|Government PU College|336|600|56.0|Second Class|March 2022|1",
+          "2|Government PU College|336|600|56|Second Class|March 2022|1",
           "3|QP Institute of Technology|367|750|48.93|Second|January 2023|1",
-          "4|QP Institute of Technology|675|750|90.0|FCD|July 2023|1",
+          "4|QP Institute of Technology|675|750|90|FCD|July 2023|1",
           "5|QP Institute of Technology|502|750|66.93|First|January 2024|1"}},
         {"1QP22MCA21.docx", 8,
          "1QP22MCA21|Prakash Bhat|Venkatesh Bhat|05-05-2004|Male|#960, 4th Cross Tumakuru Layout|12175|Mysuru|Indian|"
          "9403331587|prakash.bhat20@example.com|Tumakuru|Tumakuru|English, Kannada||Karnataka|570753|"
          "Door 291, Main Road|Karnataka|||Mysuru|591934|080-28730038|Cricket and music|NSS volunteer|"
-         "To work in a challenging environment that uses my skills in software development.|69.25|69.0|65.33|0.0|"
-         "0.0|Smart irrigation controller with soil-moisture sensors||"
+         "To work in a challenging environment that uses my skills in software development.|69.25|69|65.33|0|"
+         "0|Smart irrigation controller with soil-moisture sensors||"
          "Traffic density estimation from CCTV video: a working prototype and report|",
          {"1|Kendriya Vidyalaya No. 2, Tumakuru|543|625|86.88|Distinction|April 2020|1",
-          "2|MES PU College|522|600|87.0|Distinction|March 2022|1",
-          "4|QP Institute of Technology, Department of MCA|608|800|76.0|FCD|January 2026|1",
-          "5|QP Institute of Technology, Department of MCA|568|800|71.0|FCD|July 2026|1"}},
+          "2|MES PU College|522|600|87|Distinction|March 2022|1",
+          "4|QP Institute of Technology, Department of MCA|608|800|76|FCD|January 2026|1",
+          "5|QP Institute of Technology, Department of MCA|568|800|71|FCD|July 2026|1"}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.file ? c.file : "generated");

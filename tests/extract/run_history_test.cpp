@@ -130,6 +130,7 @@ TEST_F(RunHistory, ALaterRunOnTheSameStudentsIsTakenBackFirst)
     EXPECT_NE(result.description.find("(run " + std::to_string(second) + ")"), std::string::npos) << result.description;
     setup.messages.setNextAnswer(MsgAnswer::No);
     EXPECT_EQ(RevertRun(setup.control, second).outcome, RevertOutcome::Declined);
+    EXPECT_EQ(setup.messages.last().defaultAnswer, MsgAnswer::No) << "Enter must not delete students";
     EXPECT_EQ(everything(), afterSecond);
 
     // The refusals of a run are kept with it, as its report had them.

@@ -98,7 +98,7 @@ protected:
     std::string events, answer, targetBytes;
 };
 
-// From the main menu: the dialog's file, or when it is cancelled the default name in the documents folder.
+// From the main menu: the dialog's file, or without a dialog the default name in the documents folder.
 TEST_F(GenerateResumesTest, FromTheMainMenuEveryStudentComesOutOnceInUsnOrder)
 {
     // The documents folder is looked for under HOME; the test's folder stands in for it, even when an
@@ -112,11 +112,14 @@ TEST_F(GenerateResumesTest, FromTheMainMenuEveryStudentComesOutOnceInUsnOrder)
     fs::create_directories(dir.file("Documents"));
     for (const std::string& chosen : {dir.file("all.docx"), std::string()}) {
         answer = chosen;
+        if (chosen.empty())
+            hooks.AskOutputFile = nullptr;  // no dialog at all (kyt-cli without --out)
         const GenerateResult result = run();
         ASSERT_EQ(result.outcome, GenerateOutcome::Written) << result.description;
         EXPECT_EQ(result.output, chosen.empty() ? dir.file("Documents/Selected_Resumes_By_Kyt___.docx") : chosen);
         EXPECT_EQ(progress, (std::vector<int16_t>{3, 8, 24, 29, 35, 38, 70, 75, 80, 87, 100}));
-        EXPECT_EQ(events, "hide-menu dialog(Please give a filename) show-menu show-results ");
+        EXPECT_EQ(events, chosen.empty() ? "hide-menu show-menu show-results "
+                                         : "hide-menu dialog(Please give a filename) show-menu show-results ");
         expectOneMessage("Success.", " The generated resumes were saved at " + result.output, MsgIcon::Information);
         const std::string text = test::MergedDocx(result.output).bodyText();
         const size_t asha = text.find("Name: Asha\nUSN: 1RV22CS001\n");
@@ -184,20 +187,20 @@ TEST_F(GenerateResumesTest, FailuresRefusalsAndFieldErrorsAreToldAndWriteNothing
         std::vector<int16_t> steps;
         std::string events;
     } cases[] = {
-        {"<w:p><w:r><w:t>Dear sir</w:t></w:r></w:p>", "", "never.docx", "Kyt v1.2 - Error",
+        {"<w:p><w:r><w:t>Dear sir</w:t></w:r></w:p>", "", "never.docx", "Kyt v2.8 - Error",
          failed + "The target document has no fields." + hint, {3, 8, 24, 0}, asked},
-        {line("Salary", " MERGEFIELD Salary ") + kFormat, "", "never.docx", " Kyt v1.2 - Error ",
+        {line("Salary", " MERGEFIELD Salary ") + kFormat, "", "never.docx", " Kyt v2.8 - Error ",
          " There are errors in the fields of the target document: Infosys format.docx Please correct them.\r\n"
          "Fields that are not columns of the selected students: Salary",
          {3, 8, 24, 29, 35, 38, 70, 100}, asked + "show-results "},
-        {kFormat, control.query.QueryCondition + " ", "never.docx", "Kyt v1.2 - Error.",
+        {kFormat, control.query.QueryCondition + " ", "never.docx", "Kyt v2.8 - Error.",
          "The query string has become > 510 characters. \r\nTry and enter only a part of a word in the two constraints "
          "field.\r\n For example, Instead of typing 'oracle' on project field you can type 'ora'.",
          {3, 100}, "hide-menu show-menu show-results "},
-        {kFormat, " where (usn = Freepercent.usn_FP) AND Name = 'Nobody' ORDER BY USN", "never.docx", "Kyt v1.2 - Error",
+        {kFormat, " where (usn = Freepercent.usn_FP) AND Name = 'Nobody' ORDER BY USN", "never.docx", "Kyt v2.8 - Error",
          failed + "No student matches the selection; there is nothing to merge." + hint,
          {3, 8, 24, 29, 35, 38, 70, 0}, asked},
-        {kFormat, "", "Infosys format.docx", "Kyt v1.2 - Error",
+        {kFormat, "", "Infosys format.docx", "Kyt v2.8 - Error",
          failed + dir.file("Infosys format.docx") + " is the target format document; it is never written over. Choose "
                   "another file name." + hint,
          {3, 8, 0}, asked},
@@ -213,6 +216,12 @@ TEST_F(GenerateResumesTest, FailuresRefusalsAndFieldErrorsAreToldAndWriteNothing
         EXPECT_EQ(events, c.events);
         expectOneMessage(c.title, c.text, MsgIcon::Critical);
     }
+    messages.clear();  // a cancelled save dialog ends the generation quietly
+    answer.clear();
+    EXPECT_EQ(run().outcome, GenerateOutcome::Cancelled);
+    EXPECT_TRUE(messages.messages().empty());
+    EXPECT_EQ(events, asked + "show-results ");
+    EXPECT_EQ(progress, (std::vector<int16_t>{3, 8, 0}));
     answer = dir.file("no-such-folder/never.docx");  // a write that fails names the file
     EXPECT_EQ(run().outcome, GenerateOutcome::Failed);
     EXPECT_NE(messages.last().text.find(answer), std::string::npos) << messages.last().text;

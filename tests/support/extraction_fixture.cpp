@@ -1,9 +1,8 @@
 #include "support/extraction_fixture.h"
 
 #include <gtest/gtest.h>
-#include <sqlite3.h>
 
-#include "db/sqlite_database.h"
+#include "db/database.h"
 #include "word/application.h"
 #include "shell/startup.h"
 
@@ -113,20 +112,30 @@ ExtractionSetup::~ExtractionSetup() { CloseDown(control); }
 
 std::vector<std::vector<std::string>> ExtractionSetup::rows(const std::string& sql)
 {
-    // A connection of its own: what is asserted is what reached the file, not what one connection sees.
-    sqlite3* raw = nullptr;
-    const int opened = sqlite3_open_v2(databasePath.c_str(), &raw, SQLITE_OPEN_READONLY, nullptr);
-    db::Connection db(raw);
+    // A connection of its own: what is asserted is what reached the database, not what one connection sees.
+    db::Failure failure;
     std::vector<std::vector<std::string>> out;
-    const auto addRow = [](void* rows, int count, char** values, char**) {
-        auto& row = static_cast<std::vector<std::vector<std::string>>*>(rows)->emplace_back();
-        for (int k = 0; k < count; ++k)
-            row.emplace_back(values[k] ? values[k] : "");
-        return 0;
-    };
-    if (opened != SQLITE_OK || sqlite3_exec(raw, sql.c_str(), addRow, &out, nullptr) != SQLITE_OK)
-        ADD_FAILURE() << databasePath << ": " << sql << ": " << sqlite3_errmsg(raw);
+    std::unique_ptr<db::Database> db = db::Database::open(databasePath, db::Road::Connector, failure);
+    db::Recordset rs;
+    if (!db || !db->openRecordset(sql, rs, failure)) {
+        ADD_FAILURE() << databasePath << ": " << sql << ": " << failure.description;
+        return out;
+    }
+    for (; !rs.isEOF(); rs.MoveNext()) {
+        auto& row = out.emplace_back();
+        for (int k = 0; k < rs.fieldCount(); ++k)
+            row.push_back(rs.field(k).toText());
+    }
     return out;
+}
+
+std::string ExtractionSetup::joined(const std::string& sql)
+{
+    const auto result = rows(sql);
+    std::string text;
+    for (const std::string& value : result.empty() ? std::vector<std::string>{} : result[0])
+        text += (text.empty() ? "" : "|") + value;
+    return text;
 }
 
 long ExtractionSetup::count(const std::string& sql)

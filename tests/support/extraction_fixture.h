@@ -50,6 +50,8 @@ public:
     // Rows of one SELECT as texts ("" for null), for assertions.
     std::vector<std::vector<std::string>> rows(const std::string& sql);
     long count(const std::string& sql);
+    // The first row's values joined by "|", numbers as the results grid shows them.
+    std::string joined(const std::string& sql);
     long students() { return count("SELECT count(*) FROM Personal"); }
     long marks() { return count("SELECT count(*) FROM Marks"); }
 };

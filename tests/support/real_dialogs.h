@@ -17,6 +17,7 @@
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
+#include <QTest>
 #include <QTimer>
 #include <deque>
 #include <functional>
@@ -31,6 +32,7 @@ struct SeenDialog {
     std::string text;
     QMessageBox::Icon icon = QMessageBox::NoIcon;
     QMessageBox::StandardButtons buttons;
+    QMessageBox::StandardButton answered = QMessageBox::NoButton;  // the button that closed a message box
 };
 
 class RealDialogs {
@@ -49,6 +51,8 @@ public:
 
     // The next dialog is a QMessageBox; click its standard button `button`.
     RealDialogs& click(QMessageBox::StandardButton button) { return queue({button, {}}); }
+    // The next dialog is a QMessageBox: press Enter on it, which answers its default button.
+    RealDialogs& pressEnter() { return queue({QMessageBox::NoButton, {}, {}, true}); }
     // The next dialog is a QFileDialog: type `path` into its file name field and click Open (or Save).
     RealDialogs& chooseFile(const QString& path) { return queue({QMessageBox::NoButton, path}); }
     // The same, once `ready` holds for the dialog (asked at every look until it does).
@@ -63,6 +67,7 @@ private:
         QMessageBox::StandardButton button;  // NoButton: a file dialog answered with `path`
         QString path;
         std::function<bool(QFileDialog*)> ready = {};
+        bool enter = false;
     };
 
     RealDialogs& queue(Answer answer)
@@ -97,10 +102,15 @@ private:
             seen_.push_back({dialog->windowTitle().toStdString(), box ? box->text().toStdString() : "",
                              box ? box->icon() : QMessageBox::NoIcon,
                              box ? box->standardButtons() : QMessageBox::StandardButtons{}});
-            QAbstractButton* button = buttonFor(dialog, answers_.front());
+            const Answer answer = answers_.front();
             answers_.pop_front();
-            if (button)
+            QAbstractButton* button = answer.enter ? nullptr : buttonFor(dialog, answer);
+            if (answer.enter)
+                QTest::keyClick(dialog, Qt::Key_Return);
+            else if (button)
                 button->click();  // the dialog closes synchronously, or not at all
+            if (dialog && box)
+                seen_.back().answered = box->standardButton(box->clickedButton());
             if (dialog && dialog->isVisible()) {
                 ADD_FAILURE() << dialog->metaObject()->className() << " \"" << seen_.back().title << "\" ("
                               << seen_.back().text << ") has not the button asked for, or stayed open after it";

@@ -14,6 +14,7 @@ struct RecordedMessage {
     std::string title;
     MsgIcon icon;
     MsgButtons buttons;
+    MsgAnswer defaultAnswer = MsgAnswer::OK;  // what Enter would answer
 };
 
 class ScriptedMessages : public MessageService {
@@ -21,9 +22,15 @@ public:
     // Answers given in order; when the script runs out, OK/Yes-type questions get their first button.
     void setNextAnswer(MsgAnswer answer) { answers_.push_back(answer); }
 
-    MsgAnswer show(const std::string& text, const std::string& title, MsgIcon icon, MsgButtons buttons) override
+    const std::vector<RecordedMessage>& messages() const { return messages_; }
+    const RecordedMessage& last() const { return messages_.back(); }
+    void clear() { messages_.clear(); answers_.clear(); }
+
+protected:
+    MsgAnswer ask(const std::string& text, const std::string& title, MsgIcon icon, MsgButtons buttons,
+                  MsgAnswer defaultAnswer) override
     {
-        messages_.push_back({text, title, icon, buttons});
+        messages_.push_back({text, title, icon, buttons, defaultAnswer});
         const bool yesNo = buttons == MsgButtons::YesNo || buttons == MsgButtons::YesNoCancel;
         if (answers_.empty())
             return yesNo ? MsgAnswer::Yes : MsgAnswer::OK;
@@ -31,10 +38,6 @@ public:
         answers_.pop_front();
         return answer;
     }
-
-    const std::vector<RecordedMessage>& messages() const { return messages_; }
-    const RecordedMessage& last() const { return messages_.back(); }
-    void clear() { messages_.clear(); answers_.clear(); }
 
 private:
     std::deque<MsgAnswer> answers_;

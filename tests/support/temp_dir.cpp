@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "db/database.h"
+#include "support/engine.h"
 
 namespace kyt::test {
 
@@ -23,7 +24,6 @@ int runProgram(const std::string& program, const std::string& args, std::string*
 
 std::string makeDatabase(const TempDir& dir, const std::string& branchLines, const std::string& name)
 {
-    std::string db = dir.file(name);
     std::vector<std::pair<std::string, std::string>> branches;
     std::istringstream lines(branchLines);
     for (std::string line; std::getline(lines, line);) {
@@ -31,6 +31,9 @@ std::string makeDatabase(const TempDir& dir, const std::string& branchLines, con
         if (comma != std::string::npos)
             branches.emplace_back(line.substr(0, comma), line.substr(comma + 1));
     }
+    if (onServer())
+        return makeServerDatabase(name, branches);
+    std::string db = dir.file(name);
     db::Failure failure;
     EXPECT_TRUE(db::Database::create(db, branches, failure)) << failure.description;
     return db;

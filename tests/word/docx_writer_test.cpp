@@ -54,6 +54,10 @@ TEST(DocxWriter, WritesWhatTheReaderReadsBack)
     // Bold, centring and page breaks are read back where the saved results are; two tables with nothing
     // between them would be joined into one by the word processor, which the reader cannot see.
     EXPECT_NE(writer.bodyXml().find("</w:tbl><w:p/><w:tbl>"), std::string::npos);
+    // Columns share the page by their longest text (at least four characters' worth): the e-mail column is
+    // the widest: 10, 8 and 16 characters share the 9638 twips of the page.
+    EXPECT_NE(writer.bodyXml().find(R"(<w:tblGrid><w:gridCol w:w="2834"/><w:gridCol w:w="2267"/><w:gridCol w:w="4535"/>)"),
+              std::string::npos) << writer.bodyXml().substr(0, 900);
 }
 
 // LibreOffice accepts the documents as a batch shared among its processes, a page break making a page.

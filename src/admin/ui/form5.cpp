@@ -1,9 +1,11 @@
 #include "admin/ui/form5.h"
 
+#include <QLineEdit>
 #include <QPushButton>
 
 #include "admin/administration.h"
 #include "admin/ui/form7.h"
+#include "shell/ui/window_keys.h"
 #include "shell/ui/window_registration.h"
 #include "ui_form5.h"
 
@@ -21,6 +23,15 @@ Form5::Form5(Control& control, QWidget* parent) : QWidget(parent), ui(std::make_
     connect(ui->Command5, &QPushButton::clicked, this, &Form5::Command5_Click);
     connect(ui->Command6, &QPushButton::clicked, this, &Form5::Command6_Click);
     connect(ui->Command7, &QPushButton::clicked, this, &Form5::Command7_Click);
+    for (QLineEdit* box : {ui->Text1, ui->Text2, ui->Text3})
+        TrimmedBox(box);
+    // Enter does what the frame of the box being typed in is for; every deletion still asks first.
+    KeyHabits::install(this, {.firstFocus = ui->Text1,
+                              .cancelButton = ui->Command4,
+                              .boxButtons = {{ui->Text1, ui->Command1},
+                                             {ui->Text2, ui->Command2},
+                                             {ui->Text3, ui->Command6},
+                                             {ui->Text4, ui->Command6}}});
     Form_Load();
 }
 
@@ -28,7 +39,12 @@ Form5::~Form5() = default;
 
 Form5* Form5::open(Control& control)
 {
-    return static_cast<Form5*>(showWindow(control, "Form5", [&control] { return new Form5(control); }));
+    return static_cast<Form5*>(showWindow(control, "Form5", [&control] {
+        auto* window = new Form5(control);
+        // Close unloads the window: nothing typed survives it.
+        window->setAttribute(Qt::WA_DeleteOnClose);
+        return window;
+    }));
 }
 
 void Form5::Form_Load()
@@ -58,7 +74,7 @@ void Form5::Command4_Click()
 
 void Form5::Command5_Click()
 {
-    Form7::open(control_);
+    Form7::open(control_, this);
 }
 
 void Form5::Command6_Click()

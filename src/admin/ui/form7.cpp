@@ -5,6 +5,7 @@
 #include <QPushButton>
 
 #include "admin/administration.h"
+#include "shell/ui/window_keys.h"
 #include "shell/ui/window_registration.h"
 #include "ui_form7.h"
 
@@ -16,17 +17,30 @@ Form7::Form7(Control& control, QWidget* parent) : QWidget(parent), ui(std::make_
     Form_Load();
     connect(ui->Combo1, &QComboBox::currentIndexChanged, this, &Form7::Combo1_Click);
     connect(ui->Text1, &QLineEdit::textChanged, this, &Form7::Text1_Change);
-    connect(ui->Text1, &QLineEdit::returnPressed, this, &Form7::Command3_Click);
     connect(ui->Command1, &QPushButton::clicked, this, &Form7::Command1_Click);
     connect(ui->Command2, &QPushButton::clicked, this, &Form7::Command2_Click);
     connect(ui->Command3, &QPushButton::clicked, this, &Form7::Command3_Click);
+    TrimmedBox(ui->Text1);
+    KeepPlaceWhenHidden({ui->Label8});
+    KeyHabits::install(this, {.firstFocus = ui->Text1,
+                              .defaultButton = ui->Command1,
+                              .cancelButton = ui->Command2,
+                              .boxButtons = {{ui->Text1, ui->Command3}}});
 }
 
 Form7::~Form7() = default;
 
-Form7* Form7::open(Control& control)
+Form7* Form7::open(Control& control, const QWidget* opener)
 {
-    return static_cast<Form7*>(showWindow(control, "Form7", [&control] { return new Form7(control); }));
+    return static_cast<Form7*>(showWindow(
+        control, "Form7",
+        [&control] {
+            auto* window = new Form7(control);
+            // Close unloads the window: the boxes and the answer to "Record already exists." go with it.
+            window->setAttribute(Qt::WA_DeleteOnClose);
+            return window;
+        },
+        opener));
 }
 
 void Form7::Form_Load()
@@ -40,6 +54,7 @@ void Form7::Form_Load()
 
 void Form7::Text1_Change()
 {
+    skipQuestion_ = 0;  // an answer given for one student's semester is not one for another's
     if (ui->Text1->text().size() < 10) {
         ui->Label2->setText("Name : ");
         ui->Text2->clear();
@@ -48,6 +63,7 @@ void Form7::Text1_Change()
 
 void Form7::Combo1_Click()
 {
+    skipQuestion_ = 0;
     if (admin::CheckedUsn(control_, ui->Text1->text().toStdString()) != "ERR")
         Command3_Click();
 }

@@ -22,7 +22,7 @@ public:
     ~Form7() override;
 
     // Shows the marks window beside the administration window, making it the first time.
-    static Form7* open(Control& control);
+    static Form7* open(Control& control, const QWidget* opener = nullptr);
 
     void Combo1_Click();
     void Text1_Change();

@@ -1,6 +1,7 @@
 #include "drives/ui/formdrives.h"
 
 #include <QComboBox>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QSignalBlocker>
 #include <set>
@@ -13,6 +14,8 @@
 #include "query/ui/form3.h"
 #include "query/ui/form4.h"
 #include "shell/atomic_file.h"
+#include "shell/output_guard.h"
+#include "shell/ui/window_keys.h"
 #include "shell/ui/window_registration.h"
 #include "ui_formdrives.h"
 
@@ -76,6 +79,7 @@ FormDrives::FormDrives(Control& control, QWidget* parent)
     connect(ui->ExportButton, &QPushButton::clicked, this, &FormDrives::ExportButton_Click);
     connect(ui->BatchStatsButton, &QPushButton::clicked, this, &FormDrives::BatchStatsButton_Click);
     connect(ui->CloseButton, &QPushButton::clicked, this, &FormDrives::CloseButton_Click);
+    KeyHabits::install(this, {.firstFocus = ui->DriveTable, .cancelButton = ui->CloseButton});
     refresh();
 }
 
@@ -112,6 +116,7 @@ void FormDrives::refresh()
     {
         const QSignalBlocker quiet(ui->DriveTable);
         fill(ui->DriveTable, rows);
+        FitColumnsToContent(ui->DriveTable);
     }
     selectDrive(keep ? keep : drives_.empty() ? 0 : drives_.front().id);
     showShortlist();
@@ -155,6 +160,7 @@ void FormDrives::showShortlist()
         connect(outcome, &QComboBox::currentIndexChanged, this, [this, usn](int index) { outcomeChosen(usn, index); });
         ui->ShortlistTable->setCellWidget(static_cast<int>(row), kOutcomeColumn, outcome);
     }
+    FitColumnsToContent(ui->ShortlistTable);
     ui->ShortlistLabel->setText(shown_.id ? q("Shortlist of " + shown_.title() + ": " + std::to_string(shortlist_.size()) +
                                               " students. Set each one's outcome as the drive goes on.")
                                           : QString("No drive chosen."));
@@ -255,7 +261,7 @@ void FormDrives::StatsButton_Click()
     statistics.title = shown_.title();
     statistics.subtitle = "Shortlist of the drive: " + query::CriteriaSummary(shown_.criteria);
     statistics.outcomes = true;
-    FormStats::open(control_)->showStatistics(std::move(statistics), shortlist_, true);
+    FormStats::open(control_, this)->showStatistics(std::move(statistics), shortlist_, true);
 }
 
 void FormDrives::DeleteButton_Click()
@@ -264,7 +270,8 @@ void FormDrives::DeleteButton_Click()
         return;
     const std::string question = "Delete the drive " + shown_.title() + " and its shortlist of " +
                                  std::to_string(shortlist_.size()) + " students? The outcomes recorded for it are lost.";
-    if (control_.session.Messages->show(question, "Delete drive", MsgIcon::Question, MsgButtons::YesNo) != MsgAnswer::Yes)
+    if (control_.session.Messages->show(question, "Delete drive", MsgIcon::Question, MsgButtons::YesNo, MsgAnswer::No) !=
+        MsgAnswer::Yes)
         return;
     db::Database* db = database();
     db::Failure failure;
@@ -286,6 +293,12 @@ void FormDrives::ExportButton_Click()
         statisticsFileChooser()(this, "Save shortlist", suggested, "Spreadsheet, comma separated (*.csv)");
     if (path.isEmpty())
         return;
+    if (const std::string refused = RefusedOutput(control_, QFileInfo(path).absoluteFilePath().toStdString());
+        !refused.empty()) {
+        control_.session.Messages->show("The shortlist was not saved.\r\n" + refused, "Possible Error",
+                                        MsgIcon::Exclamation, MsgButtons::OK);
+        return;
+    }
     std::string error;
     if (!WriteFileAtomically(path.toStdString(), query::ResultsCsv(drives::ShortlistTable(shortlist_)), error))
         control_.session.Messages->show("The shortlist was not saved.\r\n" + error, "Possible Error",
@@ -294,7 +307,7 @@ void FormDrives::ExportButton_Click()
 
 void FormDrives::BatchStatsButton_Click()
 {
-    FormStats::open(control_);
+    FormStats::open(control_, this);
 }
 
 void FormDrives::CloseButton_Click()

@@ -14,7 +14,9 @@
 #include "query/save_results.h"
 #include "query/ui/result_model.h"
 #include "shell/atomic_file.h"
+#include "shell/output_guard.h"
 #include "shell/ui/file_views.h"
+#include "shell/ui/window_keys.h"
 #include "shell/ui/window_registration.h"
 #include "ui_formstats.h"
 
@@ -25,6 +27,19 @@ namespace {
 QString q(const std::string& text)
 {
     return QString::fromStdString(text);
+}
+
+// Told and true when `path` may not be written: the database, the configuration, a folder, a pipe, or an
+// ending other than `ending`, the form the file is written in.
+bool refusedOutput(const Control& control, const QString& path, const QString& ending, const std::string& notSaved)
+{
+    std::string refused = RefusedOutput(control, QFileInfo(path).absoluteFilePath().toStdString());
+    if (refused.empty() && !ending.split(' ').contains("." + QFileInfo(path).suffix().toLower()))
+        refused = path.toStdString() + " does not end in " + ending.toStdString() + ", the form it is written in.";
+    if (!refused.empty())
+        control.session.Messages->show(notSaved + "\r\n" + refused, "Possible Error", MsgIcon::Exclamation,
+                                       MsgButtons::OK);
+    return !refused.empty();
 }
 
 QString askWithDialog(QWidget* parent, const QString& title, const QString& suggested, const QString& filter)
@@ -57,9 +72,10 @@ ChooseFile& statisticsFileChooser()
     return chooser;
 }
 
-FormStats* FormStats::open(Control& control)
+FormStats* FormStats::open(Control& control, const QWidget* opener)
 {
-    return static_cast<FormStats*>(showWindow(control, "FormStats", [&control] { return new FormStats(control); }));
+    return static_cast<FormStats*>(
+        showWindow(control, "FormStats", [&control] { return new FormStats(control); }, opener));
 }
 
 FormStats::FormStats(Control& control, std::function<int()> currentYear, QWidget* parent)
@@ -95,6 +111,9 @@ FormStats::FormStats(Control& control, std::function<int()> currentYear, QWidget
     connect(ui->ReportButton, &QPushButton::clicked, this, &FormStats::ReportButton_Click);
     connect(ui->CloseButton, &QPushButton::clicked, this, &FormStats::CloseButton_Click);
     connect(ui->StatsTabs, &QTabWidget::currentChanged, this, &FormStats::tabChanged);
+    KeyHabits::install(this, {.firstFocus = ui->BatchCombo,
+                              .defaultButton = ui->ShowBatchButton,
+                              .cancelButton = ui->CloseButton});
     showStatistics({});
 }
 
@@ -117,6 +136,8 @@ void FormStats::showStatistics(drives::Statistics statistics, std::vector<drives
     tables_[0]->setResult(drives::SummaryTable(statistics_));
     tables_[1]->setResult(drives::DistributionTable(statistics_));
     tables_[2]->setResult(drives::PlacementTable(statistics_));
+    for (QTableView* grid : {ui->SummaryGrid, ui->DistributionGrid, ui->PlacementGrid})
+        FitColumnsToContent(grid);
     for (drives::ChartKind kind : drives::kCharts) {
         const char* name = kind == drives::ChartKind::Distribution ? "DistributionChart"
                            : kind == drives::ChartKind::Classes    ? "ClassesChart"
@@ -199,7 +220,7 @@ void FormStats::SaveTableButton_Click()
     const QString page = ui->StatsTabs->tabText(index);
     const QString path = statisticsFileChooser()(this, "Save table", fileName(statistics_.title, page, ".csv"),
                                                  "Spreadsheet, comma separated (*.csv)");
-    if (path.isEmpty())
+    if (path.isEmpty() || refusedOutput(control_, path, ".csv", "The table was not saved."))
         return;
     std::string error;
     if (!WriteFileAtomically(path.toStdString(), query::ResultsCsv(tables_[static_cast<size_t>(index)]->result()), error))
@@ -219,6 +240,8 @@ void FormStats::SaveChartButton_Click()
         return;
     if (QFileInfo(path).suffix().isEmpty())
         path += ".png";
+    if (refusedOutput(control_, path, ".png .pdf", "The chart was not saved."))
+        return;
     std::string error;
     if (!drives::SaveChart(kind, statistics_, path.toStdString(), error))
         control_.session.Messages->show("The chart was not saved.\r\n" + error, "Possible Error", MsgIcon::Exclamation,
@@ -233,6 +256,8 @@ void FormStats::ReportButton_Click()
         return;
     if (QFileInfo(path).suffix().isEmpty())
         path += ".pdf";
+    if (refusedOutput(control_, path, ".pdf", "The report was not saved."))
+        return;
     std::string error;
     if (!drives::WriteReport(statistics_, drive_ ? &shortlist_ : nullptr, path.toStdString(), error)) {
         control_.session.Messages->show("The report was not saved.\r\n" + error, "Possible Error", MsgIcon::Exclamation,

@@ -32,8 +32,8 @@ class FormStats : public QWidget {
     Q_OBJECT
 
 public:
-    // Shows the window, loading it when it is not open.
-    static FormStats* open(Control& control);
+    // Shows the window, loading it (centred over `opener`, else the main menu) when it is not open.
+    static FormStats* open(Control& control, const QWidget* opener = nullptr);
 
     // `currentYear` gives the calendar year for the batch items; empty means the clock's.
     explicit FormStats(Control& control, std::function<int()> currentYear = {}, QWidget* parent = nullptr);

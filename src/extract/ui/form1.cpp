@@ -10,6 +10,7 @@
 #include "extract/ui/run_history_window.h"
 #include "shell/ui/folder_list.h"
 #include "word/application.h"
+#include "shell/ui/window_keys.h"
 #include "shell/ui/window_registration.h"
 #include "ui_form1.h"
 
@@ -36,7 +37,7 @@ Form1::Form1(Control& control, QWidget* parent)
     connect(folders_, &FolderList::currentChanged, this, &Form1::Dir1_Change);
     connect(ui->Command1, &QPushButton::clicked, this, &Form1::Command1_Click);
     connect(ui->Command2, &QPushButton::clicked, this, &Form1::Command2_Click);
-    connect(ui->CommandHistory, &QPushButton::clicked, this, [this] { RunHistory::open(control_); });
+    connect(ui->CommandHistory, &QPushButton::clicked, this, [this] { RunHistory::open(control_, this); });
 
     const QString last = Q(control_.config.LastResumeFolder);
     if (!last.isEmpty() && QFileInfo(last).isDir()) {
@@ -49,6 +50,8 @@ Form1::Form1(Control& control, QWidget* parent)
         goToFolder(drive_.isEmpty() ? QDir::rootPath() : drive_);
     }
     ui->File1->setEnabled(false);
+    // The folder list first: an arrow key in the drive list would switch the drive.
+    KeyHabits::install(this, {.firstFocus = ui->Dir1, .defaultButton = ui->Command1, .cancelButton = ui->Command2});
     setWindowTitle(Q(control_.session.AppTitle + " - Select résumé folder."));
 }
 
@@ -132,7 +135,7 @@ void Form1::Command1_Click()
     Control* control = &control_;
     status->openExtractionWindow = [control] { open(*control); };
     registerWindow(control_, "Form2", status, true);
-    centreOnMainMenu(control_, status);
+    centreOver(control_, status, this);
 
     hide();
     status->setRunning(true);

@@ -4,6 +4,7 @@
 #include <QCoreApplication>
 #include <QDialog>
 
+#include "shell/ui/window_keys.h"
 #include "ui_form2.h"
 
 namespace kyt {
@@ -20,6 +21,13 @@ Form2::Form2(Control& control, QWidget* parent) : QWidget(parent), ui(std::make_
     setWindowTitle(Q(control_.session.AppTitle + " - Status"));
     connect(ui->Command1, &QPushButton::clicked, this, &Form2::Command1_Click);
     connect(ui->Command2, &QPushButton::clicked, this, &Form2::Command2_Click);
+    // The totals appear at the end of the run in space kept for them: nothing moves under the officer's eyes.
+    KeepPlaceWhenHidden({ui->Label1, ui->Label10, ui->Label11, ui->Label8, ui->Label9});
+    const int line = fontMetrics().lineSpacing();
+    for (QLabel* label : {ui->Label10, ui->Label11, ui->Label9})
+        label->setMinimumHeight(line);
+    ui->Label8->setMinimumHeight(3 * line);  // the note names the log's path, which may wrap
+    KeyHabits::install(this, {.firstFocus = ui->Command2, .defaultButton = ui->Command2, .escape = [this] { close(); }});
 }
 
 Form2::~Form2() = default;

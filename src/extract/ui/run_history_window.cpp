@@ -2,6 +2,7 @@
 
 #include "db/data_connector.h"
 #include "extract/run_history.h"
+#include "shell/ui/window_keys.h"
 #include "shell/ui/window_registration.h"
 #include "ui_run_history_window.h"
 
@@ -29,14 +30,16 @@ RunHistory::RunHistory(Control& control, QWidget* parent)
     connect(ui->CommandClose, &QPushButton::clicked, this, &QWidget::close);
     connect(ui->GridRuns, &QTableWidget::itemSelectionChanged, this,
             [this] { ui->CommandRevert->setEnabled(selectedRun() != 0); });
+    // No default button: taking back a run is asked for by name, never by Enter.
+    KeyHabits::install(this, {.firstFocus = ui->GridRuns, .cancelButton = ui->CommandClose});
 }
 
 RunHistory::~RunHistory() = default;
 
-RunHistory* RunHistory::open(Control& control)
+RunHistory* RunHistory::open(Control& control, const QWidget* opener)
 {
     auto* window = static_cast<RunHistory*>(
-        showWindow(control, "RunHistory", [&control] { return new RunHistory(control); }));
+        showWindow(control, "RunHistory", [&control] { return new RunHistory(control); }, opener));
     window->Refresh();
     return window;
 }

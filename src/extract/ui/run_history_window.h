@@ -21,8 +21,8 @@ public:
     explicit RunHistory(Control& control, QWidget* parent = nullptr);
     ~RunHistory() override;
 
-    // Shows the window (one per program), its list read afresh.
-    static RunHistory* open(Control& control);
+    // Shows the window (one per program) over `opener`, its list read afresh.
+    static RunHistory* open(Control& control, const QWidget* opener = nullptr);
 
     void Refresh();
     void CommandRevert_Click();

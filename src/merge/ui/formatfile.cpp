@@ -2,12 +2,14 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QFileSystemModel>
 #include <QStorageInfo>
 
 #include "shell/ui/file_views.h"
+#include "shell/ui/folder_list.h"
+#include "shell/ui/window_keys.h"
 #include "shell/ui/window_registration.h"
 #include "ui_formatfile.h"
+#include "shell/user_manual.h"
 
 namespace kyt {
 
@@ -35,27 +37,21 @@ FormatFile::FormatFile(Control& control, GenerateHooks hooks, std::optional<Sele
       ui(std::make_unique<Ui::FormatFile>()),
       control_(control),
       hooks_(std::move(hooks)),
-      selection_(std::move(selection)),
-      folders_(new QFileSystemModel(this))
+      selection_(std::move(selection))
 {
     ui->setupUi(this);
+    folders_ = new FolderList(ui->Dir1);
     setAttribute(Qt::WA_DeleteOnClose);
     if (!hooks_.AskOutputFile)
         hooks_.AskOutputFile = [this](const std::string& title, const std::string&) { return askOutputFile(this, title); };
 
-    showNamesOnly(folders_);
-    folders_->setFilter(QDir::AllDirs | QDir::NoDotAndDotDot);
-    folders_->setRootPath(QDir::rootPath());
-    ui->Dir1->setModel(folders_);
-    for (int column = 1; column < folders_->columnCount(); ++column)
-        ui->Dir1->hideColumn(column);
     for (const QStorageInfo& volume : QStorageInfo::mountedVolumes()) {
         if (volume.isValid() && ui->Drive1->findData(volume.rootPath()) < 0)
             ui->Drive1->addItem(volume.rootPath(), volume.rootPath());
     }
 
     connect(ui->Drive1, &QComboBox::activated, this, &FormatFile::Drive1_Change);
-    connect(ui->Dir1->selectionModel(), &QItemSelectionModel::currentChanged, this, &FormatFile::Dir1_Change);
+    connect(folders_, &FolderList::currentChanged, this, &FormatFile::Dir1_Change);
     connect(ui->File1, &QListWidget::itemDoubleClicked, this, &FormatFile::File1_DblClick);
     connect(ui->Command1, &QPushButton::clicked, this, &FormatFile::Command1_Click);
     connect(ui->Command2, &QPushButton::clicked, this, &FormatFile::Command2_Click);
@@ -66,16 +62,19 @@ FormatFile::FormatFile(Control& control, GenerateHooks hooks, std::optional<Sele
         ui->Command4->setEnabled(on);
         ui->Check2->setEnabled(on);
     });
+    KeyHabits::install(this, {.firstFocus = ui->Dir1, .defaultButton = ui->Command1, .cancelButton = ui->Command2});
     Form_Load();
 }
 
 FormatFile::~FormatFile() = default;
 
-FormatFile* FormatFile::open(Control& control, GenerateHooks hooks, std::optional<Selection> selection)
+FormatFile* FormatFile::open(Control& control, GenerateHooks hooks, std::optional<Selection> selection,
+                             const QWidget* opener)
 {
     auto* window = new FormatFile(control, std::move(hooks), std::move(selection));
     window->setObjectName("FormatFile");
     registerWindow(control, "FormatFile", window, true);
+    centreOver(control, window, opener);
     window->show();
     window->raise();
     window->activateWindow();
@@ -96,18 +95,14 @@ void FormatFile::Form_Load()
 
 QString FormatFile::folder() const
 {
-    const QModelIndex index = ui->Dir1->currentIndex();
-    return index.isValid() ? folders_->filePath(index) : QString();
+    return folders_->currentPath();
 }
 
 void FormatFile::goToFolder(const QString& path)
 {
-    const QModelIndex index = folders_->index(QDir::cleanPath(path));
-    if (!index.isValid())
-        return;
-    ui->Dir1->setCurrentIndex(index);
-    ui->Dir1->scrollTo(index);
-    Dir1_Change();
+    // Expanded to and scrolled into view, and kept there while the folders around it are read.
+    if (folders_->showFolder(path))
+        Dir1_Change();
 }
 
 void FormatFile::Drive1_Change(int index)
@@ -171,7 +166,8 @@ void FormatFile::Command3_Click()
          "which contains the target company's resume format and the required fields filled using CTRL+F9 and the "
          "name of the field in the database." +
          "\r\n" + "Without this file, resumes cannot be generated." + "\r\n\r\n" +
-         "Please refer to the Kyt user manual under 'Generating Resumes' section for further help.");
+         "Please refer to the Kyt user manual under 'Generating Resumes' section for further help." + "\r\n\r\n" +
+         UserManualLine());
 }
 
 void FormatFile::Command4_Click()

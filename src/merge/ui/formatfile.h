@@ -9,7 +9,9 @@
 #include "merge/generate_resumes.h"
 #include "shell/control.h"
 
-class QFileSystemModel;
+namespace kyt {
+class FolderList;
+}
 class QListWidgetItem;
 
 namespace Ui {
@@ -29,8 +31,10 @@ public:
                QWidget* parent = nullptr);
     ~FormatFile() override;
 
-    // Shows a new target format window (it is unloaded after each use) and registers it.
-    static FormatFile* open(Control& control, GenerateHooks hooks, std::optional<Selection> selection = std::nullopt);
+    // Shows a new target format window (it is unloaded after each use) over `opener` (the main menu when
+    // none is given) and registers it.
+    static FormatFile* open(Control& control, GenerateHooks hooks, std::optional<Selection> selection = std::nullopt,
+                            const QWidget* opener = nullptr);
 
     QString folder() const;
     const GenerateResult& lastResult() const { return result_; }
@@ -52,7 +56,7 @@ private:
     Control& control_;
     GenerateHooks hooks_;
     std::optional<Selection> selection_;
-    QFileSystemModel* folders_;
+    FolderList* folders_;
     GenerateResult result_;
 };
 

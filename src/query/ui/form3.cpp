@@ -10,8 +10,10 @@
 #include "query/criteria_text.h"
 
 #include "query/ui/form4.h"
+#include "shell/ui/window_keys.h"
 #include "shell/ui/window_registration.h"
 #include "ui_form3.h"
+#include "shell/user_manual.h"
 
 namespace kyt {
 
@@ -73,6 +75,9 @@ Form3::Form3(Control& control, std::function<int()> currentYear, QWidget* parent
         connect(box, &QCheckBox::toggled, this, &Form3::updateEligibilityButton);
     connect(ui->BacklogsCheck, &QCheckBox::toggled, ui->BacklogsMax, &QWidget::setEnabled);
     connect(ui->BornCheck, &QCheckBox::toggled, ui->BornFrom, &QWidget::setEnabled);
+    // The exclusion controls come and go with "All Branches" in space kept for them.
+    KeepPlaceWhenHidden({ui->Label3_0, ui->Text4, ui->Label3_1});
+    KeyHabits::install(this, {.firstFocus = ui->Combo7, .defaultButton = ui->Command2, .cancelButton = ui->Command1});
     Form_Load();
 }
 
@@ -360,6 +365,8 @@ std::optional<query::RetrieveOutcome> Form3::retrieveAndShow()
                                 "Error", MsgIcon::Critical, MsgButtons::OK);
         return std::nullopt;
     }
+    if (!results->isVisible())
+        centreOver(control_, results, this);
     results->showQueryResult(outcome.result, built.rankedByUsn, built.mcaWarning, built.selection());
     return outcome;
 }
@@ -371,7 +378,7 @@ void Form3::Command1_Click()
 
 void Form3::Command3_Click()
 {
-    control_.session.Messages->show(query::QueryHelpText(), control_.session.AppTitle, MsgIcon::Information, MsgButtons::OK);
+    control_.session.Messages->show(query::QueryHelpText() + "\r\n\r\n" + UserManualLine(), control_.session.AppTitle, MsgIcon::Information, MsgButtons::OK);
 }
 
 bool Form3::eventFilter(QObject* watched, QEvent* event)
@@ -383,7 +390,7 @@ bool Form3::eventFilter(QObject* watched, QEvent* event)
     else if (watched == ui->Text2)
         ui->Text3->setFocus();
     else
-        Command2_Click();
+        ui->Command2->click();
     return true;
 }
 

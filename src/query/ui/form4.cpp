@@ -2,10 +2,12 @@
 
 #include <QCloseEvent>
 #include <QHeaderView>
+#include <QSortFilterProxyModel>
 #include <QPointer>
 #include <map>
 
 #include "query/ui/result_model.h"
+#include "shell/ui/window_keys.h"
 #include "shell/ui/window_registration.h"
 #include "ui_form4.h"
 
@@ -59,16 +61,28 @@ void Form4::setOpener(const Control& control, const QString& buttonName, std::fu
 }
 
 Form4::Form4(Control& control, QWidget* parent)
-    : QWidget(parent), ui(std::make_unique<Ui::Form4>()), control_(control), model_(new ResultModel(this))
+    : QWidget(parent),
+      ui(std::make_unique<Ui::Form4>()),
+      control_(control),
+      model_(new ResultModel(this)),
+      sorted_(new QSortFilterProxyModel(this))
 {
     ui->setupUi(this);
-    ui->DataGrid1->setModel(model_);
+    // A click on a heading sorts the grid by that column; what is saved keeps the query's order.
+    sorted_->setSourceModel(model_);
+    sorted_->setSortRole(ResultModel::SortRole);
+    ui->DataGrid1->setModel(sorted_);
+    ui->DataGrid1->setSortingEnabled(true);
+    ui->DataGrid1->horizontalHeader()->setSortIndicatorShown(true);
     ui->DataGrid1->setEditTriggers(QAbstractItemView::NoEditTriggers);
     connect(ui->Command1, &QPushButton::clicked, this, &Form4::Command1_Click);
     connect(ui->Command2, &QPushButton::clicked, this, &Form4::Command2_Click);
     connect(ui->Command3, &QPushButton::clicked, this, &Form4::Command3_Click);
     connect(ui->Command4, &QPushButton::clicked, this, &Form4::Command4_Click);
     connect(ui->StatsButton, &QPushButton::clicked, this, [this] { runOpener("StatsButton", *this); });
+    // The MCA warning and the generator's progress appear in space kept for them.
+    KeepPlaceWhenHidden({ui->Label4, ui->ProgressBar1, ui->Label5, ui->Label6});
+    KeyHabits::install(this, {.firstFocus = ui->Text1, .defaultButton = ui->Command3, .cancelButton = ui->Command1});
     Form_Load();
 }
 
@@ -128,11 +142,20 @@ void Form4::showQueryResult(query::ResultTable result, bool rankedByUsn, bool mc
 
 void Form4::showResult(query::ResultTable result)
 {
+    ui->DataGrid1->sortByColumn(-1, Qt::AscendingOrder);  // the query's own order
+    sorted_->sort(-1);
     model_->setResult(std::move(result));
+    // Each column as wide as its widest value or heading, within reason; the e-mail column at least as
+    // wide as it always was.
+    const int widest = std::max(160, ui->DataGrid1->viewport()->width() / 2);
+    ui->DataGrid1->resizeColumnsToContents();
     const auto& fields = model_->result().fields;
     for (size_t i = 0; i < fields.size(); ++i) {
+        const int column = static_cast<int>(i);
+        int width = std::min(ui->DataGrid1->columnWidth(column), widest);
         if (QString::fromStdString(fields[i]).compare("Email", Qt::CaseInsensitive) == 0)
-            ui->DataGrid1->setColumnWidth(static_cast<int>(i), kEmailWidthTwips * logicalDpiX() / 1440);
+            width = std::max(width, kEmailWidthTwips * logicalDpiX() / 1440);
+        ui->DataGrid1->setColumnWidth(column, width);
     }
     ui->DataGrid1->viewport()->update();
 }
@@ -149,7 +172,8 @@ QString Form4::gridCaption() const
 
 std::string Form4::columnCaption(int column) const
 {
-    return model_->headerData(column, Qt::Horizontal).toString().toStdString();
+    const auto& fields = model_->result().fields;
+    return column >= 0 && column < static_cast<int>(fields.size()) ? fields[static_cast<size_t>(column)] : std::string();
 }
 
 void Form4::InitSelection()
@@ -166,7 +190,7 @@ void Form4::InitSelection()
         ColumnNameBySequence[static_cast<size_t>(i)] = columnCaption(i);
     }
     TotalSelections = gridCols;
-    ui->DataGrid1->setCurrentIndex(model_->index(0, 0));
+    ui->DataGrid1->setCurrentIndex(sorted_->mapFromSource(model_->index(0, 0)));
     ui->Text1->setText(gridCaption());
     PageTitle = gridCaption().toStdString();
     ColsSet = false;

@@ -21,6 +21,9 @@ class Form4;
 namespace kyt {
 
 class ResultModel;
+}
+class QSortFilterProxyModel;
+namespace kyt {
 
 class Form4 : public QWidget {
     Q_OBJECT
@@ -97,6 +100,7 @@ private:
     std::unique_ptr<Ui::Form4> ui;
     Control& control_;
     ResultModel* model_;
+    QSortFilterProxyModel* sorted_;  // the grid's order: the query's until a heading is clicked
     Selection selection_;
     bool loaded_ = false;
 };

@@ -8,7 +8,10 @@
 #include "query/save_options.h"
 #include "query/ui/form4.h"
 #include "shell/message_service.h"
+#include "shell/ui/window_keys.h"
+#include "shell/ui/window_registration.h"
 #include "ui_form6.h"
+#include "shell/user_manual.h"
 
 namespace kyt {
 
@@ -35,7 +38,11 @@ Form6* Form6::open(Control& control, Form4& results)
         old->close();
     auto* window = new Form6(control, results);
     window->setAttribute(Qt::WA_DeleteOnClose);
+    window->setObjectName("Form6");
     openWindow() = window;
+    // Among the windows the main menu closes at its end, and placed over the results it belongs to.
+    registerWindow(control, "Form6", window, true);
+    centreOver(control, window, &results);
     window->showChoice();
     return window;
 }
@@ -52,6 +59,7 @@ Form6::Form6(Control& control, Form4& results, QWidget* parent)
     connect(ui->Command1, &QPushButton::clicked, this, &Form6::Command1_Click);
     connect(ui->Command2, &QPushButton::clicked, this, &Form6::Command2_Click);
     connect(ui->Command3, &QPushButton::clicked, this, &Form6::Command3_Click);
+    KeyHabits::install(this, {.firstFocus = Check1(0), .defaultButton = ui->Command2, .cancelButton = ui->Command1});
     Form_Load();
 }
 
@@ -169,7 +177,8 @@ void Form6::Command3_Click()
 {
     control_.session.Messages->show(std::string("The Seq No. is used to set the order of how the columns are saved in the "
                                         "word document.") +
-                                " The first column has a Seq No. of 0 and the second column a Seq No. of 1 and so on",
+                                " The first column has a Seq No. of 0 and the second column a Seq No. of 1 and so on" +
+                                "\r\n\r\n" + UserManualLine(),
                             "", MsgIcon::Information, MsgButtons::OK);
 }
 

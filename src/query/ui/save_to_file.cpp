@@ -12,6 +12,7 @@
 #include "query/retrieve.h"
 #include "query/save_results.h"
 #include "query/ui/form4.h"
+#include "shell/long_work.h"
 #include "shell/message_service.h"
 #include "shell/output_guard.h"
 #include "shell/ui/file_views.h"
@@ -87,9 +88,10 @@ void SaveResultsToFile(Control& control, Form4& results)
     }
     query::ResultTable saved;
     db::Failure failure;
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    const bool ran = query::RunOverSelection(control.config.DatabasePath, selection, sql, saved, failure);
-    QApplication::restoreOverrideCursor();
+    bool ran = false;
+    RunWork(control, "Reading the students to save", false, [&](WorkProgress&) {
+        ran = query::RunOverSelection(control.config.DatabasePath, selection, sql, saved, failure);
+    });
     if (!ran) {
         tellNotSaved(control, failure.description);
         return;
@@ -117,17 +119,22 @@ void SaveResultsToFile(Control& control, Form4& results)
                                    results.Delimit.empty() ? std::string("Space") : results.Delimit};
     const QString suggested = QString::fromStdString(query::DefaultSaveFileName(titleText.toStdString()));
     const QString path = saveFileChooser() ? saveFileChooser()(&results, suggested) : askWithDialog(&results, suggested);
-    if (path.isEmpty()) {
-        tellNotSaved(control, {});
-        return;
-    }
+    if (path.isEmpty())
+        return;  // the officer cancelled: nothing to tell
     if (const std::string refused = RefusedOutput(control, path.toStdString()); !refused.empty()) {
         tellNotSaved(control, refused);
         return;
     }
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    const bool written = query::WriteResults(saved, layout, path.toStdString(), error);
-    QApplication::restoreOverrideCursor();
+    // A PDF takes LibreOffice several seconds; stopping it is safe, as nothing is written until the end.
+    const bool pdf = query::SaveFormatFor(path.toStdString()) == query::SaveFormat::Pdf;
+    bool written = false;
+    const bool finished = RunWork(control, pdf ? "Saving the results as PDF" : "Saving the results", pdf,
+                                  [&](WorkProgress& progress) {
+                                      written = query::WriteResults(saved, layout, path.toStdString(), error,
+                                                                    [&progress] { return progress.cancelled(); });
+                                  });
+    if (!finished)
+        return;  // cancelled: nothing was written, and the officer knows why
     if (!written) {
         tellNotSaved(control, error);
         return;

@@ -1,11 +1,16 @@
 #include "shell/ui/firstform.h"
 
 #include <QCloseEvent>
+#include <QDesktopServices>
 #include <QPushButton>
+#include <QUrl>
 #include <QtGlobal>
+#include <filesystem>
 
 #include "shell/configuration.h"
 #include "shell/startup.h"
+#include "shell/ui/window_keys.h"
+#include "shell/user_manual.h"
 #include "shell/ui/window_registration.h"
 #include "ui_firstform.h"
 
@@ -23,7 +28,10 @@ FirstForm::FirstForm(Control& control, QWidget* parent)
     connect(ui->Command3, &QPushButton::clicked, this, &FirstForm::Command3_Click);
     connect(ui->Command1, &QPushButton::clicked, this, &FirstForm::Command1_Click);
     connect(ui->DrivesButton, &QPushButton::clicked, this, [this] { open("DrivesButton"); });
+    connect(ui->ManualButton, &QPushButton::clicked, this, &FirstForm::ManualButton_Click);
     registerMainMenu(control, this);
+    // Escape does not end the program: Exit Kyt is a button of its own.
+    KeyHabits::install(this, {.firstFocus = ui->OKButton});
     Form_Load();
 }
 
@@ -45,6 +53,14 @@ void FirstForm::setOpener(const QString& buttonName, std::function<void()> opene
 
 void FirstForm::open(const QString& buttonName)
 {
+    // A coordinator's Kyt offers only what a coordinator may do.
+    const char* what = buttonName == "OKButton" ? "Extracting résumés" : buttonName == "Command3" ? "Administration" : nullptr;
+    if (what && control.session.Messages) {
+        if (const std::string refusal = CoordinatorRefusal(control, what); !refusal.empty()) {
+            control.session.Messages->show(refusal, "", MsgIcon::Information, MsgButtons::OK);
+            return;
+        }
+    }
     auto it = openers.find(buttonName);
     if (it != openers.end() && it->second)
         it->second();
@@ -70,6 +86,18 @@ void FirstForm::Command2_Click()
 void FirstForm::Command3_Click()
 {
     open("Command3");
+}
+
+void FirstForm::ManualButton_Click()
+{
+    const std::string path = UserManualPath();
+    // The desktop's PDF viewer shows it; where there is none (or no manual), the officer is told where it is.
+    if (std::filesystem::exists(path) && QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(path))))
+        return;
+    const char* viewer = path.ends_with(".pdf") ? "a PDF viewer" : "a text editor";
+    control.session.Messages->show(std::string("The user's manual could not be opened here. Open it with ") + viewer +
+                                       ": " + path,
+                                   control.session.AppTitle, MsgIcon::Information, MsgButtons::OK);
 }
 
 void FirstForm::Command1_Click()

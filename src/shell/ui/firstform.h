@@ -38,6 +38,7 @@ private:
     void Command2_Click();
     void Command3_Click();
     void Command1_Click();
+    void ManualButton_Click();  // the user's manual, in the desktop's PDF viewer
     void Form_Unload();
     void open(const QString& buttonName);
 

@@ -66,7 +66,6 @@ void Program::showSetupWindow()
     setup_->show();
     setup_->raise();
     setup_->activateWindow();
-    setup_->setFocus();
 }
 
 }  // namespace kyt

@@ -1,6 +1,8 @@
 #include "shell/ui/qt_message_service.h"
 
 #include <QApplication>
+#include <QInputDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 
 #include "shell/product.h"
@@ -25,10 +27,25 @@ QMessageBox::Icon toQt(MsgIcon icon)
     return QMessageBox::NoIcon;
 }
 
+QMessageBox::StandardButton toQt(MsgAnswer answer)
+{
+    switch (answer) {
+    case MsgAnswer::Yes:
+        return QMessageBox::Yes;
+    case MsgAnswer::No:
+        return QMessageBox::No;
+    case MsgAnswer::Cancel:
+        return QMessageBox::Cancel;
+    case MsgAnswer::OK:
+        break;
+    }
+    return QMessageBox::Ok;
+}
+
 }  // namespace
 
-MsgAnswer QtMessageService::show(const std::string& text, const std::string& title, MsgIcon icon,
-                                 MsgButtons buttons)
+MsgAnswer QtMessageService::ask(const std::string& text, const std::string& title, MsgIcon icon,
+                                MsgButtons buttons, MsgAnswer defaultAnswer)
 {
     QMessageBox box(QApplication::activeWindow());
     box.setWindowTitle(QString::fromStdString(title.empty() ? std::string(kProductName) : title));
@@ -37,7 +54,6 @@ MsgAnswer QtMessageService::show(const std::string& text, const std::string& tit
     box.setText(QString::fromStdString(text));
     box.setIcon(toQt(icon));
 
-    QMessageBox::StandardButton first = QMessageBox::Ok;
     switch (buttons) {
     case MsgButtons::OK:
         box.setStandardButtons(QMessageBox::Ok);
@@ -47,14 +63,13 @@ MsgAnswer QtMessageService::show(const std::string& text, const std::string& tit
         break;
     case MsgButtons::YesNo:
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
-        first = QMessageBox::Yes;
         break;
     case MsgButtons::YesNoCancel:
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
-        first = QMessageBox::Yes;
         break;
     }
-    box.setDefaultButton(first);
+    const QMessageBox::StandardButton wanted = toQt(defaultAnswer);
+    box.setDefaultButton(box.button(wanted) ? wanted : toQt(FirstAnswer(buttons)));
 
     switch (box.exec()) {
     case QMessageBox::Yes:
@@ -73,6 +88,18 @@ MsgAnswer QtMessageService::show(const std::string& text, const std::string& tit
     if (buttons == MsgButtons::OKCancel || buttons == MsgButtons::YesNoCancel)
         return MsgAnswer::Cancel;
     return MsgAnswer::OK;
+}
+
+std::optional<std::string> QtMessageService::askPassword(const std::string& address, const std::string& login)
+{
+    bool given = false;
+    const QString password = QInputDialog::getText(
+        QApplication::activeWindow(), QString::fromStdString(std::string(kProductName) + " - Login"),
+        QString::fromStdString("Password of " + login + " for the database " + address + ":"), QLineEdit::Password,
+        QString(), &given);
+    if (!given)
+        return std::nullopt;
+    return password.toStdString();
 }
 
 }  // namespace kyt

@@ -8,7 +8,11 @@ namespace kyt {
 class QtMessageService : public MessageService {
 public:
     // A message with an empty title carries the product name, "Kyt".
-    MsgAnswer show(const std::string& text, const std::string& title, MsgIcon icon, MsgButtons buttons) override;
+    std::optional<std::string> askPassword(const std::string& address, const std::string& login) override;
+
+protected:
+    MsgAnswer ask(const std::string& text, const std::string& title, MsgIcon icon, MsgButtons buttons,
+                  MsgAnswer defaultAnswer) override;
 };
 
 }  // namespace kyt

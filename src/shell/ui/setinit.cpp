@@ -3,12 +3,17 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QPushButton>
+#include <QRadioButton>
 
+#include "db/database.h"
 #include "shell/configuration.h"
 #include "shell/email.h"
+#include "shell/startup.h"
 #include "shell/ui/file_views.h"
+#include "shell/ui/window_keys.h"
 #include "shell/ui/window_registration.h"
 #include "ui_setinit.h"
+#include "shell/user_manual.h"
 
 namespace kyt {
 namespace {
@@ -29,7 +34,9 @@ setinit::setinit(Control& control, QWidget* parent)
     connect(ui->Command2, &QPushButton::clicked, this, &setinit::Command2_Click);
     connect(ui->Command3, &QPushButton::clicked, this, &setinit::Command3_Click);
     connect(ui->Command4, &QPushButton::clicked, this, &setinit::Command4_Click);
+    connect(ui->optServer, &QRadioButton::toggled, this, &setinit::optServer_Toggled);
     registerWindow(control, "setinit", this);
+    KeyHabits::install(this, {.firstFocus = ui->Text1, .defaultButton = ui->Command1, .cancelButton = ui->Command2});
     Form_Load();
 }
 
@@ -46,12 +53,59 @@ void setinit::tell(const std::string& text, const std::string& title, MsgIcon ic
         control.session.Messages->show(text, title, icon, MsgButtons::OK);
 }
 
+void setinit::optServer_Toggled(bool server)
+{
+    ui->Label3->setText(server ? "Address of the database on the server (postgresql://server/database)"
+                               : "Name of Database with full path");
+    ui->Command4->setEnabled(!server);
+}
+
+bool setinit::serverReachable(const std::string& address)
+{
+    if (db::engineOf(address) != db::Engine::PostgreSQL) {
+        tell("Enter the address of the database on the server, like postgresql://server/kyt", "Error", MsgIcon::Critical);
+        return false;
+    }
+    if (db::hasPassword(address)) {
+        tell("Leave the password out of the address: Kyt asks for it when it starts, or reads it from the "
+             "password file (.pgpass).",
+             "Error", MsgIcon::Critical);
+        return false;
+    }
+    // A mistyped address is found here rather than at the next start.
+    AskPasswordsThrough(control.session.Messages);
+    db::Failure failure;
+    if (!db::Database::open(address, db::Road::Connector, failure)) {
+        tell("Kyt cannot use the database on the server.\n" + failure.description, "Error", MsgIcon::Critical);
+        return false;
+    }
+    return true;
+}
+
 void setinit::Command1_Click()
 {
-    if (!FileExists(ui->Text3->text().toStdString())) {
-        tell("Database file not found.", "", MsgIcon::Critical);
-        ui->Text3->setFocus();
-        return;
+    // On a server, the address must lead to a Kyt database. A database file that does not exist yet may
+    // be made here, as kyt-cli init-db makes one; it is made only once every other box has been accepted.
+    const bool server = ui->optServer->isChecked();
+    const QString typedPath = ui->Text3->text().trimmed();
+    const std::string address = typedPath.toStdString();
+    bool create = false;
+    if (server) {
+        if (!serverReachable(address)) {
+            ui->Text3->setFocus();
+            return;
+        }
+    } else if (!FileExists(typedPath.toStdString())) {
+        const QFileInfo wanted(typedPath);
+        if (!typedPath.isEmpty() && !wanted.exists() && wanted.absoluteDir().exists() && control.session.Messages)
+            create = control.session.Messages->show("The database " + wanted.absoluteFilePath().toStdString() +
+                                                        " does not exist.\n\nMake a new, empty Kyt database there?",
+                                                    "", MsgIcon::Question, MsgButtons::YesNo) == MsgAnswer::Yes;
+        if (!create) {
+            tell("Database file not found.", "", MsgIcon::Critical);
+            ui->Text3->setFocus();
+            return;
+        }
     }
     if (ui->Text1->text().size() < 3) {
         tell(" Invalid region and College code ", "Error", MsgIcon::Critical);
@@ -65,12 +119,21 @@ void setinit::Command1_Click()
         return;
     }
 
+    if (create) {
+        db::Failure failure;
+        if (!db::Database::create(QFileInfo(typedPath).absoluteFilePath().toStdString(), failure)) {
+            tell("The database could not be made.\n" + failure.description, "Error", MsgIcon::Critical);
+            ui->Text3->setFocus();
+            return;
+        }
+    }
+
     SetupValues values;
     values.RegionCollegeCode = ui->Text1->text().toStdString();
     values.PlacementEmail = email;
     // Stored absolute: a relative path in Kyt.ini is read against the file's own folder, not against
     // the folder the program happened to start in.
-    values.DatabasePath = QFileInfo(ui->Text3->text()).absoluteFilePath().toStdString();
+    values.DatabasePath = server ? address : QFileInfo(typedPath).absoluteFilePath().toStdString();
     values.ProgramFolder = ProgramFolder();
     values.ProgramFile = ProgramFile();
     std::string path = control.config.ConfigPath.empty() ? DefaultConfigPath() : control.config.ConfigPath;
@@ -92,7 +155,7 @@ void setinit::Command2_Click()
 void setinit::Command3_Click()
 {
     tell(std::string("Email ID is used in case a student's Email is invalid \n\n The .DB file. The entries may look like ") +
-             kExamplePath,
+             kExamplePath + "\n\n" + UserManualLine(),
          "Help", MsgIcon::Information);
 }
 
@@ -109,8 +172,9 @@ void setinit::Command4_Click()
 QString setinit::showFileDialog()
 {
     QString start = QFileInfo(ui->Text3->text()).absolutePath();
-    // getOpenFileName accepts only a file that exists.
-    return askOpenFileName(this, "Locate Kyt Database file", start, "SQLite Files Files (*.db)");
+    // An existing database, or the name of a new one (OK then offers to make it).
+    return askSaveFileName(this, "Locate Kyt Database file", start, "SQLite Files (*.db)", nullptr,
+                           QFileDialog::DontConfirmOverwrite);
 }
 
 }  // namespace kyt

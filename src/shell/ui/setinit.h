@@ -1,6 +1,6 @@
 #pragma once
-// The setup window: asks for the college code, the placement e-mail and the database, and writes a
-// fresh Kyt.ini that takes effect at the next start.
+// The setup window: asks for the college code, the placement e-mail and the database (a file, or a
+// database on a server), and writes a fresh Kyt.ini that takes effect at the next start.
 
 #include <QString>
 #include <QWidget>
@@ -32,6 +32,9 @@ private:
     void Command2_Click();
     void Command3_Click();
     void Command4_Click();
+    void optServer_Toggled(bool server);
+    // The address names a database on a server that Kyt can open; the officer is told why not.
+    bool serverReachable(const std::string& address);
     QString showFileDialog();
     void tell(const std::string& text, const std::string& title, MsgIcon icon);
 

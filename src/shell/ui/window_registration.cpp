@@ -38,17 +38,20 @@ QWidget* findWindow(const Control& control, const QString& name)
     return static_cast<QWidget*>(control.session.Windows.find(name.toStdString()));
 }
 
-void centreOnMainMenu(const Control& control, QWidget* window)
+void centreOver(const Control& control, QWidget* window, const QWidget* opener)
 {
-    const QWidget* mainMenu = findWindow(control, kMainMenuName);
-    if (mainMenu == window)
-        mainMenu = nullptr;
-    QScreen* screen = mainMenu && mainMenu->isVisible() ? mainMenu->screen() : QGuiApplication::primaryScreen();
+    if (!opener || opener == window || !opener->isVisible()) {
+        opener = findWindow(control, kMainMenuName);
+        if (opener == window)
+            opener = nullptr;
+    }
+    const bool over = opener && opener->isVisible();
+    QScreen* screen = over ? opener->screen() : QGuiApplication::primaryScreen();
     if (!screen)
         return;
     const QRect free = screen->availableGeometry();
-    const QPoint centre = mainMenu && mainMenu->isVisible() ? mainMenu->frameGeometry().center() : free.center();
-    QRect placed(QPoint(0, 0), window->size());
+    const QPoint centre = over ? opener->frameGeometry().center() : free.center();
+    QRect placed(QPoint(0, 0), window->frameGeometry().size().expandedTo(window->size()));
     placed.moveCenter(centre);
     // Never off the screen's free area, so the title bar stays within reach.
     placed.moveLeft(std::max(free.left(), std::min(placed.left(), free.right() - placed.width() + 1)));
@@ -56,7 +59,13 @@ void centreOnMainMenu(const Control& control, QWidget* window)
     window->move(placed.topLeft());
 }
 
-QWidget* showWindow(Control& control, const QString& name, const std::function<QWidget*()>& make)
+void centreOnMainMenu(const Control& control, QWidget* window)
+{
+    centreOver(control, window, nullptr);
+}
+
+QWidget* showWindow(Control& control, const QString& name, const std::function<QWidget*()>& make,
+                    const QWidget* opener)
 {
     QWidget* window = findWindow(control, name);
     if (!window) {
@@ -65,7 +74,7 @@ QWidget* showWindow(Control& control, const QString& name, const std::function<Q
             return nullptr;
         window->setObjectName(name);
         registerWindow(control, name, window, true);
-        centreOnMainMenu(control, window);
+        centreOver(control, window, opener);
     }
     window->show();
     window->raise();

@@ -27,11 +27,14 @@ QWidget* findWindow(const Control& control, const QString& name);
 // Places `window` centred over the main menu when it is shown, otherwise centred on the screen, inside
 // the screen's free area either way.
 void centreOnMainMenu(const Control& control, QWidget* window);
+// Places `window` centred over the window that opened it, while that one is shown; else as centreOnMainMenu.
+void centreOver(const Control& control, QWidget* window, const QWidget* opener);
 
 // Shows the window `name` modeless and brings it forward. The first time it is made with `make`,
-// registered (owned) and centred over the main menu; later calls show the same window (a window lives
-// for the rest of the run once loaded). For the main menu's openers:
+// registered (owned) and centred over `opener` (the main menu when none is given); later calls show the
+// same window while it is loaded. For the main menu's openers:
 //   program.setOpener("OKButton", [&] { showWindow(control, "Form1", [&] { return new Form1(control); }); });
-QWidget* showWindow(Control& control, const QString& name, const std::function<QWidget*()>& make);
+QWidget* showWindow(Control& control, const QString& name, const std::function<QWidget*()>& make,
+                    const QWidget* opener = nullptr);
 
 }  // namespace kyt

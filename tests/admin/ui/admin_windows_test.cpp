@@ -59,7 +59,8 @@ TEST_F(AdminWindows, AdministrationAndMarksWindowsWorkThroughTheirControls)
     QtMessageService shown;
     setup.control.session.Messages = &shown;
     RealDialogs dialogs;
-    dialogs.click(QMessageBox::Yes).click(QMessageBox::Ok);  // verify first; then replaced without a question
+    // Verify first, told nothing was saved; then replaced without a question.
+    dialogs.click(QMessageBox::Yes).click(QMessageBox::Ok).click(QMessageBox::Ok);
     type(form7, "Text2", "650");
     click(form7, "Command1");
     click(form7, "Command1");

@@ -20,6 +20,7 @@
 #include "query/ui/form4.h"
 #include "query/ui/save_to_file.h"
 #include "shell/ui/setinit.h"
+#include "shell/ui/work_runner.h"
 #include "support/extraction_fixture.h"
 #include "support/real_dialogs.h"
 #include "support/window_test.h"
@@ -35,6 +36,10 @@ TEST(OneDatabase, NoWindowOpensTheDatabaseFilesSoKytCliBesideThemLeavesTheLogAnd
     std::filesystem::create_directory(dir.path() / "documents");
     ResumeForm::be("1QP22CS001").save(dir.file("documents/a.docx"));
     setup.control.config.LastResumeFolder = setup.control.config.LastFormatFolder = dir.file("documents");
+    // Long work off the window thread, as the window program runs it: the folder lists go on reading the
+    // folder while the work changes the database's files.
+    QtWorkRunner work;
+    setup.control.session.Work = &work;
     const QString folder = QString::fromStdString(dir.path().string());
     // The kernel's count of opens of the database's files: the engine holds them open already and opens none
     // while the windows are used, but for the query of the results window's save.

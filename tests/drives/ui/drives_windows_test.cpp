@@ -125,13 +125,16 @@ TEST_F(DriveWindows, TheDrivesWindowKeepsOutcomesAndRunsAgainOnlyWhenTheOfficerA
 {
     chooseBatch();
     in3<QLineEdit>("Text1")->setText("70");
-    in3<QLineEdit>("DriveCompany")->setText("Acme");
+    in3<QLineEdit>("DriveCompany")->setText("Acme Engineering Works");
     test::click(form3.get(), "SaveDriveButton");
     FormDrives* window = FormDrives::open(state);
     ASSERT_TRUE(window);
     auto* shortlist = test::control<QTableWidget>(window, "ShortlistTable");
     ASSERT_EQ(shortlist->rowCount(), 2);  // EC001 90, CS002 74
     EXPECT_EQ(shortlist->item(0, 1)->text(), "1QP22EC001");
+    // Columns fit their text: the company's name shows whole.
+    const auto* drives = test::control<QTableWidget>(window, "DriveTable");
+    EXPECT_GT(drives->columnWidth(1), drives->fontMetrics().horizontalAdvance(drives->item(0, 1)->text()));
     qobject_cast<QComboBox*>(shortlist->cellWidget(0, 5))->setCurrentText("joined");
     std::vector<drives::ShortlistEntry> stored;
     onlyDrive(&stored);
@@ -148,7 +151,7 @@ TEST_F(DriveWindows, TheDrivesWindowKeepsOutcomesAndRunsAgainOnlyWhenTheOfficerA
     messages.setNextAnswer(MsgAnswer::No);
     test::click(window, "RunButton");
     EXPECT_EQ(messages.last().buttons, MsgButtons::YesNo);
-    EXPECT_EQ(messages.last().text.rfind("1 of the 3 students whom the criteria of Acme, ", 0), 0u) << messages.last().text;
+    EXPECT_EQ(messages.last().text.rfind("1 of the 3 students whom the criteria of Acme Engineering Works, ", 0), 0u) << messages.last().text;
     EXPECT_EQ(shortlist->rowCount(), 2);
     messages.setNextAnswer(MsgAnswer::Yes);
     test::click(window, "RunButton");
@@ -156,16 +159,27 @@ TEST_F(DriveWindows, TheDrivesWindowKeepsOutcomesAndRunsAgainOnlyWhenTheOfficerA
     EXPECT_EQ(shortlist->item(2, 1)->text(), "1QP22CS003");
     EXPECT_EQ(qobject_cast<QComboBox*>(shortlist->cellWidget(0, 5))->currentText(), "joined");
 
-    // Deleting asks through a real message box; No keeps the drive, Yes removes it.
+    // The shortlist is never saved over the configuration.
+    const std::string configuration = test::readFile(state.config.ConfigPath);
+    statisticsFileChooser() = [&](QWidget*, const QString&, const QString&, const QString&) {
+        return QString::fromStdString(state.config.ConfigPath);
+    };
+    test::click(window, "ExportButton");
+    EXPECT_EQ(messages.last().text.rfind("The shortlist was not saved.\r\n" + state.config.ConfigPath, 0), 0u)
+        << messages.last().text;
+    EXPECT_EQ(test::readFile(state.config.ConfigPath), configuration);
+
+    // Deleting asks through a real message box; Enter answers No and keeps the drive, Yes removes it.
     QtMessageService shown;
     state.session.Messages = &shown;
     test::RealDialogs dialogs;
-    dialogs.click(QMessageBox::No).click(QMessageBox::Yes);
+    dialogs.pressEnter().click(QMessageBox::Yes);
     test::click(window, "DeleteButton");
     EXPECT_EQ(test::control<QTableWidget>(window, "DriveTable")->rowCount(), 1);
     test::click(window, "DeleteButton");
     ASSERT_TRUE(dialogs.allAnswered());
-    EXPECT_EQ(dialogs.seen().at(0).text.rfind("Delete the drive Acme, ", 0), 0u);
+    EXPECT_EQ(dialogs.seen().at(0).text.rfind("Delete the drive Acme Engineering Works, ", 0), 0u);
+    EXPECT_EQ(dialogs.seen().at(0).answered, QMessageBox::No);
     EXPECT_EQ(test::control<QTableWidget>(window, "DriveTable")->rowCount(), 0);
     EXPECT_FALSE(test::control<QPushButton>(window, "RunButton")->isEnabled());
 }
@@ -206,6 +220,18 @@ TEST_F(DriveWindows, TheStatisticsWindowShowsABatchAndSavesTablesChartsAndTheRep
     ASSERT_TRUE(dialogs.allAnswered());
     EXPECT_EQ(dialogs.seen().at(0).text, "The report was saved at " + dir.file("Batch 22 - report.pdf"));
     EXPECT_EQ(test::readFile(dir.file("Batch 22 - report.pdf")).substr(0, 5), "%PDF-");
+
+    // Never over the database: told, and the database still answers.
+    statisticsFileChooser() = [&](QWidget*, const QString&, const QString&, const QString&) {
+        return QString::fromStdString(database);
+    };
+    dialogs.click(QMessageBox::Ok);
+    test::click(&window, "ReportButton");
+    ASSERT_TRUE(dialogs.allAnswered());
+    ASSERT_EQ(dialogs.seen().back().text.rfind("The report was not saved.\r\n" + database + " is the student database", 0), 0u)
+        << dialogs.seen().back().text;
+    test::click(&window, "ShowBatchButton");
+    EXPECT_EQ(window.statistics().total.students, 3);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // The criteria and results windows driven through their controls, as the officer uses them.
 
 #include <QCheckBox>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -57,7 +58,15 @@ TEST_F(QueryWindows, ResultsReachTheOneResultsWindow)
     retrieve();
     ASSERT_EQ(results(), first);
     EXPECT_EQ(inResults<QLabel>("Label2")->text(), "2");
-    EXPECT_EQ(inResults<QTableView>("DataGrid1")->model()->index(0, 0).data().toString(), "1QP22MCA03");
+    auto* grid = inResults<QTableView>("DataGrid1");
+    EXPECT_EQ(grid->model()->index(0, 0).data().toString(), "1QP22MCA03");
+    // A heading click sorts the grid (here against the query's descending USNs); the result saved keeps the query's order.
+    const std::string firstInQuery = first->result().rows.at(0).at(0);
+    QTest::mouseClick(grid->horizontalHeader()->viewport(), Qt::LeftButton, {},
+                      QPoint(grid->horizontalHeader()->sectionViewportPosition(0) + 5, 5));
+    EXPECT_NE(grid->model()->index(0, 0).data().toString(), "1QP22MCA03");
+    EXPECT_EQ(first->result().rows.at(0).at(0), firstInQuery);
+    EXPECT_EQ(grid->model()->headerData(0, Qt::Horizontal).toString(), "USN");
     EXPECT_TRUE(inResults("Frame1")->isEnabled() && inResults("Check1")->isEnabled() && !first->HardNoPageBreak);
     EXPECT_FALSE(inResults("Label4")->isHidden()) << "MCA mixed with another branch";
 

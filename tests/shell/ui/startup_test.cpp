@@ -5,11 +5,14 @@
 #include <filesystem>
 
 #include "db/data_connector.h"
+#include "db/server_admin.h"
+#include "shell/startup.h"
 #include "shell/ui/firstform.h"
 #include "shell/ui/frmsplash.h"
 #include "shell/ui/program.h"
 #include "shell/ui/setinit.h"
 #include "shell/ui/window_registration.h"
+#include "support/engine.h"
 #include "support/window_test.h"
 
 namespace kyt {
@@ -164,6 +167,40 @@ TEST_F(MainMenu, ButtonsOpenTheirWindowsOnlyOnceAnOpenerIsSet)
     EXPECT_TRUE(form1->isVisible());
     menu.close();
     EXPECT_FALSE(form1->isVisible());
+}
+
+// A coordinator's main menu opens the query window, but says why extraction and administration are not
+// theirs, without opening them.
+TEST_F(MainMenu, ACoordinatorIsToldExtractionAndAdministrationAreForOfficers)
+{
+    if (!test::onServer())
+        GTEST_SKIP() << "a server's";
+    configure();
+    const std::string coordinator = test::loginName("coordinator");
+    ASSERT_TRUE(test::serverAdmin(database, "CREATE ROLE " + coordinator + " LOGIN"));
+    db::Failure failure;
+    ASSERT_TRUE(db::addCoordinator(*db::Database::open(database, db::Road::Connector, failure), coordinator, {"EC"},
+                                   failure))
+        << failure.description;
+    state.config.DatabasePath = test::asLogin(database, coordinator);
+    ASSERT_EQ(kyt::StartUp(state), StartUpResult::Ready);
+    EXPECT_EQ(state.session.BranchCount, 1);
+    FirstForm menu(state);
+    std::vector<std::string> opened;
+    for (const char* name : {"OKButton", "CancelButton", "Command3"}) {
+        menu.setOpener(name, [&opened, name] { opened.push_back(name); });
+        messages.clear();
+        test::click(&menu, name);
+        const bool refused = std::string(name) != "CancelButton";
+        ASSERT_EQ(messages.messages().size(), refused ? 1u : 0u) << name;
+        if (refused) {
+            EXPECT_NE(messages.last().text.find("a coordinator of the branch EC: you may query, save and merge"),
+                      std::string::npos)
+                << messages.last().text;
+        }
+    }
+    EXPECT_EQ(opened, std::vector<std::string>{"CancelButton"});
+    menu.close();
 }
 
 }  // namespace

@@ -230,6 +230,20 @@ LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $$
     END
 $$;
 
+-- A number written as text (or an untyped null) formats as the number; any other text is no number.
+CREATE FUNCTION kyt_fn.format(value text, pattern text) RETURNS double precision
+LANGUAGE plpgsql IMMUTABLE PARALLEL SAFE AS $$
+DECLARE
+    number double precision;
+BEGIN
+    BEGIN
+        number := btrim(value, E' \t\n\r\f\v')::double precision;
+    EXCEPTION WHEN invalid_text_representation OR numeric_value_out_of_range THEN
+        RAISE EXCEPTION 'Data type mismatch in criteria expression.' USING ERRCODE = 'KY002';
+    END;
+    RETURN kyt_fn.format(number, pattern);
+END $$;
+
 -- The LIKE of the query road: * any run of characters, ? one character, # one digit, [list] one character
 -- of the list (ranges a-z allowed), [!list] one character not in it; letter case ignored. Sessions on
 -- that road find these operators before the server's own.

@@ -120,8 +120,9 @@ TEST_F(SaveWindows, TitleAndPageBreaksReachTheFileOrWhyNot)
     EXPECT_TRUE(results()->NoPageBreak && !pageBreakBox()->isEnabled());
     EXPECT_EQ(pages("ranked.txt"), 1);
 
-    save("");
-    EXPECT_EQ(messages.last().text, "Information Not Saved. ");
+    messages.clear();
+    save("");  // a cancelled dialog ends the save quietly
+    EXPECT_TRUE(messages.messages().empty());
     save("list.xlsx");
     EXPECT_EQ(messages.last().text.rfind("Information Not Saved. \r\nResults are saved as .docx", 0), 0u);
     answer = dir.file("students.docx");  // a link to the database
