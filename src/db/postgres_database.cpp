@@ -343,6 +343,7 @@ bool PostgresDatabase::prepareSession(Failure& failure)
         return false;
     }
     access_.write = officer;
+    access_.schema = role.field("owner").toInteger() != 0;
 
     // Our schemas before the server's catalogue: the functions of the program's dialect (and, on the
     // query road, its LIKE) are found before the server's own of the same name.
