@@ -462,8 +462,15 @@ bool PostgresDatabase::run(const std::string& sql, const std::vector<std::option
 bool PostgresDatabase::copyRows(const std::string& table,
                                 const std::vector<std::vector<std::optional<std::string>>>& rows, Failure& failure)
 {
-    if (!script("COPY " + table + " FROM STDIN", failure))
+    // COPY is refused into a table with row rules: the rows go into a temporary copy of the table's
+    // columns, and from there into the table under its rules.
+    if (!script("CREATE TEMPORARY TABLE kyt_copied (LIKE " + table + ") ON COMMIT DROP", failure))
         return false;
+    {
+        Result copying(PQexec(conn_.get(), "COPY pg_temp.kyt_copied FROM STDIN"));
+        if (!copying || PQresultStatus(copying.get()) != PGRES_COPY_IN)
+            return failed(failureOf(copying.get()), failure);
+    }
     std::string buffer;
     bool sent = true;
     for (const auto& row : rows) {
@@ -502,7 +509,8 @@ bool PostgresDatabase::copyRows(const std::string& table,
     }
     if (ok && !sent)
         return failed(failureOf(nullptr), failure);
-    return ok;
+    return ok && script("INSERT INTO " + table + " SELECT * FROM pg_temp.kyt_copied", failure) &&
+           script("DROP TABLE pg_temp.kyt_copied", failure);
 }
 
 Recordset PostgresDatabase::recordsetOf(const pg_result* result, std::string_view sql)
