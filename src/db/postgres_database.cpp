@@ -343,6 +343,7 @@ bool PostgresDatabase::prepareSession(Failure& failure)
         return false;
     }
     access_.write = officer;
+    access_.schema = role.field("owner").toInteger() != 0;
 
     // Our schemas before the server's catalogue: the functions of the program's dialect (and, on the
     // query road, its LIKE) are found before the server's own of the same name.
@@ -462,8 +463,15 @@ bool PostgresDatabase::run(const std::string& sql, const std::vector<std::option
 bool PostgresDatabase::copyRows(const std::string& table,
                                 const std::vector<std::vector<std::optional<std::string>>>& rows, Failure& failure)
 {
-    if (!script("COPY " + table + " FROM STDIN", failure))
+    // COPY is refused into a table with row rules: the rows go into a temporary copy of the table's
+    // columns, and from there into the table under its rules.
+    if (!script("CREATE TEMPORARY TABLE kyt_copied (LIKE " + table + ") ON COMMIT DROP", failure))
         return false;
+    {
+        Result copying(PQexec(conn_.get(), "COPY pg_temp.kyt_copied FROM STDIN"));
+        if (!copying || PQresultStatus(copying.get()) != PGRES_COPY_IN)
+            return failed(failureOf(copying.get()), failure);
+    }
     std::string buffer;
     bool sent = true;
     for (const auto& row : rows) {
@@ -502,7 +510,8 @@ bool PostgresDatabase::copyRows(const std::string& table,
     }
     if (ok && !sent)
         return failed(failureOf(nullptr), failure);
-    return ok;
+    return ok && script("INSERT INTO " + table + " SELECT * FROM pg_temp.kyt_copied", failure) &&
+           script("DROP TABLE pg_temp.kyt_copied", failure);
 }
 
 Recordset PostgresDatabase::recordsetOf(const pg_result* result, std::string_view sql)

@@ -72,7 +72,7 @@ public:
     // Runs one statement with its values as parameters ($1, $2...); `out` receives its rows when given.
     bool run(const std::string& sql, const std::vector<std::optional<std::string>>& values, Recordset* out,
              Failure& failure);
-    // Copies rows into `table` (COPY ... FROM STDIN), values in column order, null as nothing.
+    // Copies rows into `table` in one COPY, under the table's row rules; values in column order, null as nothing.
     bool copyRows(const std::string& table, const std::vector<std::vector<std::optional<std::string>>>& rows,
                   Failure& failure);
 
