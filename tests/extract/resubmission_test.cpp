@@ -23,25 +23,15 @@ using test::ResumeForm;
 using test::TempDir;
 using Rows = std::vector<std::vector<std::string>>;
 
-struct QuietView : ExtractionView {
+// Each résumé's progress (for a run killed at a chosen point) and the run's counts.
+struct QuietView : test::SilentView {
     std::function<void(int percent)> onProgress;
     std::string counts;
-    void startDocument(const std::string&) override {}
     void setResumeProgress(int percent) override
     {
         if (onProgress)
             onProgress(percent);
     }
-    void setDocumentErrors(const std::string&) override {}
-    void setTotalErrors(const std::string&) override {}
-    void showScannedText(const std::string&) override {}
-    void setWholeProgress(int) override {}
-    std::string caption() const override { return {}; }
-    void setCaption(const std::string&) override {}
-    void showNote(const std::string&) override {}
-    void showSuccessfulText(const std::string&) override {}
-    void showScanningHeading() override {}
-    void showComplete() override {}
     void showCounts(const std::string& text) override { counts = text; }
 };
 

@@ -15,22 +15,8 @@ namespace {
 
 namespace fs = std::filesystem;
 using test::ResumeForm;
+using test::SilentView;
 using Rows = std::vector<std::vector<std::string>>;
-
-struct SilentView : ExtractionView {
-    void startDocument(const std::string&) override {}
-    void setResumeProgress(int) override {}
-    void setDocumentErrors(const std::string&) override {}
-    void setTotalErrors(const std::string&) override {}
-    void showScannedText(const std::string&) override {}
-    void setWholeProgress(int) override {}
-    std::string caption() const override { return {}; }
-    void setCaption(const std::string&) override {}
-    void showNote(const std::string&) override {}
-    void showSuccessfulText(const std::string&) override {}
-    void showScanningHeading() override {}
-    void showComplete() override {}
-};
 
 class RunHistory : public ::testing::Test {
 protected:

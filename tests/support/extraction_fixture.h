@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "extract/batch_driver.h"
 #include "resume-form/resume_form.h"
 #include "shell/control.h"
 #include "support/scripted_messages.h"
@@ -34,6 +35,22 @@ private:
     std::vector<std::vector<std::string>>& rows(int table) { return table == 1 ? tables_.personal : tables_.marks; }
     form::FormTables tables_;
     form::Course course_ = form::Course::BE;
+};
+
+// A status window that shows nothing, for tests that look at the run's result and the database.
+struct SilentView : ExtractionView {
+    void startDocument(const std::string&) override {}
+    void setResumeProgress(int) override {}
+    void setDocumentErrors(const std::string&) override {}
+    void setTotalErrors(const std::string&) override {}
+    void showScannedText(const std::string&) override {}
+    void setWholeProgress(int) override {}
+    std::string caption() const override { return {}; }
+    void setCaption(const std::string&) override {}
+    void showNote(const std::string&) override {}
+    void showSuccessfulText(const std::string&) override {}
+    void showScanningHeading() override {}
+    void showComplete() override {}
 };
 
 // A Control as the running program has it for extraction: database connected, college 1QP, placement
