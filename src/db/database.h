@@ -32,6 +32,7 @@ bool hasPassword(const std::string& source);
 // What the one who opened a database may do. A file: everything. A server: what its login's role allows.
 struct Access {
     bool write = true;                  // may store students and administer records (an officer)
+    bool schema = true;                 // may upgrade the schema (a file; on a server, kyt_owner's members)
     std::string login;                  // the server login; empty for a file
     std::vector<std::string> branches;  // a coordinator's branch codes: all they may read
 };

@@ -343,6 +343,7 @@ bool PostgresDatabase::prepareSession(Failure& failure)
         return false;
     }
     access_.write = officer;
+    access_.schema = role.field("owner").toInteger() != 0;
 
     // Our schemas before the server's catalogue: the functions of the program's dialect (and, on the
     // query road, its LIKE) are found before the server's own of the same name.
@@ -462,8 +463,15 @@ bool PostgresDatabase::run(const std::string& sql, const std::vector<std::option
 bool PostgresDatabase::copyRows(const std::string& table,
                                 const std::vector<std::vector<std::optional<std::string>>>& rows, Failure& failure)
 {
-    if (!script("COPY " + table + " FROM STDIN", failure))
+    // COPY is refused into a table with row rules: the rows go into a temporary copy of the table's
+    // columns, and from there into the table under its rules.
+    if (!script("CREATE TEMPORARY TABLE kyt_copied (LIKE " + table + ") ON COMMIT DROP", failure))
         return false;
+    {
+        Result copying(PQexec(conn_.get(), "COPY pg_temp.kyt_copied FROM STDIN"));
+        if (!copying || PQresultStatus(copying.get()) != PGRES_COPY_IN)
+            return failed(failureOf(copying.get()), failure);
+    }
     std::string buffer;
     bool sent = true;
     for (const auto& row : rows) {
@@ -502,7 +510,8 @@ bool PostgresDatabase::copyRows(const std::string& table,
     }
     if (ok && !sent)
         return failed(failureOf(nullptr), failure);
-    return ok;
+    return ok && script("INSERT INTO " + table + " SELECT * FROM pg_temp.kyt_copied", failure) &&
+           script("DROP TABLE pg_temp.kyt_copied", failure);
 }
 
 Recordset PostgresDatabase::recordsetOf(const pg_result* result, std::string_view sql)
@@ -625,6 +634,7 @@ bool PostgresDatabase::drainPipeline(Failure& failure)
 {
     if (sent_.empty())
         return true;
+    lastAnswered_.clear();
     std::optional<Failure> first;
     if (PQpipelineSync(conn_.get()) != 1) {
         first = failureOf(nullptr);
@@ -646,6 +656,8 @@ bool PostgresDatabase::drainPipeline(Failure& failure)
             const ExecStatusType status = PQresultStatus(result.get());
             if (status == PGRES_PIPELINE_SYNC)
                 break;
+            if (status == PGRES_COMMAND_OK)
+                lastAnswered_ = PQcmdStatus(result.get());
             if (status == PGRES_FATAL_ERROR && !first) {
                 first = failureOf(result.get());
                 first->statement = index < sent_.size() ? sent_[index] : std::string();
@@ -718,6 +730,8 @@ bool PostgresDatabase::runJet(std::string_view sql, Recordset* out, bool readOnl
     if (readOnly) {
         int& fields = statements_[text].fields;
         if (fields < 0) {
+            if (!sent_.empty() && !leavePipeline(failure))
+                return false;
             Result described(PQdescribePrepared(conn_.get(), name->c_str()));
             if (!described || PQresultStatus(described.get()) != PGRES_COMMAND_OK)
                 return failed(failureOf(described.get()), failure);
@@ -774,10 +788,25 @@ bool PostgresDatabase::begin(Failure& failure)
         failure = {kErrOther, "A transaction is already open."};
         return false;
     }
-    if (!script("BEGIN", failure))
+    // Where writes go ahead, so does the BEGIN: it is answered with them.
+    const bool ahead = pipelinedWrites_ && sent_.empty() && sendAhead("BEGIN");
+    if (!ahead && !script("BEGIN", failure))
         return false;
     transaction_ = true;
     firstFailure_.reset();
+    return true;
+}
+
+bool PostgresDatabase::sendAhead(const std::string& sql)
+{
+    if (sent_.empty() && PQpipelineStatus(conn_.get()) == PQ_PIPELINE_OFF && PQenterPipelineMode(conn_.get()) != 1)
+        return false;
+    if (PQsendQueryParams(conn_.get(), sql.c_str(), 0, nullptr, nullptr, nullptr, nullptr, 0) != 1) {
+        if (sent_.empty())
+            PQexitPipelineMode(conn_.get());
+        return false;
+    }
+    sent_.push_back(sql);
     return true;
 }
 
@@ -786,10 +815,21 @@ bool PostgresDatabase::commit(Failure& failure)
     failure = {};
     if (!transaction_)
         return true;
+    // After writes sent ahead and not failed yet, the COMMIT goes after them: one answer for all.
+    const bool commitAhead = !sent_.empty() && !firstFailure_ && sendAhead("COMMIT");
     if (!sent_.empty() && !leavePipeline(failure)) {
-        // A write sent ahead failed: nothing of the transaction may be committed.
+        // A write sent ahead failed (the COMMIT after it was not run), or the COMMIT did: nothing of
+        // the transaction may be committed.
         Failure ignored;
         rollback(ignored);
+        return false;
+    }
+    if (commitAhead) {
+        transaction_ = false;
+        firstFailure_.reset();
+        if (lastAnswered_ == "COMMIT")
+            return true;
+        failure = {kErrOther, "The server rolled the transaction back; nothing was saved.", true};
         return false;
     }
     if (firstFailure_) {

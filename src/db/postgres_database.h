@@ -72,7 +72,7 @@ public:
     // Runs one statement with its values as parameters ($1, $2...); `out` receives its rows when given.
     bool run(const std::string& sql, const std::vector<std::optional<std::string>>& values, Recordset* out,
              Failure& failure);
-    // Copies rows into `table` (COPY ... FROM STDIN), values in column order, null as nothing.
+    // Copies rows into `table` in one COPY, under the table's row rules; values in column order, null as nothing.
     bool copyRows(const std::string& table, const std::vector<std::vector<std::optional<std::string>>>& rows,
                   Failure& failure);
 
@@ -93,6 +93,8 @@ private:
     std::optional<std::string> prepared(const std::string& text, int parameters, Failure& failure);
     void forgetStatements();
     // Drops and makes again the saved queries' temporary views, `changed` with its new SQL.
+    // Sends `sql` (no values) after the writes sent ahead, entering the pipeline when none are.
+    bool sendAhead(const std::string& sql);
     bool makeViews(const std::string& changed, const std::string& changedSql, Failure& failure);
     Recordset recordsetOf(const pg_result* result, std::string_view sql);
 
@@ -104,6 +106,7 @@ private:
     std::optional<Failure> firstFailure_;  // the failure that spoiled the open transaction
     bool pipelinedWrites_ = false;
     std::vector<std::string> sent_;  // writes sent ahead whose answers are still to be read
+    std::string lastAnswered_;       // the command tag of the last of them answered without failing
     struct Prepared {
         std::string name;
         int fields = -1;  // columns of its result, once asked

@@ -33,6 +33,15 @@ bool planUpgrade(Database& database, SchemaUpgrade& plan, Failure& failure)
         failure = {kErrOther, newerSchemaText(database.path(), plan.from, plan.to)};
         return false;
     }
+    if (plan.needed() && !database.access().schema) {
+        failure = {kErrOther,
+                   "The database " + database.path() + " was made by an earlier version of Kyt (schema version " +
+                       std::to_string(plan.from) + ") and must be brought up to version " + std::to_string(plan.to) +
+                       " before this Kyt can use it. Only the server's administrator may do that: kyt-cli upgrade-db " +
+                       "with the administrator's login in the address (take a copy with pg_dump first).",
+                   true};
+        return false;
+    }
     if (!plan.needed() || database.engine() != Engine::SQLite)
         return true;
     // A second upgrade in the same second (or a copy left by hand) gets a name of its own.

@@ -157,7 +157,8 @@ bool migrate(const std::string& file, const std::string& address, std::vector<Co
     }
     Recordset students;
     if (!target->run("SELECT (SELECT count(*) FROM kyt.Personal) + (SELECT count(*) FROM kyt.Marks) + "
-                     "(SELECT count(*) FROM kyt.Drive) + (SELECT count(*) FROM kyt.Shortlist) AS n",
+                     "(SELECT count(*) FROM kyt.Drive) + (SELECT count(*) FROM kyt.Shortlist) + "
+                     "(SELECT count(*) FROM kyt.ExtractionRun) AS n",
                      {}, &students, failure))
         return false;
     if (students.field(0).toInteger() != 0) {
@@ -179,6 +180,12 @@ bool migrate(const std::string& file, const std::string& address, std::vector<Co
         {"characters of institutions", "SELECT sum(length(Institution)) AS v FROM Marks"},
         {"drives", "SELECT count(*) AS v FROM Drive"},
         {"shortlisted students", "SELECT count(*) AS v FROM Shortlist"},
+        {"extraction runs", "SELECT count(*) AS v FROM ExtractionRun"},
+        {"students of the runs", "SELECT count(*) AS v FROM RunStudent"},
+        {"replaced students kept", "SELECT count(*) AS v FROM RunPersonal"},
+        {"replaced marks rows kept", "SELECT count(*) AS v FROM RunMarks"},
+        {"faults of refused documents", "SELECT count(*) AS v FROM RunFault"},
+        {"characters of the faults", "SELECT sum(length(Reason)) AS v FROM RunFault"},
     };
     auto figure = [&](Database& db, const char* sql, std::string& out) {
         Recordset rs;
@@ -191,7 +198,8 @@ bool migrate(const std::string& file, const std::string& address, std::vector<Co
     if (!target->begin(failure))
         return false;
     bool ok = target->run("DELETE FROM kyt.Branch", {}, nullptr, failure);
-    for (const char* table : {"Branch", "Personal", "Marks", "Drive", "Shortlist"}) {
+    for (const char* table : {"Branch", "Personal", "Marks", "Drive", "Shortlist", "ExtractionRun", "RunStudent",
+                              "RunPersonal", "RunMarks", "RunFault"}) {
         Recordset rows;
         ok = ok && source->openRecordset(std::string("SELECT * FROM ") + table, rows, failure);
         if (!ok)
@@ -205,9 +213,12 @@ bool migrate(const std::string& file, const std::string& address, std::vector<Co
         }
         ok = target->copyRows(std::string("kyt.") + table, copied, failure);
     }
-    // New drives are numbered after the ones copied.
+    // New drives and runs are numbered after the ones copied.
     ok = ok && target->run("SELECT setval(pg_get_serial_sequence('kyt.drive', 'driveid'), coalesce(max(DriveId), 0) + 1, "
                            "false) FROM kyt.Drive",
+                           {}, nullptr, failure);
+    ok = ok && target->run("SELECT setval(pg_get_serial_sequence('kyt.extractionrun', 'runid'), "
+                           "coalesce(max(RunId), 0) + 1, false) FROM kyt.ExtractionRun",
                            {}, nullptr, failure);
     for (const auto& [what, sql] : checks) {
         if (!ok)

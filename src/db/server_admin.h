@@ -25,8 +25,9 @@ struct Compared {
 };
 
 // Copies the database file `file` into the Kyt database at `address` (installed by init-db, without
-// students), in one transaction: its branches, students, marks, drives and shortlists. Counts and sums of both sides are
-// compared before the commit; when one differs nothing is kept. `compared` receives the figures.
+// students), in one transaction: its branches, students, marks, drives and shortlists, and the history of
+// its extraction runs. Counts and sums of both sides are compared before the commit; when one differs
+// nothing is kept. `compared` receives the figures.
 bool migrate(const std::string& file, const std::string& address, std::vector<Compared>& compared, Failure& failure);
 
 }  // namespace kyt::db

@@ -48,6 +48,16 @@ TEST(CliQuery, OptionsReachTheirControlsAndTheExitStatusTellsTheOutcome)
         {"query --from 9", 2, "--from takes a semester from 1 to 8"},
         {"query --atleast 1 --atmost 2", 2, "one of --atleast, --atmost and --exactly"},
         {"query --rnak USN", 2, "Unknown option 'rnak'"},
+        // The eligibility group's options: what its boxes would hold, refused as the window refuses them.
+        {"query --batch 22 --branch CS --tenth ' 60' --twelfth 62.50 --no-backlogs --born-from 1-6-2003 --sql", 0,
+         " AND personal.usn in (select USN from Eligibility where Tenth >= 60 and Twelfth >= 62.5 and Backlogs <= 0 "
+         "and Born >= CDate('2003-06-01'))"},
+        {"query --batch 22 --branch CS --max-backlogs 2 --sql", 0, "(select USN from Eligibility where Backlogs <= 2)"},
+        {"query --tenth 101", 2, "Please enter a valid number in the 10th percent field"},
+        {"query --twelfth 100.25", 2, "a percentage takes at most 5 characters"},
+        {"query --born-from 31-02-2003", 2, "Please enter a valid date of birth"},
+        {"query --max-backlogs 17", 2, "--max-backlogs takes a number of semesters from 0 to 16"},
+        {"query --max-backlogs 1 --no-backlogs", 2, "one of --max-backlogs and --no-backlogs"},
         {save + "--rank USN --ascending --columns email,usn --delimiter SemiColon --title 'Final year'", 0,
          "Final year\r\n\r\nEmail;USN;\r\nasha@example.com;1QP22CS001;\r\n\fFinal year\r\nEmail;USN;\r\n"
          "asha@example.com;1QP22EC002;\r\n"},

@@ -10,6 +10,8 @@
 #include <memory>
 #include <set>
 
+#include "db/database.h"
+
 namespace kyt::test {
 
 namespace {
@@ -166,7 +168,8 @@ std::string newServerDatabase(const std::string& name)
     return address(database, "kyt_admin");
 }
 
-std::string makeServerDatabase(const std::string& name, const std::vector<std::pair<std::string, std::string>>& branches)
+std::string makeServerDatabase(const std::string& name, const std::vector<std::pair<std::string, std::string>>& branches,
+                               int schemaVersion)
 {
     std::string why;
     if (adminAddress(&why).empty()) {
@@ -176,6 +179,16 @@ std::string makeServerDatabase(const std::string& name, const std::vector<std::p
     const std::string database = databaseName(name);
     const std::string officer = loginName("officer");
     std::string error;
+    if (schemaVersion > 0) {
+        const std::string admin = newServerDatabase(name + "_v" + std::to_string(schemaVersion));
+        db::Failure failure;
+        if (!db::Database::create(admin, branches, schemaVersion, failure))
+            ADD_FAILURE() << "cannot make the test database " << admin << ": " << failure.description;
+        if (ServerEnvironment::logins().insert(officer).second &&
+            !run("postgres", "CREATE ROLE " + quoteIdentifier(officer) + " LOGIN IN ROLE kyt_officer", &error))
+            ADD_FAILURE() << "cannot make the officer login " << officer << ": " << error;
+        return asLogin(admin, officer);
+    }
     if (ServerEnvironment::made().insert(database).second) {
         if (!run("postgres", "CREATE DATABASE " + quoteIdentifier(database) + " TEMPLATE kyt_template STRATEGY FILE_COPY",
                  &error))
@@ -205,6 +218,11 @@ std::string asLogin(const std::string& databaseAddress, const std::string& login
 {
     ServerEnvironment::logins().insert(login);
     return address(databaseOf(databaseAddress), login);
+}
+
+std::string asAdministrator(const std::string& databaseAddress)
+{
+    return address(databaseOf(databaseAddress), "kyt_admin");
 }
 
 bool serverAdmin(const std::string& databaseAddress, const std::string& sql, std::string* error)

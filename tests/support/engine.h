@@ -15,14 +15,19 @@ namespace kyt::test {
 bool onServer();
 db::Engine testEngine();
 
-// A fresh database named `name` with these branches: its address on the server (officer login).
-std::string makeServerDatabase(const std::string& name, const std::vector<std::pair<std::string, std::string>>& branches);
+// A fresh database named `name` with these branches: its address on the server (officer login). With
+// `schemaVersion`, Kyt is installed only up to that step, as an earlier Kyt left it.
+std::string makeServerDatabase(const std::string& name, const std::vector<std::pair<std::string, std::string>>& branches,
+                               int schemaVersion = 0);
 
 // The administrator's address of a database of this process that does not exist yet (for init-db).
 std::string newServerDatabase(const std::string& name);
 
 // The address of the same database for another login (one made with serverAdmin).
 std::string asLogin(const std::string& address, const std::string& login);
+
+// The address of the same database for the server's administrator (kyt-cli init-db and upgrade-db).
+std::string asAdministrator(const std::string& address);
 
 // Runs `sql` (one or more statements) as the server's administrator in the database of `address`; false
 // with the server's message in `error`.

@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QCommandLineParser>
+#include <QDateEdit>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
@@ -83,12 +84,26 @@ public:
         box->setCurrentIndex(index);
         emit box->activated(index);
     }
-    void tick(QWidget* window, const char* name)
+    void tick(QWidget* window, const char* name, bool on = true)
     {
         if (auto* box = window ? window->findChild<QAbstractButton*>(name) : nullptr)
-            box->setChecked(true);
+            box->setChecked(on);
         else
             fail(std::string("no box ") + name);
+    }
+    void type(QWidget* window, const char* name, const QString& text)
+    {
+        if (auto* box = window ? window->findChild<QLineEdit*>(name) : nullptr)
+            box->setText(text);
+        else
+            fail(std::string("no text box ") + name);
+    }
+    void date(QWidget* window, const char* name, QDate date)
+    {
+        if (auto* box = window ? window->findChild<QDateEdit*>(name) : nullptr)
+            box->setDate(date);
+        else
+            fail(std::string("no date box ") + name);
     }
     // Chooses the first row of the grid `name` of `window` (its only grid when no name is given).
     void firstRow(QWidget* window, const QString& name = {})
@@ -200,6 +215,22 @@ int main(int argc, char** argv)
     camera.choose(query, "Combo7", "22");
     camera.choose(query, "Combo1_0", "All Branches");
     camera.take(query, "form3");
+    // A company's rules, as the officer sets them before saving a drive; then taken out again and the group
+    // closed (a closed group keeps its rules in force), so that the results show the whole batch.
+    camera.click(query, "EligibilityButton");
+    camera.type(query, "TenthPercent", "60");
+    camera.type(query, "TwelfthPercent", "60");
+    camera.tick(query, "BacklogsCheck");
+    camera.tick(query, "BornCheck");
+    camera.date(query, "BornFrom", QDate(2003, 6, 1));
+    camera.type(query, "DriveCompany", "Acme Engineering");
+    camera.date(query, "DriveDate", QDate(2026, 9, 15));
+    camera.take(query, "form3-eligibility");
+    for (const char* box : {"TenthPercent", "TwelfthPercent", "DriveCompany"})
+        camera.type(query, box, {});
+    camera.tick(query, "BacklogsCheck", false);
+    camera.tick(query, "BornCheck", false);
+    camera.click(query, "EligibilityButton");
     camera.click(query, "Command2");
     QWidget* results = camera.window("Form4");
     camera.take(results, "form4");

@@ -56,5 +56,7 @@ CREATE POLICY coordinators ON kyt.Shortlist FOR SELECT TO kyt_coordinator
     USING (upper(BranchCode::text) IN (SELECT unnest(kyt.my_branches())));
 
 GRANT SELECT, INSERT, UPDATE, DELETE ON kyt.Drive, kyt.Shortlist TO kyt_officer;
+-- migrate-db numbers new drives after those it copies.
+GRANT UPDATE ON SEQUENCE kyt.drive_driveid_seq TO kyt_officer;
 GRANT SELECT ON kyt.Drive, kyt.Shortlist, kyt.Eligibility TO kyt_coordinator;
 GRANT SELECT ON kyt.Eligibility TO kyt_officer;

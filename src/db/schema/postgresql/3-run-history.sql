@@ -61,3 +61,5 @@ CREATE TABLE kyt.RunFault (
 
 GRANT SELECT, INSERT, UPDATE ON kyt.ExtractionRun, kyt.RunStudent, kyt.RunPersonal, kyt.RunMarks, kyt.RunFault
     TO kyt_officer;
+-- migrate-db numbers new runs after those it copies.
+GRANT UPDATE ON SEQUENCE kyt.extractionrun_runid_seq TO kyt_officer;
