@@ -45,10 +45,11 @@ struct QuietView : ExtractionView {
     void showCounts(const std::string& text) override { counts = text; }
 };
 
-// A database with its folder of résumés.
+// A database with its folder of résumés; each office of a test names its own.
 struct Office {
+    explicit Office(const std::string& name = "kyt.db") : setup(dir, name) {}
     TempDir dir;
-    ExtractionSetup setup{dir};
+    ExtractionSetup setup;
     QuietView view;
 
     fs::path folder(const std::string& name)
@@ -88,7 +89,7 @@ ResumeForm Resubmitted(const std::string& usn)
 // The rows a résumé gives in a database of its own.
 Rows AsExtractedAlone(const ResumeForm& form, const std::string& usn)
 {
-    Office alone;
+    Office alone("alone.db");
     form.save((alone.folder("one") / "r.docx").string());
     EXPECT_EQ(alone.extract(alone.folder("one"), false).added, 1);
     return alone.student(usn);
@@ -134,7 +135,7 @@ TEST(Resubmission, AValidResumeReplacesTheStudentWholeAnInvalidOneLeavesItAsItWa
 // committed): the first two are new, the others as they were, none a mixture.
 TEST(Resubmission, AKilledRunLeavesEveryStudentOldOrNew)
 {
-    Office office, reference;
+    Office office, reference("reference.db");
     const fs::path first = office.folder("first"), again = office.folder("again");
     const fs::path referenceFolder = reference.folder("again");
     std::vector<std::string> usns;

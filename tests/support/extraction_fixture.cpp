@@ -93,9 +93,9 @@ void ResumeForm::save(const std::string& path) const
     ASSERT_TRUE(form::writeTables(tables_, course_, path, error)) << error;
 }
 
-ExtractionSetup::ExtractionSetup(const TempDir& dir)
+ExtractionSetup::ExtractionSetup(const TempDir& dir, const std::string& database)
 {
-    databasePath = makeDatabase(dir);
+    databasePath = makeDatabase(dir, kTestBranchLines, database);
     control.session.AppTitle = "Kyt v2.8";
     control.config.RegionCollegeCode = "1QP";
     control.config.PlacementEmail = "placement@college.edu";

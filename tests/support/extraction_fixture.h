@@ -40,7 +40,8 @@ private:
 // address, database error texts, scripted messages, the document reader started.
 class ExtractionSetup {
 public:
-    explicit ExtractionSetup(const TempDir& dir);
+    // `database` names it: two setups of one test need two names, since on a server they share the process's.
+    explicit ExtractionSetup(const TempDir& dir, const std::string& database = "kyt.db");
     ~ExtractionSetup();
 
     Control control;

@@ -26,9 +26,12 @@ private:
 // what it printed on standard output and standard error.
 int runProgram(const std::string& program, const std::string& args, std::string* output = nullptr);
 
+// The branches a test database has unless a test gives its own.
+inline constexpr const char* kTestBranchLines = "CS,Computer Science\nEC,Electronics\nMCA,Master of Computer Applications\n";
+
 // Makes a database from the installation schema, seeding Branch from "CODE,Name" lines when given.
 // Fails the current test when that does not work.
-std::string makeDatabase(const TempDir& dir, const std::string& branchLines = "CS,Computer Science\nEC,Electronics\nMCA,Master of Computer Applications\n",
+std::string makeDatabase(const TempDir& dir, const std::string& branchLines = kTestBranchLines,
                          const std::string& name = "kyt.db");
 
 void writeFile(const std::string& path, const std::string& bytes);
