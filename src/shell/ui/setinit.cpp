@@ -173,7 +173,7 @@ QString setinit::showFileDialog()
 {
     QString start = QFileInfo(ui->Text3->text()).absolutePath();
     // An existing database, or the name of a new one (OK then offers to make it).
-    return askSaveFileName(this, "Locate Kyt Database file", start, "SQLite Files (*.db)", nullptr,
+    return askSaveFileName(this, "Locate Kyt Database file", start, "SQLite Files Files (*.db)", nullptr,
                            QFileDialog::DontConfirmOverwrite);
 }
 
