@@ -27,10 +27,10 @@ struct GenerateHooks {
 struct GenerateOptions {
     // The students to merge, with the FreePercent they were selected under (set back for the merge when
     // another query has changed it). Without one, the students of QueryCondition as FreePercent now stands.
-    std::optional<Selection> selection;
-    std::string outputFile;        // when set, no save dialog is shown
-    std::string perStudentFolder;  // when set, one file per student there; with outputFile too, both
-    bool pdf = false;              // with perStudentFolder: a PDF of each file through LibreOffice
+    std::optional<Selection> selection = {};
+    std::string outputFile = {};        // when set, no save dialog is shown
+    std::string perStudentFolder = {};  // when set, one file per student there; with outputFile too, both
+    bool pdf = false;                   // with perStudentFolder: a PDF of each file through LibreOffice
 };
 
 enum class GenerateOutcome { Written, Refused, Failed, Cancelled };

@@ -40,8 +40,9 @@ TEST(ZipStream, PackagesPastTheClassicLimitsReadBackWhole)
         std::string bytes(stat.size, '\0');
         EXPECT_EQ(zip_fread(file, bytes.data(), stat.size), static_cast<zip_int64_t>(stat.size)) << name;  // CRC checked
         zip_fclose(file);
-        if (std::string(name) == "word/document.xml")
+        if (std::string(name) == "word/document.xml") {
             EXPECT_EQ(bytes.substr(bytes.size() - 19), "<w:p>copy 999</w:p>");
+        }
     }
     zip_discard(archive);
 }
