@@ -1136,6 +1136,13 @@ bool PostgresDatabase::runSchemaStep(const SchemaStep& step, Failure& failure)
         failure = *firstFailure_;
         return false;
     }
+    // The session's views of its saved queries would keep a step from changing the tables they read:
+    // they go first, and come back over the tables as the step left them.
+    std::string views;
+    for (const SavedQueryText& saved : savedQueries_)
+        views += (views.empty() ? "" : ", ") + std::string("pg_temp.") + quoteIdentifier(lowerCase(saved.name));
+    if (!views.empty() && !script("DROP VIEW IF EXISTS " + views + " CASCADE", failure))
+        return false;
     forgetStatements();
     // The session's search path comes back for whatever the transaction does next.
     const bool ok = script("SET LOCAL ROLE kyt_owner; SET LOCAL search_path = kyt, " +
@@ -1145,7 +1152,8 @@ bool PostgresDatabase::runSchemaStep(const SchemaStep& step, Failure& failure)
                     run("INSERT INTO kyt.SchemaVersion (Version) VALUES ($1) ON CONFLICT (One) DO UPDATE SET Version = "
                         "excluded.Version",
                         {std::to_string(step.version)}, nullptr, failure) &&
-                    script("RESET ROLE; SET LOCAL search_path = " + searchPath_, failure);
+                    script("RESET ROLE; SET LOCAL search_path = " + searchPath_, failure) &&
+                    makeViews({}, {}, failure);
     return ok;
 }
 

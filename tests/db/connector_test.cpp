@@ -163,5 +163,62 @@ TEST_F(Connector, AFailedWriteReportsTheNativeNumberAndLeavesTheFirstStudentAlon
               std::vector<std::string>{"Bala"});
 }
 
+struct FieldRule {
+    const char* table;  // and the key column of its row below
+    const char* column;
+    int size;
+};
+
+// Every field with a size takes a value of that size and refuses one character more, naming its rule;
+// setting one field is refused for that field alone. A required field refuses a blank, a 16- or 32-bit
+// number one beyond its range.
+TEST_F(Connector, EveryFieldTakesItsSizeAndRefusesOneCharacterMoreByName)
+{
+    ASSERT_EQ(connector->exec(personalInsert({.usn = "1QP22CS001"})), -13) << connector->ErrDesc;
+    ASSERT_EQ(connector->exec(marksInsert("1QP22CS001", 3, 70, 100)), -13) << connector->ErrDesc;
+    const FieldRule sized[] = {
+        {"Personal", "BranchName", 255}, {"Personal", "Name", 65},          {"Personal", "SecondName", 65},
+        {"Personal", "dob1", 10},        {"Personal", "Gender", 10},        {"Personal", "CET", 14},
+        {"Personal", "Other1", 50},      {"Personal", "Other2", 50},        {"Personal", "Other3", 50},
+        {"Personal", "Email", 50},       {"Personal", "Address1", 100},     {"Personal", "Address2", 100},
+        {"Personal", "Address4", 255},   {"Personal", "City", 50},          {"Personal", "PermAddress1", 100},
+        {"Personal", "PermAddress2", 100}, {"Personal", "PermAddress4", 255}, {"Personal", "PermCity", 50},
+        {"Personal", "Phone", 50},       {"Personal", "hobbies", 250},      {"Personal", "eca", 250},
+        {"Personal", "Achievements", 200}, {"Personal", "prefinalproject1", 255},
+        {"Personal", "prefinalproject2", 255}, {"Personal", "finalproject1", 255},
+        {"Personal", "finalproject2", 255}, {"Marks", "Institution", 255}, {"Marks", "class", 50},
+        {"Marks", "PassingYear", 50},    {"Marks", "Attempts", 50},
+    };
+    const auto set = [](const char* table, const char* column, const std::string& value) {
+        return std::string("UPDATE ") + table + " set " + column + "=" + value + " where " +
+               (std::string(table) == "Marks" ? "usn" : "USN") + "='1QP22CS001'";
+    };
+    for (const FieldRule& rule : sized) {
+        SCOPED_TRACE(std::string(rule.table) + "." + rule.column);
+        EXPECT_EQ(connector->exec(set(rule.table, rule.column, "'" + std::string(rule.size, 'x') + "'")), -13)
+            << connector->ErrDesc;
+        EXPECT_EQ(connector->exec(set(rule.table, rule.column, "'" + std::string(rule.size + 1, 'x') + "'")),
+                  db::kErrFieldTooLong);
+        const std::string named = std::string(rule.table) + "." + rule.column + " holds at most " +
+                                  std::to_string(rule.size) + " characters";
+        EXPECT_NE(connector->ErrDesc.find(named), std::string::npos) << connector->ErrDesc;
+    }
+    const WriteFailure others[] = {
+        {"USN of 51 characters", set("Personal", "USN", "'" + std::string(51, 'u') + "'"), db::kErrFieldTooLong},
+        {"blank name", set("Personal", "Name", "''"), db::kErrRequiredBlank},
+        {"blank attempts", set("Marks", "Attempts", "''"), db::kErrRequiredBlank},
+        {"pin beyond 32 bits", set("Personal", "Pin", "2147483648"), db::kErrConversion},
+        {"permanent pin beyond 32 bits", set("Personal", "PermPin", "-2147483649"), db::kErrConversion},
+        {"maximum beyond 16 bits", set("Marks", "max", "32768"), db::kErrConversion},
+        {"level beyond 16 bits", set("Marks", "education_level", "-32769"), db::kErrConversion},
+    };
+    for (const WriteFailure& c : others) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(connector->exec(c.sql), c.number) << connector->ErrDesc;
+    }
+    EXPECT_EQ(connector->exec(set("Personal", "Pin", "2147483647")), -13) << connector->ErrDesc;
+    EXPECT_EQ(connector->exec(set("Marks", "obtained", "-32768")), -13) << connector->ErrDesc;
+}
+
 }  // namespace
 }  // namespace kyt::test
