@@ -373,6 +373,14 @@ bool PostgresDatabase::prepareSession(Failure& failure)
     for (; !tables.isEOF(); tables.MoveNext())
         tables_[static_cast<unsigned>(tables.field(0).toInteger())] = tables.field(1).toText();
 
+    Recordset domains;
+    if (!run("SELECT t.oid::int8 AS id, t.typbasetype::int8 AS base FROM pg_type t JOIN pg_namespace n ON n.oid = "
+             "t.typnamespace WHERE n.nspname = 'kyt' AND t.typtype = 'd'",
+             {}, &domains, failure))
+        return false;
+    for (; !domains.isEOF(); domains.MoveNext())
+        domains_[static_cast<Oid>(domains.field(0).toInteger())] = static_cast<Oid>(domains.field(1).toInteger());
+
     // The login's own saved queries, or the ones every login starts with.
     Recordset saved;
     if (!run("SELECT Name, SQL FROM kyt.SavedQuery WHERE Login IN (current_user, '') ORDER BY Login = '', Name", {},
@@ -618,6 +626,31 @@ std::optional<std::string> PostgresDatabase::prepared(const std::string& text, i
     if (!result || PQresultStatus(result.get()) != PGRES_COMMAND_OK) {
         failure = failureOf(result.get());
         return std::nullopt;
+    }
+    // A value bound to a field's domain would be read by the domain's own input, which sets the domain's
+    // checks up afresh for every value of every run; read as the domain's base type, it is checked by
+    // the statement's plan, set up once a run.
+    if (parameters > 0 && !domains_.empty()) {
+        Result described(PQdescribePrepared(conn_.get(), name.c_str()));
+        if (!described || PQresultStatus(described.get()) != PGRES_COMMAND_OK) {
+            failure = failureOf(described.get());
+            return std::nullopt;
+        }
+        std::vector<Oid> types;
+        bool domain = false;
+        for (int i = 0; i < PQnparams(described.get()); ++i) {
+            const auto base = domains_.find(PQparamtype(described.get(), i));
+            domain = domain || base != domains_.end();
+            types.push_back(base != domains_.end() ? base->second : PQparamtype(described.get(), i));
+        }
+        if (domain) {
+            Result dropped(PQexec(conn_.get(), ("DEALLOCATE " + name).c_str()));
+            Result again(PQprepare(conn_.get(), name.c_str(), text.c_str(), parameters, types.data()));
+            if (!again || PQresultStatus(again.get()) != PGRES_COMMAND_OK) {
+                failure = failureOf(again.get());
+                return std::nullopt;
+            }
+        }
     }
     statements_.emplace(text, Prepared{name});
     return name;

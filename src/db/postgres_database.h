@@ -119,6 +119,7 @@ private:
     };
     std::vector<SavedQueryText> savedQueries_;
     std::unordered_map<unsigned, std::string> tables_;  // our tables' object ids -> lower-case name
+    std::unordered_map<unsigned, unsigned> domains_;  // our fields' domains -> their base types
 };
 
 }  // namespace kyt::db
