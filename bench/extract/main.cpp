@@ -44,7 +44,14 @@ struct ChildRun {
     int status = -1;
     double seconds = 0;
     long maxRssKb = 0;
+    double cpuSeconds = 0;  // user and system
 };
+
+double cpuOf(const rusage& usage)
+{
+    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
 
 // Runs a program with its output thrown away; wall time and peak memory from the kernel.
 ChildRun runChild(const std::vector<std::string>& argv, const std::string& output = "/dev/null")
@@ -72,6 +79,7 @@ ChildRun runChild(const std::vector<std::string>& argv, const std::string& outpu
     run.seconds = seconds(started);
     run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     run.maxRssKb = usage.ru_maxrss;
+    run.cpuSeconds = cpuOf(usage);
     return run;
 }
 
@@ -114,6 +122,71 @@ ChildRun extract(const fs::path& work, const fs::path& folder, const std::string
     return runChild({KYT_CLI, "extract", folder.string(), "--no-stop", "--config", writeConfig(work, database)});
 }
 
+// The processor seconds a server has used: its postmaster's own and those of the children it reaped
+// (the backends of finished sessions), and those of its children still running (the writers of its log
+// and of its checkpoints, which work for the commits too). 0 where /proc cannot tell.
+double serverCpuSeconds(pid_t postmaster, int* children = nullptr)
+{
+    const double tick = static_cast<double>(sysconf(_SC_CLK_TCK));
+    // Fields 14 to 17 of /proc/PID/stat: utime, stime, cutime, cstime; field 4 the parent.
+    const auto fields = [](pid_t pid, long& parent, double& own, double& reaped) {
+        const std::string stat = readAll("/proc/" + std::to_string(pid) + "/stat");
+        const size_t close = stat.rfind(')');
+        if (close == std::string::npos)
+            return false;
+        std::vector<std::string> f;
+        std::string field;
+        for (char c : stat.substr(close + 2)) {
+            if (c == ' ') {
+                f.push_back(field);
+                field.clear();
+            } else {
+                field += c;
+            }
+        }
+        if (f.size() < 15)
+            return false;
+        parent = std::atol(f[1].c_str());
+        own = std::atof(f[11].c_str()) + std::atof(f[12].c_str());
+        reaped = std::atof(f[13].c_str()) + std::atof(f[14].c_str());
+        return true;
+    };
+    long parent = 0;
+    double own = 0, reaped = 0;
+    if (!fields(postmaster, parent, own, reaped))
+        return 0;
+    double total = own + reaped;
+    int count = 0;
+    for (const auto& entry : fs::directory_iterator("/proc")) {
+        const std::string name = entry.path().filename().string();
+        if (name.find_first_not_of("0123456789") != std::string::npos)
+            continue;
+        long childParent = 0;
+        double childOwn = 0, childReaped = 0;
+        if (fields(static_cast<pid_t>(std::atol(name.c_str())), childParent, childOwn, childReaped) &&
+            childParent == postmaster) {
+            total += childOwn + childReaped;
+            ++count;
+        }
+    }
+    if (children)
+        *children = count;
+    return total / tick;
+}
+
+// The server's processor seconds once the sessions that ended are reaped: its children back to `count`.
+double serverCpuSecondsAfter(pid_t postmaster, int count)
+{
+    int now = count + 1;
+    double seconds = 0;
+    for (int tries = 0; tries < 200 && now > count; ++tries) {
+        seconds = serverCpuSeconds(postmaster, &now);
+        if (now > count)
+            usleep(10000);
+    }
+    return seconds;
+}
+
 // Kyt.ini naming a server database, in `dir` under `name`.
 fs::path writeServerConfig(const fs::path& dir, const std::string& address, const std::string& name)
 {
@@ -125,9 +198,16 @@ fs::path writeServerConfig(const fs::path& dir, const std::string& address, cons
 
 // Extraction runs into one fresh server database, each folder by its own kyt-cli at the same time; the
 // wall time from the first start to the last end.
-double extractOnServer(const fs::path& work, const std::string& server, const std::vector<fs::path>& folders,
-                       const std::string& name, int& worstStatus)
+struct ServerRun {
+    double seconds = 0;
+    double clientCpu = 0;  // the kyt-cli processes'
+    double serverCpu = 0;  // the server's, where /proc tells
+};
+
+ServerRun extractOnServer(const fs::path& work, const std::string& server, pid_t postmaster,
+                          const std::vector<fs::path>& folders, const std::string& name, int& worstStatus)
 {
+    ServerRun run;
     const std::string address = "postgresql:///" + name + "?host=" + server + "&user=kyt_admin";
     const fs::path branches = work / "branches.csv";
     writeText(branches, kBranches);
@@ -137,6 +217,8 @@ double extractOnServer(const fs::path& work, const std::string& server, const st
     }
     std::fflush(stdout);
     sync();
+    int sessions = 0;
+    const double serverBefore = serverCpuSeconds(postmaster, &sessions);
     const auto started = Clock::now();
     std::vector<pid_t> children;
     for (size_t k = 0; k < folders.size(); ++k) {
@@ -153,11 +235,15 @@ double extractOnServer(const fs::path& work, const std::string& server, const st
     }
     for (pid_t pid : children) {
         int status = 0;
-        waitpid(pid, &status, 0);
+        rusage usage{};
+        wait4(pid, &status, 0, &usage);
+        run.clientCpu += cpuOf(usage);
         const int code = WIFEXITED(status) ? WEXITSTATUS(status) : 255;
         worstStatus = std::max(worstStatus, code);
     }
-    return seconds(started);
+    run.seconds = seconds(started);
+    run.serverCpu = serverCpuSecondsAfter(postmaster, sessions) - serverBefore;
+    return run;
 }
 
 // The résumés of `from` dealt into `parts` folders (hard links), as four officers would share a pile.
@@ -204,18 +290,23 @@ int serverBench(const fs::path& work, const fs::path& all, int count, int rounds
         host = readAll((server / "place").string());
         host.erase(host.find_last_not_of('\n') + 1);
     }
+    const pid_t postmaster = static_cast<pid_t>(std::atol(readAll(host + "/data/postmaster.pid").c_str()));
     const std::vector<fs::path> quarters = deal(all, work / "quarters", 4);
     struct Round {
         double wal, one, four;
+        double walCpu, oneClientCpu, oneServerCpu;  // milliseconds a résumé
     };
     std::vector<Round> measured;
     int worst = 0;
     for (int round = 0; round < rounds; ++round) {
         const ChildRun file = extract(work, all, "wal-" + std::to_string(round));
         worst = std::max(worst, file.status < 0 ? 255 : file.status);
-        const double one = extractOnServer(work, host, {all}, "one_" + std::to_string(round), worst);
-        const double four = extractOnServer(work, host, quarters, "four_" + std::to_string(round), worst);
-        measured.push_back({count / file.seconds, count / one, count / four});
+        const ServerRun one = extractOnServer(work, host, postmaster, {all}, "one_" + std::to_string(round), worst);
+        const ServerRun four =
+            extractOnServer(work, host, postmaster, quarters, "four_" + std::to_string(round), worst);
+        measured.push_back({count / file.seconds, count / one.seconds, count / four.seconds,
+                            1000 * file.cpuSeconds / count, 1000 * one.clientCpu / count,
+                            1000 * one.serverCpu / count});
     }
     runChild({KYT_SERVER_SCRIPT, "stop", server.string()});
     const auto median = [&measured](auto value) {
@@ -237,6 +328,21 @@ int serverBench(const fs::path& work, const fs::path& all, int count, int rounds
                 median([](const Round& r) { return r.one / r.wal; }));
     std::printf("%-56s %10.2f   (target >= 2.00)\n", "server four writers / SQLite one writer",
                 median([](const Round& r) { return r.four / r.wal; }));
+    // What the processors allow: each résumé costs the kyt-cli that reads it and the server that stores
+    // it this much processor time, whoever waits for whom; writers at once cannot store more a second
+    // than the machine's processors can give.
+    const double walCpu = median([](const Round& r) { return r.walCpu; });
+    const double clientCpu = median([](const Round& r) { return r.oneClientCpu; });
+    const double serverCpu = median([](const Round& r) { return r.oneServerCpu; });
+    const long processors = sysconf(_SC_NPROCESSORS_ONLN);
+    std::printf("\n%-56s %10s\n", "processor time a résumé (one writer)", "ms");
+    std::printf("%-56s %10.3f\n", "kyt-cli into SQLite (its engine included)", walCpu);
+    std::printf("%-56s %10.3f\n", "kyt-cli into the server", clientCpu);
+    if (serverCpu > 0) {
+        std::printf("%-56s %10.3f\n", "the server", serverCpu);
+        std::printf("%-56s %10.0f   (%ld processors)\n", "at most, any number of writers at once (docs/s)",
+                    1000.0 * static_cast<double>(processors) / (clientCpu + serverCpu), processors);
+    }
     std::printf("all rounds (SQLite, server one, server four):");
     for (const Round& r : measured)
         std::printf("  %.0f/%.0f/%.0f", r.wal, r.one, r.four);
