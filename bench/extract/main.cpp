@@ -208,12 +208,22 @@ ServerRun extractOnServer(const fs::path& work, const std::string& server, pid_t
                           const std::vector<fs::path>& folders, const std::string& name, int& worstStatus)
 {
     ServerRun run;
-    const std::string address = "postgresql:///" + name + "?host=" + server + "&user=kyt_admin";
+    // The administrator makes the database; an officer extracts, bound by the row rules as in the office.
+    const std::string administrator = "postgresql:///" + name + "?host=" + server + "&user=kyt_admin";
+    const std::string address = "postgresql:///" + name + "?host=" + server + "&user=officer";
     const fs::path branches = work / "branches.csv";
     writeText(branches, kBranches);
-    if (runChild({KYT_CLI, "init-db", address, "--branches", branches.string()}).status != 0) {
-        std::fprintf(stderr, "kyt-cli init-db %s failed\n", address.c_str());
+    if (runChild({KYT_CLI, "init-db", administrator, "--branches", branches.string()}).status != 0) {
+        std::fprintf(stderr, "kyt-cli init-db %s failed\n", administrator.c_str());
         std::exit(1);
+    }
+    static bool officerMade = false;  // logins belong to the whole server
+    if (!officerMade) {
+        if (runChild({KYT_CLI, "sql", "--db", administrator, "CREATE ROLE officer LOGIN IN ROLE kyt_officer"}).status != 0) {
+            std::fprintf(stderr, "the officer's login could not be made on %s\n", server.c_str());
+            std::exit(1);
+        }
+        officerMade = true;
     }
     std::fflush(stdout);
     sync();
@@ -318,7 +328,7 @@ int serverBench(const fs::path& work, const fs::path& all, int count, int rounds
     };
     std::printf("\n%d résumés, %d rounds (each: kyt-cli extract into a fresh SQLite database with the write-ahead\n"
                 "log, then into a fresh server database by one kyt-cli, then by four at once, a quarter each);\n"
-                "every commit flushed to disk; medians over the rounds:\n",
+                "every commit flushed to disk; the server's writers log in as an officer; medians over the rounds:\n",
                 count, rounds);
     std::printf("\n%-56s %10s\n", "", "docs/s");
     std::printf("%-56s %10.0f\n", "SQLite, write-ahead log, one writer", median([](const Round& r) { return r.wal; }));
