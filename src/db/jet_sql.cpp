@@ -435,4 +435,26 @@ bool likeMatches(std::string_view pattern, std::string_view text, char32_t escap
     return t == tokens.size();
 }
 
+bool startsWithWord(std::string_view sql, std::string_view word)
+{
+    while (!sql.empty() && (std::isspace(static_cast<unsigned char>(sql.front())) || sql.front() == '('))
+        sql.remove_prefix(1);
+    if (sql.size() < word.size())
+        return false;
+    for (size_t i = 0; i < word.size(); ++i)
+        if (std::toupper(static_cast<unsigned char>(sql[i])) != word[i])
+            return false;
+    return sql.size() == word.size() ||
+           !(std::isalnum(static_cast<unsigned char>(sql[word.size()])) || sql[word.size()] == '_');
+}
+
+std::string trimQuerySql(std::string_view sql)
+{
+    while (!sql.empty() && (std::isspace(static_cast<unsigned char>(sql.back())) || sql.back() == ';'))
+        sql.remove_suffix(1);
+    while (!sql.empty() && std::isspace(static_cast<unsigned char>(sql.front())))
+        sql.remove_prefix(1);
+    return std::string(sql);
+}
+
 }  // namespace kyt::db::jet

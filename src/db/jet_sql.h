@@ -27,6 +27,13 @@ std::string columnName(std::string_view sqliteName);
 // Names given with AS to `format(..., '0.00')` expressions in `sql`, in order of appearance.
 std::vector<std::string> twoDecimalAliases(std::string_view sql);
 
+// Whether the statement's first word (after spaces and opening brackets) is `word`, an upper-case
+// keyword, in any letter case.
+bool startsWithWord(std::string_view sql, std::string_view word);
+
+// A saved query's text without the spaces around it and the semicolons that end it.
+std::string trimQuerySql(std::string_view sql);
+
 // The LIKE of the query road: * any run of characters, ? one character, # one digit, [list] one
 // character of the list (ranges a-z allowed), [!list] one character not in it; letter case ignored.
 // `escape`, when not 0, makes the character after it literal.

@@ -12,7 +12,7 @@
 #include "db/jet_sql.h"
 #include "db/native_error.h"
 #include "db/schema.h"
-#include "db/sqlite_database.h"
+#include "db/sqlite_database.h"  // declaredNames: the schema's names as declared, one list for both engines
 #include "db/statement_shape.h"
 
 namespace kyt::db {
@@ -50,28 +50,6 @@ std::string quoteIdentifier(const std::string& name)
             out += '"';
     }
     return out + "\"";
-}
-
-bool startsWithWord(std::string_view sql, std::string_view word)
-{
-    while (!sql.empty() && (std::isspace(static_cast<unsigned char>(sql.front())) || sql.front() == '('))
-        sql.remove_prefix(1);
-    if (sql.size() < word.size())
-        return false;
-    for (size_t i = 0; i < word.size(); ++i)
-        if (std::toupper(static_cast<unsigned char>(sql[i])) != word[i])
-            return false;
-    return sql.size() == word.size() ||
-           !(std::isalnum(static_cast<unsigned char>(sql[word.size()])) || sql[word.size()] == '_');
-}
-
-std::string trimQuerySql(std::string_view sql)
-{
-    while (!sql.empty() && (std::isspace(static_cast<unsigned char>(sql.back())) || sql.back() == ';'))
-        sql.remove_suffix(1);
-    while (!sql.empty() && std::isspace(static_cast<unsigned char>(sql.front())))
-        sql.remove_prefix(1);
-    return std::string(sql);
 }
 
 // The shape's `?` as the server's numbered parameters; quoted names and literals are left alone.
@@ -726,7 +704,7 @@ bool PostgresDatabase::runJet(std::string_view sql, Recordset* out, bool readOnl
         text = jet::toPostgres(sql);
 
     // A statement that changes what compiled ones were made for runs once, as it is, after they go.
-    if (!readOnly && !shaped && !startsWithWord(text, "SELECT")) {
+    if (!readOnly && !shaped && !jet::startsWithWord(text, "SELECT")) {
         forgetStatements();
         if (!sent_.empty() && !leavePipeline(failure))
             return false;
@@ -770,7 +748,7 @@ bool PostgresDatabase::runJet(std::string_view sql, Recordset* out, bool readOnl
                 return failed(failureOf(described.get()), failure);
             fields = PQnfields(described.get());
         }
-        if (fields == 0 || !startsWithWord(text, "SELECT")) {
+        if (fields == 0 || !jet::startsWithWord(text, "SELECT")) {
             failure = {kErrOther, "Only a SELECT can be opened as a recordset."};
             return false;
         }
@@ -999,7 +977,7 @@ bool PostgresDatabase::setSavedQuery(const std::string& name, std::string_view s
         failure = {kErrOther, "There is no saved query named " + name + " in the database " + path() + "."};
         return false;
     }
-    const std::string text = trimQuerySql(sql);
+    const std::string text = jet::trimQuerySql(sql);
     const std::string translated = jet::toPostgres(text);
 
     // Checked and made inside a transaction of its own, or a savepoint of the one open: when the server
@@ -1019,7 +997,7 @@ bool PostgresDatabase::setSavedQuery(const std::string& name, std::string_view s
     }
     if (ok) {
         Result described(PQdescribePrepared(conn_.get(), ""));
-        if (!described || PQnfields(described.get()) == 0 || !startsWithWord(translated, "SELECT")) {
+        if (!described || PQnfields(described.get()) == 0 || !jet::startsWithWord(translated, "SELECT")) {
             failure = {kErrOther, "A saved query must be one SELECT statement."};
             ok = false;
         }

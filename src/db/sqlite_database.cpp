@@ -209,28 +209,6 @@ bool runSteps(sqlite3* db, int lastVersion, const std::string& path, Failure& fa
     return true;
 }
 
-std::string trimQuerySql(std::string_view sql)
-{
-    while (!sql.empty() && (std::isspace(static_cast<unsigned char>(sql.back())) || sql.back() == ';'))
-        sql.remove_suffix(1);
-    while (!sql.empty() && std::isspace(static_cast<unsigned char>(sql.front())))
-        sql.remove_prefix(1);
-    return std::string(sql);
-}
-
-bool startsWithWord(std::string_view sql, std::string_view word)
-{
-    while (!sql.empty() && std::isspace(static_cast<unsigned char>(sql.front())))
-        sql.remove_prefix(1);
-    if (sql.size() < word.size())
-        return false;
-    for (size_t i = 0; i < word.size(); ++i)
-        if (std::toupper(static_cast<unsigned char>(sql[i])) != word[i])
-            return false;
-    return sql.size() == word.size() || !(std::isalnum(static_cast<unsigned char>(sql[word.size()])) ||
-                                          sql[word.size()] == '_');
-}
-
 // A few dozen shapes cover everything a run writes; statements typed by hand must not pile up.
 constexpr size_t kMaxKeptStatements = 32;
 
@@ -586,7 +564,7 @@ sqlite3_stmt* SqliteDatabase::compiled(const std::string& translated, bool readO
         failure = {kErrOther, "Only a SELECT can be opened as a recordset."};
         return nullptr;
     }
-    const bool pragma = startsWithWord(translated, "PRAGMA");
+    const bool pragma = jet::startsWithWord(translated, "PRAGMA");
     // A statement that may change the schema or the connection's settings: nothing compiled before it
     // is reused after it.
     if (!reads || pragma)
@@ -681,7 +659,7 @@ bool SqliteDatabase::setSavedQuery(const std::string& name, std::string_view sql
         return false;
     }
 
-    const std::string text = trimQuerySql(sql);
+    const std::string text = jet::trimQuerySql(sql);
     {
         // The SQL must be one SELECT; views would accept nothing else either, but say so plainly.
         const std::string translated = jet::toSqlite(text);
