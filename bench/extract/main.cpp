@@ -256,6 +256,79 @@ ServerRun extractOnServer(const fs::path& work, const std::string& server, pid_t
     return run;
 }
 
+// PostgreSQL's own benchmark program, where the server's programs are installed; empty where not.
+std::string findPgbench()
+{
+    std::vector<fs::path> candidates;
+    if (const char* path = std::getenv("PATH")) {
+        std::string dirs = path;
+        for (size_t start = 0, end; start <= dirs.size(); start = end + 1) {
+            end = dirs.find(':', start);
+            if (end == std::string::npos)
+                end = dirs.size();
+            candidates.push_back(fs::path(dirs.substr(start, end - start)) / "pgbench");
+        }
+    }
+    std::error_code ec;
+    for (const auto& entry : fs::directory_iterator("/usr/lib/postgresql", ec))
+        candidates.push_back(entry.path() / "bin" / "pgbench");
+    for (const fs::path& candidate : candidates)
+        if (access(candidate.c_str(), X_OK) == 0)
+            return candidate.string();
+    return {};
+}
+
+// What the server itself does with a résumé's statements, from a client that costs nothing: pgbench
+// sends the statements one résumé costs (the branch looked up, then in one pipeline a Personal row,
+// ten Marks rows, five aggregates, the project titles and the run's record, and the commit), as an
+// officer, `clients` at once, into a fresh database. Transactions a second; 0 when it cannot be run.
+double serverAlone(const fs::path& work, const std::string& pgbench, const std::string& host, int clients,
+                   int transactions, const std::string& name)
+{
+    const std::string administrator = "postgresql:///" + name + "?host=" + host + "&user=kyt_admin";
+    const fs::path branches = work / "branches.csv";
+    writeText(branches, kBranches);
+    if (runChild({KYT_CLI, "init-db", administrator, "--branches", branches.string()}).status != 0 ||
+        runChild({KYT_CLI, "sql", "--db", administrator,
+                  "INSERT INTO kyt.ExtractionRun (StartedAt, Folder, UserName, ReplaceStored) VALUES "
+                  "('2026-01-01 00:00:00', 'bench', 'officer', 0)"})
+                .status != 0)
+        return 0;
+    std::string script = "\\set n random(1, 9000000000000)\n"
+                         "select * from branch where BranchCode = :code;\n"
+                         "\\startpipeline\nBEGIN;\nINSERT INTO Personal VALUES(:n";
+    for (int column = 2; column <= 28; ++column)
+        script += column == 18 || column == 24 ? ", :pin" : column == 5 || column == 6 || column == 8 ? ", :short" : ", :text";
+    script += ", :two, :two, :two, :zero, :zero, :e, :e, :e, :e);\n";
+    for (int level = 1; level <= 10; ++level) {
+        script += "INSERT INTO marks values(:n, " + std::to_string(level) +
+                  ", :text, :obtained, :max, :percent, :text, :text, :one);\n";
+        if (level >= 6)
+            script += "UPDATE personal set one_to_" + std::to_string(level - 2) + "=:percent where USN=:n;\n";
+    }
+    script += "UPDATE personal set prefinalproject1 = :text, prefinalproject2=:text, finalproject1=:text, "
+              "finalproject2=:text  where USN=:n;\n"
+              "INSERT INTO RunStudent (RunId, USN, Action) VALUES (:one, :n, :added);\n"
+              "COMMIT;\n\\endpipeline\n";
+    const fs::path file = work / (name + ".sql");
+    writeText(file, script);
+    const fs::path output = work / (name + ".out");
+    setenv("PGOPTIONS", "-c search_path=kyt,kyt_fn,pg_catalog", 1);
+    const std::string each = std::to_string(std::max(1, transactions / clients));
+    const ChildRun run = runChild({pgbench, "-n", "-M", "prepared", "-c", std::to_string(clients), "-j",
+                                   std::to_string(clients), "-t", each, "-f", file.string(), "-h", host, "-U",
+                                   "officer", "-D", "code=CS", "-D", "text=QP_Institute_of_Technology", "-D", "short=25-08-2001", "-D",
+                                   "pin=572629", "-D", "two=2", "-D", "zero=0", "-D", "e=e", "-D", "obtained=565",
+                                   "-D", "max=750", "-D", "percent=75.33", "-D", "one=1", "-D", "added=added", name},
+                                  output.string());
+    unsetenv("PGOPTIONS");
+    const std::string printed = readAll(output.string());
+    const size_t tps = printed.find("tps = ");
+    if (run.status != 0 || tps == std::string::npos)
+        return 0;
+    return std::strtod(printed.c_str() + tps + 6, nullptr);
+}
+
 // The résumés of `from` dealt into `parts` folders (hard links), as four officers would share a pile.
 std::vector<fs::path> deal(const fs::path& from, const fs::path& to, int parts)
 {
@@ -318,6 +391,13 @@ int serverBench(const fs::path& work, const fs::path& all, int count, int rounds
                             1000 * file.cpuSeconds / count, 1000 * one.clientCpu / count,
                             1000 * one.serverCpu / count});
     }
+    // The server alone, as many résumés as a round stores.
+    const std::string pgbench = findPgbench();
+    double aloneOne = 0, aloneFour = 0;
+    if (!pgbench.empty()) {
+        aloneOne = serverAlone(work, pgbench, host, 1, count, "alone_one");
+        aloneFour = serverAlone(work, pgbench, host, 4, count, "alone_four");
+    }
     runChild({KYT_SERVER_SCRIPT, "stop", server.string()});
     const auto median = [&measured](auto value) {
         std::vector<double> values;
@@ -352,6 +432,14 @@ int serverBench(const fs::path& work, const fs::path& all, int count, int rounds
         std::printf("%-56s %10.3f\n", "the server", serverCpu);
         std::printf("%-56s %10.0f   (%ld processors)\n", "at most, any number of writers at once (docs/s)",
                     1000.0 * static_cast<double>(processors) / (clientCpu + serverCpu), processors);
+    }
+    if (aloneOne > 0 && aloneFour > 0) {
+        std::printf("\n%-56s %10s\n", "the server alone: a résumé's statements from pgbench", "docs/s");
+        std::printf("%-56s %10.0f\n", "one at a time", aloneOne);
+        std::printf("%-56s %10.0f\n", "four at once", aloneFour);
+    } else {
+        std::printf("\n(pgbench %s: the server alone is not measured)\n",
+                    pgbench.empty() ? "is not installed" : "failed");
     }
     std::printf("all rounds (SQLite, server one, server four):");
     for (const Round& r : measured)
