@@ -457,4 +457,21 @@ std::string trimQuerySql(std::string_view sql)
     return std::string(sql);
 }
 
+std::string lowerCase(std::string s)
+{
+    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return s;
+}
+
+std::string quoteIdentifier(const std::string& name)
+{
+    std::string out = "\"";
+    for (char c : name) {
+        out += c;
+        if (c == '"')
+            out += '"';
+    }
+    return out + "\"";
+}
+
 }  // namespace kyt::db::jet

@@ -27,6 +27,12 @@ std::string columnName(std::string_view sqliteName);
 // Names given with AS to `format(..., '0.00')` expressions in `sql`, in order of appearance.
 std::vector<std::string> twoDecimalAliases(std::string_view sql);
 
+// A name as both engines fold it when it is not quoted: ASCII letters in lower case.
+std::string lowerCase(std::string s);
+
+// `name` as a quoted identifier ("..." with its quotes doubled).
+std::string quoteIdentifier(const std::string& name);
+
 // Whether the statement's first word (after spaces and opening brackets) is `word`, an upper-case
 // keyword, in any letter case.
 bool startsWithWord(std::string_view sql, std::string_view word);

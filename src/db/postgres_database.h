@@ -15,19 +15,16 @@
 #include <vector>
 
 #include "db/database.h"
+#include "db/server_login.h"
 
 struct pg_conn;
 struct pg_result;
 
 namespace kyt::db {
 
-struct CloseServerConnection {
-    void operator()(pg_conn* conn) const;
-};
 struct ClearResult {
     void operator()(pg_result* result) const;
 };
-using ServerConnection = std::unique_ptr<pg_conn, CloseServerConnection>;
 using Result = std::unique_ptr<pg_result, ClearResult>;
 
 class PostgresDatabase final : public Database {

@@ -19,6 +19,9 @@
 
 namespace kyt::db {
 
+using jet::lowerCase;
+using jet::quoteIdentifier;
+
 void CloseConnection::operator()(sqlite3* db) const
 {
     sqlite3_close_v2(db);
@@ -58,23 +61,6 @@ bool onlyTrailingNoise(const char* tail)
         }
     }
     return true;
-}
-
-std::string lowerCase(std::string s)
-{
-    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return s;
-}
-
-std::string quoteIdentifier(const std::string& name)
-{
-    std::string out = "\"";
-    for (char c : name) {
-        out += c;
-        if (c == '"')
-            out += '"';
-    }
-    return out + "\"";
 }
 
 std::string quoteLiteral(const std::string& text)
