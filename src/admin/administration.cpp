@@ -6,10 +6,13 @@
 
 #include "admin/write_steps.h"
 #include "db/data_connector.h"
+#include "db/jet_sql.h"
 #include "extract/usn.h"
 #include "shell/startup.h"
 
 namespace kyt::admin {
+
+using db::jet::quoteLiteral;
 
 namespace detail {
 
@@ -156,17 +159,6 @@ void afterBranchChange(Control& control)
 
 }  // namespace
 
-std::string SqlText(std::string_view text)
-{
-    std::string out = "'";
-    for (char c : text) {
-        out += c;
-        if (c == '\'')
-            out += '\'';
-    }
-    return out + "'";
-}
-
 std::string ShortestNumber(double value)
 {
     char text[64];
@@ -223,7 +215,7 @@ Result DeleteStudent(Control& control, const std::string& typedUsn)
     }
 
     db::Recordset rows;
-    if (!lookUp(control, "SELECT name from PERSONAL where usn = " + SqlText(usn), rows, result))
+    if (!lookUp(control, "SELECT name from PERSONAL where usn = " + quoteLiteral(usn), rows, result))
         return result;
     if (rows.isEOF() && rows.isBOF()) {
         tell(control, "The USN : " + usn + " does not exist in the database", "Kyt - error", MsgIcon::Critical);
@@ -237,8 +229,8 @@ Result DeleteStudent(Control& control, const std::string& typedUsn)
     if (askSafely(control, question, "Kyt - Confirm", MsgIcon::None, MsgButtons::YesNo, MsgAnswer::No) != MsgAnswer::Yes)
         return result;
 
-    return deletePair(control, "DELETE from Personal where usn = " + SqlText(usn),
-                      "DELETE from Marks where usn = " + SqlText(usn), kNotDeletedOne,
+    return deletePair(control, "DELETE from Personal where usn = " + quoteLiteral(usn),
+                      "DELETE from Marks where usn = " + quoteLiteral(usn), kNotDeletedOne,
                       "The record was deleted successfully");
 }
 
@@ -252,7 +244,7 @@ Result DeleteBatch(Control& control, const std::string& typedBatch)
         return result;
     }
 
-    const std::string pattern = SqlText(control.config.RegionCollegeCode + batch + "%");
+    const std::string pattern = quoteLiteral(control.config.RegionCollegeCode + batch + "%");
     db::Recordset rows;
     if (!lookUp(control, "SELECT name from PERSONAL where usn like " + pattern, rows, result))
         return result;
@@ -305,7 +297,7 @@ Result AddBranch(Control& control, const std::string& typedCode, const std::stri
         return result;
 
     db::Recordset rows;
-    if (!lookUp(control, "SELECT Branch from BRANCH where BranchCode=" + SqlText(code), rows, result))
+    if (!lookUp(control, "SELECT Branch from BRANCH where BranchCode=" + quoteLiteral(code), rows, result))
         return result;
     if (!(rows.isEOF() && rows.isBOF())) {
         tell(control, "The Branch code already exists." + std::string(kCrLf) + "Please delete the branch " + code +
@@ -324,7 +316,7 @@ Result AddBranch(Control& control, const std::string& typedCode, const std::stri
         return result;
     }
 
-    if (!writeAll(control, {"INSERT into BRANCH(BranchCode,Branch) values(" + SqlText(code) + ", " + SqlText(name) + ")"},
+    if (!writeAll(control, {"INSERT into BRANCH(BranchCode,Branch) values(" + quoteLiteral(code) + ", " + quoteLiteral(name) + ")"},
                   result.reason)) {
         tell(control, "Error. The Branch could not be inserted. Contact the database administrator", "Kyt - Error",
              MsgIcon::Critical);
@@ -351,7 +343,7 @@ Result DeleteBranch(Control& control, const std::string& typedCode)
         return result;
 
     db::Recordset rows;
-    if (!lookUp(control, "SELECT Branch from BRANCH where BranchCode=" + SqlText(code), rows, result))
+    if (!lookUp(control, "SELECT Branch from BRANCH where BranchCode=" + quoteLiteral(code), rows, result))
         return result;
     if (rows.isEOF() && rows.isBOF()) {
         tell(control, " The Branch: " + code + " does not exist in the database.", "Error", MsgIcon::Information);
@@ -363,7 +355,7 @@ Result DeleteBranch(Control& control, const std::string& typedCode)
     // The students keep their records, but the officer should know how many carry the code: the
     // branch's seat numbers have the code after the region, college and year, then the roll number.
     db::Recordset students;
-    if (!lookUp(control, "SELECT usn from PERSONAL where usn like " + SqlText("_____" + code + "%"), students, result))
+    if (!lookUp(control, "SELECT usn from PERSONAL where usn like " + quoteLiteral("_____" + code + "%"), students, result))
         return result;
     long carrying = 0;
     for (; !students.isEOF(); students.MoveNext()) {
@@ -378,7 +370,7 @@ Result DeleteBranch(Control& control, const std::string& typedCode)
     if (askSafely(control, question, "Kyt - Confirm", MsgIcon::None, MsgButtons::YesNo, MsgAnswer::No) != MsgAnswer::Yes)
         return result;
 
-    if (!writeAll(control, {"DELETE Branch from branch where BranchCode = " + SqlText(code)}, result.reason)) {
+    if (!writeAll(control, {"DELETE Branch from branch where BranchCode = " + quoteLiteral(code)}, result.reason)) {
         tell(control, "Error. The Branch could not be deleted. Contact the database administrator", "Kyt - Error",
              MsgIcon::Critical);
         result.outcome = Outcome::Failed;

@@ -36,8 +36,6 @@ inline constexpr int kInstitutionBoxLength = 255;
 inline constexpr int kPassingYearBoxLength = 50;
 inline constexpr int kAttemptsBoxLength = 50;
 
-// A text as an SQL literal: between single quotes, each quote inside doubled.
-std::string SqlText(std::string_view text);
 // A number in its shortest decimal form with a "." whatever the locale.
 std::string ShortestNumber(double value);
 // The value formatted with two decimals and read back, whatever the locale.

@@ -8,10 +8,13 @@
 #include "admin/administration.h"
 #include "admin/write_steps.h"
 #include "db/data_connector.h"
+#include "db/jet_sql.h"
 #include "extract/usn.h"
 #include "extract/validation.h"
 
 namespace kyt::admin {
+
+using db::jet::quoteLiteral;
 
 using namespace detail;
 
@@ -39,7 +42,7 @@ std::optional<int16_t> wholeMarks(const std::string& text)
 std::optional<std::string> studentName(Control& control, const std::string& usn, const char* select, Result& result)
 {
     db::Recordset rows;
-    if (!lookUp(control, select + SqlText(usn), rows, result))
+    if (!lookUp(control, select + quoteLiteral(usn), rows, result))
         return std::nullopt;
     if (rows.isEOF() && rows.isBOF()) {
         tell(control, notInDatabase(usn), "Kyt - error", MsgIcon::Critical);
@@ -102,7 +105,7 @@ Result RetrieveMarks(Control& control, const std::string& typedUsn, const std::s
 
     db::Recordset rows;
     if (!lookUp(control,
-                "SELECT Obtained,Max,PassingYear,Attempts,Institution from MARKS where usn = " + SqlText(usn) +
+                "SELECT Obtained,Max,PassingYear,Attempts,Institution from MARKS where usn = " + quoteLiteral(usn) +
                     " and education_level = " + std::to_string(level),
                 rows, result))
         return result;
@@ -153,7 +156,7 @@ Result UpdateMarks(Control& control, const std::string& typedUsn, const std::str
         return result;
     db::Recordset existing;
     if (!lookUp(control,
-                "Select obtained from marks where usn = " + SqlText(usn) + " and education_level = " +
+                "Select obtained from marks where usn = " + quoteLiteral(usn) + " and education_level = " +
                     std::to_string(level),
                 existing, result))
         return result;
@@ -189,21 +192,22 @@ Result UpdateMarks(Control& control, const std::string& typedUsn, const std::str
         result.outcome = Outcome::Failed;
         return result;
     };
-    const std::string values = SqlText(usn) + ", " + std::to_string(level) + ", " + SqlText(entry.Institution);
+    const std::string values =
+        quoteLiteral(usn) + ", " + std::to_string(level) + ", " + quoteLiteral(entry.Institution);
     const std::string numbers = std::to_string(*obtained) + ", " + std::to_string(*maximum) + " , " +
-                                ShortestNumber(percentage) + ", " + SqlText(className);
+                                ShortestNumber(percentage) + ", " + quoteLiteral(className);
 
     connector.BeginTransaction();
     std::string insert;
     if (rowExists) {
-        if (connector.exec("DELETE from Marks where usn = " + SqlText(usn) + " and education_level=" +
+        if (connector.exec("DELETE from Marks where usn = " + quoteLiteral(usn) + " and education_level=" +
                            std::to_string(level)) != db::DataConnector::kSuccess)
             return fail("Unable to delete record before insert the new record ", "Error");
-        insert = "INSERT into marks values( " + values + ", " + numbers + " , " + SqlText(entry.PassingYear) + " , " +
-                 SqlText(entry.Attempts) + ")";
+        insert = "INSERT into marks values( " + values + ", " + numbers + " , " + quoteLiteral(entry.PassingYear) +
+                 " , " + quoteLiteral(entry.Attempts) + ")";
     } else {
-        insert = "INSERT into marks values( " + values + " , " + numbers + " , " + SqlText(entry.PassingYear) +
-                 " , " + SqlText(entry.Attempts) + " )";
+        insert = "INSERT into marks values( " + values + " , " + numbers + " , " + quoteLiteral(entry.PassingYear) +
+                 " , " + quoteLiteral(entry.Attempts) + " )";
     }
     if (connector.exec(insert) != db::DataConnector::kSuccess)
         return fail("Unable to insert record.  ", "Kyt - error");
@@ -211,8 +215,8 @@ Result UpdateMarks(Control& control, const std::string& typedUsn, const std::str
     db::Recordset rows;
     db::Failure failure;
     db::Database* connection = connector.GetCurrentConnection();
-    if (!connection->openRecordset("SELECT max(education_level) as maxEL from Marks where usn = " + SqlText(usn), rows,
-                                   failure) ||
+    if (!connection->openRecordset("SELECT max(education_level) as maxEL from Marks where usn = " + quoteLiteral(usn),
+                                   rows, failure) ||
         rows.isEOF() || rows.field("maxEl").isNull()) {
         connector.ErrDesc = failure.description;
         return fail("Error retrieving record. Please contact technical support ", "Error");
@@ -224,7 +228,7 @@ Result UpdateMarks(Control& control, const std::string& typedUsn, const std::str
     for (int64_t L = firstLevel; L <= maxLevel; ++L) {
         db::Recordset average;
         if (!connection->openRecordset("SELECT (sum(obtained) /sum(max)) * 100  as average from marks where usn=" +
-                                           SqlText(usn) + " AND education_level >= " + std::to_string(offset + 3) +
+                                           quoteLiteral(usn) + " AND education_level >= " + std::to_string(offset + 3) +
                                            " And education_level <= " + std::to_string(L),
                                        average, failure) ||
             average.isEOF() || average.field("average").isNull()) {
@@ -234,7 +238,7 @@ Result UpdateMarks(Control& control, const std::string& typedUsn, const std::str
         const double value = TwoDecimalValue(average.field("average").toDouble());
         const int64_t semesters = L - 2 - offset;
         if (connector.exec("UPDATE personal set one_to_" + std::to_string(semesters) + "= " + ShortestNumber(value) +
-                           " where usn = " + SqlText(usn)) != db::DataConnector::kSuccess)
+                           " where usn = " + quoteLiteral(usn)) != db::DataConnector::kSuccess)
             return fail("Error Updating average in personal table", "Error");
     }
 

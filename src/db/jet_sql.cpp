@@ -463,6 +463,17 @@ std::string lowerCase(std::string s)
     return s;
 }
 
+std::string quoteLiteral(std::string_view text)
+{
+    std::string out = "'";
+    for (char c : text) {
+        out += c;
+        if (c == '\'')
+            out += '\'';
+    }
+    return out + "'";
+}
+
 std::string quoteIdentifier(const std::string& name)
 {
     std::string out = "\"";

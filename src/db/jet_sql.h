@@ -30,6 +30,9 @@ std::vector<std::string> twoDecimalAliases(std::string_view sql);
 // A name as both engines fold it when it is not quoted: ASCII letters in lower case.
 std::string lowerCase(std::string s);
 
+// `text` as an SQL literal: between single quotes, each quote inside doubled.
+std::string quoteLiteral(std::string_view text);
+
 // `name` as a quoted identifier ("..." with its quotes doubled).
 std::string quoteIdentifier(const std::string& name);
 

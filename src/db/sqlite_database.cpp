@@ -21,6 +21,7 @@ namespace kyt::db {
 
 using jet::lowerCase;
 using jet::quoteIdentifier;
+using jet::quoteLiteral;
 
 void CloseConnection::operator()(sqlite3* db) const
 {
@@ -61,17 +62,6 @@ bool onlyTrailingNoise(const char* tail)
         }
     }
     return true;
-}
-
-std::string quoteLiteral(const std::string& text)
-{
-    std::string out = "'";
-    for (char c : text) {
-        out += c;
-        if (c == '\'')
-            out += '\'';
-    }
-    return out + "'";
 }
 
 // Runs trusted text of our own (pragmas, the schema, savepoints), possibly several statements.

@@ -1,5 +1,6 @@
 #include "extract/run_history.h"
 
+#include "db/jet_sql.h"
 #include "extract/error_log.h"
 
 #include <pwd.h>
@@ -10,20 +11,11 @@
 
 namespace kyt {
 
+using db::jet::quoteLiteral;
+
 namespace {
 
 using db::DataConnector;
-
-std::string Literal(std::string_view text)
-{
-    std::string out = "'";
-    for (char c : text) {
-        out += c;
-        if (c == '\'')
-            out += '\'';
-    }
-    return out + "'";
-}
 
 std::string Number(int64_t value) { return std::to_string(value); }
 
@@ -96,7 +88,7 @@ int64_t OpenRunRecord(Control& control, const std::string& folder, bool replace,
     db::Failure failure;
     // Names are kept as the error log and report show them: one line of UTF-8, as a server's text must be.
     const std::string sql = "INSERT INTO ExtractionRun (StartedAt, Folder, UserName, ReplaceStored) VALUES (" +
-                            Literal(Now()) + ", " + Literal(LogSafeName(folder)) + ", " + Literal(Login(*database)) + ", " +
+                            quoteLiteral(Now()) + ", " + quoteLiteral(LogSafeName(folder)) + ", " + quoteLiteral(Login(*database)) + ", " +
                             (replace ? "1" : "0") + ") RETURNING RunId";
     if (!database->query(sql, rows, failure) || rows.isEOF()) {
         control.session.Connector->NoteReadFailure(failure);
@@ -110,8 +102,8 @@ bool CloseRunRecord(Control& control, int64_t runId, int scanned, const std::str
 {
     return DatabaseOf(control, error) &&
            Write(control,
-                 "UPDATE ExtractionRun SET FinishedAt = " + Literal(Now()) + ", Scanned = " + Number(scanned) +
-                     ", Outcome = " + Literal(outcome) + " WHERE RunId = " + Number(runId),
+                 "UPDATE ExtractionRun SET FinishedAt = " + quoteLiteral(Now()) + ", Scanned = " + Number(scanned) +
+                     ", Outcome = " + quoteLiteral(outcome) + " WHERE RunId = " + Number(runId),
                  error);
 }
 
@@ -128,9 +120,9 @@ bool RecordRefusal(Control& control, int64_t runId, int document, const Rejected
     for (size_t k = 0; k < faults.size(); ++k) {
         const Fault& fault = faults[k];
         sql += (k ? ", (" : "(") + Number(runId) + ", " + Number(document) + ", " + Number(static_cast<int64_t>(k) + 1) +
-               ", " + Literal(LogSafeName(resume.file)) + ", " + Literal(resume.usnAsRead) + ", " + Literal(resume.nameAsRead) +
+               ", " + quoteLiteral(LogSafeName(resume.file)) + ", " + quoteLiteral(resume.usnAsRead) + ", " + quoteLiteral(resume.nameAsRead) +
                ", " + Number(fault.place.table) + ", " + Number(fault.place.row) + ", " + Number(fault.place.cell) +
-               ", " + Literal(fault.place.field) + ", " + Literal(fault.reason) + ")";
+               ", " + quoteLiteral(fault.place.field) + ", " + quoteLiteral(fault.reason) + ")";
     }
     return Write(control, sql, error);
 }
@@ -138,17 +130,17 @@ bool RecordRefusal(Control& control, int64_t runId, int document, const Rejected
 int32_t KeepPreviousRows(DataConnector& connector, int64_t runId, const std::string& usn)
 {
     const int32_t personal = connector.exec("INSERT INTO RunPersonal SELECT " + Number(runId) +
-                                            ", Personal.* FROM Personal WHERE USN = " + Literal(usn));
+                                            ", Personal.* FROM Personal WHERE USN = " + quoteLiteral(usn));
     if (personal != DataConnector::kSuccess)
         return personal;
     return connector.exec("INSERT INTO RunMarks SELECT " + Number(runId) + ", Marks.* FROM Marks WHERE usn = " +
-                          Literal(usn));
+                          quoteLiteral(usn));
 }
 
 int32_t RecordStoredStudent(DataConnector& connector, int64_t runId, const std::string& usn, bool replaced)
 {
     return connector.exec("INSERT INTO RunStudent (RunId, USN, Action) VALUES (" + Number(runId) + ", " +
-                          Literal(usn) + ", " + Literal(replaced ? "replaced" : "added") + ")");
+                          quoteLiteral(usn) + ", " + quoteLiteral(replaced ? "replaced" : "added") + ")");
 }
 
 bool ListRuns(db::Database& database, std::vector<RunSummary>& runs, db::Failure& failure)
@@ -281,7 +273,7 @@ RevertResult RevertRun(Control& control, int64_t runId)
         "DELETE FROM Personal WHERE USN IN " + students,
         "INSERT INTO Personal (" + personal + ") SELECT " + personal + " FROM RunPersonal WHERE RunId = " + id,
         "INSERT INTO Marks (" + marks + ") SELECT " + marks + " FROM RunMarks WHERE RunId = " + id,
-        "UPDATE ExtractionRun SET RevertedAt = " + Literal(Now()) + ", RevertedBy = " + Literal(Login(*database)) +
+        "UPDATE ExtractionRun SET RevertedAt = " + quoteLiteral(Now()) + ", RevertedBy = " + quoteLiteral(Login(*database)) +
             " WHERE RunId = " + id,
     };
     connector.BeginTransaction();
