@@ -124,8 +124,9 @@ ChildRun extract(const fs::path& work, const fs::path& folder, const std::string
 
 // The processor seconds a server has used: its postmaster's own and those of the children it reaped
 // (the backends of finished sessions), and those of its children still running (the writers of its log
-// and of its checkpoints, which work for the commits too). 0 where /proc cannot tell.
-double serverCpuSeconds(pid_t postmaster, int* children = nullptr)
+// and of its checkpoints, which work for the commits too). 0 where /proc cannot tell. `sessions` gets
+// how many of the children serve a client now.
+double serverCpuSeconds(pid_t postmaster, int* sessions = nullptr)
 {
     const double tick = static_cast<double>(sysconf(_SC_CLK_TCK));
     // Fields 14 to 17 of /proc/PID/stat: utime, stime, cutime, cstime; field 4 the parent.
@@ -156,35 +157,38 @@ double serverCpuSeconds(pid_t postmaster, int* children = nullptr)
     if (!fields(postmaster, parent, own, reaped))
         return 0;
     double total = own + reaped;
-    int count = 0;
+    int serving = 0;
     for (const auto& entry : fs::directory_iterator("/proc")) {
         const std::string name = entry.path().filename().string();
         if (name.find_first_not_of("0123456789") != std::string::npos)
             continue;
+        const auto pid = static_cast<pid_t>(std::atol(name.c_str()));
         long childParent = 0;
         double childOwn = 0, childReaped = 0;
-        if (fields(static_cast<pid_t>(std::atol(name.c_str())), childParent, childOwn, childReaped) &&
-            childParent == postmaster) {
+        if (fields(pid, childParent, childOwn, childReaped) && childParent == postmaster) {
             total += childOwn + childReaped;
-            ++count;
+            // A client's backend shows its socket: "postgres: officer one_0 [local] idle".
+            if (readAll("/proc/" + name + "/cmdline").find("[local]") != std::string::npos)
+                ++serving;
         }
     }
-    if (children)
-        *children = count;
+    if (sessions)
+        *sessions = serving;
     return total / tick;
 }
 
-// The server's processor seconds once the sessions that ended are reaped: its children back to `count`.
-double serverCpuSecondsAfter(pid_t postmaster, int count)
+// The server's processor seconds once no session is left (the last backend reaped, its time counted
+// once: read again after the wait, not during a reaping).
+double serverCpuSecondsIdle(pid_t postmaster)
 {
-    int now = count + 1;
-    double seconds = 0;
-    for (int tries = 0; tries < 200 && now > count; ++tries) {
-        seconds = serverCpuSeconds(postmaster, &now);
-        if (now > count)
+    int serving = 1;
+    for (int tries = 0; tries < 500 && serving > 0; ++tries) {
+        serverCpuSeconds(postmaster, &serving);
+        if (serving > 0)
             usleep(10000);
     }
-    return seconds;
+    usleep(20000);
+    return serverCpuSeconds(postmaster);
 }
 
 // Kyt.ini naming a server database, in `dir` under `name`.
@@ -227,8 +231,7 @@ ServerRun extractOnServer(const fs::path& work, const std::string& server, pid_t
     }
     std::fflush(stdout);
     sync();
-    int sessions = 0;
-    const double serverBefore = serverCpuSeconds(postmaster, &sessions);
+    const double serverBefore = serverCpuSecondsIdle(postmaster);
     const auto started = Clock::now();
     std::vector<pid_t> children;
     for (size_t k = 0; k < folders.size(); ++k) {
@@ -252,7 +255,7 @@ ServerRun extractOnServer(const fs::path& work, const std::string& server, pid_t
         worstStatus = std::max(worstStatus, code);
     }
     run.seconds = seconds(started);
-    run.serverCpu = serverCpuSecondsAfter(postmaster, sessions) - serverBefore;
+    run.serverCpu = serverCpuSecondsIdle(postmaster) - serverBefore;
     return run;
 }
 
