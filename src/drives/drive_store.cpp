@@ -5,23 +5,14 @@
 #include <ctime>
 #include <set>
 
+#include "db/jet_sql.h"
 #include "query/criteria_text.h"
 
 namespace kyt::drives {
 
-namespace {
+using db::jet::quoteLiteral;
 
-// A text as an SQL literal: between single quotes, an apostrophe doubled.
-std::string literal(const std::string& text)
-{
-    std::string out = "'";
-    for (char c : text) {
-        out += c;
-        if (c == '\'')
-            out += '\'';
-    }
-    return out + "'";
-}
+namespace {
 
 std::string upper(std::string text)
 {
@@ -95,9 +86,10 @@ bool insertEntries(db::Database& database, int id, const std::vector<ShortlistEn
     for (const ShortlistEntry& e : entries) {
         const std::string sql =
             "INSERT INTO Shortlist (DriveId, Place, USN, Name, BranchCode, Aggregate, Outcome) VALUES (" +
-            std::to_string(id) + ", " + std::to_string(e.place) + ", " + literal(e.usn) + ", " + literal(e.name) +
-            ", " + literal(e.branch) + ", " + (e.aggregate ? number(*e.aggregate) : std::string("NULL")) + ", " +
-            literal(OutcomeName(e.outcome)) + ")";
+            std::to_string(id) + ", " + std::to_string(e.place) + ", " + quoteLiteral(e.usn) + ", " +
+            quoteLiteral(e.name) + ", " + quoteLiteral(e.branch) + ", " +
+            (e.aggregate ? number(*e.aggregate) : std::string("NULL")) + ", " + quoteLiteral(OutcomeName(e.outcome)) +
+            ")";
         if (!database.exec(sql, failure))
             return false;
     }
@@ -106,7 +98,7 @@ bool insertEntries(db::Database& database, int id, const std::vector<ShortlistEn
 
 bool touchLastRun(db::Database& database, int id, db::Failure& failure)
 {
-    return database.exec("UPDATE Drive SET LastRun = " + literal(now("%Y-%m-%d %H:%M")) +
+    return database.exec("UPDATE Drive SET LastRun = " + quoteLiteral(now("%Y-%m-%d %H:%M")) +
                              " WHERE DriveId = " + std::to_string(id),
                          failure);
 }
@@ -253,8 +245,8 @@ bool SaveDrive(db::Database& database, Drive& drive, const std::vector<Shortlist
     failure = {};
     return inTransaction(database, failure, [&] {
         db::Recordset same;
-        if (!database.openRecordset("SELECT DriveId FROM Drive WHERE Company = " + literal(drive.company) +
-                                        " AND DriveDate = " + literal(drive.date),
+        if (!database.openRecordset("SELECT DriveId FROM Drive WHERE Company = " + quoteLiteral(drive.company) +
+                                        " AND DriveDate = " + quoteLiteral(drive.date),
                                     same, failure))
             return false;
         if (!same.isEOF()) {
@@ -264,14 +256,14 @@ bool SaveDrive(db::Database& database, Drive& drive, const std::vector<Shortlist
         }
         drive.saved = now("%Y-%m-%d %H:%M");
         if (!database.exec("INSERT INTO Drive (Company, DriveDate, Criteria, Saved, LastRun) VALUES (" +
-                               literal(drive.company) + ", " + literal(drive.date) + ", " +
-                               literal(query::CriteriaText(drive.criteria)) + ", " + literal(drive.saved) + ", " +
-                               literal(drive.saved) + ")",
+                               quoteLiteral(drive.company) + ", " + quoteLiteral(drive.date) + ", " +
+                               quoteLiteral(query::CriteriaText(drive.criteria)) + ", " +
+                               quoteLiteral(drive.saved) + ", " + quoteLiteral(drive.saved) + ")",
                            failure))
             return false;
         db::Recordset made;
-        if (!database.openRecordset("SELECT DriveId FROM Drive WHERE Company = " + literal(drive.company) +
-                                        " AND DriveDate = " + literal(drive.date),
+        if (!database.openRecordset("SELECT DriveId FROM Drive WHERE Company = " + quoteLiteral(drive.company) +
+                                        " AND DriveDate = " + quoteLiteral(drive.date),
                                     made, failure))
             return false;
         drive.id = static_cast<int>(made.field(0).toInteger());
@@ -313,7 +305,7 @@ bool SetOutcome(db::Database& database, int id, const std::string& usn, Outcome 
     return inTransaction(database, failure, [&] {
         db::Recordset found;
         if (!database.openRecordset("SELECT USN FROM Shortlist WHERE DriveId = " + std::to_string(id) +
-                                        " AND USN = " + literal(usn),
+                                        " AND USN = " + quoteLiteral(usn),
                                     found, failure))
             return false;
         if (found.isEOF()) {
@@ -321,9 +313,9 @@ bool SetOutcome(db::Database& database, int id, const std::string& usn, Outcome 
                                           std::to_string(id) + "."};
             return false;
         }
-        return database.exec("UPDATE Shortlist SET Outcome = " + literal(OutcomeName(outcome)) +
-                                 ", OutcomeDate = " + literal(now("%Y-%m-%d")) + " WHERE DriveId = " +
-                                 std::to_string(id) + " AND USN = " + literal(usn),
+        return database.exec("UPDATE Shortlist SET Outcome = " + quoteLiteral(OutcomeName(outcome)) +
+                                 ", OutcomeDate = " + quoteLiteral(now("%Y-%m-%d")) + " WHERE DriveId = " +
+                                 std::to_string(id) + " AND USN = " + quoteLiteral(usn),
                              failure);
     });
 }
